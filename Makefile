@@ -1,0 +1,55 @@
+# Front door: `make run` and `make test` work on a fresh Debian machine as root.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+DATA_DIR   ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/kadrel
+
+.PHONY: deps build run test test-asan test-main fuzz bench clean
+
+deps:
+	@bash scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@mkdir -p "$(DATA_DIR)"
+	@if [ -x $(BUILD)/app/kadrel ]; then \
+	  cd "$(DATA_DIR)" && exec "$(CURDIR)/$(BUILD)/app/kadrel"; \
+	else \
+	  cd "$(DATA_DIR)" && exec "$(CURDIR)/$(BUILD)/cli/kadrel-cli" day today; \
+	fi
+
+# The sanitizer pass runs first so that the last thing printed is the
+# summary of the full suite.
+test: deps test-asan test-main
+
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DKADREL_SANITIZE=ON -DKADREL_BUILD_GUI=OFF -DKADREL_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-main:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DKADREL_FUZZ=ON -DKADREL_BUILD_GUI=OFF -DKADREL_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@mkdir -p $(FUZZ_BUILD)/corpus-table
+	$(FUZZ_BUILD)/fuzz/fuzz_table -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=fuzz/crashes/ \
+	  $(FUZZ_BUILD)/corpus-table fuzz/corpus/table
+
+bench: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,112 @@
+#include "platform/uGbk.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kadrel {
+namespace {
+
+// One converter per direction and thread: iconv_open costs far more than a
+// short conversion, and an iconv_t is not safe to share between threads.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      std::fprintf(stderr, "kadrel: iconv cannot convert %s to %s\n", from, to);
+      std::abort();
+    }
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  std::optional<std::string> Run(std::string_view in) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+    std::string out;
+    out.resize(in.size() * 2 + 4);
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    std::size_t done = 0;
+    while (true) {
+      char* dst = out.data() + done;
+      std::size_t dstLeft = out.size() - done;
+      std::size_t rc = iconv(cd_, srcLeft ? &src : nullptr, &srcLeft, &dst, &dstLeft);
+      done = out.size() - dstLeft;
+      if (rc != static_cast<std::size_t>(-1)) {
+        if (srcLeft == 0) break;
+        continue;
+      }
+      if (errno == E2BIG) {
+        out.resize(out.size() * 2);
+        continue;
+      }
+      return std::nullopt;  // EILSEQ or EINVAL: not encodable or truncated
+    }
+    out.resize(done);
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ToGbk() {
+  thread_local Converter c("GBK", "UTF-8");
+  return c;
+}
+
+Converter& FromGbk() {
+  thread_local Converter c("UTF-8", "GBK");
+  return c;
+}
+
+bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+
+}  // namespace
+
+std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return ToGbk().Run(utf8); }
+
+std::optional<std::string> GbkToUtf8(std::string_view gbk) { return FromGbk().Run(gbk); }
+
+std::string GbkToUtf8Lossy(std::string_view gbk) {
+  if (auto whole = GbkToUtf8(gbk)) return *whole;
+  std::string out;
+  std::size_t i = 0;
+  while (i < gbk.size()) {
+    auto b = static_cast<unsigned char>(gbk[i]);
+    std::size_t len = (IsLeadByte(b) && i + 1 < gbk.size()) ? 2 : 1;
+    if (auto part = GbkToUtf8(gbk.substr(i, len))) {
+      out += *part;
+    } else {
+      out += "\xEF\xBF\xBD";
+      len = 1;
+    }
+    i += len;
+  }
+  return out;
+}
+
+std::string GbkLiteral(std::string_view utf8) {
+  auto gbk = Utf8ToGbk(utf8);
+  if (!gbk) {
+    std::fprintf(stderr, "kadrel: literal not encodable in GBK: %.*s\n",
+                 static_cast<int>(utf8.size()), utf8.data());
+    std::abort();
+  }
+  return *gbk;
+}
+
+std::size_t GbkCutPoint(std::string_view gbk, std::size_t maxBytes) {
+  std::size_t i = 0;
+  while (i < gbk.size()) {
+    std::size_t len = (IsLeadByte(static_cast<unsigned char>(gbk[i])) && i + 1 < gbk.size()) ? 2 : 1;
+    if (i + len > maxBytes) break;
+    i += len;
+  }
+  return i;
+}
+
+}  // namespace kadrel

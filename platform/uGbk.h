@@ -1,0 +1,35 @@
+// GBK text at the program's edges.
+//
+// Everything Kadrel stores or generates is GBK (code page 936), held as raw
+// bytes in std::string because field widths and line lengths count bytes.
+// Conversion happens only where text meets the terminal, the GUI or a UTF-8
+// file format. Text that GBK cannot encode is reported, never replaced.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kadrel {
+
+// UTF-8 to GBK. nullopt when the input is not valid UTF-8 or holds a
+// character outside GBK.
+std::optional<std::string> Utf8ToGbk(std::string_view utf8);
+
+// GBK to UTF-8. nullopt when the bytes are not valid GBK.
+std::optional<std::string> GbkToUtf8(std::string_view gbk);
+
+// GBK to UTF-8 for display of data that may be damaged: every byte that does
+// not start a valid GBK character becomes U+FFFD.
+std::string GbkToUtf8Lossy(std::string_view gbk);
+
+// A program literal (UTF-8 source text) in GBK. Literals are constants of the
+// program, so a literal that GBK cannot hold is a programming error and
+// aborts. Callers keep the result in a static so each literal converts once.
+std::string GbkLiteral(std::string_view utf8);
+
+// Number of bytes of `gbk` that form whole characters within `maxBytes`:
+// cutting there never splits a two-byte character.
+std::size_t GbkCutPoint(std::string_view gbk, std::size_t maxBytes);
+
+}  // namespace kadrel
