@@ -1,4 +1,4 @@
-// TTableStream: Kadrel's record store. One table is one file:
+// TTableStream: Kadrel's record store (spec Part 1.1). One table is one file:
 //
 //   offset                         size  content
 //   0                              4     signature 04 31 2E 31 ("\x04" "1.1")
@@ -9,7 +9,7 @@
 //   24                             4     free-list head, slot number; 0 means none
 //   28                             4     appended count: records ever appended;
 //                                        never decreases, so count + 1 is a fresh id
-//   32                             32    zero
+//   32                             32    zero (never written by the table)
 //   64 + 32*i                      32    field i: [0] name length 1..9, [1..9] name,
 //                                        [10..11] type code, [12..15] width, rest zero
 //   dataStart + (k-1)*slotSize     slot  slot k (1-based), slotSize = record size + 5:
@@ -17,17 +17,63 @@
 //                                        [1..4] live: k; deleted: next free slot (0 = end),
 //                                        then each field's bytes, exactly its width
 //
-// All integers are little-endian. Invariants a valid file keeps:
-//   1. file length == dataStart + slotCount * slotSize;
-//   2. the free list, followed from the head, visits exactly deletedCount
-//      distinct deleted slots and ends in 0;
-//   3. every live slot carries its own number;
-//   4. appendedCount >= slotCount.
-// Open checks all of these (and the limits below) before it trusts a file.
+// All integers are little-endian. Invariants a valid file keeps, and which
+// Open checks before it trusts a file (it returns false with ErrorString()
+// naming the first one broken):
+//   1. the signature is 04 31 2E 31;
+//   2. 1 <= field count <= kMaxFields, and data start is exactly 64 + 32 * count;
+//   3. every field has a name length of 1..9, a type code of 1..6, and a width
+//      of FieldSize(type) (types 1, 2, 4, 5, 6) or 1..kMaxFieldWidth (type 3);
+//   4. file length == dataStart + slotCount * slotSize, exactly (so a torn
+//      last slot or trailing bytes are refused);
+//   5. 0 <= deletedCount <= slotCount <= appendedCount;
+//   6. every status byte is 0x20 or 0x2A, every live slot carries its own
+//      number, and exactly deletedCount slots are deleted;
+//   7. the free list, followed from the head, visits exactly deletedCount
+//      distinct deleted slots and ends in 0 (no cycle, no slot out of 1..slotCount).
+// Bytes 32..63, bytes 16..31 of a field definition, name bytes beyond the
+// name's length and text bytes after the terminating zero are not significant
+// and are not checked. Open reads the file in chunks of at most kChunkBytes and
+// never allocates more than the file's size for it, whatever the bytes.
 //
 // Field types: 1 int32 (4), 2 double (8), 3 zero-terminated GBK text (width
 // from the definition; at most width - 1 bytes of text), 4 TDateTime (8),
 // 5 byte (1), 6 double (8).
+//
+// Durability. Every Post, Delete and Close writes with pwrite, checks that
+// every byte was written, and then fsyncs the file; if any of that fails the
+// operation returns false, puts back the bytes it had changed (best effort)
+// and leaves the in-memory counts as they were, so the object never claims a
+// record the file lacks. After each of them the bytes on disk are exactly the
+// format above. Reads go through a chunk cache that every write invalidates;
+// the file stays the only truth (nobody else can write it while we hold it).
+//
+// Pack never loses the table: it writes the packed table to a temporary file
+// "<table>.pack-XXXXXX" beside it, fsyncs it, renames it over the table
+// (atomic), fsyncs the directory and carries on with the new file. Until the
+// rename the original is untouched, and a failure before it leaves the object
+// as it was. A temporary file left by a crash is harmless: it is removed by
+// the next Open in a writable mode, or the next Pack, of the same table.
+//
+// Sharing. Mode kModeReadWrite (2) takes an exclusive lock on the file, mode
+// kModeReadShared (0x20) a shared one; both are open-file-description locks
+// (see platform/uFileLock.h for why not classic fcntl locks), so a second
+// opener - another process or another TTableStream of this process - that
+// conflicts is refused, also after a Pack (the new file is locked before it
+// is renamed into place). CreateTable takes the exclusive lock before it
+// truncates. Modes with access bits (mode & 3) of 0 open read-only; any
+// other opens for reading and writing.
+//
+// Deviations from Part 1.1, all refusals of things no caller does:
+//   - Edit, Append, Post, Delete and Pack return false on a read-only table;
+//     Edit and Delete need a current slot; Delete and Pack need browse state.
+//   - After a failed Post the state is browse again and the cursor is where it
+//     was before Append/Edit (there is no cancel otherwise).
+//   - SetFloat on a text field returns false (FieldSize is 0 there); SetInteger
+//     and SetFloat write at most the field's width.
+//   - Close of a read-only table writes nothing. Close refuses (false) to write
+//     a field table that differs from the file's while the table holds slots.
+//   - Open, CreateTable, Close and Pack empty the saved-position stack.
 #pragma once
 
 #include <array>
@@ -41,8 +87,10 @@
 
 namespace kadrel {
 
+class TFileOps;
+
 struct TFieldDef {
-  std::string Name;      // at most 10 characters in memory, 9 in the file
+  std::string Name;      // 1 to 9 characters (the file keeps 9)
   std::int16_t Type = 0;
   std::int32_t Width = 0;
   std::int32_t Offset = 0;  // inside a slot; the first field is at 5
@@ -51,20 +99,26 @@ struct TFieldDef {
 class TFields {
  public:
   static constexpr std::int32_t kFirstOffset = 5;
+  static constexpr int kMaxFields = 64;
+  static constexpr std::int32_t kMaxFieldWidth = 4096;
+  static constexpr std::size_t kMaxNameLength = 9;
 
   // Width for a type code: 1 -> 4; 2, 4, 6 -> 8; 3 -> 0 (given); 5 -> 1;
   // -1 for an invalid code.
   static std::int32_t FieldSize(std::int16_t type);
 
   // Refuses a name of 10 or more characters, an empty name, a type code
-  // outside 1..6 and a text width below 1.
+  // outside 1..6, a text width outside 1..kMaxFieldWidth and a field beyond
+  // kMaxFields. For types other than 3 the width comes from FieldSize and
+  // `width` is ignored.
   bool AddField(std::string_view name, std::int16_t type, std::int32_t width = 0);
-  // First definition whose name equals `name` without regard to case; null if none.
+  // First definition whose name equals `name` without regard to the case of
+  // A to Z; null if none.
   const TFieldDef* FindField(std::string_view name) const;
   // Index of FindField's result, -1 if none.
   int IndexOf(std::string_view name) const;
   TFieldDef Field(int index) const;  // a copy; an empty definition out of range
-  bool Remove(int index);
+  bool Remove(int index);            // later offsets close up; false out of range
   int Count() const { return static_cast<int>(defs_.size()); }
   std::int32_t RecordSize() const;
   void Clear() { defs_.clear(); }
@@ -75,14 +129,17 @@ class TFields {
 
 // The current-record buffer: the bytes of one slot plus the field last
 // positioned by FieldByName/FieldByIndex. A read does not advance, so a
-// positioned field can be read again. Reading a field the table does not
-// define gives 0 or empty text.
+// positioned field can be read again. A field the table does not define is
+// positioned at 0 with width 0: AsInteger and AsFloat then give 0 and
+// AsString the empty text. Reads never go beyond the buffer; missing bytes
+// read as zero.
 class TRecordStream {
  public:
-  std::int32_t AsInteger() const;
-  double AsFloat() const;
+  std::int32_t AsInteger() const;  // 4 bytes at the position
+  double AsFloat() const;          // 8 bytes at the position
   TDateTime AsDateTime() const { return AsFloat(); }
   std::string AsString() const;  // bytes up to the first zero, at most width
+  std::int32_t Width() const { return width_; }
 
   // Used by the table.
   std::vector<unsigned char>& Bytes() { return bytes_; }
@@ -102,6 +159,13 @@ class TTableStream {
  public:
   static constexpr std::uint16_t kModeReadShared = 0x20;  // read; others may read
   static constexpr std::uint16_t kModeReadWrite = 2;      // read and write; nobody else
+  static constexpr int kPositionStackSize = 11;
+  static constexpr std::int32_t kHeaderSize = 32;
+  static constexpr std::int32_t kFieldDefSize = 32;
+  static constexpr std::int32_t kFieldTableStart = 64;
+  static constexpr std::size_t kChunkBytes = 256 * 1024;
+  static constexpr unsigned char kLive = 0x20;
+  static constexpr unsigned char kDeleted = 0x2A;
 
   TTableStream();
   explicit TTableStream(std::uint16_t openMode);
@@ -112,28 +176,47 @@ class TTableStream {
   TTableStream(const TTableStream&) = delete;
   TTableStream& operator=(const TTableStream&) = delete;
 
+  // Creates or truncates the file (after taking its exclusive lock; false if
+  // another opener holds it). Then add fields through Fields() and Close.
   bool CreateTable(const std::string& fileName);
+  // Validates the whole file (see the invariants above) before it trusts it.
+  // An open table is closed first.
   bool Open();
   bool Open(const std::string& fileName);
+  // Writes the field table and the header (not in a read-only mode), fsyncs,
+  // releases the file and its lock, and resets the object. False when a write
+  // or the fsync failed; the object is closed all the same.
   bool Close();
   bool SetOpenMode(std::uint16_t mode);
+  std::uint16_t OpenMode() const;
 
   bool IsOpen() const;
   TFields& Fields();
   bool Eof() const;
-  std::int32_t RecordCount() const;
+  std::int32_t RecordCount() const;  // slots, deleted ones included
   std::int32_t AppendedCount() const;
   std::int32_t DeletedCount() const;
-  std::int32_t CurrentSlot() const;
+  std::int32_t FreeListHead() const;
+  std::int32_t DataStart() const;
+  std::int32_t SlotSize() const;  // record size + 5
+  TDateTime CreationDate() const;
+  std::int32_t CurrentSlot() const;  // 0 when no slot has been read
   const std::string& FileName() const;
-  // Why the last failing operation failed, in plain English.
+  // Why the last failing operation failed, in plain English; empty after a
+  // success of Open, CreateTable, Close, Post, Delete or Pack.
   const std::string& ErrorString() const;
+
+  // The seam for writes, flushes, truncations and renames; null restores the
+  // real one. Not owned; it must outlive its use by this table.
+  void SetFileOps(TFileOps* ops);
 
   void First();
   bool Next();
   bool MoveBy(std::int32_t n);
   bool IsDeleted() const;
 
+  // Position the buffer at the field and return it. An unknown name or index
+  // gives position 0 and width 0, so reads give 0 or the empty text.
   TRecordStream& FieldByName(std::string_view name);
   TRecordStream& FieldByIndex(int index);
 
@@ -141,12 +224,17 @@ class TTableStream {
   bool Append();
   bool SetInteger(int index, std::int32_t value);
   bool SetFloat(int index, double value);
+  // False, writing nothing, for a text longer than width - 1 bytes.
   bool SetText(int index, std::string_view text);
   bool Post();
   bool Delete();
+  // True also when there was nothing to pack. On false the table on disk is
+  // the original (or, if only the directory fsync after the rename failed, the
+  // complete packed table) and the object stays usable.
   bool Pack();
 
   bool LocateInteger(std::string_view name, std::int32_t value);
+  // Matches with the bytes of A to Z compared as their lower-case forms.
   bool LocateText(std::string_view name, std::string_view text);
 
   int PushPosition();

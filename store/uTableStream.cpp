@@ -1,0 +1,1057 @@
+#include "store/uTableStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <optional>
+
+#include "platform/uClock.h"
+#include "platform/uFileLock.h"
+#include "platform/uFileOps.h"
+
+namespace kadrel {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+constexpr unsigned char kSignature[4] = {0x04, 0x31, 0x2E, 0x31};
+constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+// ---- little-endian helpers -------------------------------------------------
+
+std::uint32_t GetU32(const unsigned char* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+std::int32_t GetI32(const unsigned char* p) { return static_cast<std::int32_t>(GetU32(p)); }
+
+std::int16_t GetI16(const unsigned char* p) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | p[1] << 8));
+}
+
+void PutU32(unsigned char* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+void PutI32(unsigned char* p, std::int32_t v) { PutU32(p, static_cast<std::uint32_t>(v)); }
+
+void PutI16(unsigned char* p, std::int16_t v) {
+  auto u = static_cast<std::uint16_t>(v);
+  p[0] = static_cast<unsigned char>(u);
+  p[1] = static_cast<unsigned char>(u >> 8);
+}
+
+double GetDouble(const unsigned char* p) {
+  std::uint64_t bits = GetU32(p) | std::uint64_t{GetU32(p + 4)} << 32;
+  double v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+void PutDouble(unsigned char* p, double v) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  PutU32(p, static_cast<std::uint32_t>(bits));
+  PutU32(p + 4, static_cast<std::uint32_t>(bits >> 32));
+}
+
+unsigned char FoldAZ(unsigned char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+bool EqualFoldAZ(const unsigned char* a, std::size_t n, std::string_view b) {
+  if (n != b.size()) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (FoldAZ(a[i]) != FoldAZ(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  return EqualFoldAZ(reinterpret_cast<const unsigned char*>(a.data()), a.size(), b);
+}
+
+// ---- field values inside a slot ----------------------------------------------
+// A field view is (offset, width) into a slot's bytes; width 0 means "no such
+// field". Values are read bounded by the slot; missing bytes read as zero.
+
+struct TFieldView {
+  std::int32_t Offset = 0;
+  std::int32_t Width = 0;
+};
+
+void CopyBounded(const unsigned char* slot, std::size_t size, TFieldView f, unsigned char* out,
+                 std::size_t n) {
+  std::memset(out, 0, n);
+  if (f.Width <= 0 || f.Offset < 0 || static_cast<std::size_t>(f.Offset) >= size) return;
+  std::memcpy(out, slot + f.Offset, std::min(n, size - static_cast<std::size_t>(f.Offset)));
+}
+
+std::int32_t IntegerAt(const unsigned char* slot, std::size_t size, TFieldView f) {
+  unsigned char b[4];
+  CopyBounded(slot, size, f, b, sizeof b);
+  return GetI32(b);
+}
+
+double FloatAt(const unsigned char* slot, std::size_t size, TFieldView f) {
+  unsigned char b[8];
+  CopyBounded(slot, size, f, b, sizeof b);
+  return GetDouble(b);
+}
+
+// The text of a field: its bytes up to the first zero, at most its width.
+std::string_view TextAt(const unsigned char* slot, std::size_t size, TFieldView f) {
+  if (f.Width <= 0 || f.Offset < 0 || static_cast<std::size_t>(f.Offset) >= size) return {};
+  const auto* p = slot + f.Offset;
+  std::size_t n = std::min(static_cast<std::size_t>(f.Width), size - f.Offset);
+  const void* zero = std::memchr(p, 0, n);
+  if (zero) n = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - p);
+  return {reinterpret_cast<const char*>(p), n};
+}
+
+// ---- header ------------------------------------------------------------------
+
+struct THeader {
+  unsigned char Signature[4] = {0x04, 0x31, 0x2E, 0x31};
+  TDateTime Created = 0;
+  std::int32_t Slots = 0;
+  std::int32_t Deleted = 0;
+  std::int32_t DataStart = 0;
+  std::int32_t Head = 0;
+  std::int32_t Appended = 0;
+};
+
+THeader DecodeHeader(const unsigned char* p) {
+  THeader h;
+  std::memcpy(h.Signature, p, 4);
+  h.Created = GetDouble(p + 4);
+  h.Slots = GetI32(p + 12);
+  h.Deleted = GetI32(p + 16);
+  h.DataStart = GetI32(p + 20);
+  h.Head = GetI32(p + 24);
+  h.Appended = GetI32(p + 28);
+  return h;
+}
+
+std::array<unsigned char, TTableStream::kHeaderSize> EncodeHeader(const THeader& h) {
+  std::array<unsigned char, TTableStream::kHeaderSize> b{};
+  std::memcpy(b.data(), kSignature, 4);
+  PutDouble(b.data() + 4, h.Created);
+  PutI32(b.data() + 12, h.Slots);
+  PutI32(b.data() + 16, h.Deleted);
+  PutI32(b.data() + 20, h.DataStart);
+  PutI32(b.data() + 24, h.Head);
+  PutI32(b.data() + 28, h.Appended);
+  return b;
+}
+
+Bytes EncodeFieldTable(const TFields& fields) {
+  Bytes b(static_cast<std::size_t>(fields.Count()) * TTableStream::kFieldDefSize, 0);
+  for (int i = 0; i < fields.Count(); ++i) {
+    TFieldDef f = fields.Field(i);
+    unsigned char* p = b.data() + static_cast<std::size_t>(i) * TTableStream::kFieldDefSize;
+    std::size_t n = std::min(f.Name.size(), TFields::kMaxNameLength);
+    p[0] = static_cast<unsigned char>(n);
+    std::memcpy(p + 1, f.Name.data(), n);
+    PutI16(p + 10, f.Type);
+    PutI32(p + 12, f.Width);
+  }
+  return b;
+}
+
+std::string Errno() { return std::strerror(errno); }
+
+// ---- validation of a file's header and field table ----------------------------
+
+std::string CheckHeader(const THeader& h, std::int64_t fileSize) {
+  if (std::memcmp(h.Signature, kSignature, 4) != 0) return "wrong signature (not a table file)";
+  std::int64_t fieldBytes = std::int64_t{h.DataStart} - TTableStream::kFieldTableStart;
+  if (fieldBytes <= 0 || fieldBytes % TTableStream::kFieldDefSize != 0 ||
+      fieldBytes / TTableStream::kFieldDefSize > TFields::kMaxFields) {
+    return "data start " + std::to_string(h.DataStart) +
+           " does not match a field count of 1 to " + std::to_string(TFields::kMaxFields);
+  }
+  if (fileSize < h.DataStart) return "file is shorter than its field table";
+  if (h.Slots < 0) return "negative slot count " + std::to_string(h.Slots);
+  if (h.Deleted < 0 || h.Deleted > h.Slots) {
+    return "deleted count " + std::to_string(h.Deleted) + " outside 0 to the slot count " +
+           std::to_string(h.Slots);
+  }
+  if (h.Appended < h.Slots) {
+    return "appended count " + std::to_string(h.Appended) + " is below the slot count " +
+           std::to_string(h.Slots);
+  }
+  if (h.Head < 0 || h.Head > h.Slots) return "free-list head " + std::to_string(h.Head) + " out of range";
+  return {};
+}
+
+std::string ParseFieldDef(const unsigned char* p, int i, TFields& fields) {
+  std::string which = "field " + std::to_string(i + 1);
+  if (p[0] < 1 || p[0] > TFields::kMaxNameLength) {
+    return which + " has a name length of " + std::to_string(p[0]) + " (valid: 1 to 9)";
+  }
+  std::int16_t type = GetI16(p + 10);
+  std::int32_t width = GetI32(p + 12);
+  std::int32_t size = TFields::FieldSize(type);
+  if (size < 0) return which + " has type code " + std::to_string(type) + " (valid: 1 to 6)";
+  if (size > 0 && width != size) {
+    return which + " has width " + std::to_string(width) + " but its type " +
+           std::to_string(type) + " needs " + std::to_string(size);
+  }
+  if (width < 1 || width > TFields::kMaxFieldWidth) {
+    return which + " has width " + std::to_string(width) + " (valid: 1 to " +
+           std::to_string(TFields::kMaxFieldWidth) + ")";
+  }
+  std::string name(reinterpret_cast<const char*>(p + 1), p[0]);
+  if (!fields.AddField(name, type, width)) return which + " cannot be added";
+  return {};
+}
+
+// ---- chunked reading ---------------------------------------------------------
+
+// Serves reads of file ranges from one chunk read ahead of them, so that a
+// scan costs one read call per kChunkBytes instead of one per slot.
+class TChunkReader {
+ public:
+  // Pointer to `n` bytes at `offset`, or null if the file (whose length is
+  // `end`) lacks them or reading fails.
+  const unsigned char* Get(int fd, std::int64_t offset, std::size_t n, std::int64_t end) {
+    if (offset >= start_ && offset + static_cast<std::int64_t>(n) <= start_ + len_) {
+      return chunk_.data() + (offset - start_);
+    }
+    if (offset < 0 || offset + static_cast<std::int64_t>(n) > end) return nullptr;
+    auto want = static_cast<std::size_t>(
+        std::min<std::int64_t>(end - offset, std::max(n, TTableStream::kChunkBytes)));
+    if (chunk_.size() < want) chunk_.resize(want);
+    len_ = 0;
+    std::size_t got = 0;
+    while (got < want) {
+      ssize_t r = ::pread(fd, chunk_.data() + got, want - got, offset + static_cast<off_t>(got));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) break;
+      got += static_cast<std::size_t>(r);
+    }
+    if (got < n) return nullptr;
+    start_ = offset;
+    len_ = static_cast<std::int64_t>(got);
+    return chunk_.data();
+  }
+  void Invalidate() { len_ = 0; }
+  void Release() {
+    Bytes().swap(chunk_);
+    len_ = 0;
+  }
+
+ private:
+  Bytes chunk_;
+  std::int64_t start_ = 0;
+  std::int64_t len_ = 0;
+};
+
+// The counts that Post, Delete and Pack change, saved so a failure can put
+// them back.
+struct TCounts {
+  std::int32_t Slots = 0;
+  std::int32_t Deleted = 0;
+  std::int32_t Head = 0;
+  std::int32_t Appended = 0;
+  std::int32_t Current = 0;
+};
+
+enum class TState : std::uint8_t { Insert = 0, Edit = 1, Browse = 2 };
+
+}  // namespace
+
+// ---- TFields -------------------------------------------------------------------
+
+std::int32_t TFields::FieldSize(std::int16_t type) {
+  switch (type) {
+    case 1: return 4;
+    case 2: case 4: case 6: return 8;
+    case 3: return 0;
+    case 5: return 1;
+    default: return -1;
+  }
+}
+
+bool TFields::AddField(std::string_view name, std::int16_t type, std::int32_t width) {
+  std::int32_t size = FieldSize(type);
+  if (name.empty() || name.size() > kMaxNameLength || size < 0) return false;
+  if (Count() >= kMaxFields) return false;
+  if (size > 0) width = size;
+  if (width < 1 || width > kMaxFieldWidth) return false;
+  std::int32_t offset = defs_.empty() ? kFirstOffset : defs_.back().Offset + defs_.back().Width;
+  defs_.push_back(TFieldDef{std::string(name), type, width, offset});
+  return true;
+}
+
+const TFieldDef* TFields::FindField(std::string_view name) const {
+  int i = IndexOf(name);
+  return i < 0 ? nullptr : &defs_[static_cast<std::size_t>(i)];
+}
+
+int TFields::IndexOf(std::string_view name) const {
+  for (std::size_t i = 0; i < defs_.size(); ++i) {
+    if (NamesEqual(defs_[i].Name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+TFieldDef TFields::Field(int index) const {
+  if (index < 0 || index >= Count()) return {};
+  return defs_[static_cast<std::size_t>(index)];
+}
+
+bool TFields::Remove(int index) {
+  if (index < 0 || index >= Count()) return false;
+  defs_.erase(defs_.begin() + index);
+  std::int32_t offset = kFirstOffset;
+  for (auto& d : defs_) {
+    d.Offset = offset;
+    offset += d.Width;
+  }
+  return true;
+}
+
+std::int32_t TFields::RecordSize() const {
+  std::int32_t size = 0;
+  for (const auto& d : defs_) size += d.Width;
+  return size;
+}
+
+// ---- TRecordStream ---------------------------------------------------------------
+
+std::int32_t TRecordStream::AsInteger() const {
+  return IntegerAt(bytes_.data(), bytes_.size(), {pos_, width_});
+}
+
+double TRecordStream::AsFloat() const {
+  return FloatAt(bytes_.data(), bytes_.size(), {pos_, width_});
+}
+
+std::string TRecordStream::AsString() const {
+  return std::string(TextAt(bytes_.data(), bytes_.size(), {pos_, width_}));
+}
+
+// ---- TTableStream::Impl ------------------------------------------------------------
+
+struct TTableStream::Impl {
+  std::string fileName;
+  std::string absPath;
+  std::uint16_t openMode = kModeReadShared;
+  TDateTime created = Today();
+  THeader head;  // Slots, Deleted, DataStart, Head, Appended as in the file
+  std::int32_t recordSize = 0;
+  TUniqueFd fd;
+  bool writable = false;
+  bool isOpen = false;
+  TState state = TState::Browse;
+  TRecordStream buffer;
+  bool eof = false;
+  std::array<std::int64_t, kPositionStackSize> stack{};
+  int depth = 0;
+  std::int32_t current = 0;
+  TFields fields;
+  std::vector<TFieldDef> fieldsAtOpen;
+  std::string error;
+  TFileOps* ops = &TFileOps::System();
+  TChunkReader reader;
+
+  // -- geometry
+  std::int64_t SlotSize() const { return std::int64_t{recordSize} + 5; }
+  std::int64_t SlotOffset(std::int32_t k) const {
+    return head.DataStart + (std::int64_t{k} - 1) * SlotSize();
+  }
+  std::int64_t FileEnd() const { return SlotOffset(head.Slots + 1); }
+  TCounts Counts() const { return {head.Slots, head.Deleted, head.Head, head.Appended, current}; }
+  void Restore(const TCounts& c) {
+    head.Slots = c.Slots;
+    head.Deleted = c.Deleted;
+    head.Head = c.Head;
+    head.Appended = c.Appended;
+    current = c.Current;
+  }
+
+  bool Fail(std::string why) {
+    error = fileName + ": " + std::move(why);
+    return false;
+  }
+
+  TFieldView View(int index) const {
+    if (index < 0 || index >= fields.Count()) return {};
+    TFieldDef f = fields.Field(index);
+    if (std::int64_t{f.Offset} + f.Width > static_cast<std::int64_t>(buffer.Bytes().size())) return {};
+    return {f.Offset, f.Width};
+  }
+
+  // -- reading slots
+  const unsigned char* SlotBytes(std::int32_t k) {
+    if (!isOpen || k < 1 || k > head.Slots) return nullptr;
+    return reader.Get(fd.Get(), SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
+  }
+  bool LoadSlot(std::int32_t k) {
+    const unsigned char* p = SlotBytes(k);
+    if (!p) return Fail("cannot read slot " + std::to_string(k));
+    buffer.Bytes().assign(p, p + SlotSize());
+    buffer.Position(0, 0);
+    return true;
+  }
+
+  // -- writing
+  bool WriteAt(std::int64_t offset, const unsigned char* data, std::size_t n) {
+    reader.Invalidate();
+    ssize_t r = ops->Write(fd.Get(), data, n, static_cast<off_t>(offset));
+    if (r < 0) return Fail("write failed: " + Errno());
+    if (static_cast<std::size_t>(r) != n) return Fail("short write (disk full?)");
+    return true;
+  }
+  bool WriteHeader() {
+    THeader h = head;
+    h.Created = created;
+    auto b = EncodeHeader(h);
+    return WriteAt(0, b.data(), b.size());
+  }
+  bool SyncFile() {
+    if (ops->Sync(fd.Get()) != 0) return Fail("flushing to disk failed: " + Errno());
+    return true;
+  }
+  bool TruncateTo(std::int64_t length) {
+    reader.Invalidate();
+    if (ops->Truncate(fd.Get(), static_cast<off_t>(length)) != 0) return Fail("truncate failed: " + Errno());
+    return true;
+  }
+
+  // -- lifecycle
+  bool OpenFile(bool write, bool create);
+  bool Validate();
+  std::string ValidateFieldTable(std::int64_t fileSize);
+  std::string ScanSlots(std::vector<std::int32_t>& links);
+  std::string CheckFreeList(std::vector<std::int32_t>& links) const;
+  void ResetClosed();
+  bool WriteSchema();
+  bool FieldsChanged() const;
+
+  // -- changes
+  bool PostNew();
+  bool PostEdit();
+  bool Rollback(const TCounts& before, std::int64_t offset, const Bytes& oldBytes, bool truncate);
+  bool RequireWritable(const char* op);
+
+  // -- pack
+  bool Pack();
+  bool WritePacked(int out);
+  bool SwapIn(TUniqueFd packed);
+  void CleanStaleTemps() const;
+
+  // -- search
+  template <class Match>
+  bool Scan(TFieldView f, Match match);
+};
+
+bool TTableStream::Impl::OpenFile(bool write, bool create) {
+  std::error_code ec;
+  absPath = std::filesystem::absolute(fileName, ec).string();
+  if (ec) absPath = fileName;
+  int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (create ? O_CREAT : 0);
+  // Another table may Pack (rename a new file over the name) between our open
+  // and our lock; then we locked a file that is no longer the table: retry.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    TUniqueFd f(::open(absPath.c_str(), flags, 0666));
+    if (!f.Valid()) return Fail("cannot open: " + Errno());
+    if (!TryLockFile(f.Get(), write ? TLockKind::Exclusive : TLockKind::Shared)) {
+      if (errno == EAGAIN || errno == EACCES) return Fail("in use by another program or table");
+      return Fail("cannot lock: " + Errno());
+    }
+    if (IsSameFile(f.Get(), absPath)) {
+      fd = std::move(f);
+      writable = write;
+      return true;
+    }
+  }
+  return Fail("the file keeps being replaced");
+}
+
+std::string TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
+  const unsigned char* p = reader.Get(fd.Get(), 0, kHeaderSize, fileSize);
+  if (!p) return "file is shorter than its 32-byte header";
+  THeader h = DecodeHeader(p);
+  if (std::string why = CheckHeader(h, fileSize); !why.empty()) return why;
+  int count = (h.DataStart - kFieldTableStart) / kFieldDefSize;
+  fields.Clear();
+  for (int i = 0; i < count; ++i) {
+    p = reader.Get(fd.Get(), kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
+    if (!p) return "cannot read the field table";
+    if (std::string why = ParseFieldDef(p, i, fields); !why.empty()) return why;
+  }
+  head = h;
+  created = h.Created;
+  recordSize = fields.RecordSize();
+  if (fileSize != FileEnd()) {
+    return "file length " + std::to_string(fileSize) + " is not data start + " +
+           std::to_string(h.Slots) + " slots of " + std::to_string(SlotSize()) + " bytes (" +
+           std::to_string(FileEnd()) + ")";
+  }
+  return {};
+}
+
+// Checks every slot's status and number; links[k] gets a deleted slot's link
+// and -1 for a live slot.
+std::string TTableStream::Impl::ScanSlots(std::vector<std::int32_t>& links) {
+  std::int32_t deleted = 0;
+  if (head.Deleted > 0) links.assign(static_cast<std::size_t>(head.Slots) + 1, -1);
+  for (std::int32_t k = 1; k <= head.Slots; ++k) {
+    const unsigned char* p = SlotBytes(k);
+    if (!p) return "cannot read slot " + std::to_string(k);
+    std::int32_t number = GetI32(p + 1);
+    if (p[0] == kLive) {
+      if (number != k) return "live slot " + std::to_string(k) + " carries number " + std::to_string(number);
+    } else if (p[0] == kDeleted) {
+      if (++deleted > head.Deleted) return "more deleted slots than the deleted count";
+      links[static_cast<std::size_t>(k)] = number;
+    } else {
+      return "slot " + std::to_string(k) + " has status byte " + std::to_string(p[0]);
+    }
+  }
+  if (deleted != head.Deleted) return "fewer deleted slots than the deleted count";
+  return {};
+}
+
+std::string TTableStream::Impl::CheckFreeList(std::vector<std::int32_t>& links) const {
+  std::int32_t k = head.Head;
+  std::int32_t length = 0;
+  while (k != 0) {
+    if (k < 0 || k > head.Slots) return "free list leaves the table at " + std::to_string(k);
+    std::int32_t& link = links[static_cast<std::size_t>(k)];
+    if (link == -1) return "free list runs through live slot " + std::to_string(k);
+    if (link == -2) return "free list has a cycle at slot " + std::to_string(k);
+    ++length;
+    k = link;
+    link = -2;  // visited
+  }
+  if (length != head.Deleted) {
+    return "free list holds " + std::to_string(length) + " slots, the deleted count says " +
+           std::to_string(head.Deleted);
+  }
+  return {};
+}
+
+bool TTableStream::Impl::Validate() {
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) return Fail("cannot read: " + Errno());
+  if (!S_ISREG(st.st_mode)) return Fail("not a regular file");
+  reader.Invalidate();
+  isOpen = true;  // SlotBytes reads only while open; undone by the caller on failure
+  std::vector<std::int32_t> links;
+  std::string why = ValidateFieldTable(st.st_size);
+  if (why.empty()) why = ScanSlots(links);
+  if (why.empty() && head.Deleted > 0) why = CheckFreeList(links);
+  if (why.empty() && head.Deleted == 0 && head.Head != 0) why = "free-list head set on an empty free list";
+  if (!why.empty()) return Fail(why);
+  return true;
+}
+
+void TTableStream::Impl::ResetClosed() {
+  fd.Reset();
+  reader.Release();
+  isOpen = false;
+  writable = false;
+  fields.Clear();
+  fieldsAtOpen.clear();
+  head = THeader{};
+  recordSize = 0;
+  state = TState::Browse;
+  current = 0;
+  depth = 0;
+}
+
+bool TTableStream::Impl::FieldsChanged() const {
+  if (static_cast<int>(fieldsAtOpen.size()) != fields.Count()) return true;
+  for (int i = 0; i < fields.Count(); ++i) {
+    TFieldDef a = fields.Field(i);
+    const TFieldDef& b = fieldsAtOpen[static_cast<std::size_t>(i)];
+    if (a.Name != b.Name || a.Type != b.Type || a.Width != b.Width) return true;
+  }
+  return false;
+}
+
+// Close's writes: the field table, the length that goes with it, the header.
+bool TTableStream::Impl::WriteSchema() {
+  if (head.Slots > 0 && FieldsChanged()) {
+    return Fail("the field list changed while the table holds records; it was not written");
+  }
+  Bytes table = EncodeFieldTable(fields);
+  head.DataStart = kFieldTableStart + static_cast<std::int32_t>(table.size());
+  recordSize = fields.RecordSize();
+  if (!table.empty() && !WriteAt(kFieldTableStart, table.data(), table.size())) return false;
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) return Fail("cannot read: " + Errno());
+  if (st.st_size != FileEnd() && !TruncateTo(FileEnd())) return false;
+  return WriteHeader() && SyncFile();
+}
+
+bool TTableStream::Impl::RequireWritable(const char* op) {
+  if (!isOpen) return Fail(std::string(op) + ": the table is not open");
+  if (!writable) return Fail(std::string(op) + ": the table is open read-only");
+  return true;
+}
+
+// Puts back what a failed change wrote, best effort, and the counts exactly.
+bool TTableStream::Impl::Rollback(const TCounts& before, std::int64_t offset, const Bytes& oldBytes,
+                                  bool truncate) {
+  std::string why = error;
+  Restore(before);
+  if (truncate) {
+    TruncateTo(SlotOffset(head.Slots + 1));
+  } else {
+    WriteAt(offset, oldBytes.data(), oldBytes.size());
+  }
+  WriteHeader();
+  SyncFile();
+  error = why;
+  return false;
+}
+
+bool TTableStream::Impl::PostNew() {
+  if (head.Appended == kInt32Max) return Fail("the appended count cannot grow past 2147483647");
+  const TCounts before = Counts();
+  const bool reuse = head.Head > 0;
+  const std::int32_t k = reuse ? head.Head : head.Slots + 1;
+  Bytes old;
+  if (reuse) {
+    const unsigned char* p = SlotBytes(k);
+    if (!p || p[0] != kDeleted) return Fail("free list damaged at slot " + std::to_string(k));
+    old.assign(p, p + SlotSize());
+    std::int32_t link = GetI32(p + 1);
+    if (link < 0 || link > head.Slots) return Fail("free list damaged at slot " + std::to_string(k));
+    head.Head = link;
+    --head.Deleted;
+  } else {
+    ++head.Slots;
+  }
+  ++head.Appended;
+  Bytes& b = buffer.Bytes();
+  b.resize(static_cast<std::size_t>(SlotSize()));
+  b[0] = kLive;
+  PutI32(b.data() + 1, k);
+  if (!WriteAt(SlotOffset(k), b.data(), b.size()) || !WriteHeader() || !SyncFile()) {
+    return Rollback(before, SlotOffset(k), old, !reuse);
+  }
+  current = k;
+  return LoadSlot(k);
+}
+
+bool TTableStream::Impl::PostEdit() {
+  const TCounts before = Counts();
+  const unsigned char* p = SlotBytes(current);
+  if (!p) return Fail("cannot read slot " + std::to_string(current));
+  Bytes old(p, p + SlotSize());
+  Bytes& b = buffer.Bytes();
+  b.resize(static_cast<std::size_t>(SlotSize()));
+  if (!WriteAt(SlotOffset(current) + 5, b.data() + 5, b.size() - 5) || !WriteHeader() || !SyncFile()) {
+    return Rollback(before, SlotOffset(current), old, false);
+  }
+  return LoadSlot(current);
+}
+
+template <class Match>
+bool TTableStream::Impl::Scan(TFieldView f, Match match) {
+  if (!isOpen || head.Slots == 0) return false;
+  const auto size = static_cast<std::size_t>(SlotSize());
+  for (std::int32_t k = 1; k <= head.Slots; ++k) {
+    const unsigned char* p = SlotBytes(k);
+    if (!p) {
+      eof = true;
+      return Fail("cannot read slot " + std::to_string(k));
+    }
+    if (match(p, size)) {
+      current = k;
+      eof = false;
+      buffer.Bytes().assign(p, p + size);
+      buffer.Position(f.Offset, f.Width);
+      return true;
+    }
+  }
+  // As Part 1.1's loop leaves it: on the last slot, Eof.
+  current = head.Slots;
+  LoadSlot(current);
+  buffer.Position(f.Offset, f.Width);
+  eof = true;
+  return false;
+}
+
+// ---- pack --------------------------------------------------------------------
+
+void TTableStream::Impl::CleanStaleTemps() const {
+  namespace fs = std::filesystem;
+  fs::path table(absPath);
+  std::string prefix = table.filename().string() + ".pack-";
+  std::error_code ec;
+  for (fs::directory_iterator it(table.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    // A Pack in progress holds its temporary file locked; only a crashed one's is free.
+    TUniqueFd f(::open(it->path().c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (f.Valid() && TryLockFile(f.Get(), TLockKind::Exclusive)) ::unlink(it->path().c_str());
+  }
+}
+
+bool TTableStream::Impl::WritePacked(int out) {
+  const std::int32_t live = head.Slots - head.Deleted;
+  Bytes chunk;
+  const unsigned char* prefix = reader.Get(fd.Get(), 0, static_cast<std::size_t>(head.DataStart), FileEnd());
+  if (!prefix) return Fail("cannot read the field table");
+  chunk.assign(prefix, prefix + head.DataStart);
+  THeader h = head;
+  h.Created = created;
+  h.Slots = live;
+  h.Deleted = 0;
+  h.Head = 0;
+  auto hb = EncodeHeader(h);
+  std::copy(hb.begin(), hb.end(), chunk.begin());
+  std::int64_t written = 0;
+  auto flush = [&]() {
+    ssize_t r = ops->Write(out, chunk.data(), chunk.size(), static_cast<off_t>(written));
+    if (r < 0) return Fail("writing the packed copy failed: " + Errno());
+    if (static_cast<std::size_t>(r) != chunk.size()) return Fail("short write of the packed copy");
+    written += r;
+    chunk.clear();
+    return true;
+  };
+  if (!flush()) return false;
+  std::int32_t number = 0;
+  for (std::int32_t k = 1; k <= head.Slots; ++k) {
+    const unsigned char* p = SlotBytes(k);
+    if (!p) return Fail("cannot read slot " + std::to_string(k));
+    if (p[0] != kLive) continue;
+    std::size_t at = chunk.size();
+    chunk.insert(chunk.end(), p, p + SlotSize());
+    PutI32(chunk.data() + at + 1, ++number);
+    if (chunk.size() >= kChunkBytes && !flush()) return false;
+  }
+  return chunk.empty() || flush();
+}
+
+// Continues with the packed file, which now carries the table's name.
+bool TTableStream::Impl::SwapIn(TUniqueFd packed) {
+  fd = std::move(packed);  // closing the old file drops its lock; the new one is locked
+  head.Slots -= head.Deleted;
+  head.Deleted = 0;
+  head.Head = 0;
+  openMode = kModeReadWrite;
+  reader.Invalidate();
+  depth = 0;
+  state = TState::Browse;
+  current = 0;
+  eof = head.Slots == 0;
+  if (head.Slots > 0) {
+    current = 1;
+    LoadSlot(1);
+  }
+  return true;
+}
+
+bool TTableStream::Impl::Pack() {
+  if (!RequireWritable("Pack")) return false;
+  if (state != TState::Browse) return Fail("Pack: a record is being edited or appended");
+  error.clear();
+  if (head.Head == 0) return true;
+  CleanStaleTemps();
+  std::string temp = absPath + ".pack-XXXXXX";
+  TUniqueFd out(::mkostemp(temp.data(), O_CLOEXEC));
+  if (!out.Valid()) return Fail("cannot create a temporary file: " + Errno());
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) == 0) ::fchmod(out.Get(), st.st_mode & 07777);  // best effort
+  bool ok = TryLockFile(out.Get(), TLockKind::Exclusive) || Fail("cannot lock the temporary file");
+  ok = ok && WritePacked(out.Get());
+  if (ok && ops->Sync(out.Get()) != 0) ok = Fail("flushing the packed copy failed: " + Errno());
+  if (ok && ops->Rename(temp.c_str(), absPath.c_str()) != 0) ok = Fail("renaming the packed copy failed: " + Errno());
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  SwapIn(std::move(out));
+  TUniqueFd dir(::open(std::filesystem::path(absPath).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valid() || ops->Sync(dir.Get()) != 0) {
+    return Fail("the table was packed but its folder could not be flushed: " + Errno());
+  }
+  return true;
+}
+
+// ---- TTableStream ------------------------------------------------------------
+
+TTableStream::TTableStream() : d_(std::make_unique<Impl>()) {}
+
+TTableStream::TTableStream(std::uint16_t openMode) : TTableStream() { d_->openMode = openMode; }
+
+TTableStream::TTableStream(const std::string& fileName, std::uint16_t openMode)
+    : TTableStream(openMode) {
+  Open(fileName);
+}
+
+TTableStream::~TTableStream() = default;
+
+bool TTableStream::CreateTable(const std::string& fileName) {
+  if (d_->isOpen) Close();
+  Impl& d = *d_;
+  d.error.clear();
+  d.fileName = fileName;
+  if (!d.OpenFile(true, true)) return false;
+  if (d.ops->Truncate(d.fd.Get(), 0) != 0) {
+    d.Fail("cannot truncate: " + Errno());
+    d.ResetClosed();
+    return false;
+  }
+  d.isOpen = true;
+  d.fields.Clear();
+  d.fieldsAtOpen.clear();
+  d.head = THeader{};
+  d.head.DataStart = kFieldTableStart;
+  d.recordSize = 0;
+  d.state = TState::Browse;
+  d.eof = true;
+  d.current = 0;
+  d.depth = 0;
+  return true;
+}
+
+bool TTableStream::Open(const std::string& fileName) {
+  if (d_->isOpen) Close();
+  d_->fileName = fileName;
+  return Open();
+}
+
+bool TTableStream::Open() {
+  if (d_->isOpen) Close();
+  Impl& d = *d_;
+  d.error.clear();
+  const bool write = (d.openMode & 3) != 0;
+  if (!d.OpenFile(write, false)) return false;
+  if (!d.Validate()) {
+    std::string why = d.error;
+    d.ResetClosed();
+    d.error = why;
+    return false;
+  }
+  d.fieldsAtOpen.clear();
+  for (int i = 0; i < d.fields.Count(); ++i) d.fieldsAtOpen.push_back(d.fields.Field(i));
+  d.state = TState::Browse;
+  d.depth = 0;
+  d.current = 0;
+  d.buffer.Bytes().assign(static_cast<std::size_t>(d.SlotSize()), 0);
+  d.buffer.Position(0, 0);
+  d.eof = true;
+  if (d.head.Slots > 0) First();
+  if (write) d.CleanStaleTemps();
+  return true;
+}
+
+bool TTableStream::Close() {
+  Impl& d = *d_;
+  if (!d.isOpen) return true;
+  d.error.clear();
+  bool ok = !d.writable || d.WriteSchema();
+  d.ResetClosed();
+  return ok;
+}
+
+bool TTableStream::SetOpenMode(std::uint16_t mode) {
+  if (d_->isOpen) return false;
+  d_->openMode = mode;
+  return true;
+}
+
+std::uint16_t TTableStream::OpenMode() const { return d_->openMode; }
+bool TTableStream::IsOpen() const { return d_->isOpen; }
+TFields& TTableStream::Fields() { return d_->fields; }
+bool TTableStream::Eof() const { return d_->eof; }
+std::int32_t TTableStream::RecordCount() const { return d_->head.Slots; }
+std::int32_t TTableStream::AppendedCount() const { return d_->head.Appended; }
+std::int32_t TTableStream::DeletedCount() const { return d_->head.Deleted; }
+std::int32_t TTableStream::FreeListHead() const { return d_->head.Head; }
+std::int32_t TTableStream::DataStart() const { return d_->head.DataStart; }
+std::int32_t TTableStream::SlotSize() const { return static_cast<std::int32_t>(d_->SlotSize()); }
+TDateTime TTableStream::CreationDate() const { return d_->created; }
+std::int32_t TTableStream::CurrentSlot() const { return d_->current; }
+const std::string& TTableStream::FileName() const { return d_->fileName; }
+const std::string& TTableStream::ErrorString() const { return d_->error; }
+void TTableStream::SetFileOps(TFileOps* ops) { d_->ops = ops ? ops : &TFileOps::System(); }
+
+void TTableStream::First() {
+  Impl& d = *d_;
+  if (!d.isOpen || d.head.Slots == 0) return;
+  d.current = 1;
+  d.eof = false;
+  if (!d.LoadSlot(1)) d.eof = true;
+}
+
+bool TTableStream::Next() { return MoveBy(1); }
+
+bool TTableStream::MoveBy(std::int32_t n) {
+  Impl& d = *d_;
+  if (!d.isOpen) return false;
+  const std::int64_t target = std::int64_t{d.current} + n;
+  if (n > 0) {
+    if (target > d.head.Slots) {
+      d.eof = true;
+      return false;
+    }
+  } else if (d.current <= 1 || target < 1) {
+    return false;
+  }
+  if (!d.LoadSlot(static_cast<std::int32_t>(target))) {
+    d.eof = true;
+    return false;
+  }
+  d.current = static_cast<std::int32_t>(target);
+  if (n <= 0) d.eof = false;
+  return true;
+}
+
+bool TTableStream::IsDeleted() const {
+  const auto& b = d_->buffer.Bytes();
+  return !b.empty() && b[0] == kDeleted;
+}
+
+TRecordStream& TTableStream::FieldByName(std::string_view name) {
+  return FieldByIndex(d_->fields.IndexOf(name));
+}
+
+TRecordStream& TTableStream::FieldByIndex(int index) {
+  TFieldView f = d_->View(index);
+  d_->buffer.Position(f.Offset, f.Width);
+  return d_->buffer;
+}
+
+bool TTableStream::Edit() {
+  Impl& d = *d_;
+  if (d.state != TState::Browse || !d.RequireWritable("Edit")) return false;
+  if (d.current < 1) return d.Fail("Edit: there is no current record");
+  d.state = TState::Edit;
+  return true;
+}
+
+bool TTableStream::Append() {
+  Impl& d = *d_;
+  if (d.state != TState::Browse || !d.RequireWritable("Append")) return false;
+  if (d.head.Appended == kInt32Max) return d.Fail("the appended count cannot grow past 2147483647");
+  d.buffer.Bytes().assign(static_cast<std::size_t>(d.SlotSize()), 0);
+  d.buffer.Position(0, 0);
+  d.state = TState::Insert;
+  return true;
+}
+
+bool TTableStream::SetInteger(int index, std::int32_t value) {
+  TFieldView f = d_->View(index);
+  if (f.Width == 0) return false;
+  unsigned char b[4];
+  PutI32(b, value);
+  std::memcpy(d_->buffer.Bytes().data() + f.Offset, b, std::min<std::size_t>(4, f.Width));
+  d_->buffer.Position(f.Offset, f.Width);
+  return true;
+}
+
+bool TTableStream::SetFloat(int index, double value) {
+  TFieldView f = d_->View(index);
+  std::int32_t size = TFields::FieldSize(d_->fields.Field(index).Type);
+  if (f.Width == 0 || size <= 0) return false;
+  unsigned char b[8];
+  PutDouble(b, value);
+  std::memcpy(d_->buffer.Bytes().data() + f.Offset, b, std::min<std::size_t>(size, f.Width));
+  d_->buffer.Position(f.Offset, f.Width);
+  return true;
+}
+
+bool TTableStream::SetText(int index, std::string_view text) {
+  TFieldView f = d_->View(index);
+  if (f.Width == 0 || text.size() > static_cast<std::size_t>(f.Width) - 1) return false;
+  unsigned char* p = d_->buffer.Bytes().data() + f.Offset;
+  std::memset(p, 0, static_cast<std::size_t>(f.Width));
+  std::memcpy(p, text.data(), text.size());
+  d_->buffer.Position(f.Offset, f.Width);
+  return true;
+}
+
+bool TTableStream::Post() {
+  Impl& d = *d_;
+  if (d.state == TState::Browse) return d.Fail("Post: no record is being edited or appended");
+  if (!d.RequireWritable("Post")) return false;
+  d.error.clear();
+  const TState was = d.state;
+  d.state = TState::Browse;  // whatever happens: there is no other way out of insert or edit
+  if (was == TState::Insert ? d.PostNew() : d.PostEdit()) return true;
+  std::string why = d.error;
+  if (d.current > 0) d.LoadSlot(d.current);  // the buffer shows the file again
+  d.error = why;
+  return false;
+}
+
+bool TTableStream::Delete() {
+  Impl& d = *d_;
+  if (!d.RequireWritable("Delete")) return false;
+  if (d.state != TState::Browse) return d.Fail("Delete: a record is being edited or appended");
+  const unsigned char* p = d.SlotBytes(d.current);
+  if (!p) return d.Fail("Delete: there is no current record");
+  if (p[0] != kLive) return d.Fail("Delete: slot " + std::to_string(d.current) + " is already deleted");
+  d.error.clear();
+  const TCounts before = d.Counts();
+  const std::int32_t k = d.current;
+  Bytes old(p, p + 5);
+  unsigned char mark[5] = {kDeleted};
+  PutI32(mark + 1, d.head.Head);
+  d.head.Head = k;
+  ++d.head.Deleted;
+  if (!d.WriteAt(d.SlotOffset(k), mark, sizeof mark) || !d.WriteHeader() || !d.SyncFile()) {
+    return d.Rollback(before, d.SlotOffset(k), old, false);
+  }
+  if (!d.LoadSlot(k)) return false;
+  PutI32(d.buffer.Bytes().data() + 1, k);  // as Part 1.1 reads it back before linking
+  return true;
+}
+
+bool TTableStream::Pack() { return d_->Pack(); }
+
+bool TTableStream::LocateInteger(std::string_view name, std::int32_t value) {
+  TFieldView f = d_->View(d_->fields.IndexOf(name));
+  return d_->Scan(f, [&](const unsigned char* slot, std::size_t size) {
+    return IntegerAt(slot, size, f) == value;
+  });
+}
+
+bool TTableStream::LocateText(std::string_view name, std::string_view text) {
+  TFieldView f = d_->View(d_->fields.IndexOf(name));
+  return d_->Scan(f, [&](const unsigned char* slot, std::size_t size) {
+    std::string_view have = TextAt(slot, size, f);
+    return EqualFoldAZ(reinterpret_cast<const unsigned char*>(have.data()), have.size(), text);
+  });
+}
+
+int TTableStream::PushPosition() {
+  Impl& d = *d_;
+  if (d.depth >= kPositionStackSize) return -1;
+  d.stack[static_cast<std::size_t>(d.depth)] =
+      d.current > 0 ? d.SlotOffset(d.current + 1) : std::int64_t{d.head.DataStart};
+  return d.depth++;
+}
+
+int TTableStream::PopPosition() {
+  Impl& d = *d_;
+  if (d.depth == 0) return -1;
+  --d.depth;
+  const std::int64_t pos = d.stack[static_cast<std::size_t>(d.depth)];
+  const std::int64_t k = d.SlotSize() > 0 ? (pos - d.head.DataStart) / d.SlotSize() : 0;
+  if (k >= 1 && k <= d.head.Slots && d.LoadSlot(static_cast<std::int32_t>(k))) {
+    d.current = static_cast<std::int32_t>(k);
+  } else if (k <= 0) {
+    d.current = 0;
+  }
+  d.eof = false;
+  return d.depth;
+}
+
+}  // namespace kadrel

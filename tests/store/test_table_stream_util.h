@@ -1,0 +1,93 @@
+// Helpers shared by the table stream tests: a temporary folder, whole-file
+// reads and writes, and the users table of Part 1.2.
+#pragma once
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "store/uTableStream.h"
+
+namespace kadrel::testing {
+
+using Bytes = std::vector<unsigned char>;
+
+class TTempDir {
+ public:
+  TTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-ts-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+  }
+  ~TTempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::int32_t I32At(const Bytes& b, std::size_t at) {
+  return static_cast<std::int32_t>(std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 |
+                                   std::uint32_t{b[at + 2]} << 16 | std::uint32_t{b[at + 3]} << 24);
+}
+
+inline void PutI32At(Bytes& b, std::size_t at, std::int32_t v) {
+  auto u = static_cast<std::uint32_t>(v);
+  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(u >> (8 * i));
+}
+
+// Part 1.2's users schema: Name (3, 10), ShiftID (1), Start (4), FirstID (1).
+inline void AddUserFields(TFields& f) {
+  f.AddField("Name", 3, 10);
+  f.AddField("ShiftID", 1);
+  f.AddField("Start", 4);
+  f.AddField("FirstID", 1);
+}
+
+// Creates an empty users table, closed.
+inline bool CreateUsers(const std::string& path) {
+  TTableStream t(TTableStream::kModeReadWrite);
+  if (!t.CreateTable(path)) return false;
+  AddUserFields(t.Fields());
+  return t.Close();
+}
+
+inline bool AddUser(TTableStream& t, const std::string& name, std::int32_t shift = 0,
+                    double start = 37627.0, std::int32_t first = 0) {
+  return t.Append() && t.SetText(0, name) && t.SetInteger(1, shift) && t.SetFloat(2, start) &&
+         t.SetInteger(3, first) && t.Post();
+}
+
+// Names of the live records, in slot order, read as every caller reads.
+inline std::vector<std::string> LiveNames(TTableStream& t) {
+  std::vector<std::string> names;
+  for (t.First(); !t.Eof(); t.Next()) {
+    if (!t.IsDeleted()) names.push_back(t.FieldByName("Name").AsString());
+    if (t.RecordCount() == 0) break;
+  }
+  return names;
+}
+
+}  // namespace kadrel::testing
