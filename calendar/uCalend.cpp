@@ -330,7 +330,10 @@ constexpr std::array<TLunarYearLayout, kYears> BuildLayouts() {
       }
     }
     layout.Count = static_cast<std::uint8_t>(slot);
-    layout.Start[static_cast<std::size_t>(slot)] = static_cast<std::uint16_t>(offset);
+    // The slots past the last month repeat the next New Year, so a search
+    // that overshoots still stops there.
+    for (std::size_t rest = static_cast<std::size_t>(slot); rest < layout.Start.size(); ++rest)
+      layout.Start[rest] = static_cast<std::uint16_t>(offset);
   }
   return layouts;
 }
@@ -345,7 +348,8 @@ static_assert(NewYearOffset(2000) == DaysSince1901(2000, 2, 5));
 static_assert(NewYearOffset(2023) == DaysSince1901(2023, 1, 22));
 static_assert(NewYearOffset(2024) == DaysSince1901(2024, 2, 10));
 static_assert(NewYearOffset(2050) == DaysSince1901(2050, 1, 23));
-// Lunar 2050 ends on 2051-02-10, past the last day in range.
+// Lunar 2050 ends on 2051-02-10, past the last day in range. Offsets only
+// grow, so this also proves that none of them wrapped in 16 bits.
 static_assert(kLayouts.back().Start[kLayouts.back().Count] == DaysSince1901(2051, 2, 11));
 
 // The lunar year slot of an offset at or after 1901's New Year. Lunar New
