@@ -1,0 +1,148 @@
+#include "cli/uCliCommands.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <exception>
+
+#include "platform/uClock.h"
+#include "platform/uDateTime.h"
+#include "platform/uGbk.h"
+
+namespace kadrel {
+namespace {
+
+constexpr std::string_view kProgram = "kadrel-cli";
+
+// One line per command, in the order --help lists them.
+constexpr std::array kCommands = {
+    TCliCommand{"check", "", "open and validate the three data files", 0, 0, CmdCheck},
+    TCliCommand{"users", "", "list the users: name, scheme, start date, first place", 0, 0, CmdUsers},
+    TCliCommand{"duty", "NAME FROM [TO]", "the user's duty on each date from FROM to TO", 2, 3, CmdDuty},
+    TCliCommand{"day", "DATE", "the date and its weekday", 1, 1, CmdDay},
+    TCliCommand{"add-duty", "NAME [HINT]", "add a duty kind and print its ID", 1, 2, CmdAddDuty},
+    TCliCommand{"add-scheme", "NAME ID[,ID...]", "add a scheme with that cycle and print its ID", 2, 2,
+                CmdAddScheme},
+    TCliCommand{"add-user", "NAME SCHEME-ID START FIRST",
+                "add a user; FIRST is the 0-based place in the cycle on START", 4, 4, CmdAddUser},
+    TCliCommand{"delete-duty", "NAME", "delete a duty kind", 1, 1, CmdDeleteDuty},
+    TCliCommand{"delete-scheme", "ID", "delete a scheme", 1, 1, CmdDeleteScheme},
+    TCliCommand{"delete-user", "NAME", "delete a user", 1, 1, CmdDeleteUser},
+};
+
+// A reason may quote a user's argument; it must still be one line.
+std::string OneLine(std::string_view text) {
+  std::string line(text);
+  for (char& c : line) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return line;
+}
+
+int Report(std::ostream& err, int code, std::string_view message) {
+  err << kProgram << ": " << OneLine(message) << '\n';
+  return code;
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "usage: " << kProgram << " [--data DIR] COMMAND [ARGUMENTS]\n\n"
+      << "Works on shiftdat.kd2, workdat.kd2 and userdat.kd2 in the current directory\n"
+      << "or in DIR. Dates are YYYY-MM-DD or \"today\". Names are matched without\n"
+      << "regard to the case of A to Z. Write commands create missing files.\n\n"
+      << "commands:\n";
+  auto head = [](const TCliCommand& c) {
+    return std::string(c.Name) + (c.Arguments.empty() ? "" : " ") + std::string(c.Arguments);
+  };
+  std::size_t width = 0;
+  for (const auto& c : kCommands) width = std::max(width, head(c).size());
+  for (const auto& c : kCommands) {
+    std::string h = head(c);
+    out << "  " << h << std::string(width - h.size() + 2, ' ') << c.Summary << '\n';
+  }
+  out << "\nexit status: 0 success, 1 usage error, 2 data or I/O error\n";
+}
+
+const TCliCommand* FindCommand(std::string_view name) {
+  for (const auto& c : kCommands) {
+    if (c.Name == name) return &c;
+  }
+  return nullptr;
+}
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TCliContext ctx{"", {}, out, err};
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      PrintHelp(out);
+      return kExitOk;
+    }
+    if (a == "--data") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError(ctx, "--data needs a directory");
+      ctx.DataDir = args[++i];
+    } else if (a.starts_with("--data=")) {
+      ctx.DataDir = a.substr(7);
+      if (ctx.DataDir.empty()) return UsageError(ctx, "--data needs a directory");
+    } else if (a.starts_with("-")) {
+      return UsageError(ctx, "unknown option " + a);
+    } else {
+      break;
+    }
+  }
+  if (i >= args.size()) return UsageError(ctx, "no command given");
+  if (args[i] == "help") {
+    PrintHelp(out);
+    return kExitOk;
+  }
+  const TCliCommand* command = FindCommand(args[i]);
+  if (!command) return UsageError(ctx, "unknown command " + args[i]);
+  ctx.Args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  if (ctx.Args.size() < command->MinArgs || ctx.Args.size() > command->MaxArgs) {
+    std::string usage = "usage: " + std::string(kProgram) + " [--data DIR] " + std::string(command->Name);
+    if (!command->Arguments.empty()) usage += " " + std::string(command->Arguments);
+    return Report(err, kExitUsage, usage);
+  }
+  return command->Run(ctx);
+}
+
+}  // namespace
+
+std::span<const TCliCommand> CliCommands() { return kCommands; }
+
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    int code = RunCommand(args, out, err);
+    out.flush();
+    if (!out) return Report(err, kExitData, "cannot write the output");
+    return code;
+  } catch (const std::exception& e) {
+    return Report(err, kExitData, std::string("unexpected failure: ") + e.what());
+  }
+}
+
+int UsageError(TCliContext& ctx, std::string_view message) {
+  return Report(ctx.Err, kExitUsage, std::string(message) + " (see " + std::string(kProgram) + " --help)");
+}
+
+int DataError(TCliContext& ctx, std::string_view message) { return Report(ctx.Err, kExitData, message); }
+
+std::optional<std::int64_t> ParseCliDate(std::string_view text) {
+  if (text == "today") return WholeDays(Today());
+  return ParseIsoDate(text);
+}
+
+std::optional<std::int32_t> ParseCliInteger(std::string_view text) {
+  std::int32_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string ShowText(std::string_view gbk) { return GbkToUtf8Lossy(gbk); }
+
+std::string DescribeDataDir(const TCliContext& ctx) {
+  return ctx.DataDir.empty() ? std::string("the current directory") : ctx.DataDir;
+}
+
+}  // namespace kadrel

@@ -1,0 +1,133 @@
+// The read commands: they open the files shared for reading and never create
+// or change one.
+#include <filesystem>
+#include <string>
+
+#include "cli/uCliCommands.h"
+#include "platform/uGbk.h"
+#include "schedule/uShiftUser.h"
+#include "store/uScheduleFiles.h"
+
+namespace kadrel {
+namespace {
+
+bool AllFilesMissing(const TCliContext& ctx) {
+  for (TScheduleFile file : kScheduleFiles) {
+    std::error_code ec;
+    if (std::filesystem::status(SchedulePath(ctx.DataDir, file), ec).type() !=
+        std::filesystem::file_type::not_found) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int NoData(TCliContext& ctx) {
+  return DataError(ctx, "no schedule data in " + DescribeDataDir(ctx) +
+                            " (shiftdat.kd2, workdat.kd2 and userdat.kd2 are missing)");
+}
+
+int OpenForReading(TCliContext& ctx, TScheduleTables& tables) {
+  if (AllFilesMissing(ctx)) return NoData(ctx);
+  std::string error;
+  if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Read, error)) {
+    return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
+  }
+  return kExitOk;
+}
+
+// A scan that reads every slot proves more than Open can: that each slot is
+// readable where the header says it is.
+bool ScanTable(TTableStream& table, std::int32_t& live, std::string& error) {
+  std::int32_t slots = 0;
+  live = 0;
+  if (table.RecordCount() > 0) {
+    for (table.First(); !table.Eof(); table.Next()) {
+      ++slots;
+      if (!table.IsDeleted()) ++live;
+    }
+  }
+  if (slots != table.RecordCount()) {
+    error = "only " + std::to_string(slots) + " of " + std::to_string(table.RecordCount()) +
+            " slots could be read";
+    return false;
+  }
+  if (live != LiveRecordCount(table)) {
+    error = std::to_string(table.RecordCount() - live) + " slots are marked deleted, but the header counts " +
+            std::to_string(table.DeletedCount());
+    return false;
+  }
+  return true;
+}
+
+std::string StartText(TDateTime start) {
+  // A damaged start has no date to show.
+  if (!(start > -1e7 && start < 1e7)) return "";
+  return FormatIsoDate(WholeDays(start));
+}
+
+}  // namespace
+
+int CmdCheck(TCliContext& ctx) {
+  if (AllFilesMissing(ctx)) return NoData(ctx);
+  for (TScheduleFile file : kScheduleFiles) {
+    TTableStream table;
+    std::string error;
+    if (!OpenScheduleFile(table, file, SchedulePath(ctx.DataDir, file), TTableStream::kModeReadShared, error)) {
+      return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
+    }
+    std::int32_t live = 0;
+    if (!ScanTable(table, live, error)) {
+      return DataError(ctx, std::string(ScheduleFileName(file)) + ": " + error);
+    }
+    ctx.Out << ScheduleFileName(file) << ": " << table.RecordCount() << " slots, " << live << " live, "
+            << table.AppendedCount() << " appended\n";
+  }
+  return kExitOk;
+}
+
+int CmdUsers(TCliContext& ctx) {
+  TScheduleTables tables;
+  if (int rc = OpenForReading(ctx, tables)) return rc;
+  TTableStream& users = tables.User;
+  if (users.RecordCount() <= 0) return kExitOk;
+  for (users.First(); !users.Eof(); users.Next()) {
+    if (users.IsDeleted()) continue;
+    std::string name = users.FieldByName("Name").AsString();
+    std::int32_t shiftId = users.FieldByName("ShiftID").AsInteger();
+    TDateTime start = users.FieldByName("Start").AsDateTime();
+    std::int32_t first = users.FieldByName("FirstID").AsInteger();
+    // Found as the duty computation finds it, deleted slots included.
+    std::string scheme;
+    if (tables.Shift.LocateInteger("ID", shiftId)) scheme = tables.Shift.FieldByName("Name").AsString();
+    ctx.Out << ShowText(name) << '\t' << ShowText(scheme) << '\t' << StartText(start) << '\t' << first << '\n';
+  }
+  return kExitOk;
+}
+
+int CmdDuty(TCliContext& ctx) {
+  auto from = ParseCliDate(ctx.Args[1]);
+  if (!from) return UsageError(ctx, "FROM must be YYYY-MM-DD or today");
+  auto to = ctx.Args.size() > 2 ? ParseCliDate(ctx.Args[2]) : from;
+  if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
+  if (*to < *from) return UsageError(ctx, "TO is before FROM");
+
+  TScheduleTables tables;
+  if (int rc = OpenForReading(ctx, tables)) return rc;
+  auto name = Utf8ToGbk(ctx.Args[0]);
+  if (!name || !LocateLiveText(tables.User, "Name", *name)) {
+    return DataError(ctx, "no user named " + ctx.Args[0] + " in " + DescribeDataDir(ctx));
+  }
+  TShiftUser user;
+  LoadShiftUser(user, tables.User, tables.Shift, tables.Work);
+  // Converted once, so the loop prints without converting each day.
+  for (auto& duty : user.worklist) duty = ShowText(duty);
+  for (std::int64_t day = *from; day <= *to; ++day) {
+    std::string duty;
+    GetDutyName(user, static_cast<TDateTime>(day), duty);
+    ctx.Out << FormatIsoDate(day) << '\t' << duty << '\n';
+  }
+  return kExitOk;
+}
+
+}  // namespace kadrel

@@ -1,0 +1,141 @@
+// The write commands: each opens the three files for reading and writing,
+// creating any that is missing, makes its change through the same checks the
+// options dialog makes, and closes the files.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/uCliCommands.h"
+#include "platform/uGbk.h"
+#include "store/uScheduleFiles.h"
+
+namespace kadrel {
+namespace {
+
+// Prints what the change produced only once every file is closed, so a
+// printed ID always names a record that is on disk.
+template <class Change>
+int WithWritableTables(TCliContext& ctx, Change change) {
+  TScheduleTables tables;
+  std::string error;
+  if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Write, error)) {
+    return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
+  }
+  std::string output;
+  TEditError editError;
+  bool changed = change(tables, output, editError);
+  bool closed = CloseScheduleTables(tables, error);
+  if (!changed) return DataError(ctx, editError.Reason);
+  if (!closed) return DataError(ctx, error);
+  ctx.Out << output;
+  return kExitOk;
+}
+
+// The GBK form of an argument that is to be stored or looked up, checked
+// before any file is opened so that a refused argument creates nothing.
+std::optional<std::string> NameArgument(TCliContext& ctx, const std::string& utf8, int& rc) {
+  auto gbk = Utf8ToGbk(utf8);
+  if (!gbk) {
+    rc = DataError(ctx, "the name " + utf8 + " cannot be written in GBK");
+    return std::nullopt;
+  }
+  TEditError error;
+  if (!CheckNameText(*gbk, error)) {
+    rc = DataError(ctx, error.Reason);
+    return std::nullopt;
+  }
+  return gbk;
+}
+
+std::optional<std::vector<std::int32_t>> ParseIdList(std::string_view text) {
+  std::vector<std::int32_t> ids;
+  while (true) {
+    auto comma = text.find(',');
+    auto id = ParseCliInteger(text.substr(0, comma));
+    if (!id) return std::nullopt;
+    ids.push_back(*id);
+    if (comma == std::string_view::npos) return ids;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+}  // namespace
+
+int CmdAddDuty(TCliContext& ctx) {
+  int rc = kExitOk;
+  auto name = NameArgument(ctx, ctx.Args[0], rc);
+  if (!name) return rc;
+  std::string hint;
+  if (ctx.Args.size() > 1) {
+    auto gbk = Utf8ToGbk(ctx.Args[1]);
+    if (!gbk) return DataError(ctx, "the description cannot be written in GBK");
+    TEditError error;
+    if (!CheckHintText(*gbk, error)) return DataError(ctx, error.Reason);
+    hint = *gbk;
+  }
+  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string& out, TEditError& error) {
+    std::int32_t id = 0;
+    if (!AddDutyKind(t.Work, *name, hint, id, error)) return false;
+    out = std::to_string(id) + "\n";
+    return true;
+  });
+}
+
+int CmdAddScheme(TCliContext& ctx) {
+  auto cycle = ParseIdList(ctx.Args[1]);
+  if (!cycle) return UsageError(ctx, "the cycle must be duty-kind IDs separated by commas, such as 1,1,2,3");
+  int rc = kExitOk;
+  auto name = NameArgument(ctx, ctx.Args[0], rc);
+  if (!name) return rc;
+  TEditError check;
+  if (!CheckCycleText(*cycle, check)) return DataError(ctx, check.Reason);
+  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string& out, TEditError& error) {
+    std::int32_t id = 0;
+    if (!AddScheme(t.Shift, t.Work, *name, *cycle, id, error)) return false;
+    out = std::to_string(id) + "\n";
+    return true;
+  });
+}
+
+int CmdAddUser(TCliContext& ctx) {
+  auto shiftId = ParseCliInteger(ctx.Args[1]);
+  if (!shiftId) return UsageError(ctx, "SCHEME-ID must be an integer");
+  auto start = ParseCliDate(ctx.Args[2]);
+  if (!start) return UsageError(ctx, "START must be YYYY-MM-DD or today");
+  auto first = ParseCliInteger(ctx.Args[3]);
+  if (!first) return UsageError(ctx, "FIRST must be an integer");
+  int rc = kExitOk;
+  auto name = NameArgument(ctx, ctx.Args[0], rc);
+  if (!name) return rc;
+  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
+    return AddUser(t, *name, *shiftId, static_cast<TDateTime>(*start), *first, error);
+  });
+}
+
+int CmdDeleteDuty(TCliContext& ctx) {
+  int rc = kExitOk;
+  auto name = NameArgument(ctx, ctx.Args[0], rc);
+  if (!name) return rc;
+  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
+    return DeleteDutyKind(t.Work, *name, error);
+  });
+}
+
+int CmdDeleteScheme(TCliContext& ctx) {
+  auto id = ParseCliInteger(ctx.Args[0]);
+  if (!id) return UsageError(ctx, "ID must be an integer");
+  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
+    return DeleteScheme(t.Shift, *id, error);
+  });
+}
+
+int CmdDeleteUser(TCliContext& ctx) {
+  int rc = kExitOk;
+  auto name = NameArgument(ctx, ctx.Args[0], rc);
+  if (!name) return rc;
+  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
+    return DeleteUser(t.User, *name, error);
+  });
+}
+
+}  // namespace kadrel

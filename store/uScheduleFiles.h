@@ -1,0 +1,193 @@
+// The three schedule files and the rules every writer and reader of them keeps.
+//
+//   file            holds        fields (index: name, type, width)
+//   shiftdat.kd2    schemes      0 "ID" 1/4, 1 "Count" 1/4, 2 "Name" 3/10, 3 "worklist" 3/200
+//   workdat.kd2     duty kinds   0 "ID" 1/4, 1 "Name" 3/10, 2 "Hint" 3/50
+//   userdat.kd2     users        0 "Name" 3/10, 1 "ShiftID" 1/4, 2 "Start" 4/8, 3 "FirstID" 1/4
+//
+// References between them:
+//   1. A scheme's "worklist" is its cycle: each duty kind's decimal "ID"
+//      followed by "#" (1#1#2#3#). "Count" is the number of entries.
+//   2. A user's "ShiftID" is a scheme's "ID"; 0 means no scheme existed when
+//      the user was saved, -1 that the chosen scheme was not found.
+//   3. "FirstID" is the 0-based place, in the cycle as resolved by
+//      ResolveWorkList (entries naming a missing duty kind dropped), of the
+//      duty that falls on "Start".
+//   4. New "ID"s are the table's appended count + 1, so an identifier is never
+//      reused, not even after a deletion and a Pack.
+//   5. Deleting a duty kind or a user packs that file; deleting a scheme does
+//      not, so a user of a deleted scheme keeps resolving it (LocateInteger
+//      examines deleted slots) until a new scheme reuses the slot.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/uDateTime.h"
+#include "store/uTableStream.h"
+
+namespace kadrel {
+
+enum class TScheduleFile { Shift, Work, User };
+
+inline constexpr std::array<TScheduleFile, 3> kScheduleFiles = {
+    TScheduleFile::Shift, TScheduleFile::Work, TScheduleFile::User};
+
+// Field indexes, in definition order.
+inline constexpr int kShiftID = 0, kShiftCount = 1, kShiftName = 2, kShiftWorkList = 3;
+inline constexpr int kWorkID = 0, kWorkName = 1, kWorkHint = 2;
+inline constexpr int kUserName = 0, kUserShiftID = 1, kUserStart = 2, kUserFirstID = 3;
+
+// Longest texts the fields hold, in GBK bytes (the width less the zero byte).
+inline constexpr std::size_t kNameMaxBytes = 9;
+inline constexpr std::size_t kHintMaxBytes = 49;
+inline constexpr std::size_t kWorkListMaxBytes = 199;
+
+struct TFieldSpec {
+  std::string_view Name;
+  std::int16_t Type;
+  std::int32_t Width;
+};
+
+// "shiftdat.kd2", "workdat.kd2" or "userdat.kd2".
+const char* ScheduleFileName(TScheduleFile file);
+// The file's name inside `dir`; the bare name when `dir` is empty.
+std::string SchedulePath(const std::string& dir, TScheduleFile file);
+// The file's fields in order.
+std::span<const TFieldSpec> ScheduleSchema(TScheduleFile file);
+
+// True when the open table's fields are exactly the file's schema (names
+// compared without regard to case). A file with other fields would have its
+// data written into the wrong bytes, so it is refused before any use.
+bool HasScheduleSchema(TTableStream& table, TScheduleFile file, std::string& error);
+
+// Opens `path` in mode 2 (read and write, nobody else); when no file of that
+// name exists, creates it first with CreateTable, the fields in order, Close
+// and Open, so that a new file holds no records. A file that exists is never
+// truncated, even when it cannot be opened.
+bool OpenOrCreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
+                              std::string& error);
+
+// Opens an existing file with `mode` and never creates one.
+bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
+                      std::uint16_t mode, std::string& error);
+
+// The three tables of one data folder.
+struct TScheduleTables {
+  TTableStream Shift{TTableStream::kModeReadWrite};
+  TTableStream Work{TTableStream::kModeReadWrite};
+  TTableStream User{TTableStream::kModeReadWrite};
+
+  TTableStream& Table(TScheduleFile file);
+};
+
+enum class TScheduleAccess {
+  Read,   // mode 0x20, files must exist
+  Write,  // mode 2, missing files created with their schemas
+};
+
+// Opens all three in the order shiftdat, workdat, userdat. `error` names the
+// file that failed.
+bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TScheduleAccess access,
+                        std::string& error);
+// Closes every open table; false if any Close failed.
+bool CloseScheduleTables(TScheduleTables& tables, std::string& error);
+
+// --- Cycles ---------------------------------------------------------------
+
+// Every "#"-terminated token of a cycle text, in order: its integer, or
+// nullopt when it is not a decimal integer (optional sign, ASCII digits,
+// within 32 bits; blanks around it are allowed). Text after the last "#" is
+// not a token.
+std::vector<std::optional<std::int32_t>> ReadWorkList(std::string_view text);
+
+// The integers of ReadWorkList; tokens that are not integers are skipped.
+std::vector<std::int32_t> WorkListIds(std::string_view text);
+
+// The cycle text of `ids`: each decimal identifier followed by "#".
+std::string WriteWorkList(const std::vector<std::int32_t>& ids);
+
+struct TResolvedEntry {
+  std::int32_t ID = 0;
+  std::string Name;  // the duty kind's "Name", GBK
+};
+
+// The entries of a cycle whose duty kind exists in `work` (first match by
+// "ID", as LocateInteger finds it), in order, at most `limit` of them. Each
+// distinct identifier is looked up once. Moves `work`'s cursor.
+std::vector<TResolvedEntry> ResolveWorkList(TTableStream& work, std::string_view text,
+                                            std::size_t limit);
+
+// --- Finding records ------------------------------------------------------
+
+// Text equality with the bytes of A..Z compared as a..z, as LocateText has it.
+bool SameTextIgnoringAZ(std::string_view a, std::string_view b);
+
+// Like LocateText and LocateInteger, but only live slots count: a deleted slot
+// left behind by a failed Pack must never be taken for a record.
+bool LocateLiveText(TTableStream& table, std::string_view field, std::string_view text);
+bool LocateLiveInteger(TTableStream& table, std::string_view field, std::int32_t value);
+std::int32_t LiveRecordCount(TTableStream& table);
+
+// --- Changing records -----------------------------------------------------
+//
+// Each helper checks everything before it calls Append or Edit, because a
+// table left in insert state has no way back; a refused change writes
+// nothing. Names are GBK and are stored trimmed of blanks and control bytes
+// at both ends.
+
+enum class TEditFault {
+  None,
+  EmptyName,      // nothing left after trimming
+  TooLong,        // more bytes than the field holds
+  BadText,        // not valid GBK, or a control byte inside a name
+  Duplicate,      // a live user of that name (A..Z case ignored) exists
+  NotFound,       // no live record to delete
+  BadReference,   // a duty kind or scheme that does not exist
+  BadPlace,       // "FirstID" outside the resolved cycle
+  BadDate,        // a start that is not a date of years 1 to 9999
+  WriteFailed,    // the table refused the write; the file is as it was
+  PackFailed,     // the record is deleted, but compacting the file failed
+};
+
+struct TEditError {
+  TEditFault Fault = TEditFault::None;
+  std::string Reason;  // plain English, no record data
+};
+
+// The checks the add helpers make on a name (after trimming), a description
+// and a cycle, for callers that refuse bad input before they open or create
+// any file.
+bool CheckNameText(std::string_view name, TEditError& error);
+bool CheckHintText(std::string_view hint, TEditError& error);
+bool CheckCycleText(const std::vector<std::int32_t>& cycle, TEditError& error);
+
+// Appends a duty kind; `id` receives its new "ID".
+bool AddDutyKind(TTableStream& work, std::string_view name, std::string_view hint,
+                 std::int32_t& id, TEditError& error);
+
+// Appends a scheme with the cycle `cycle` (every identifier must name a live
+// duty kind); `id` receives its new "ID".
+bool AddScheme(TTableStream& shift, TTableStream& work, std::string_view name,
+               const std::vector<std::int32_t>& cycle, std::int32_t& id, TEditError& error);
+
+// Appends a user. `shiftId` must name a live scheme, or be 0 while no live
+// scheme exists. `firstId` is a place in that scheme's resolved cycle (only 0
+// when the cycle is empty). `start` is stored as given.
+bool AddUser(TScheduleTables& tables, std::string_view name, std::int32_t shiftId,
+             TDateTime start, std::int32_t firstId, TEditError& error);
+
+// Deletes the first live duty kind of that name (A..Z case ignored), then packs.
+bool DeleteDutyKind(TTableStream& work, std::string_view name, TEditError& error);
+// Deletes the live scheme with that "ID"; the file is not packed.
+bool DeleteScheme(TTableStream& shift, std::int32_t id, TEditError& error);
+// Deletes the first live user of that name (A..Z case ignored), then packs.
+bool DeleteUser(TTableStream& user, std::string_view name, TEditError& error);
+
+}  // namespace kadrel
