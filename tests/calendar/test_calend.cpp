@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "CalendTestUtil.h"
@@ -22,6 +23,7 @@ struct TDayCase {
 };
 
 std::string CaseName(const testing::TestParamInfo<TDayCase>& info) { return info.param.Name; }
+void PrintTo(const TDayCase& c, std::ostream* os) { *os << c.Name; }
 
 class LunarDay : public testing::TestWithParam<TDayCase> {};
 
@@ -70,6 +72,7 @@ struct TTermCase {
 };
 
 std::string TermCaseName(const testing::TestParamInfo<TTermCase>& info) { return info.param.Name; }
+void PrintTo(const TTermCase& c, std::ostream* os) { *os << c.Name; }
 
 class SolarTerm : public testing::TestWithParam<TTermCase> {};
 
@@ -205,6 +208,7 @@ struct TMonthCase {
 };
 
 std::string MonthCaseName(const testing::TestParamInfo<TMonthCase>& info) { return info.param.Name; }
+void PrintTo(const TMonthCase& c, std::ostream* os) { *os << c.Name; }
 
 class GregorianMonth : public testing::TestWithParam<TMonthCase> {};
 
