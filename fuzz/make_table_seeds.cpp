@@ -1,0 +1,76 @@
+// Writes the seed corpus of fuzz_table into the folder given as argument:
+// the three schedule schemas of Part 1.2, empty and with records, and a users
+// table with deleted slots on its free list. Run once; the output is committed
+// in fuzz/corpus/table/.
+#include <cstdio>
+#include <string>
+
+#include "platform/uFileOps.h"
+#include "store/uTableStream.h"
+
+namespace {
+
+using kadrel::TTableStream;
+
+struct TField {
+  const char* Name;
+  std::int16_t Type;
+  std::int32_t Width;
+};
+
+const TField kShift[] = {{"ID", 1, 4}, {"Count", 1, 4}, {"Name", 3, 10}, {"worklist", 3, 200}};
+const TField kWork[] = {{"ID", 1, 4}, {"Name", 3, 10}, {"Hint", 3, 50}};
+const TField kUser[] = {{"Name", 3, 10}, {"ShiftID", 1, 4}, {"Start", 4, 8}, {"FirstID", 1, 4}};
+
+template <std::size_t N>
+bool Create(TTableStream& t, const std::string& path, const TField (&fields)[N]) {
+  if (!t.CreateTable(path)) return false;
+  for (const auto& f : fields) t.Fields().AddField(f.Name, f.Type, f.Width);
+  return t.Close() && t.Open(path);
+}
+
+bool Work(TTableStream& t, int id, const char* name, const char* hint) {
+  return t.Append() && t.SetInteger(0, id) && t.SetText(1, name) && t.SetText(2, hint) && t.Post();
+}
+
+bool Shift(TTableStream& t, int id, int count, const char* name, const char* list) {
+  return t.Append() && t.SetInteger(0, id) && t.SetInteger(1, count) && t.SetText(2, name) &&
+         t.SetText(3, list) && t.Post();
+}
+
+bool User(TTableStream& t, const char* name, int shift, double start, int first) {
+  return t.Append() && t.SetText(0, name) && t.SetInteger(1, shift) && t.SetFloat(2, start) &&
+         t.SetInteger(3, first) && t.Post();
+}
+
+bool MakeAll(const std::string& dir) {
+  TTableStream t(TTableStream::kModeReadWrite);
+  bool ok = Create(t, dir + "/shiftdat-empty.kd2", kShift) && t.Close();
+  ok = ok && Create(t, dir + "/workdat-empty.kd2", kWork) && t.Close();
+  ok = ok && Create(t, dir + "/userdat-empty.kd2", kUser) && t.Close();
+  // Day, night, rest in GBK (白班, 夜班, 休息), one hint with CR LF.
+  ok = ok && Create(t, dir + "/workdat-3.kd2", kWork) && Work(t, 1, "\xB0\xD7\xB0\xE0", "8:00-16:00") &&
+       Work(t, 2, "\xD2\xB9\xB0\xE0", "0:00-8:00\r\n") && Work(t, 3, "\xD0\xDD\xCF\xA2", "") && t.Close();
+  ok = ok && Create(t, dir + "/shiftdat-2.kd2", kShift) && Shift(t, 1, 4, "A", "1#1#2#3#") &&
+       Shift(t, 2, 3, "B", "3#x#2#9#") && t.Close();
+  ok = ok && Create(t, dir + "/userdat-3.kd2", kUser) && User(t, "Li", 2, 37627.0, 1) &&
+       User(t, "Wang", 1, 45000.5, 0) && User(t, "\xD5\xC5\xC8\xFD", -1, 45292.0, -1) && t.Close();
+  ok = ok && Create(t, dir + "/userdat-deleted.kd2", kUser);
+  for (int i = 0; ok && i < 6; ++i) ok = User(t, ("u" + std::to_string(i)).c_str(), 1, 40000 + i, i);
+  ok = ok && t.MoveBy(-3) && t.Delete() && t.MoveBy(2) && t.Delete() && t.Close();
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_table_seeds DIR\n");
+    return 1;
+  }
+  if (!MakeAll(argv[1])) {
+    std::fprintf(stderr, "make_table_seeds: failed\n");
+    return 2;
+  }
+  return 0;
+}
