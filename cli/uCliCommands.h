@@ -20,6 +20,8 @@
 
 namespace kadrel {
 
+struct TShiftUser;
+
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitData = 2;
@@ -58,6 +60,10 @@ std::optional<std::int32_t> ParseCliInteger(std::string_view text);
 std::string ShowText(std::string_view gbk);
 // "the current directory" or the folder given with --data.
 std::string DescribeDataDir(const TCliContext& ctx);
+// Opens the files for reading and loads the user called `name` (UTF-8),
+// found as the main window finds users. kExitOk, or the exit code of the
+// reported failure (no data, damaged file, no such user).
+int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user);
 
 // Commands.
 int CmdCheck(TCliContext& ctx);
@@ -70,5 +76,6 @@ int CmdDeleteDuty(TCliContext& ctx);
 int CmdDeleteScheme(TCliContext& ctx);
 int CmdDeleteUser(TCliContext& ctx);
 int CmdDay(TCliContext& ctx);
+int CmdDays(TCliContext& ctx);
 
 }  // namespace kadrel

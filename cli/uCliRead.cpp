@@ -105,6 +105,17 @@ int CmdUsers(TCliContext& ctx) {
   return kExitOk;
 }
 
+int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user) {
+  TScheduleTables tables;
+  if (int rc = OpenForReading(ctx, tables)) return rc;
+  auto gbk = Utf8ToGbk(name);
+  if (!gbk || !LocateLiveText(tables.User, "Name", *gbk)) {
+    return DataError(ctx, "no user named " + name + " in " + DescribeDataDir(ctx));
+  }
+  LoadShiftUser(user, tables.User, tables.Shift, tables.Work);
+  return kExitOk;
+}
+
 int CmdDuty(TCliContext& ctx) {
   auto from = ParseCliDate(ctx.Args[1]);
   if (!from) return UsageError(ctx, "FROM must be YYYY-MM-DD or today");
@@ -112,14 +123,8 @@ int CmdDuty(TCliContext& ctx) {
   if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
   if (*to < *from) return UsageError(ctx, "TO is before FROM");
 
-  TScheduleTables tables;
-  if (int rc = OpenForReading(ctx, tables)) return rc;
-  auto name = Utf8ToGbk(ctx.Args[0]);
-  if (!name || !LocateLiveText(tables.User, "Name", *name)) {
-    return DataError(ctx, "no user named " + ctx.Args[0] + " in " + DescribeDataDir(ctx));
-  }
   TShiftUser user;
-  LoadShiftUser(user, tables.User, tables.Shift, tables.Work);
+  if (int rc = LoadCliUser(ctx, ctx.Args[0], user)) return rc;
   // Converted once, so the loop prints without converting each day.
   for (auto& duty : user.worklist) duty = ShowText(duty);
   for (std::int64_t day = *from; day <= *to; ++day) {

@@ -1,0 +1,134 @@
+// The calendar commands: a day's record and a range of lunar dates. Names are
+// GBK in the core and UTF-8 here.
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "calendar/uCalend.h"
+#include "calendar/uCalendDay.h"
+#include "cli/uCliCommands.h"
+#include "platform/uDateTime.h"
+#include "schedule/uShiftUser.h"
+
+namespace kadrel {
+namespace {
+
+// Chinese weekdays, as the program shows them everywhere else.
+constexpr std::array<std::string_view, 7> kWeekdays = {"星期日", "星期一", "星期二", "星期三",
+                                                       "星期四", "星期五", "星期六"};
+
+TCalendKD DayRecord(std::int64_t serial) {
+  const TYmd ymd = DecodeDate(serial);
+  TCalendKD kd{ymd.Year, ymd.Month, ymd.Day, {}, {}, {}, {}, {}};
+  FillDay(kd);
+  return kd;
+}
+
+// The calendar has only a few dozen distinct names, so a long range converts
+// each one once.
+class TUtf8Names {
+ public:
+  const std::string& operator()(const std::string& gbk) {
+    auto it = cache_.find(gbk);
+    if (it == cache_.end()) it = cache_.emplace(gbk, ShowText(gbk)).first;
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> cache_;
+};
+
+struct TDayArgs {
+  std::string Date;
+  std::optional<std::string> User;
+};
+
+// DATE and --user NAME in either order.
+std::optional<TDayArgs> ParseDayArgs(TCliContext& ctx, int& rc) {
+  TDayArgs parsed;
+  bool haveDate = false;
+  for (std::size_t i = 0; i < ctx.Args.size(); ++i) {
+    const std::string& a = ctx.Args[i];
+    if (a == "--user" || a.starts_with("--user=")) {
+      std::string name = a == "--user" ? (i + 1 < ctx.Args.size() ? ctx.Args[++i] : "") : a.substr(7);
+      if (name.empty() || parsed.User) {
+        rc = UsageError(ctx, parsed.User ? "--user given twice" : "--user needs a name");
+        return std::nullopt;
+      }
+      parsed.User = name;
+    } else if (!haveDate && !a.starts_with("-")) {
+      parsed.Date = a;
+      haveDate = true;
+    } else {
+      rc = UsageError(ctx, "unexpected argument " + a);
+      return std::nullopt;
+    }
+  }
+  if (!haveDate) {
+    rc = UsageError(ctx, "no date given");
+    return std::nullopt;
+  }
+  return parsed;
+}
+
+}  // namespace
+
+int CmdDay(TCliContext& ctx) {
+  int rc = kExitOk;
+  auto args = ParseDayArgs(ctx, rc);
+  if (!args) return rc;
+  auto day = ParseCliDate(args->Date);
+  if (!day) return UsageError(ctx, "the date must be YYYY-MM-DD or today");
+  // The user is loaded before anything is printed, so a failure prints nothing.
+  TShiftUser user;
+  if (args->User) {
+    if (int loaded = LoadCliUser(ctx, *args->User, user)) return loaded;
+  }
+
+  const TCalendKD kd = DayRecord(*day);
+  ctx.Out << FormatIsoDate(*day) << '\t' << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(*day) - 1)] << '\n';
+  if (kd.YearName.empty())
+    ctx.Out << "农历\t无（农历只有1901年至2050年）\n";
+  else
+    ctx.Out << "农历\t" << ShowText(kd.YearName) << ' ' << ShowText(kd.MonthName) << ShowText(kd.DayName) << '\n';
+  if (!kd.TermName.empty()) ctx.Out << "节气\t" << ShowText(kd.TermName) << '\n';
+  if (args->User) {
+    std::string duty;
+    const bool hasCycle = GetDutyName(user, static_cast<TDateTime>(*day), duty);
+    ctx.Out << "值班\t" << (hasCycle ? ShowText(duty) : std::string("（无轮班）")) << '\n';
+  }
+  return kExitOk;
+}
+
+int CmdDays(TCliContext& ctx) {
+  auto from = ParseCliDate(ctx.Args[0]);
+  if (!from) return UsageError(ctx, "FROM must be YYYY-MM-DD or today");
+  auto to = ParseCliDate(ctx.Args[1]);
+  if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
+  if (*to < *from) return UsageError(ctx, "TO is before FROM");
+
+  TUtf8Names utf8;
+  TCalendKD kd;
+  std::string line;
+  for (std::int64_t serial = *from; serial <= *to; ++serial) {
+    const TYmd ymd = DecodeDate(serial);
+    kd.Year = ymd.Year;
+    kd.Month = ymd.Month;
+    kd.Day = ymd.Day;
+    FillDay(kd);
+    int lunarYear = 0, lunarMonth = 0, lunarDay = 0;
+    bool isLeap = false;
+    SolarToLunar(ymd.Year, ymd.Month, ymd.Day, lunarYear, lunarMonth, isLeap, lunarDay);
+    line = FormatIsoDate(serial);
+    for (int number : {lunarYear, lunarMonth, isLeap ? 1 : 0, lunarDay}) line.append("\t").append(std::to_string(number));
+    for (const std::string* name : {&kd.YearName, &kd.MonthName, &kd.DayName, &kd.TermName})
+      line.append("\t").append(utf8(*name));
+    line += '\n';
+    ctx.Out << line;
+  }
+  return kExitOk;
+}
+
+}  // namespace kadrel
