@@ -20,9 +20,10 @@ inline std::string DescribeDay(int year, int month, int day) {
   SolarToLunar(year, month, day, ly, lm, leap, ld);
   TCalendKD kd{year, month, day, {}, {}, {}, {}, {}};
   FillDay(kd);
-  std::string text = std::to_string(ly) + "/" + (leap ? "闰" : "") + std::to_string(lm) + "/" + std::to_string(ld) +
-                     " " + Utf8(kd.YearName) + " " + Utf8(kd.MonthName) + Utf8(kd.DayName);
-  if (!kd.TermName.empty()) text += " " + Utf8(kd.TermName);
+  std::string text = std::to_string(ly);
+  text.append("/").append(leap ? "闰" : "").append(std::to_string(lm)).append("/").append(std::to_string(ld));
+  text.append(" ").append(Utf8(kd.YearName)).append(" ").append(Utf8(kd.MonthName)).append(Utf8(kd.DayName));
+  if (!kd.TermName.empty()) text.append(" ").append(Utf8(kd.TermName));
   return text;
 }
 

@@ -121,7 +121,7 @@ TEST(LunarMonths, LengthsOfLunar2023) {
   for (int month = 1; month <= 12; ++month) {
     const std::uint32_t packed = GetLunarMonthDays(2023, month);
     lengths += std::to_string(packed & 0xFFFF) + " ";
-    if (packed >> 16) lengths += "(" + std::to_string(packed >> 16) + ") ";
+    if (packed >> 16) lengths.append("(").append(std::to_string(packed >> 16)).append(") ");
   }
   EXPECT_EQ(lengths, "29 30 (29) 29 30 30 29 30 30 29 30 29 30 ");
 }
