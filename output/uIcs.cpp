@@ -1,0 +1,135 @@
+#include "output/uIcs.h"
+
+#include "output/uScheduleDoc.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+#include "calendar/uCalendDay.h"
+#include "platform/uDateTime.h"
+#include "platform/uGbk.h"
+
+namespace kadrel {
+namespace {
+
+constexpr std::size_t kFoldOctets = 75;
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::string IcsDate(std::int64_t serial) {
+  TYmd d = DecodeDate(serial);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d", d.Year, d.Month, d.Day);
+  return buf;
+}
+
+// Stable per user and date; hex keeps any name safe in the UID.
+std::string EventUid(const std::string& gbkName, std::int64_t serial) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string uid = IcsDate(serial) + "-";
+  for (unsigned char c : gbkName) {
+    uid += kHex[c >> 4];
+    uid += kHex[c & 15];
+  }
+  return uid + "@kadrel";
+}
+
+std::string LunarDescription(int year, int month, int day) {
+  TCalendKD kd;
+  kd.Year = year;
+  kd.Month = month;
+  kd.Day = day;
+  FillDay(kd);
+  return "农历" + GbkToUtf8Lossy(kd.YearName + kd.MonthName + kd.DayName + kd.TermName);
+}
+
+void AddLine(std::string& out, std::string_view line) {
+  out += IcsFold(line);
+  out += "\r\n";
+}
+
+}  // namespace
+
+std::string IcsEscape(std::string_view utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    char c = utf8[i];
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case ';': out += "\\;"; break;
+      case ',': out += "\\,"; break;
+      case '\n': out += "\\n"; break;
+      case '\r':
+        if (i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+        out += "\\n";
+        break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string IcsFold(std::string_view line) {
+  std::string out;
+  std::size_t limit = kFoldOctets;  // the first line has no leading space
+  while (line.size() > limit) {
+    std::size_t cut = limit;
+    while (cut > 0 && IsContinuationByte(line[cut])) --cut;
+    out += line.substr(0, cut);
+    out += "\r\n ";
+    line.remove_prefix(cut);
+    limit = kFoldOctets - 1;
+  }
+  out += line;
+  return out;
+}
+
+std::string IcsTimestampNow() {
+  std::time_t t = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y%m%dT%H%M%SZ", &utc);
+  return buf;
+}
+
+std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> months,
+                         std::string_view dtstamp) {
+  std::array<bool, 13> chosen{};
+  for (int m : months) {
+    if (m >= 1 && m <= 12) chosen[m] = true;
+  }
+  std::string out;
+  AddLine(out, "BEGIN:VCALENDAR");
+  AddLine(out, "PRODID:-//Kadrel//Kadrel 2.0//ZH");
+  AddLine(out, "VERSION:2.0");
+  AddLine(out, "CALSCALE:GREGORIAN");
+  AddLine(out, "X-WR-CALNAME:" + IcsEscape(GbkToUtf8Lossy(ScheduleTitle(user, year))));
+  for (int m = 1; m <= 12; ++m) {
+    if (!chosen[m]) continue;
+    for (int d = 1; d <= DaysOfMonth(year, m); ++d) {
+      std::int64_t serial = EncodeDate(year, m, d);
+      std::string duty;
+      if (!GetDutyName(user, static_cast<TDateTime>(serial), duty)) continue;
+      AddLine(out, "BEGIN:VEVENT");
+      AddLine(out, "UID:" + EventUid(user.Name, serial));
+      AddLine(out, "DTSTAMP:" + std::string(dtstamp));
+      AddLine(out, "DTSTART;VALUE=DATE:" + IcsDate(serial));
+      AddLine(out, "DTEND;VALUE=DATE:" + IcsDate(serial + 1));
+      AddLine(out, "SUMMARY:" + IcsEscape(GbkToUtf8Lossy(duty)));
+      AddLine(out, "DESCRIPTION:" + IcsEscape(LunarDescription(year, m, d)));
+      AddLine(out, "TRANSP:TRANSPARENT");
+      AddLine(out, "END:VEVENT");
+    }
+  }
+  AddLine(out, "END:VCALENDAR");
+  return out;
+}
+
+std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, std::span<const int> months,
+                                  const std::string& fileName, TFileOps& ops) {
+  return WriteFileAtomically(fileName, BuildIcsFile(user, year, months, IcsTimestampNow()), ops);
+}
+
+}  // namespace kadrel

@@ -1,0 +1,39 @@
+// The year schedule as an iCalendar file (RFC 5545), so that a rota can be
+// imported into a phone or any calendar program.
+//
+// One all-day event per chosen day that has a duty. The UID depends only on
+// the user's name and the date, so importing a newer export of the same
+// user updates the events instead of duplicating them. Unlike every other
+// Kadrel document the file is UTF-8, as the standard requires.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "output/uExport.h"
+#include "schedule/uShiftUser.h"
+
+namespace kadrel {
+
+// `months` are 1..12 in any order (duplicates ignored); `dtstamp` is the
+// UTC creation time as YYYYMMDDTHHMMSSZ.
+std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> months,
+                         std::string_view dtstamp);
+
+// The current UTC time in the form DTSTAMP needs.
+std::string IcsTimestampNow();
+
+// Escapes TEXT values: backslash, semicolon, comma and line breaks.
+std::string IcsEscape(std::string_view utf8);
+
+// Folds one content line (without its CR LF) at 75 octets, never inside a
+// UTF-8 character; continuation lines start with a space.
+std::string IcsFold(std::string_view line);
+
+std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, std::span<const int> months,
+                                  const std::string& fileName,
+                                  TFileOps& ops = TFileOps::System());
+
+}  // namespace kadrel

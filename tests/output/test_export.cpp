@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "output/uExport.h"
+#include "output_fixture.h"
+
+namespace kadrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "kadrel-export-XXXXXX").string();
+    path_ = ::mkdtemp(tmpl.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::size_t EntriesIn(const fs::path& dir) {
+  return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+// Fails one kind of call with a chosen errno: writes after `budget` bytes
+// (writing short first), or the flush, or the rename.
+class TFailingOps : public TFileOps {
+ public:
+  enum class What { Write, Sync, Rename };
+  TFailingOps(What what, int err, std::size_t budget = 0) : what_(what), err_(err), budget_(budget) {}
+
+  ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
+    if (what_ != What::Write) return TFileOps::Write(fd, data, size, offset);
+    if (budget_ == 0) {
+      errno = err_;
+      return -1;
+    }
+    std::size_t n = std::min(size, budget_);
+    budget_ -= n;
+    return TFileOps::Write(fd, data, n, offset);
+  }
+  int Sync(int fd) override {
+    if (what_ == What::Sync) {
+      errno = err_;
+      return -1;
+    }
+    return TFileOps::Sync(fd);
+  }
+  int Rename(const char* from, const char* to) override {
+    if (what_ == What::Rename) {
+      errno = err_;
+      return -1;
+    }
+    return TFileOps::Rename(from, to);
+  }
+
+ private:
+  What what_;
+  int err_;
+  std::size_t budget_;
+};
+
+TLineList YearOf(const TShiftUser& user, int year) {
+  TLineList lines;
+  for (int m = 1; m <= 12; ++m) AppendExportMonth(lines, user, year, m);
+  return lines;
+}
+
+TEST(IoErrors, LinuxErrorsMapOntoTheClassicMessages) {
+  EXPECT_EQ(IoErrorFromErrno(ENOENT, false).Message, "Invalid filename");
+  EXPECT_EQ(IoErrorFromErrno(ENOENT, true).Message, "File not found");
+  EXPECT_EQ(IoErrorFromErrno(EMFILE, true).Message, "Too many open files");
+  EXPECT_EQ(IoErrorFromErrno(EACCES, true).Message, "File access denied");
+  EXPECT_EQ(IoErrorFromErrno(EROFS, true).Message, "File access denied");
+  EXPECT_EQ(IoErrorFromErrno(EISDIR, true).Message, "File access denied");
+  EXPECT_EQ(IoErrorFromErrno(ENOSPC, true).Message, "Disk full");
+  EXPECT_EQ(IoErrorFromErrno(EDQUOT, true).Code, 101);
+  EXPECT_EQ(IoErrorFromErrno(EIO, true).Message, "I/O error 5");
+  EXPECT_EQ(IoErrorFromErrno(EIO, true).Code, EIO);
+}
+
+TEST(SaveFiles, EachWriterWritesExactlyTheBuiltBytes) {
+  TempDir dir;
+  TShiftUser user = testing::ZhangSan();
+  TLineList lines = YearOf(user, 2005);
+  std::string title = ScheduleTitle(user, 2005);
+  ASSERT_FALSE(SaveAsText(title, dir / "a.txt", lines));
+  ASSERT_FALSE(SaveAsHtml(title, dir / "a.html", lines));
+  ASSERT_FALSE(SaveAsDat(title, dir / "a.dat", lines));
+  EXPECT_EQ(ReadFile(dir / "a.txt"), BuildTextFile(title, lines));
+  EXPECT_EQ(ReadFile(dir / "a.html"), BuildHtmlFile(title, lines));
+  EXPECT_EQ(ReadFile(dir / "a.dat"), BuildDatFile(lines));
+  EXPECT_EQ(EntriesIn(dir.path()), 3u);  // no temporary file left behind
+}
+
+TEST(SaveFiles, OverwritesAnExistingFileWithoutAsking) {
+  TempDir dir;
+  std::ofstream(dir / "a.dat") << "old contents that are longer than the new ones";
+  TLineList lines;
+  AppendExportMonth(lines, testing::ZhangSan(), 2005, 2);
+  ASSERT_FALSE(SaveAsDat("", dir / "a.dat", lines));
+  EXPECT_EQ(ReadFile(dir / "a.dat"), BuildDatFile(lines));
+}
+
+TEST(SaveFiles, MissingFolderIsAnInvalidFilename) {
+  TempDir dir;
+  auto err = SaveAsText("t", dir / "no/such/folder/a.txt", {});
+  ASSERT_TRUE(err);
+  EXPECT_EQ(err->Code, 3);
+  EXPECT_EQ(err->Message, "Invalid filename");
+}
+
+TEST(SaveFiles, AFolderInTheWayIsAccessDenied) {
+  TempDir dir;
+  fs::create_directory(dir / "taken.txt");
+  auto err = SaveAsText("t", dir / "taken.txt", {});
+  ASSERT_TRUE(err);
+  EXPECT_EQ(err->Message, "File access denied");
+  EXPECT_TRUE(fs::is_directory(dir / "taken.txt"));
+}
+
+TEST(SaveFiles, ReadOnlyFolderIsAccessDenied) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+  auto err = SaveAsText("t", dir / "a.txt", {});
+  ASSERT_TRUE(err);
+  EXPECT_EQ(err->Message, "File access denied");
+}
+
+struct FailureCase {
+  const char* name;
+  TFailingOps::What what;
+  int err;
+  std::size_t budget;
+  const char* message;
+};
+
+class FailedExport : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailedExport, KeepsTheOldFileWholeAndLeavesNoTemporary) {
+  const FailureCase& c = GetParam();
+  TempDir dir;
+  const std::string old = "the previous export\r\n";
+  std::ofstream(dir / "year.html", std::ios::binary) << old;
+  TFailingOps ops(c.what, c.err, c.budget);
+  TShiftUser user = testing::ZhangSan();
+  auto err = SaveAsHtml(ScheduleTitle(user, 2005), dir / "year.html", YearOf(user, 2005), ops);
+  ASSERT_TRUE(err);
+  EXPECT_EQ(err->Message, c.message);
+  EXPECT_EQ(ReadFile(dir / "year.html"), old);
+  EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Export, FailedExport,
+    ::testing::Values(FailureCase{"FirstWrite", TFailingOps::What::Write, ENOSPC, 0, "Disk full"},
+                      FailureCase{"AfterTenBytes", TFailingOps::What::Write, ENOSPC, 10, "Disk full"},
+                      FailureCase{"AfterOneChunk", TFailingOps::What::Write, EDQUOT, 70000, "Disk full"},
+                      FailureCase{"ReadOnlyFileSystem", TFailingOps::What::Write, EROFS, 0,
+                                  "File access denied"},
+                      FailureCase{"Flush", TFailingOps::What::Sync, EIO, 0, "I/O error 5"},
+                      FailureCase{"Rename", TFailingOps::What::Rename, EACCES, 0, "File access denied"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kadrel

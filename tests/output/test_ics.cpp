@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+#include <libical/ical.h>
+
+#include <memory>
+#include <set>
+
+#include "output/uIcs.h"
+#include "output_fixture.h"
+
+namespace kadrel {
+namespace {
+
+using IcalPtr = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
+
+IcalPtr Parse(const std::string& text) {
+  return IcalPtr(icalparser_parse_string(text.c_str()), &icalcomponent_free);
+}
+
+struct Event {
+  std::string uid, summary, description;
+  icaltimetype start, end;
+};
+
+std::vector<Event> EventsOf(icalcomponent* cal) {
+  std::vector<Event> events;
+  for (icalcomponent* e = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); e;
+       e = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
+    events.push_back({icalcomponent_get_uid(e), icalcomponent_get_summary(e),
+                      icalcomponent_get_description(e), icalcomponent_get_dtstart(e),
+                      icalcomponent_get_dtend(e)});
+  }
+  return events;
+}
+
+const std::vector<int> kAllMonths{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+
+TEST(Ics, AWholeYearIsValidWithOneAllDayEventPerDay) {
+  std::string text = BuildIcsFile(testing::ZhangSan(), 2024, kAllMonths, "20260101T000000Z");
+  IcalPtr cal = Parse(text);
+  ASSERT_TRUE(cal);
+  EXPECT_EQ(icalcomponent_count_errors(cal.get()), 0);
+  EXPECT_EQ(icalrestriction_check(cal.get()), 1);
+  EXPECT_EQ(icalcomponent_count_errors(cal.get()), 0);
+  std::vector<Event> events = EventsOf(cal.get());
+  ASSERT_EQ(events.size(), 366u);
+  EXPECT_TRUE(events[0].start.is_date);
+  EXPECT_EQ(events[0].start.day, 1);
+  EXPECT_EQ(events[0].end.day, 2);
+  EXPECT_EQ(events[365].start.month, 12);
+  EXPECT_EQ(events[365].end.year, 2025);  // DTEND is the day after
+  EXPECT_EQ(events[0].summary, "休息");
+  EXPECT_EQ(events[34].description, "农历癸卯兔年十二月廿五立春");  // 2024-02-04
+  std::set<std::string> uids;
+  for (const auto& e : events) uids.insert(e.uid);
+  EXPECT_EQ(uids.size(), events.size());
+}
+
+TEST(Ics, HeaderNamesTheCalendarAfterTheTitle) {
+  std::string text = BuildIcsFile(testing::ZhangSan(), 2005, {}, "20260101T000000Z");
+  EXPECT_TRUE(text.starts_with("BEGIN:VCALENDAR\r\nPRODID:"));
+  EXPECT_NE(text.find("\r\nVERSION:2.0\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nX-WR-CALNAME:张三的Kadrel 2005年(公历)\r\n"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("END:VCALENDAR\r\n"));
+}
+
+TEST(Ics, UidsAreStableAcrossExportsAndDifferBetweenUsers) {
+  std::vector<int> june{6};
+  auto a = EventsOf(Parse(BuildIcsFile(testing::ZhangSan(), 2005, june, "20260101T000000Z")).get());
+  auto b = EventsOf(Parse(BuildIcsFile(testing::ZhangSan(), 2005, june, "20270505T101010Z")).get());
+  auto c = EventsOf(Parse(BuildIcsFile(testing::MakeUser("李四", {"早班"}), 2005, june,
+                                       "20260101T000000Z")).get());
+  ASSERT_EQ(a.size(), 30u);
+  ASSERT_EQ(c.size(), 30u);
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].uid, b[i].uid);
+    EXPECT_NE(a[i].uid, c[i].uid);
+  }
+}
+
+TEST(Ics, ChosenMonthsOnlyInAnyOrder) {
+  std::vector<int> months{12, 2, 2};
+  auto events = EventsOf(Parse(BuildIcsFile(testing::ZhangSan(), 2026, months, "20260101T000000Z")).get());
+  ASSERT_EQ(events.size(), 28u + 31u);
+  EXPECT_EQ(events.front().start.month, 2);
+  EXPECT_EQ(events.back().start.month, 12);
+}
+
+TEST(Ics, UserWithoutCycleGivesAValidCalendarWithoutEvents) {
+  std::string text = BuildIcsFile(testing::MakeUser("李四", {}), 2005, kAllMonths, "20260101T000000Z");
+  IcalPtr cal = Parse(text);
+  ASSERT_TRUE(cal);
+  EXPECT_EQ(icalrestriction_check(cal.get()), 1);
+  EXPECT_TRUE(EventsOf(cal.get()).empty());
+}
+
+TEST(Ics, SpecialCharactersSurviveEscaping) {
+  TShiftUser user = testing::MakeUser("a;b", {"早,班", "x\\y;z"});
+  auto events = EventsOf(Parse(BuildIcsFile(user, 2005, std::vector<int>{1}, "20260101T000000Z")).get());
+  ASSERT_EQ(events.size(), 31u);
+  EXPECT_EQ(events[0].summary, "早,班");
+  EXPECT_EQ(events[1].summary, "x\\y;z");
+  EXPECT_EQ(IcsEscape("a\r\nb\nc"), "a\\nb\\nc");
+}
+
+TEST(IcsFold, LinesStayWithin75OctetsAndNeverSplitACharacter) {
+  std::string line = "DESCRIPTION:";
+  for (int i = 0; i < 40; ++i) line += "农";
+  std::string folded = IcsFold(line);
+  std::size_t start = 0;
+  std::string unfolded;
+  while (start < folded.size()) {
+    std::size_t end = folded.find("\r\n", start);
+    std::string part = folded.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    EXPECT_LE(part.size(), 75u);
+    if (start > 0) {
+      ASSERT_EQ(part[0], ' ');
+      part.erase(0, 1);
+    }
+    ASSERT_NE(static_cast<unsigned char>(part[0]) & 0xC0, 0x80) << "split character";
+    unfolded += part;
+    if (end == std::string::npos) break;
+    start = end + 2;
+  }
+  EXPECT_EQ(unfolded, line);
+  EXPECT_EQ(IcsFold("short"), "short");
+}
+
+}  // namespace
+}  // namespace kadrel
