@@ -72,8 +72,13 @@ bool Succeed(TEditError& error) {
   return true;
 }
 
+// The table names its file by the path it was given; callers here name it
+// by its bare name, so the path is taken off.
 std::string TableReason(TTableStream& table, const char* fallback) {
-  return table.ErrorString().empty() ? fallback : table.ErrorString();
+  std::string_view why = table.ErrorString();
+  std::string prefix = table.FileName() + ": ";
+  if (why.starts_with(prefix)) why.remove_prefix(prefix.size());
+  return why.empty() ? std::string(fallback) : std::string(why);
 }
 
 // What a name or a description must be before it may go into a field.

@@ -1,0 +1,281 @@
+// Runs the built kadrel-cli in a scratch folder and checks its output, its
+// one-line errors, its exit codes and what it leaves on disk.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/schedule/schedule_test_util.h"
+
+namespace kadrel {
+namespace {
+
+using schedtest::ReadFileBytes;
+using schedtest::TScratchDir;
+
+struct TRun {
+  int Code = -1;
+  std::string Out;
+  std::string Err;
+};
+
+std::string Slurp(const std::string& path) {
+  auto bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Output goes to files outside the folder under test, so that the folder
+// holds only what the program itself created.
+TRun RunCli(const std::string& cwd, const std::vector<std::string>& args) {
+  static TScratchDir io;
+  const std::string outPath = io.File("out"), errPath = io.File("err");
+  std::vector<std::string> all = {KADREL_CLI_PATH};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  TRun run;
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.Code = WEXITSTATUS(status);
+  run.Out = Slurp(outPath);
+  run.Err = Slurp(errPath);
+  return run;
+}
+
+bool IsOneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
+}
+
+class CliProgram : public ::testing::Test {
+ protected:
+  TRun Run(const std::vector<std::string>& args) { return RunCli(dir_.Path(), args); }
+
+  void ExpectOk(const std::vector<std::string>& args, const std::string& out) {
+    TRun r = Run(args);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(r.Out, out);
+    EXPECT_EQ(r.Err, "");
+  }
+
+  void ExpectError(const std::vector<std::string>& args, int code, const std::string& needle) {
+    TRun r = Run(args);
+    EXPECT_EQ(r.Code, code);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_TRUE(IsOneLine(r.Err)) << r.Err;
+    EXPECT_EQ(r.Err.rfind("kadrel-cli: ", 0), 0u) << r.Err;
+    EXPECT_NE(r.Err.find(needle), std::string::npos) << r.Err;
+  }
+
+  // Duty kinds 1 白班, 2 夜班, 3 休息; scheme 1 四班 = day, day, night, rest;
+  // user Li on night duty on 1 May 2003.
+  void MakeWorkedExample() {
+    ExpectOk({"add-duty", "白班", "8:00-16:00"}, "1\n");
+    ExpectOk({"add-duty", "夜班"}, "2\n");
+    ExpectOk({"add-duty", "休息"}, "3\n");
+    ExpectOk({"add-scheme", "四班", "1,1,2,3"}, "1\n");
+    ExpectOk({"add-user", "Li", "1", "2003-05-01", "2"}, "");
+  }
+
+  TScratchDir dir_;
+};
+
+TEST_F(CliProgram, WorkedExampleEndToEnd) {
+  MakeWorkedExample();
+  ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
+  ExpectOk({"duty", "li", "2003-04-27", "2003-05-05"},
+           "2003-04-27\t夜班\n2003-04-28\t休息\n2003-04-29\t白班\n2003-04-30\t白班\n"
+           "2003-05-01\t夜班\n2003-05-02\t休息\n2003-05-03\t白班\n2003-05-04\t白班\n2003-05-05\t夜班\n");
+  ExpectOk({"duty", "LI", "2003-05-02"}, "2003-05-02\t休息\n");
+  ExpectOk({"check"},
+           "shiftdat.kd2: 1 slots, 1 live, 1 appended\n"
+           "workdat.kd2: 3 slots, 3 live, 3 appended\n"
+           "userdat.kd2: 1 slots, 1 live, 1 appended\n");
+}
+
+TEST_F(CliProgram, AUserWithoutCycleHasEmptyDuties) {
+  ExpectOk({"add-user", "Solo", "0", "2020-01-01", "0"}, "");
+  ExpectOk({"users"}, "Solo\t\t2020-01-01\t0\n");
+  ExpectOk({"duty", "Solo", "2020-01-01", "2020-01-02"}, "2020-01-01\t\n2020-01-02\t\n");
+}
+
+TEST_F(CliProgram, ReadCommandsInAFolderWithoutDataCreateNothing) {
+  for (auto args : std::vector<std::vector<std::string>>{{"users"}, {"check"}, {"duty", "Li", "2003-05-01"}}) {
+    SCOPED_TRACE(args[0]);
+    ExpectError(args, 2, "no schedule data in the current directory");
+  }
+  EXPECT_TRUE(dir_.Entries().empty());
+}
+
+TEST_F(CliProgram, UsageErrorsExitOneAndCreateNothing) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"--verbose", "users"},
+      {"--data"},
+      {"users", "extra"},
+      {"duty", "Li"},
+      {"duty", "Li", "2003-13-01"},
+      {"duty", "Li", "2003-05-02", "2003-05-01"},
+      {"duty", "Li", "1 May 2003"},
+      {"add-duty"},
+      {"add-scheme", "S", "1,,2"},
+      {"add-scheme", "S", "one"},
+      {"add-user", "Li", "x", "2003-01-01", "0"},
+      {"add-user", "Li", "1", "2003-02-30", "0"},
+      {"add-user", "Li", "1", "2003-01-01", "1.5"},
+      {"delete-scheme", "abc"},
+      {"day", "tomorrow"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.empty() ? std::string("(none)") : args[0] + " ...");
+    TRun r = Run(args);
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_TRUE(IsOneLine(r.Err)) << r.Err;
+  }
+  EXPECT_TRUE(dir_.Entries().empty());
+}
+
+TEST_F(CliProgram, HelpGoesToStandardOutput) {
+  TRun r = Run({"--help"});
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Out.rfind("usage: kadrel-cli [--data DIR] COMMAND", 0), 0u);
+  for (const char* command : {"check", "users", "duty", "add-duty", "add-scheme", "add-user", "delete-duty",
+                              "delete-scheme", "delete-user"}) {
+    EXPECT_NE(r.Out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
+  }
+}
+
+TEST_F(CliProgram, UnknownUserIsADataError) {
+  MakeWorkedExample();
+  ExpectError({"duty", "Bob", "2003-05-01"}, 2, "no user named Bob");
+  ExpectError({"duty", "😀", "2003-05-01"}, 2, "no user named");
+}
+
+TEST_F(CliProgram, NamesThatDoNotFitOrCannotBeGbkAreRefusedBeforeAnyFileIsMade) {
+  ExpectError({"add-duty", "一二三四五"}, 2, "10 bytes in GBK");
+  ExpectError({"add-duty", "abcdefghij"}, 2, "at most 9");
+  ExpectError({"add-duty", "😀"}, 2, "cannot be written in GBK");
+  ExpectError({"add-duty", "   "}, 2, "empty");
+  ExpectError({"add-duty", "A", "😀"}, 2, "description cannot be written in GBK");
+  ExpectError({"add-duty", "A", std::string(50, 'x')}, 2, "at most 49");
+  ExpectError({"add-scheme", "一二三四五", "1"}, 2, "at most 9");
+  ExpectError({"add-user", "一二三四五", "0", "2003-01-01", "0"}, 2, "at most 9");
+  ExpectError({"add-user", "😀", "0", "2003-01-01", "0"}, 2, "GBK");
+  EXPECT_TRUE(dir_.Entries().empty());
+  ExpectOk({"add-duty", "一二三四a"}, "1\n");
+  ExpectOk({"users"}, "");
+}
+
+TEST_F(CliProgram, ACycleLongerThanItsFieldIsRefused) {
+  ExpectOk({"add-duty", "A"}, "1\n");
+  std::string hundred = "1";
+  for (int i = 1; i < 100; ++i) hundred += ",1";
+  ExpectError({"add-scheme", "S", hundred}, 2, "at most 199");
+  ExpectOk({"add-scheme", "S", hundred.substr(2)}, "1\n");  // 99 entries
+}
+
+TEST_F(CliProgram, DuplicateUserInAnotherCaseIsRefused) {
+  MakeWorkedExample();
+  auto before = ReadFileBytes(dir_.File(TScheduleFile::User));
+  ExpectError({"add-user", "LI", "1", "2003-05-01", "0"}, 2, "already exists");
+  ExpectError({"add-user", " li ", "1", "2003-05-01", "0"}, 2, "already exists");
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), before);
+}
+
+TEST_F(CliProgram, BadReferencesAreRefusedAndWriteNothing) {
+  MakeWorkedExample();
+  auto shift = ReadFileBytes(dir_.File(TScheduleFile::Shift));
+  auto user = ReadFileBytes(dir_.File(TScheduleFile::User));
+  ExpectError({"add-scheme", "S", "1,4"}, 2, "no duty kind has the ID 4");
+  ExpectError({"add-user", "Wu", "2", "2003-05-01", "0"}, 2, "no scheme has the ID 2");
+  ExpectError({"add-user", "Wu", "0", "2003-05-01", "0"}, 2, "no scheme has the ID 0");
+  ExpectError({"add-user", "Wu", "1", "2003-05-01", "4"}, 2, "from 0 to 3");
+  ExpectError({"add-user", "Wu", "1", "2003-05-01", "-1"}, 2, "from 0 to 3");
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::Shift)), shift);
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), user);
+}
+
+TEST_F(CliProgram, DeletionsPackExactlyAsTheDialogsDo) {
+  MakeWorkedExample();
+  ExpectOk({"delete-duty", "休息"}, "");
+  ExpectOk({"delete-scheme", "1"}, "");
+  // The scheme's slot is only marked, so its user still resolves it; the
+  // cycle has closed up over the deleted rest day.
+  ExpectOk({"duty", "Li", "2003-05-01", "2003-05-03"}, "2003-05-01\t夜班\n2003-05-02\t白班\n2003-05-03\t白班\n");
+  ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
+  ExpectOk({"delete-user", "li"}, "");
+  ExpectOk({"check"},
+           "shiftdat.kd2: 1 slots, 0 live, 1 appended\n"
+           "workdat.kd2: 2 slots, 2 live, 3 appended\n"
+           "userdat.kd2: 0 slots, 0 live, 1 appended\n");
+  ExpectError({"delete-user", "Li"}, 2, "no user has that name");
+  ExpectError({"delete-scheme", "1"}, 2, "no scheme has the ID 1");
+  ExpectError({"delete-duty", "休息"}, 2, "no duty kind has that name");
+  ExpectOk({"add-duty", "中班"}, "4\n");  // never the freed 3
+}
+
+TEST_F(CliProgram, DataFolderCanBeGiven) {
+  TScratchDir elsewhere;
+  TRun r = RunCli(elsewhere.Path(), {"--data", dir_.Path(), "add-duty", "A"});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_EQ(r.Out, "1\n");
+  EXPECT_TRUE(elsewhere.Entries().empty());
+  r = RunCli(elsewhere.Path(), {"--data=" + dir_.Path(), "check"});
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_NE(r.Out.find("workdat.kd2: 1 slots, 1 live, 1 appended"), std::string::npos);
+  r = RunCli(elsewhere.Path(), {"--data", elsewhere.File("missing"), "users"});
+  EXPECT_EQ(r.Code, 2);
+  r = RunCli(elsewhere.Path(), {"--data", elsewhere.File("missing"), "add-duty", "A"});
+  EXPECT_EQ(r.Code, 2);
+  EXPECT_TRUE(IsOneLine(r.Err));
+}
+
+TEST_F(CliProgram, ADamagedFileIsReportedAndLeftAlone) {
+  MakeWorkedExample();
+  auto bytes = ReadFileBytes(dir_.File(TScheduleFile::User));
+  bytes.pop_back();  // a torn last slot
+  schedtest::WriteFileBytes(dir_.File(TScheduleFile::User), bytes);
+  TRun check = Run({"check"});
+  EXPECT_EQ(check.Code, 2);
+  EXPECT_EQ(check.Out, "shiftdat.kd2: 1 slots, 1 live, 1 appended\nworkdat.kd2: 3 slots, 3 live, 3 appended\n");
+  EXPECT_TRUE(IsOneLine(check.Err)) << check.Err;
+  EXPECT_EQ(check.Err.rfind("kadrel-cli: userdat.kd2: ", 0), 0u) << check.Err;
+  ExpectError({"users"}, 2, "userdat.kd2");
+  ExpectError({"add-duty", "X"}, 2, "userdat.kd2");
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), bytes);
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::Work)).size(), 160u + 3u * 69u);
+}
+
+TEST_F(CliProgram, ASingleMissingFileIsNamed) {
+  MakeWorkedExample();
+  std::filesystem::remove(dir_.File(TScheduleFile::Work));
+  ExpectError({"users"}, 2, "workdat.kd2: no such file");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File(TScheduleFile::Work)));
+}
+
+TEST_F(CliProgram, DayPrintsTheDateAndItsWeekday) {
+  TRun r = Run({"day", "2024-02-29"});
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Out.rfind("2024-02-29", 0), 0u);
+  EXPECT_NE(r.Out.find("星期四"), std::string::npos);
+  EXPECT_TRUE(dir_.Entries().empty());
+}
+
+}  // namespace
+}  // namespace kadrel

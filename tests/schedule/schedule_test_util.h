@@ -1,0 +1,118 @@
+// Helpers for the tests of the schedule files, the duty computation and the
+// command-line tool: a scratch folder, whole-file reads, a fixed clock, and
+// raw record writers that bypass the checks, for data the checks refuse.
+#pragma once
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/uClock.h"
+#include "platform/uDateTime.h"
+#include "store/uScheduleFiles.h"
+#include "store/uTableStream.h"
+
+namespace kadrel::schedtest {
+
+using Bytes = std::vector<unsigned char>;
+
+class TScratchDir {
+ public:
+  TScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-sched-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~TScratchDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  TScratchDir(const TScratchDir&) = delete;
+  TScratchDir& operator=(const TScratchDir&) = delete;
+
+  std::string Path() const { return path_.string(); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string File(TScheduleFile file) const { return SchedulePath(Path(), file); }
+  // Names of everything in the folder, sorted.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// 14 March 2026, 18:00: a fixed "now" with a time of day.
+inline TDateTime FixedNow() { return static_cast<TDateTime>(EncodeDate(2026, 3, 14)) + 0.75; }
+
+// Writers that store exactly what they are given.
+inline void PutDuty(TTableStream& work, std::int32_t id, const std::string& name) {
+  ASSERT_TRUE(work.Append());
+  ASSERT_TRUE(work.SetInteger(kWorkID, id));
+  ASSERT_TRUE(work.SetText(kWorkName, name));
+  ASSERT_TRUE(work.SetText(kWorkHint, ""));
+  ASSERT_TRUE(work.Post()) << work.ErrorString();
+}
+
+inline void PutScheme(TTableStream& shift, std::int32_t id, std::int32_t count, const std::string& name,
+                      const std::string& worklist) {
+  ASSERT_TRUE(shift.Append());
+  ASSERT_TRUE(shift.SetInteger(kShiftID, id));
+  ASSERT_TRUE(shift.SetInteger(kShiftCount, count));
+  ASSERT_TRUE(shift.SetText(kShiftName, name));
+  ASSERT_TRUE(shift.SetText(kShiftWorkList, worklist));
+  ASSERT_TRUE(shift.Post()) << shift.ErrorString();
+}
+
+inline void PutUser(TTableStream& user, const std::string& name, std::int32_t shiftId, TDateTime start,
+                    std::int32_t firstId) {
+  ASSERT_TRUE(user.Append());
+  ASSERT_TRUE(user.SetText(kUserName, name));
+  ASSERT_TRUE(user.SetInteger(kUserShiftID, shiftId));
+  ASSERT_TRUE(user.SetFloat(kUserStart, start));
+  ASSERT_TRUE(user.SetInteger(kUserFirstID, firstId));
+  ASSERT_TRUE(user.Post()) << user.ErrorString();
+}
+
+// The three tables of a scratch folder, opened for writing.
+class TScheduleFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(OpenScheduleTables(tables_, dir_.Path(), TScheduleAccess::Write, error)) << error;
+  }
+  void TearDown() override {
+    std::string error;
+    EXPECT_TRUE(CloseScheduleTables(tables_, error)) << error;
+  }
+  void Reopen() {
+    std::string error;
+    ASSERT_TRUE(CloseScheduleTables(tables_, error)) << error;
+    ASSERT_TRUE(OpenScheduleTables(tables_, dir_.Path(), TScheduleAccess::Write, error)) << error;
+  }
+
+  TScratchDir dir_;
+  TScheduleTables tables_;
+};
+
+}  // namespace kadrel::schedtest
