@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <unordered_map>
 
 #include "calendar/uCalendDay.h"
 #include "platform/uDateTime.h"
@@ -35,13 +36,27 @@ std::string EventUid(const std::string& gbkName, std::int64_t serial) {
   return uid + "@kadrel";
 }
 
-std::string LunarDescription(int year, int month, int day) {
+// The names of a year come from a few dozen distinct GBK texts; converting
+// each once keeps iconv out of the per-day loop.
+class TUtf8Cache {
+ public:
+  const std::string& operator()(const std::string& gbk) {
+    auto [it, added] = cache_.try_emplace(gbk);
+    if (added) it->second = GbkToUtf8Lossy(gbk);
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> cache_;
+};
+
+std::string LunarDescription(TUtf8Cache& utf8, int year, int month, int day) {
   TCalendKD kd;
   kd.Year = year;
   kd.Month = month;
   kd.Day = day;
   FillDay(kd);
-  return "农历" + GbkToUtf8Lossy(kd.YearName + kd.MonthName + kd.DayName + kd.TermName);
+  return "农历" + utf8(kd.YearName) + utf8(kd.MonthName) + utf8(kd.DayName) + utf8(kd.TermName);
 }
 
 void AddLine(std::string& out, std::string_view line) {
@@ -100,7 +115,9 @@ std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> 
   for (int m : months) {
     if (m >= 1 && m <= 12) chosen[m] = true;
   }
+  TUtf8Cache utf8;
   std::string out;
+  out.reserve(512 + 300 * 31 * months.size());
   AddLine(out, "BEGIN:VCALENDAR");
   AddLine(out, "PRODID:-//Kadrel//Kadrel 2.0//ZH");
   AddLine(out, "VERSION:2.0");
@@ -117,8 +134,8 @@ std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> 
       AddLine(out, "DTSTAMP:" + std::string(dtstamp));
       AddLine(out, "DTSTART;VALUE=DATE:" + IcsDate(serial));
       AddLine(out, "DTEND;VALUE=DATE:" + IcsDate(serial + 1));
-      AddLine(out, "SUMMARY:" + IcsEscape(GbkToUtf8Lossy(duty)));
-      AddLine(out, "DESCRIPTION:" + IcsEscape(LunarDescription(year, m, d)));
+      AddLine(out, "SUMMARY:" + IcsEscape(utf8(duty)));
+      AddLine(out, "DESCRIPTION:" + IcsEscape(LunarDescription(utf8, year, m, d)));
       AddLine(out, "TRANSP:TRANSPARENT");
       AddLine(out, "END:VEVENT");
     }
