@@ -1,0 +1,131 @@
+// The shared look: the menu images, the command menu's left-button rule,
+// its image column, the start button's mouse-up, and what
+// ApplyKadrelStyle installs.
+#include "widgets/uKadrelStyle.h"
+#include "widgets/uMenuImages.h"
+#include "widgets/uOfficeButton.h"
+#include "widgets/uPopupMenu.h"
+#include "widgets/uSysColors.h"
+#include "widget_test_util.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QStyleOptionMenuItem>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace kadrel {
+namespace {
+
+QByteArray Fingerprint(const QImage& image) {
+  return QCryptographicHash::hash(
+      QByteArrayView(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()),
+      QCryptographicHash::Sha1);
+}
+
+TEST(MenuImages, FifteenDistinctImages) {
+  std::set<QByteArray> seen;
+  for (int i = 0; i < kMenuImageCount; ++i) {
+    const QIcon icon = KadrelMenuImage(i);
+    ASSERT_FALSE(icon.isNull()) << i;
+    const QImage image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    int opaque = 0;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) opaque += qAlpha(image.pixel(x, y)) > 128;
+    EXPECT_GT(opaque, 20) << "image " << i << " is nearly empty";
+    EXPECT_LT(opaque, 256) << "image " << i << " has no transparent surround";
+    EXPECT_TRUE(seen.insert(Fingerprint(image)).second) << "image " << i << " repeats another";
+  }
+  EXPECT_TRUE(KadrelMenuImage(-1).isNull());
+  EXPECT_TRUE(KadrelMenuImage(kMenuImageCount).isNull());
+}
+
+TEST(MenuImages, DisabledImagesAreFainter) {
+  const QIcon icon = KadrelMenuImage(9);
+  const QImage normal = icon.pixmap(QSize(16, 16), QIcon::Normal).toImage();
+  const QImage disabled = icon.pixmap(QSize(16, 16), QIcon::Disabled).toImage();
+  EXPECT_LT(qAlpha(disabled.pixel(8, 8)), qAlpha(normal.pixel(8, 8)));
+}
+
+class CommandMenu : public testing::Test {
+ protected:
+  void SetUp() override {
+    menu_.addAction(KadrelMenuImage(0), QStringLiteral("配置倒班规律"));
+    menu_.addSeparator();
+    action_ = menu_.addAction(KadrelMenuImage(9), QStringLiteral("关闭"));
+    menu_.popup(QPoint(50, 50));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu_));
+  }
+  TPopupMenu menu_;
+  QAction* action_ = nullptr;
+};
+
+TEST_F(CommandMenu, OnlyTheLeftButtonTriggers) {
+  QSignalSpy triggered(action_, &QAction::triggered);
+  const QPoint at = menu_.actionGeometry(action_).center();
+  QTest::mouseClick(&menu_, Qt::RightButton, {}, at);
+  QTest::mouseClick(&menu_, Qt::MiddleButton, {}, at);
+  EXPECT_EQ(triggered.count(), 0);
+  EXPECT_TRUE(menu_.isVisible());
+  QTest::mouseClick(&menu_, Qt::LeftButton, {}, at);
+  EXPECT_EQ(triggered.count(), 1);
+}
+
+TEST_F(CommandMenu, FlatItemsWithAnImageColumn) {
+  EXPECT_EQ(menu_.font().pixelSize(), 12);
+  EXPECT_GE(menu_.actionGeometry(action_).height(), 22);
+  EXPECT_EQ(menu_.actions()[1]->isSeparator(), true);
+  EXPECT_LT(menu_.actionGeometry(menu_.actions()[1]).height(), 10);
+
+  const QImage shot = menu_.grab().toImage();
+  const int y = menu_.actionGeometry(menu_.actions()[1]).center().y() - 2;  // beside the separator
+  const QColor column = shot.pixelColor(1 + kMenuIconColumn - 1, y);
+  const QColor body = shot.pixelColor(1 + kMenuIconColumn + 2, y);
+  EXPECT_NE(column, body) << "the image column is shaded";
+  EXPECT_EQ(body, QColor(255, 255, 255));
+  EXPECT_EQ(shot.pixelColor(1 + kMenuIconColumn - 1, 3), column) << "one column from top to bottom";
+}
+
+TEST(OfficeButton, ReportsEveryButtonButClicksOnlyForTheLeft) {
+  QWidget window;
+  auto* start = new TOfficeButton(&window);
+  start->setText(QStringLiteral("Kadrel v2.0 "));
+  start->setGeometry(16, 5, 130, 28);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QSignalSpy up(start, &TOfficeButton::MouseUp);
+  QSignalSpy clicked(start, &QAbstractButton::clicked);
+  QTest::mouseClick(start, Qt::RightButton, {}, QPoint(10, 10));
+  ASSERT_EQ(up.count(), 1);
+  EXPECT_EQ(up[0][0].value<Qt::MouseButton>(), Qt::RightButton);
+  EXPECT_EQ(clicked.count(), 0);
+  QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(10, 10));
+  ASSERT_EQ(up.count(), 2);
+  EXPECT_EQ(up[1][0].value<Qt::MouseButton>(), Qt::LeftButton);
+  EXPECT_EQ(up[1][1].toPoint(), QPoint(10, 10));
+  EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST(OfficeButton, CaptionUsesTheStartButtonStyle) {
+  const TFont3D style = StartButtonFont3D();
+  EXPECT_EQ(style.Repetition, TRepetition::repeatOnShadow);
+  EXPECT_EQ(style.Repetitionwidth, 0);
+  EXPECT_EQ(TOfficeButton().Font3D(), style);
+}
+
+TEST(KadrelStyle, InstalledOnTheApplication) {
+  EXPECT_NE(qobject_cast<TKadrelStyle*>(QApplication::style()), nullptr);
+  EXPECT_EQ(QApplication::font().family(), QStringLiteral("宋体"));
+  EXPECT_EQ(QApplication::font().pixelSize(), 13);
+  EXPECT_EQ(QApplication::font("QMenu").pixelSize(), 12);
+  EXPECT_EQ(ClInfoBk(), QColor(255, 255, 225));
+  EXPECT_EQ(ClWindow(), QColor(255, 255, 255)) << "the banner's text colour";
+  EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor(240, 236, 216));
+}
+
+}  // namespace
+}  // namespace kadrel

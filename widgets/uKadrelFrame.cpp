@@ -1,0 +1,170 @@
+#include "widgets/uKadrelFrame.h"
+
+#include "widgets/uFonts.h"
+#include "widgets/uGradientPanel.h"
+#include "widgets/uTitleButtons.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kadrel {
+
+namespace {
+
+constexpr int kCutBottom = 10;
+constexpr int kCorner = 45;
+// Title buttons keep these distances from the right edge and the top.
+constexpr QPoint kCloseOffset(38, 9);
+constexpr QPoint kMinimizeOffset(66, 10);
+
+// First column inside the outline on a row `dy` pixels (centre to centre)
+// from where the corner ellipse's straight sides begin.
+int CornerInset(double rx, double ry, double dy) {
+  const double dx = rx * std::sqrt(std::max(0.0, 1 - (dy / ry) * (dy / ry)));
+  return int(std::ceil(rx - dx - 0.5));
+}
+
+}  // namespace
+
+QRegion KadrelWindowRegion(QSize size) {
+  const int w = size.width();
+  const int h = size.height() - kCutBottom;
+  if (w <= 0 || h <= 0) return {};
+  const double rx = std::min(kCorner, w) / 2.0;
+  const double ry = std::min(kCorner, h) / 2.0;
+  QList<QRect> rows;
+  for (int y = 0; y < h; ++y) {
+    const double centre = y + 0.5;
+    const double dy = centre < ry ? ry - centre : centre > h - ry ? centre - (h - ry) : 0;
+    const int inset = dy > 0 ? CornerInset(rx, ry, dy) : 0;
+    if (w - 2 * inset > 0) rows.append(QRect(inset, y, w - 2 * inset, 1));
+  }
+  QRegion region;
+  region.setRects(rows.constData(), int(rows.size()));
+  return region;
+}
+
+TKadrelFrame::TKadrelFrame(QWidget* window)
+    : QObject(window),
+      window_(window),
+      panelBackground_(new TPanelBackground(this)),
+      buttonBackground_(new TPanelBackground(this)),
+      panel_(new TGradientPanel(window)),
+      closeButton_(new TRoundButton(panel_)),
+      systemMove_([](QWindow* w) { return w && w->startSystemMove(); }) {
+  window_->setWindowFlags(window_->windowFlags() | Qt::FramelessWindowHint);
+
+  panelBackground_->SetGradient(KadrelPanelGradient());
+  buttonBackground_->SetGradient(KadrelTitleButtonGradient());
+  panel_->SetBackground(panelBackground_);
+  panel_->SetFrameOuter(KadrelOuterFrame());
+  panel_->SetFrameInner(KadrelInnerFrame());
+  panel_->lower();
+
+  closeButton_->resize(23, 23);
+  closeButton_->SetBackground(buttonBackground_);
+  closeButton_->setToolTip(QStringLiteral("关闭"));
+  connect(closeButton_, &TRoundButton::clicked, window_, &QWidget::close);
+
+  window_->installEventFilter(this);
+  panel_->installEventFilter(this);
+  LayOut();
+}
+
+void TKadrelFrame::SetCloseButtonVisible(bool visible) { closeButton_->setVisible(visible); }
+
+TArrowButton* TKadrelFrame::AddMinimizeButton() {
+  if (!minimizeButton_) {
+    minimizeButton_ = new TArrowButton(panel_);
+    minimizeButton_->resize(23, 20);
+    minimizeButton_->SetButtonType(TArrowDirection::dDown);
+    minimizeButton_->SetBackground(buttonBackground_);
+    minimizeButton_->setToolTip(QStringLiteral("最小化"));
+    connect(minimizeButton_, &TArrowButton::clicked, window_, &QWidget::showMinimized);
+    minimizeButton_->show();
+    LayOut();
+  }
+  return minimizeButton_;
+}
+
+QLabel* TKadrelFrame::SetTitle(const QString& text) {
+  if (!title_) {
+    title_ = new QLabel(panel_);
+    title_->setFont(KadrelFont(15));
+    QPalette pal = title_->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    title_->setPalette(pal);
+    title_->move(16, 9);
+    title_->show();
+    AddDragHandle(title_);
+  }
+  title_->setText(text);
+  title_->adjustSize();
+  return title_;
+}
+
+void TKadrelFrame::AddDragHandle(QWidget* handle) {
+  if (handle) handle->installEventFilter(this);
+}
+
+void TKadrelFrame::LayOut() {
+  const int w = window_->width();
+  panel_->setGeometry(window_->rect());
+  closeButton_->move(w - kCloseOffset.x(), kCloseOffset.y());
+  if (minimizeButton_) minimizeButton_->move(w - kMinimizeOffset.x(), kMinimizeOffset.y());
+  const QRegion outline = KadrelWindowRegion(window_->size());
+  if (outline.isEmpty()) {
+    window_->clearMask();
+  } else {
+    window_->setMask(outline);
+  }
+}
+
+bool TKadrelFrame::HandleDrag(QEvent* event) {
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      // Any button sets the origin; only the left one moves the window.
+      drag_.Active = true;
+      drag_.BySystem = false;
+      drag_.PressGlobal = mouse->globalPosition().toPoint();
+      drag_.WindowStart = window_->pos();
+      if (mouse->button() == Qt::LeftButton && systemMove_) {
+        drag_.BySystem = systemMove_(window_->windowHandle());
+      }
+      return true;
+    case QEvent::MouseMove:
+      if (drag_.Active && !drag_.BySystem && (mouse->buttons() & Qt::LeftButton)) {
+        window_->move(drag_.WindowStart + (mouse->globalPosition().toPoint() - drag_.PressGlobal));
+      }
+      return true;
+    case QEvent::MouseButtonRelease:
+      if (mouse->buttons() == Qt::NoButton) drag_ = {};
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TKadrelFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_) {
+    if (event->type() == QEvent::Resize) LayOut();
+    return false;
+  }
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+      return HandleDrag(event);
+    default:
+      return false;
+  }
+}
+
+}  // namespace kadrel

@@ -1,0 +1,99 @@
+// The frame every Kadrel window wears: no title bar, a rounded outline whose
+// bottom 10 pixels are cut away, a gradient panel as background, a round
+// close button at the top right (and, for the main window, a minimise
+// button beside it), and dragging by the panel with the left mouse button.
+//
+// TKadrelFrame is a helper object, not a base class, so plain windows and
+// modal QDialogs use it alike:
+//
+//   TfrmYearWZ::TfrmYearWZ(QWidget* owner) : QDialog(owner), frame_(new TKadrelFrame(this)) {
+//     frame_->SetTitle("年份导航");
+//     frame_->SetCloseButtonVisible(false);
+//     auto* body = new QWidget(frame_->Panel());   // controls go on the panel
+//   }
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QRegion>
+
+#include <functional>
+
+class QLabel;
+class QWidget;
+class QWindow;
+
+namespace kadrel {
+
+class TArrowButton;
+class TGradientPanel;
+class TPanelBackground;
+class TRoundButton;
+
+// The outline of a window of `size`: the rounded rectangle from (0, 0) to
+// (width, height − 10) with 45 × 45 corner ellipses. Empty when nothing of
+// the window would remain.
+QRegion KadrelWindowRegion(QSize size);
+
+class TKadrelFrame : public QObject {
+  Q_OBJECT
+
+ public:
+  // Makes `window` frameless and fills it; the frame is owned by `window`.
+  explicit TKadrelFrame(QWidget* window);
+
+  QWidget* Window() const { return window_; }
+  // The gradient panel covering the whole window, the parent for controls.
+  TGradientPanel* Panel() const { return panel_; }
+  TPanelBackground* PanelBackground() const { return panelBackground_; }
+  // The second background, which the title buttons are cut from.
+  TPanelBackground* ButtonBackground() const { return buttonBackground_; }
+
+  // Hint "关闭"; a click closes the window (through its close event, so a
+  // window can still refuse or a dialog reject).
+  TRoundButton* CloseButton() const { return closeButton_; }
+  void SetCloseButtonVisible(bool visible);
+
+  // Creates the minimise button (hint "最小化") on first call.
+  TArrowButton* AddMinimizeButton();
+  TArrowButton* MinimizeButton() const { return minimizeButton_; }
+
+  // The window's title: white "宋体" 15 pixels high at the top left. Created
+  // on first call, and a drag handle like the panel.
+  QLabel* SetTitle(const QString& text);
+
+  // Pressing the left button on `handle` and moving drags the window, as on
+  // the panel. Used for labels that lie over the panel.
+  void AddDragHandle(QWidget* handle);
+
+  // How a drag is handed to the window system. The default asks
+  // QWindow::startSystemMove; when it declines (no window manager, or a
+  // platform without the feature) the frame moves the window itself.
+  using TSystemMove = std::function<bool(QWindow*)>;
+  void SetSystemMove(TSystemMove move) { systemMove_ = std::move(move); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void LayOut();
+  bool HandleDrag(QEvent* event);
+
+  QWidget* window_;
+  TPanelBackground* panelBackground_;
+  TPanelBackground* buttonBackground_;
+  TGradientPanel* panel_;
+  TRoundButton* closeButton_;
+  TArrowButton* minimizeButton_ = nullptr;
+  QLabel* title_ = nullptr;
+  TSystemMove systemMove_;
+
+  struct TDrag {
+    bool Active = false;
+    bool BySystem = false;
+    QPoint PressGlobal;
+    QPoint WindowStart;
+  } drag_;
+};
+
+}  // namespace kadrel

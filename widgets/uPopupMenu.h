@@ -1,0 +1,24 @@
+// The command menu: drawn flat by the Kadrel style (a 24-pixel icon column),
+// and answering the left mouse button only.
+#pragma once
+
+#include <QMenu>
+
+namespace kadrel {
+
+class TPopupMenu : public QMenu {
+  Q_OBJECT
+
+ public:
+  explicit TPopupMenu(QWidget* parent = nullptr);
+  explicit TPopupMenu(const QString& title, QWidget* parent = nullptr);
+
+  // A submenu that behaves like its parent menu.
+  TPopupMenu* AddSubMenu(const QIcon& icon, const QString& title);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+}  // namespace kadrel
