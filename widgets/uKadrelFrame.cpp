@@ -109,6 +109,17 @@ QLabel* TKadrelFrame::SetTitle(const QString& text) {
   return title_;
 }
 
+QWidget* TKadrelFrame::AddBody(const QRect& geometry) {
+  auto* body = new QWidget(panel_);
+  body->setAutoFillBackground(true);
+  QPalette pal = body->palette();
+  pal.setColor(QPalette::Window, KadrelBodyColor());
+  body->setPalette(pal);
+  body->setGeometry(geometry);
+  body->show();
+  return body;
+}
+
 void TKadrelFrame::AddDragHandle(QWidget* handle) {
   if (handle) handle->installEventFilter(this);
 }
@@ -130,6 +141,7 @@ bool TKadrelFrame::HandleDrag(QEvent* event) {
   auto* mouse = static_cast<QMouseEvent*>(event);
   switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:  // the second press of a quick pair
       // Any button sets the origin; only the left one moves the window.
       drag_.Active = true;
       drag_.BySystem = false;
@@ -159,6 +171,7 @@ bool TKadrelFrame::eventFilter(QObject* watched, QEvent* event) {
   }
   switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
     case QEvent::MouseButtonRelease:
       return HandleDrag(event);

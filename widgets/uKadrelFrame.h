@@ -9,10 +9,11 @@
 //   TfrmYearWZ::TfrmYearWZ(QWidget* owner) : QDialog(owner), frame_(new TKadrelFrame(this)) {
 //     frame_->SetTitle("年份导航");
 //     frame_->SetCloseButtonVisible(false);
-//     auto* body = new QWidget(frame_->Panel());   // controls go on the panel
+//     QWidget* body = frame_->AddBody({6, 30, 267, 50});   // controls go here
 //   }
 #pragma once
 
+#include <QColor>
 #include <QObject>
 #include <QPoint>
 #include <QRegion>
@@ -29,6 +30,9 @@ class TArrowButton;
 class TGradientPanel;
 class TPanelBackground;
 class TRoundButton;
+
+// The colour of the panels that carry a window's controls.
+inline QColor KadrelBodyColor() { return QColor(240, 236, 216); }
 
 // The outline of a window of `size`: the rounded rectangle from (0, 0) to
 // (width, height − 10) with 45 × 45 corner ellipses. Empty when nothing of
@@ -61,6 +65,9 @@ class TKadrelFrame : public QObject {
   // The window's title: white "宋体" 15 pixels high at the top left. Created
   // on first call, and a drag handle like the panel.
   QLabel* SetTitle(const QString& text);
+
+  // A plain beige panel on the gradient, for a window's controls.
+  QWidget* AddBody(const QRect& geometry);
 
   // Pressing the left button on `handle` and moving drags the window, as on
   // the panel. Used for labels that lie over the panel.

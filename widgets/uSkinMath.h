@@ -46,6 +46,8 @@ static_assert(MulDiv(31, 174, 32) == 169);
 static_assert(MulDiv(31, 110, 32) == 107);
 static_assert(MulDiv(1, 1, 2) == 1 && MulDiv(-1, 1, 2) == -1);
 static_assert(MulDiv(5, 1, -2) == -3);
+static_assert(MulDiv(7, 3, 0) == -1);
+static_assert(MulDiv(2'000'000, 2'000'000, 4'000'000) == 1'000'000);
 static_assert(RoundHalfEven(349, 2) == 174 && RoundHalfEven(221, 2) == 110);
 static_assert(RoundHalfEven(3, 2) == 2 && RoundHalfEven(-3, 2) == -2);
 

@@ -5,8 +5,10 @@
 #include "widgets/uTitleButtons.h"
 #include "widget_test_util.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -133,6 +135,25 @@ TEST_F(FramedWindow, DraggingThePanelByHandMovesTheWindow) {
   QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(290, 195));
   QTest::mouseMove(panel, QPoint(100, 100));
   EXPECT_EQ(window_.pos(), start + QPoint(20, 15)) << "no move after the release";
+}
+
+TEST_F(FramedWindow, TheSecondPressOfADoubleClickStartsADragToo) {
+  TGradientPanel* panel = frame_->Panel();
+  const QPoint start = window_.pos();
+  auto send = [panel](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(at), panel->mapToGlobal(QPointF(at)), button, held, {});
+    QApplication::sendEvent(panel, &event);
+  };
+  send(QEvent::MouseButtonDblClick, {300, 200}, Qt::LeftButton, Qt::LeftButton);
+  send(QEvent::MouseMove, {310, 205}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(window_.pos(), start + QPoint(10, 5));
+}
+
+TEST_F(FramedWindow, BodyPanelsAreBeige) {
+  QWidget* body = frame_->AddBody({6, 35, 687, 380});
+  EXPECT_EQ(body->parentWidget(), frame_->Panel());
+  EXPECT_EQ(body->geometry(), QRect(6, 35, 687, 380));
+  EXPECT_EQ(window_.grab().toImage().pixelColor(300, 200), QColor(240, 236, 216));
 }
 
 TEST_F(FramedWindow, ARegisteredLabelDragsLikeThePanel) {

@@ -1,7 +1,6 @@
 // The gradient panel, painted to the pixel: band colours, band edges, the
 // two frames, and the background's repainting when its settings change.
 #include "widgets/uGradientPanel.h"
-#include "widgets/uSkinMath.h"
 #include "widgets/uSysColors.h"
 #include "widget_test_util.h"
 
@@ -25,23 +24,6 @@ QImage PaintGradient(const TGradientFill& fill, int w, int h, bool forward = tru
   QPainter p(&image);
   fill.FillGradient(p, w, h, forward, kFirstFill);
   return image;
-}
-
-TEST(SkinMath, MulDivRoundsHalvesAwayFromZero) {
-  EXPECT_EQ(MulDiv(3, 1, 2), 2);
-  EXPECT_EQ(MulDiv(-3, 1, 2), -2);
-  EXPECT_EQ(MulDiv(1, -80, 31), -3);
-  EXPECT_EQ(MulDiv(1, -21, 31), -1);
-  EXPECT_EQ(MulDiv(7, 3, 0), -1);
-  EXPECT_EQ(MulDiv(2'000'000, 2'000'000, 4'000'000), 1'000'000);  // no overflow
-}
-
-TEST(SkinMath, RoundHalfEvenPicksTheEvenNeighbour) {
-  EXPECT_EQ(RoundHalfEven(349, 2), 174);
-  EXPECT_EQ(RoundHalfEven(221, 2), 110);
-  EXPECT_EQ(RoundHalfEven(5, 2), 2);
-  EXPECT_EQ(RoundHalfEven(7, 2), 4);
-  EXPECT_EQ(RoundHalfEven(698, 3), 233);
 }
 
 TEST(ColorText, ReadsBlueGreenRedHex) {
@@ -68,15 +50,6 @@ TEST(GradientFill, StepColoursRunFromEntryToExactlyTheNextEntry) {
   TGradientFill single = fill;
   single.ColorCount = 1;
   EXPECT_EQ(single.StepColor(kLight, kDeep, 0), kLight);
-}
-
-TEST(GradientFill, ColourListOrderFollowsDirection) {
-  TGradientFill fill;
-  fill.BeginColor = QColor(1, 2, 3);
-  fill.EndColor = QColor(7, 8, 9);
-  fill.ColorsInBetween = {QColor(4, 5, 6)};
-  EXPECT_EQ(fill.ColorList(true), (std::vector<QColor>{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}));
-  EXPECT_EQ(fill.ColorList(false), (std::vector<QColor>{{7, 8, 9}, {4, 5, 6}, {1, 2, 3}}));
 }
 
 TEST(GradientFill, SquareMiddleRingsOfTheMainWindow) {

@@ -110,13 +110,6 @@ TEST(OfficeButton, ReportsEveryButtonButClicksOnlyForTheLeft) {
   EXPECT_EQ(clicked.count(), 1);
 }
 
-TEST(OfficeButton, CaptionUsesTheStartButtonStyle) {
-  const TFont3D style = StartButtonFont3D();
-  EXPECT_EQ(style.Repetition, TRepetition::repeatOnShadow);
-  EXPECT_EQ(style.Repetitionwidth, 0);
-  EXPECT_EQ(TOfficeButton().Font3D(), style);
-}
-
 TEST(KadrelStyle, InstalledOnTheApplication) {
   EXPECT_NE(qobject_cast<TKadrelStyle*>(QApplication::style()), nullptr);
   EXPECT_EQ(QApplication::font().family(), QStringLiteral("宋体"));

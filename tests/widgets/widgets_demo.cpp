@@ -33,16 +33,6 @@ namespace {
 
 using namespace kadrel;
 
-QWidget* Body(QWidget* parent) {
-  auto* body = new QWidget(parent);
-  body->setAutoFillBackground(true);
-  QPalette pal = body->palette();
-  pal.setColor(QPalette::Window, QColor(240, 236, 216));
-  body->setPalette(pal);
-  body->setGeometry(6, 35, 687, 380);
-  return body;
-}
-
 void AddStandardControls(QWidget* body) {
   auto* add = new QPushButton(QStringLiteral("增加"), body);
   add->setGeometry(10, 10, 73, 25);
@@ -79,7 +69,7 @@ void AddStandardControls(QWidget* body) {
   check->setChecked(true);
   check->move(330, 80);
   auto* group = new QGroupBox(QStringLiteral("选择导出类型"), body);
-  group->setGeometry(330, 105, 250, 90);
+  group->setGeometry(330, 105, 250, 100);
   auto* layout = new QVBoxLayout(group);
   for (const char* text : {"文本文件(*.txt)", "超文本文件(*.html/*.htm)", "格式文件(*.dat)"}) {
     auto* radio = new QRadioButton(QString::fromUtf8(text), group);
@@ -97,7 +87,7 @@ void AddStandardControls(QWidget* body) {
   bold.setBold(true);
   bold.setUnderline(true);
   notice->setFont(bold);
-  notice->move(330, 205);
+  notice->move(330, 215);
 }
 
 void AddViewButtons(QWidget* body) {
@@ -170,7 +160,7 @@ int main(int argc, char** argv) {
   banner->setPalette(white);
   frame->AddDragHandle(banner);
 
-  QWidget* body = Body(frame->Panel());
+  QWidget* body = frame->AddBody({6, 35, 687, 380});
   AddStandardControls(body);
   AddViewButtons(body);
 
@@ -180,6 +170,9 @@ int main(int argc, char** argv) {
   });
 
   window.show();
+  // Without a window manager (Xvfb) nothing else activates the window, and
+  // the view buttons light up only in the active window.
+  window.activateWindow();
   if (args.contains(QStringLiteral("--menu"))) {
     QTimer::singleShot(200, [start, menu] { menu->popup(start->mapToGlobal(QPoint(0, start->height() - 1))); });
   }
