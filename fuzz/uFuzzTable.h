@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/uFileOps.h"
+#include "schedule/uShiftUser.h"  // for the readers below; the replay test links kadrel_core
 #include "store/uTableStream.h"
 
 namespace kadrel::fuzz {
@@ -81,15 +82,13 @@ inline void ReadEveryField(TTableStream& t) {
   sink = sink + t.FieldByName("Name").AsString().size() + t.FieldByName("no such field").AsString().size();
 }
 
-// Readers layered on the table, run on every live record of `users` with
-// two more read-only openers of the same file standing for the other two
-// schedule files. Add a reader here, e.g.:
+// Readers layered on the table, run on every live record of `users` (its
+// cursor is saved and restored around them) with two more read-only openers
+// of the same file standing for the other two schedule files. A reader is one
+// line here, e.g.:
 //   { TShiftUser user; LoadShiftUser(user, users, shifts, works); }
-inline void ExerciseRecordReaders(TTableStream& users, TTableStream& shifts, TTableStream& works) {
-  (void)users;
-  (void)shifts;
-  (void)works;
-}
+inline void ExerciseRecordReaders([[maybe_unused]] TTableStream& users, [[maybe_unused]] TTableStream& shifts,
+                                  [[maybe_unused]] TTableStream& works) {}
 
 // A full scan as every caller makes it; counts what it saw.
 inline void CheckScan(TTableStream& t, std::string& problems) {

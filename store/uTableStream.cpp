@@ -476,6 +476,7 @@ struct TTableStream::Impl {
 };
 
 bool TTableStream::Impl::OpenFile(bool write, bool create) {
+  if (fileName.empty()) return Fail("no file name given");
   std::error_code ec;
   absPath = std::filesystem::absolute(fileName, ec).string();
   if (ec) absPath = fileName;

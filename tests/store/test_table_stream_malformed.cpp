@@ -122,6 +122,8 @@ struct TSlotDamage {
   const char* Reason;  // a part of the expected ErrorString
 };
 
+void PrintTo(const TSlotDamage& d, std::ostream* os) { *os << d.Name; }
+
 std::size_t Slot(int k) { return kDataStart + static_cast<std::size_t>(k - 1) * kSlot; }
 
 const TSlotDamage kSlotDamage[] = {
