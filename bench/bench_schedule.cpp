@@ -49,7 +49,9 @@ struct TBenchData {
               OpenOrCreateScheduleFile(user, TScheduleFile::User, dir.File("userdat.kd2"), error) &&
               CreateShifts(worklistWidth);
     for (int id = 1; ok && id <= kinds; ++id) {
-      ok = work.Append() && work.SetInteger(kWorkID, id) && work.SetText(kWorkName, "K" + std::to_string(id)) &&
+      std::string name(1, 'K');
+      name += std::to_string(id);
+      ok = work.Append() && work.SetInteger(kWorkID, id) && work.SetText(kWorkName, name) &&
            work.SetText(kWorkHint, "") && work.Post();
     }
     ok = ok && shift.Append() && shift.SetInteger(kShiftID, 1) &&

@@ -101,8 +101,14 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!command) return UsageError(ctx, "unknown command " + args[i]);
   ctx.Args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
   if (ctx.Args.size() < command->MinArgs || ctx.Args.size() > command->MaxArgs) {
-    std::string usage = "usage: " + std::string(kProgram) + " [--data DIR] " + std::string(command->Name);
-    if (!command->Arguments.empty()) usage += " " + std::string(command->Arguments);
+    std::string usage("usage: ");
+    usage += kProgram;
+    usage += " [--data DIR] ";
+    usage += command->Name;
+    if (!command->Arguments.empty()) {
+      usage += ' ';
+      usage += command->Arguments;
+    }
     return Report(err, kExitUsage, usage);
   }
   return command->Run(ctx);

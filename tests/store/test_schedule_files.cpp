@@ -22,32 +22,27 @@ using schedtest::TScratchDir;
 
 // --- Bytes of a new file, spelled out independently of the code under test.
 
-void PutRaw(Bytes& b, std::initializer_list<unsigned char> bytes) { b.insert(b.end(), bytes); }
-void PutI32(Bytes& b, std::int32_t v) {
+void PutI32At(Bytes& b, std::size_t at, std::int32_t v) {
   auto u = static_cast<std::uint32_t>(v);
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(u >> (8 * i)));
-}
-void PutF64(Bytes& b, double v) {
-  unsigned char raw[8];
-  std::memcpy(raw, &v, 8);
-  b.insert(b.end(), raw, raw + 8);
-}
-void PutField(Bytes& b, const std::string& name, std::int16_t type, std::int32_t width) {
-  b.push_back(static_cast<unsigned char>(name.size()));
-  for (std::size_t i = 0; i < 9; ++i) b.push_back(i < name.size() ? static_cast<unsigned char>(name[i]) : 0);
-  b.push_back(static_cast<unsigned char>(type));
-  b.push_back(0);
-  PutI32(b, width);
-  b.insert(b.end(), 16, 0);
+  for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(u >> (8 * i));
 }
 Bytes NewFile(double created, std::int32_t dataStart,
               std::initializer_list<std::tuple<std::string, std::int16_t, std::int32_t>> fields) {
-  Bytes b;
-  PutRaw(b, {0x04, 0x31, 0x2E, 0x31});
-  PutF64(b, created);
-  for (std::int32_t v : {0, 0, dataStart, 0, 0}) PutI32(b, v);
-  b.insert(b.end(), 32, 0);
-  for (const auto& [name, type, width] : fields) PutField(b, name, type, width);
+  Bytes b(static_cast<std::size_t>(dataStart), 0);
+  b[0] = 0x04;
+  b[1] = 0x31;
+  b[2] = 0x2E;
+  b[3] = 0x31;
+  std::memcpy(&b[4], &created, 8);
+  PutI32At(b, 20, dataStart);  // slot, deleted, head and appended counts stay 0
+  std::size_t at = 64;
+  for (const auto& [name, type, width] : fields) {
+    b[at] = static_cast<unsigned char>(name.size());
+    std::memcpy(&b[at + 1], name.data(), name.size());
+    b[at + 10] = static_cast<unsigned char>(type);
+    PutI32At(b, at + 12, width);
+    at += 32;
+  }
   return b;
 }
 
