@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/uClock.h"
+#include "platform/uFileOps.h"
 #include "platform/uGbk.h"
 #include "tests/schedule/schedule_test_util.h"
 
@@ -107,6 +108,43 @@ TEST(ScheduleFilesCreate, AFileHeldByAnotherWriterIsNeitherOpenedNorTruncated) {
   EXPECT_FALSE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error));
   EXPECT_EQ(ReadFileBytes(dir.File(TScheduleFile::Work)), before);
   CloseScheduleTables(first, error);
+}
+
+// Fails every write, or every rename, through the table's file seam.
+class TFailingOps : public TFileOps {
+ public:
+  bool FailWrites = false;
+  bool FailRenames = false;
+  ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
+    if (FailWrites) {
+      errno = ENOSPC;
+      return -1;
+    }
+    return TFileOps::Write(fd, data, size, offset);
+  }
+  int Rename(const char* from, const char* to) override {
+    if (FailRenames) {
+      errno = EIO;
+      return -1;
+    }
+    return TFileOps::Rename(from, to);
+  }
+};
+
+TEST(ScheduleFilesCreate, ACreationThatFailsLeavesNoFileBehind) {
+  TScratchDir dir;
+  TFailingOps ops;
+  ops.FailWrites = true;
+  TTableStream work;
+  work.SetFileOps(&ops);
+  std::string error;
+  EXPECT_FALSE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error));
+  EXPECT_EQ(error.rfind("workdat.kd2: cannot write the new file", 0), 0u) << error;
+  EXPECT_TRUE(dir.Entries().empty());
+  // A torn file would have been refused as damaged on every later start.
+  ops.FailWrites = false;
+  EXPECT_TRUE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error)) << error;
+  work.Close();
 }
 
 TEST(ScheduleFilesOpen, ReadingNeverCreatesAFile) {
@@ -306,6 +344,26 @@ TEST_F(ScheduleRecords, LookupsSkipSlotsLeftDeletedByAFailedPack) {
   TEditError error;
   ASSERT_TRUE(DeleteUser(tables_.User, "Ann", error)) << error.Reason;
   EXPECT_EQ(tables_.User.RecordCount(), 0);
+}
+
+TEST_F(ScheduleRecords, ADutyKindWhosePackFailedIsGoneAllTheSame) {
+  Duty("A");
+  Duty("B");
+  TFailingOps ops;
+  ops.FailRenames = true;
+  tables_.Work.SetFileOps(&ops);
+  TEditError error;
+  EXPECT_FALSE(DeleteDutyKind(tables_.Work, "B", error));
+  EXPECT_EQ(error.Fault, TEditFault::PackFailed);
+  tables_.Work.SetFileOps(nullptr);
+  EXPECT_EQ(tables_.Work.DeletedCount(), 1);
+  EXPECT_TRUE(ResolveWorkList(tables_.Work, "2#", 5).empty());
+  std::int32_t id = 0;
+  EXPECT_FALSE(AddScheme(tables_.Shift, tables_.Work, "S", {2}, id, error));
+  EXPECT_EQ(error.Fault, TEditFault::BadReference);
+  EXPECT_FALSE(DeleteDutyKind(tables_.Work, "B", error));
+  EXPECT_EQ(error.Fault, TEditFault::NotFound);
+  EXPECT_EQ(Duty("C"), 3);
 }
 
 TEST_F(ScheduleRecords, NamesAreCheckedBeforeAnythingIsWritten) {
