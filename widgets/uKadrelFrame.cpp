@@ -111,6 +111,9 @@ QLabel* TKadrelFrame::SetTitle(const QString& text) {
 
 QWidget* TKadrelFrame::AddBody(const QRect& geometry) {
   auto* body = new QWidget(panel_);
+  // Only the gradient drags the window: a press on the body, or on a label
+  // lying on it, stops here instead of reaching the panel.
+  body->setAttribute(Qt::WA_NoMousePropagation);
   body->setAutoFillBackground(true);
   QPalette pal = body->palette();
   pal.setColor(QPalette::Window, KadrelBodyColor());

@@ -154,6 +154,16 @@ TEST_F(FramedWindow, BodyPanelsAreBeige) {
   EXPECT_EQ(body->parentWidget(), frame_->Panel());
   EXPECT_EQ(body->geometry(), QRect(6, 35, 687, 380));
   EXPECT_EQ(window_.grab().toImage().pixelColor(300, 200), QColor(240, 236, 216));
+
+  auto* label = new QLabel(QStringLiteral("年份"), body);
+  label->show();
+  const QPoint start = window_.pos();
+  for (QWidget* target : {body, static_cast<QWidget*>(label)}) {
+    QTest::mousePress(target, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseMove(target, QPoint(25, 25));
+    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(25, 25));
+  }
+  EXPECT_EQ(window_.pos(), start) << "the body does not drag the window";
 }
 
 TEST_F(FramedWindow, ARegisteredLabelDragsLikeThePanel) {
