@@ -36,6 +36,16 @@
 // and are not checked. Open reads the file in chunks of at most kChunkBytes and
 // never allocates more than the file's size for it, whatever the bytes.
 //
+// Limits (the same for Open, AddField and Close, so whatever Close writes
+// Open accepts, except a table of no fields):
+//   fields per table      1 .. TFields::kMaxFields (64)
+//   name length           1 .. TFields::kMaxNameLength (9) bytes
+//   text width (type 3)   1 .. TFields::kMaxFieldWidth (4096) bytes, so a
+//                         record is at most 64 * 4096 bytes and a slot 5 more
+//   slot, deleted and appended counts   0 .. 2147483647; Append refuses once
+//                         the appended count has reached 2147483647
+//   saved positions       kPositionStackSize (11)
+//
 // Field types: 1 int32 (4), 2 double (8), 3 zero-terminated GBK text (width
 // from the definition; at most width - 1 bytes of text), 4 TDateTime (8),
 // 5 byte (1), 6 double (8).
