@@ -31,6 +31,9 @@ constexpr std::array kCommands = {
     TCliCommand{"delete-duty", "NAME", "delete a duty kind", 1, 1, CmdDeleteDuty},
     TCliCommand{"delete-scheme", "ID", "delete a scheme", 1, 1, CmdDeleteScheme},
     TCliCommand{"delete-user", "NAME", "delete a user", 1, 1, CmdDeleteUser},
+    TCliCommand{"export", "NAME YEAR [OPTIONS]",
+                "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-",
+                2, 8, CmdExport},
 };
 
 // A reason may quote a user's argument; it must still be one line.

@@ -77,5 +77,6 @@ int CmdDeleteScheme(TCliContext& ctx);
 int CmdDeleteUser(TCliContext& ctx);
 int CmdDay(TCliContext& ctx);
 int CmdDays(TCliContext& ctx);
+int CmdExport(TCliContext& ctx);
 
 }  // namespace kadrel

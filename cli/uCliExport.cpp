@@ -1,0 +1,189 @@
+// kadrel-cli export: a user's year in any of the document formats, written
+// by the same builders and atomic writer as the export wizard.
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/uCliCommands.h"
+#include "output/uExport.h"
+#include "output/uIcs.h"
+#include "output/uScheduleDoc.h"
+#include "schedule/uShiftUser.h"
+
+namespace kadrel {
+namespace {
+
+enum class TCliFormat { Text, Html, Dat, Ics, Print };
+
+struct TExportArgs {
+  std::string User;
+  int Year = 0;
+  TCliFormat Format = TCliFormat::Html;  // as the export wizard starts
+  std::vector<int> Months{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  std::optional<std::string> Output;
+};
+
+std::optional<TCliFormat> ParseFormat(std::string_view s) {
+  if (s == "txt") return TCliFormat::Text;
+  if (s == "html") return TCliFormat::Html;
+  if (s == "dat") return TCliFormat::Dat;
+  if (s == "ics") return TCliFormat::Ics;
+  if (s == "print") return TCliFormat::Print;
+  return std::nullopt;
+}
+
+// "1,3,12" in any order, each month once, rendered January first. An empty
+// list is a valid, empty selection.
+std::optional<std::vector<int>> ParseMonths(std::string_view s) {
+  std::array<bool, 13> chosen{};
+  while (!s.empty()) {
+    std::size_t comma = s.find(',');
+    auto month = ParseCliInteger(s.substr(0, comma));
+    if (!month || *month < 1 || *month > 12) return std::nullopt;
+    chosen[static_cast<std::size_t>(*month)] = true;
+    if (comma == std::string_view::npos) break;
+    s.remove_prefix(comma + 1);
+    if (s.empty()) return std::nullopt;  // a trailing comma
+  }
+  std::vector<int> months;
+  for (int m = 1; m <= 12; ++m) {
+    if (chosen[static_cast<std::size_t>(m)]) months.push_back(m);
+  }
+  return months;
+}
+
+std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
+  TExportArgs parsed;
+  std::vector<std::string> positional;
+  auto value = [&](std::size_t& i, std::string_view option) -> std::optional<std::string> {
+    if (i + 1 >= ctx.Args.size()) {
+      rc = UsageError(ctx, std::string(option) + " needs a value");
+      return std::nullopt;
+    }
+    return ctx.Args[++i];
+  };
+  for (std::size_t i = 0; i < ctx.Args.size(); ++i) {
+    const std::string& a = ctx.Args[i];
+    if (a == "--format") {
+      auto v = value(i, a);
+      if (!v) return std::nullopt;
+      auto format = ParseFormat(*v);
+      if (!format) {
+        rc = UsageError(ctx, "--format is one of txt, html, dat, ics, print");
+        return std::nullopt;
+      }
+      parsed.Format = *format;
+    } else if (a == "--months") {
+      auto v = value(i, a);
+      if (!v) return std::nullopt;
+      auto months = ParseMonths(*v);
+      if (!months) {
+        rc = UsageError(ctx, "--months takes month numbers 1 to 12 separated by commas");
+        return std::nullopt;
+      }
+      parsed.Months = *months;
+    } else if (a == "-o" || a == "--output") {
+      auto v = value(i, a);
+      if (!v) return std::nullopt;
+      if (v->empty()) {
+        rc = UsageError(ctx, "-o needs a file name");
+        return std::nullopt;
+      }
+      parsed.Output = *v;
+    } else if (a.starts_with("-") && a != "-") {
+      rc = UsageError(ctx, "unknown option " + a);
+      return std::nullopt;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2) {
+    rc = UsageError(ctx, "export needs a user name and a year");
+    return std::nullopt;
+  }
+  parsed.User = positional[0];
+  auto year = ParseCliInteger(positional[1]);
+  if (!year || *year < 1 || *year > 9999) {
+    rc = UsageError(ctx, "YEAR must be a number from 1 to 9999");
+    return std::nullopt;
+  }
+  parsed.Year = *year;
+  return parsed;
+}
+
+std::string CurrentFolder() {
+  char buf[PATH_MAX];
+  return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+}
+
+std::string DefaultFile(const TExportArgs& args, const TShiftUser& user) {
+  switch (args.Format) {
+    case TCliFormat::Text: return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Text);
+    case TCliFormat::Dat: return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Dat);
+    case TCliFormat::Ics: return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Ics);
+    case TCliFormat::Print: {
+      // The print form gets its own extension so it never replaces a text export.
+      std::string name = DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Text);
+      return name.substr(0, name.size() - 4) + ".prn";
+    }
+    case TCliFormat::Html: break;
+  }
+  return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Html);
+}
+
+std::string BuildDocument(const TExportArgs& args, const TShiftUser& user) {
+  const std::string title = ScheduleTitle(user, args.Year);
+  TLineList lines;
+  if (args.Format == TCliFormat::Ics) return BuildIcsFile(user, args.Year, args.Months, IcsTimestampNow());
+  for (int m : args.Months) {
+    if (args.Format == TCliFormat::Print) {
+      AppendPrintMonth(lines, user, args.Year, m);
+    } else {
+      AppendExportMonth(lines, user, args.Year, m);
+    }
+  }
+  switch (args.Format) {
+    case TCliFormat::Text: return BuildTextFile(title, lines);
+    case TCliFormat::Dat: return BuildDatFile(lines);
+    case TCliFormat::Print: return BuildPrintFile(title, lines);
+    default: return BuildHtmlFile(title, lines);
+  }
+}
+
+}  // namespace
+
+int CmdExport(TCliContext& ctx) {
+  int rc = kExitOk;
+  auto args = ParseExportArgs(ctx, rc);
+  if (!args) return rc;
+  TShiftUser user;
+  if (int loaded = LoadCliUser(ctx, args->User, user)) return loaded;
+
+  // The printer still gets a page with the title when no month is chosen;
+  // the export wizard writes no file at all.
+  if (args->Months.empty() && args->Format != TCliFormat::Print) {
+    ctx.Err << "kadrel-cli: no month chosen; nothing written\n";
+    return kExitOk;
+  }
+  if (user.Count <= 0 && args->Format == TCliFormat::Ics) {
+    ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
+  }
+  const std::string document = BuildDocument(*args, user);
+  if (args->Output && *args->Output == "-") {
+    ctx.Out << document;
+    return kExitOk;
+  }
+  const std::string file = args->Output ? *args->Output : DefaultFile(*args, user);
+  if (auto err = WriteFileAtomically(file, document)) {
+    return DataError(ctx, err->Message + ": " + file);
+  }
+  ctx.Out << file << '\n';
+  return kExitOk;
+}
+
+}  // namespace kadrel

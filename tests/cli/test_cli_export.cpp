@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/uCliCommands.h"
+#include "platform/uGbk.h"
+
+namespace kadrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TRun {
+  int Code = -1;
+  std::string Out, Err;
+};
+
+class CliExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "kadrel-cli-export-XXXXXX").string();
+    dir_ = ::mkdtemp(tmpl.data());
+    ASSERT_EQ(Run({"add-duty", "早班"}).Code, 0);
+    ASSERT_EQ(Run({"add-duty", "休息"}).Code, 0);
+    ASSERT_EQ(Run({"add-scheme", "两班", "1,2"}).Code, 0);
+    ASSERT_EQ(Run({"add-user", "张三", "1", "2005-01-01", "0"}).Code, 0);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  TRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data", dir_.string()});
+    std::ostringstream out, err;
+    TRun r;
+    r.Code = CliMain(args, out, err);
+    r.Out = out.str();
+    r.Err = err.str();
+    return r;
+  }
+
+  std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliExport, DataFileToStandardOutputIsGbk) {
+  TRun r = Run({"export", "张三", "2005", "--format", "dat", "--months", "1", "-o", "-"});
+  ASSERT_EQ(r.Code, 0) << r.Err;
+  EXPECT_TRUE(r.Out.starts_with(GbkLiteral("1月1日,农历甲申猴年十一月廿一,今天：早班\r\n"
+                                           "1月2日,农历甲申猴年十一月廿二,今天：休息\r\n")));
+  EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 31);
+}
+
+TEST_F(CliExport, MonthsInAnyOrderRenderAscending) {
+  TRun r = Run({"export", "张三", "2005", "--format", "print", "--months", "12,2,2", "-o", "-"});
+  ASSERT_EQ(r.Code, 0) << r.Err;
+  std::string text = GbkToUtf8(r.Out).value();
+  EXPECT_TRUE(text.starts_with("张三的Kadrel 2005年(公历)\r\n2月\r\n"));
+  EXPECT_LT(text.find("2月\r\n"), text.find("12月\r\n"));
+}
+
+TEST_F(CliExport, DefaultNameIsInTheCurrentFolderWithTheFormatsExtension) {
+  fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  TRun html = Run({"export", "张三", "2005"});
+  TRun ics = Run({"export", "zhang", "2005"});  // no such user
+  TRun txt = Run({"export", "张三", "2005", "--format", "txt"});
+  fs::current_path(old);
+  ASSERT_EQ(html.Code, 0) << html.Err;
+  EXPECT_EQ(html.Out, (dir_ / "张三的Kadrel(2005年).html").string() + "\n");
+  EXPECT_TRUE(Read(dir_ / "张三的Kadrel(2005年).html").starts_with("<html>\r\n"));
+  EXPECT_TRUE(fs::exists(dir_ / "张三的Kadrel(2005年).txt"));
+  EXPECT_EQ(ics.Code, kExitData);
+}
+
+TEST_F(CliExport, IcsOfAUserWithoutCycleSaysSoAndHasNoEvents) {
+  ASSERT_EQ(Run({"add-user", "李四", "1", "2005-01-01", "0"}).Code, 0);
+  ASSERT_EQ(Run({"delete-duty", "早班"}).Code, 0);
+  ASSERT_EQ(Run({"delete-duty", "休息"}).Code, 0);
+  TRun r = Run({"export", "李四", "2005", "--format", "ics", "-o", "-"});
+  ASSERT_EQ(r.Code, 0);
+  EXPECT_NE(r.Err.find("no rotation"), std::string::npos);
+  EXPECT_EQ(r.Out.find("BEGIN:VEVENT"), std::string::npos);
+  EXPECT_NE(r.Out.find("END:VCALENDAR"), std::string::npos);
+}
+
+TEST_F(CliExport, EmptyMonthSelectionWritesNothing) {
+  fs::path target = dir_ / "out.html";
+  TRun r = Run({"export", "张三", "2005", "--months", "", "-o", target.string()});
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_FALSE(fs::exists(target));
+  TRun print = Run({"export", "张三", "2005", "--format", "print", "--months", "", "-o", "-"});
+  EXPECT_EQ(GbkToUtf8(print.Out).value(), "张三的Kadrel 2005年(公历)\r\n");
+}
+
+TEST_F(CliExport, WriteErrorsUseTheClassicMessagesAndExitTwo) {
+  TRun missing = Run({"export", "张三", "2005", "-o", (dir_ / "nope/out.html").string()});
+  EXPECT_EQ(missing.Code, kExitData);
+  EXPECT_NE(missing.Err.find("Invalid filename"), std::string::npos);
+  fs::create_directory(dir_ / "taken.html");
+  TRun folder = Run({"export", "张三", "2005", "-o", (dir_ / "taken.html").string()});
+  EXPECT_EQ(folder.Code, kExitData);
+  EXPECT_NE(folder.Err.find("File access denied"), std::string::npos);
+}
+
+TEST_F(CliExport, BadArgumentsAreUsageErrors) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"export", "张三"},
+           {"export", "张三", "year"},
+           {"export", "张三", "2005", "--format", "pdf"},
+           {"export", "张三", "2005", "--months", "0"},
+           {"export", "张三", "2005", "--months", "1,13"},
+           {"export", "张三", "2005", "--months", "1,"},
+           {"export", "张三", "2005", "-o"},
+           {"export", "张三", "2005", "--colour"}}) {
+    TRun r = Run(args);
+    EXPECT_EQ(r.Code, kExitUsage) << args.back();
+    EXPECT_EQ(r.Out, "") << args.back();
+  }
+}
+
+}  // namespace
+}  // namespace kadrel
