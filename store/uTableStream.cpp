@@ -386,10 +386,9 @@ struct TTableStream::Impl {
 
   // -- geometry
   std::int64_t SlotSize() const { return std::int64_t{recordSize} + 5; }
-  std::int64_t SlotOffset(std::int32_t k) const {
-    return head.DataStart + (std::int64_t{k} - 1) * SlotSize();
-  }
-  std::int64_t FileEnd() const { return SlotOffset(head.Slots + 1); }
+  // 64-bit throughout: a header may claim 2147483647 slots.
+  std::int64_t SlotOffset(std::int64_t k) const { return head.DataStart + (k - 1) * SlotSize(); }
+  std::int64_t FileEnd() const { return SlotOffset(std::int64_t{head.Slots} + 1); }
   TCounts Counts() const { return {head.Slots, head.Deleted, head.Head, head.Appended, current}; }
   void Restore(const TCounts& c) {
     head.Slots = c.Slots;
@@ -412,7 +411,7 @@ struct TTableStream::Impl {
   }
 
   // -- reading slots
-  const unsigned char* SlotBytes(std::int32_t k) {
+  const unsigned char* SlotBytes(std::int64_t k) {
     if (!isOpen || k < 1 || k > head.Slots) return nullptr;
     return reader.Get(fd.Get(), SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
   }
@@ -527,7 +526,7 @@ std::string TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
 std::string TTableStream::Impl::ScanSlots(std::vector<std::int32_t>& links) {
   std::int32_t deleted = 0;
   if (head.Deleted > 0) links.assign(static_cast<std::size_t>(head.Slots) + 1, -1);
-  for (std::int32_t k = 1; k <= head.Slots; ++k) {
+  for (std::int64_t k = 1; k <= head.Slots; ++k) {
     const unsigned char* p = SlotBytes(k);
     if (!p) return "cannot read slot " + std::to_string(k);
     std::int32_t number = GetI32(p + 1);
@@ -629,7 +628,7 @@ bool TTableStream::Impl::Rollback(const TCounts& before, std::int64_t offset, co
   std::string why = error;
   Restore(before);
   if (truncate) {
-    TruncateTo(SlotOffset(head.Slots + 1));
+    TruncateTo(FileEnd());
   } else {
     WriteAt(offset, oldBytes.data(), oldBytes.size());
   }
@@ -685,7 +684,7 @@ template <class Match>
 bool TTableStream::Impl::Scan(TFieldView f, Match match) {
   if (!isOpen || head.Slots == 0) return false;
   const auto size = static_cast<std::size_t>(SlotSize());
-  for (std::int32_t k = 1; k <= head.Slots;) {
+  for (std::int64_t k = 1; k <= head.Slots;) {
     const unsigned char* p = SlotBytes(k);
     if (!p) {
       eof = true;
@@ -695,7 +694,7 @@ bool TTableStream::Impl::Scan(TFieldView f, Match match) {
     std::int64_t held = std::min<std::int64_t>(reader.Available(SlotOffset(k)) / SlotSize(), head.Slots - k + 1);
     for (; held > 0; --held, ++k, p += size) {
       if (!match(p, size)) continue;
-      current = k;
+      current = static_cast<std::int32_t>(k);
       eof = false;
       buffer.Bytes().assign(p, p + size);
       buffer.Position(f.Offset, f.Width);
@@ -750,7 +749,7 @@ bool TTableStream::Impl::WritePacked(int out) {
   };
   if (!flush()) return false;
   std::int32_t number = 0;
-  for (std::int32_t k = 1; k <= head.Slots; ++k) {
+  for (std::int64_t k = 1; k <= head.Slots; ++k) {
     const unsigned char* p = SlotBytes(k);
     if (!p) return Fail("cannot read slot " + std::to_string(k));
     if (p[0] != kLive) continue;
@@ -1063,7 +1062,7 @@ int TTableStream::PushPosition() {
   Impl& d = *d_;
   if (d.depth >= kPositionStackSize) return -1;
   d.stack[static_cast<std::size_t>(d.depth)] =
-      d.current > 0 ? d.SlotOffset(d.current + 1) : std::int64_t{d.head.DataStart};
+      d.current > 0 ? d.SlotOffset(std::int64_t{d.current} + 1) : std::int64_t{d.head.DataStart};
   return d.depth++;
 }
 

@@ -116,6 +116,17 @@ TEST(TableStreamMalformed, EveryHeaderAndFieldWordSetTo0Minus1OneAndIntMax) {
   }
 }
 
+// Found by fuzz_table (fuzz/crashes/crash-5019e86...): counts that fit in 32
+// bits, but whose slot arithmetic does not.
+TEST(TableStreamMalformed, LargestSlotAndAppendedCountsAreRefusedWithoutOverflow) {
+  Bytes b = ValidFile();
+  PutI32At(b, 12, INT_MAX);
+  PutI32At(b, 28, INT_MAX);
+  std::string why;
+  EXPECT_FALSE(OpensConsistently(b, &why));
+  EXPECT_NE(why.find("file length"), std::string::npos) << why;
+}
+
 struct TSlotDamage {
   const char* Name;
   std::function<void(Bytes&)> Damage;
