@@ -328,20 +328,26 @@ bool SameTextIgnoringAZ(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The table's own search is the fast path; a deleted slot holds its old
+// values, so a match on one is passed over and the walk goes on from there.
 bool LocateLiveText(TTableStream& table, std::string_view field, std::string_view text) {
-  if (!table.IsOpen() || table.RecordCount() <= 0) return false;
-  for (table.First(); !table.Eof(); table.Next()) {
-    if (!table.IsDeleted() && SameTextIgnoringAZ(table.FieldByName(field).AsString(), text)) return true;
+  if (!table.IsOpen() || !table.LocateText(field, text)) return false;
+  while (table.IsDeleted()) {
+    do {
+      if (!table.Next()) return false;
+    } while (!SameTextIgnoringAZ(table.FieldByName(field).AsString(), text));
   }
-  return false;
+  return true;
 }
 
 bool LocateLiveInteger(TTableStream& table, std::string_view field, std::int32_t value) {
-  if (!table.IsOpen() || table.RecordCount() <= 0) return false;
-  for (table.First(); !table.Eof(); table.Next()) {
-    if (!table.IsDeleted() && table.FieldByName(field).AsInteger() == value) return true;
+  if (!table.IsOpen() || !table.LocateInteger(field, value)) return false;
+  while (table.IsDeleted()) {
+    do {
+      if (!table.Next()) return false;
+    } while (table.FieldByName(field).AsInteger() != value);
   }
-  return false;
+  return true;
 }
 
 std::int32_t LiveRecordCount(TTableStream& table) {
