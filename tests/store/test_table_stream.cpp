@@ -73,7 +73,7 @@ class UsersTable : public ::testing::Test {
     path_ = dir_.File("userdat.kd2");
     ASSERT_TRUE(CreateUsers(path_));
     ASSERT_TRUE(t_.Open(path_)) << t_.ErrorString();
-    for (int i = 1; i <= n; ++i) ASSERT_TRUE(AddUser(t_, "u" + std::to_string(i), i, 40000 + i, i));
+    for (int i = 1; i <= n; ++i) ASSERT_TRUE(AddUser(t_, testing::Numbered("u", i), i, 40000 + i, i));
   }
   // Moves the cursor to slot k by First and Next.
   void GoTo(int k) {
@@ -89,13 +89,13 @@ class UsersTable : public ::testing::Test {
 TEST(TableStream, NewTableLengthIs64Plus32PerField) {
   TTempDir dir;
   for (int n : {1, 2, 3, 17, TFields::kMaxFields}) {
-    std::string path = dir.File("t" + std::to_string(n) + ".kd2");
+    std::string path = dir.File(testing::Numbered("t", n) + ".kd2");
     TTableStream t(kRW);
     ASSERT_TRUE(t.CreateTable(path));
     EXPECT_TRUE(t.IsOpen());
     EXPECT_TRUE(t.Eof());
     EXPECT_EQ(t.DataStart(), 64);
-    for (int i = 0; i < n; ++i) ASSERT_TRUE(t.Fields().AddField("f" + std::to_string(i), 1));
+    for (int i = 0; i < n; ++i) ASSERT_TRUE(t.Fields().AddField(testing::Numbered("f", i), 1));
     EXPECT_EQ(t.Fields().AddField("onemore", 1), n < TFields::kMaxFields);
     if (n < TFields::kMaxFields) t.Fields().Remove(n);
     ASSERT_TRUE(t.Close());
@@ -541,7 +541,7 @@ TEST_F(UsersTable, PushAndPopNestUpToElevenPositions) {
   for (int depth = 10; depth >= 0; --depth) {
     EXPECT_EQ(t_.PopPosition(), depth);
     EXPECT_EQ(t_.CurrentSlot(), depth + 1);
-    EXPECT_EQ(t_.FieldByName("Name").AsString(), "u" + std::to_string(depth + 1));
+    EXPECT_EQ(t_.FieldByName("Name").AsString(), testing::Numbered("u", depth + 1));
     EXPECT_FALSE(t_.Eof());
   }
   EXPECT_EQ(t_.PopPosition(), -1);

@@ -64,7 +64,7 @@ class TableStreamFaults : public ::testing::Test {
     path_ = dir_.File("userdat.kd2");
     ASSERT_TRUE(testing::CreateUsers(path_));
     TTableStream t(path_, kRW);
-    for (int i = 1; i <= 6; ++i) ASSERT_TRUE(AddUser(t, "u" + std::to_string(i), i));
+    for (int i = 1; i <= 6; ++i) ASSERT_TRUE(AddUser(t, testing::Numbered("u", i), i));
     for (int k : {2, 5}) {
       t.First();
       ASSERT_TRUE(t.MoveBy(k - 1));

@@ -40,7 +40,7 @@ class TableStreamLock : public ::testing::Test {
     path_ = dir_.File("userdat.kd2");
     ASSERT_TRUE(testing::CreateUsers(path_));
     TTableStream t(path_, kRW);
-    for (int i = 1; i <= 4; ++i) ASSERT_TRUE(AddUser(t, "u" + std::to_string(i)));
+    for (int i = 1; i <= 4; ++i) ASSERT_TRUE(AddUser(t, testing::Numbered("u", i)));
     t.First();
     ASSERT_TRUE(t.Delete());
     ASSERT_TRUE(t.Close());

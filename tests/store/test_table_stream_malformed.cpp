@@ -30,7 +30,7 @@ Bytes ValidFile() {
   std::string path = dir.File("userdat.kd2");
   EXPECT_TRUE(testing::CreateUsers(path));
   TTableStream t(path, TTableStream::kModeReadWrite);
-  for (int i = 1; i <= 5; ++i) EXPECT_TRUE(AddUser(t, "u" + std::to_string(i), i));
+  for (int i = 1; i <= 5; ++i) EXPECT_TRUE(AddUser(t, testing::Numbered("u", i), i));
   for (int k : {2, 4}) {
     t.First();
     EXPECT_TRUE(t.MoveBy(k - 1));

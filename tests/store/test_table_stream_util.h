@@ -58,6 +58,14 @@ inline void PutI32At(Bytes& b, std::size_t at, std::int32_t v) {
   for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(u >> (8 * i));
 }
 
+// prefix followed by the number. Appends rather than "u" + to_string(i),
+// which trips GCC 12's false -Wrestrict warning in Release builds.
+inline std::string Numbered(const char* prefix, int number) {
+  std::string text(prefix);
+  text += std::to_string(number);
+  return text;
+}
+
 // Part 1.2's users schema: Name (3, 10), ShiftID (1), Start (4), FirstID (1).
 inline void AddUserFields(TFields& f) {
   f.AddField("Name", 3, 10);
