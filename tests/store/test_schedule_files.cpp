@@ -341,6 +341,9 @@ TEST_F(ScheduleRecords, LookupsSkipSlotsLeftDeletedByAFailedPack) {
   ASSERT_TRUE(tables_.User.Delete());  // as if the Pack after it had failed
   ASSERT_TRUE(LocateLiveText(tables_.User, "Name", "ANN"));
   EXPECT_EQ(tables_.User.CurrentSlot(), 2);
+  ASSERT_TRUE(LocateLiveInteger(tables_.User, "ShiftID", 0));
+  EXPECT_EQ(tables_.User.CurrentSlot(), 2);
+  EXPECT_FALSE(LocateLiveInteger(tables_.User, "ShiftID", 1));
   TEditError error;
   ASSERT_TRUE(DeleteUser(tables_.User, "Ann", error)) << error.Reason;
   EXPECT_EQ(tables_.User.RecordCount(), 0);
