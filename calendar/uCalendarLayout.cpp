@@ -1,0 +1,237 @@
+#include "calendar/uCalendarLayout.h"
+
+#include <array>
+#include <charconv>
+#include <string>
+
+#include "calendar/uCalendDay.h"
+#include "platform/uGbk.h"
+
+namespace kadrel {
+
+namespace {
+
+constexpr int kWeekDays = 7;
+constexpr int kMonths = 12;
+constexpr double kCentred = 2;
+constexpr double kLowInCell = 1.1;
+
+// The captions in GBK, converted once.
+struct TGridTexts {
+  std::array<std::string, kWeekDays> MonthHeads;    // "周日" .. "周六"
+  std::string Week;                                 // "周"
+  std::array<std::string, kWeekDays> WeekdayChars;  // "日" .. "六"
+  std::array<std::string, kMonths> MonthLabels;     // "一  月" .. "十二月"
+  std::string YearSuffix;                           // "年"
+};
+
+const TGridTexts& Texts() {
+  static const TGridTexts texts = [] {
+    static constexpr std::array<const char*, kWeekDays> kDays = {"日", "一", "二", "三", "四", "五", "六"};
+    // One-character numerals take two spaces so that every label is as
+    // wide as "十一月".
+    static constexpr std::array<const char*, kMonths> kMonthNumerals = {
+        "一  ", "二  ", "三  ", "四  ", "五  ", "六  ", "七  ", "八  ", "九  ", "十  ", "十一", "十二"};
+    TGridTexts t;
+    t.Week = GbkLiteral("周");
+    for (int i = 0; i < kWeekDays; ++i) {
+      t.WeekdayChars[i] = GbkLiteral(kDays[i]);
+      t.MonthHeads[i] = t.Week + t.WeekdayChars[i];
+    }
+    const std::string month = GbkLiteral("月");
+    for (int m = 0; m < kMonths; ++m) t.MonthLabels[m] = GbkLiteral(kMonthNumerals[m]) + month;
+    t.YearSuffix = GbkLiteral("年");
+    return t;
+  }();
+  return texts;
+}
+
+bool IsWeekend(int weekday) { return weekday == 1 || weekday == 7; }
+
+// Decimal digits of a number, in a buffer the caller keeps.
+std::string_view Decimal(int value, std::array<char, 16>& buffer) {
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  return {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())};
+}
+
+// Bytes of the first GBK character of `text`.
+std::size_t CharLength(std::string_view text) {
+  if (text.empty()) return 0;
+  const bool lead = static_cast<unsigned char>(text[0]) >= 0x81 && static_cast<unsigned char>(text[0]) <= 0xFE;
+  return lead && text.size() >= 2 ? 2 : 1;
+}
+
+void DrawText(TCalendarCanvas& canvas, TTextPos at, int dx, int dy, std::string_view text) {
+  canvas.TextOut(at.X + dx, at.Y + dy, text);
+}
+
+void DrawTerm(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX, int cellY, std::string_view term) {
+  const std::string_view first = term.substr(0, CharLength(term));
+  const std::string_view rest = term.substr(first.size());
+  const std::string_view second = rest.substr(0, CharLength(rest));
+  const int x = cellX + grid.CellWidth - canvas.TextWidth(first) - 2;
+  const int y = cellY + 3;
+  canvas.TextOut(x, y, first);
+  canvas.TextOut(x, y + canvas.TextHeight(first) + 5, second);
+}
+
+// A leap eleventh or twelfth month ("闰十一月初一") is six characters, wider
+// than a cell; drawn as laid out it would run across the grid line and be
+// half covered by the next day's text. Such a text is narrowed to the space
+// between the lines instead.
+void DrawLunarText(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX, int cellY,
+                   std::string_view lunar) {
+  const TTextPos at = TextOffset(grid, canvas, lunar, kLowInCell, kCentred);
+  const int room = grid.CellWidth - 1;
+  if (room > 0 && canvas.TextWidth(lunar) > room) {
+    canvas.TextOutNarrowed(cellX + 1, cellY + at.Y, room, lunar);
+  } else {
+    DrawText(canvas, at, cellX, cellY, lunar);
+  }
+}
+
+void DrawMonthDay(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, int weekday, int row,
+                  TCalendKD& kd, std::string& lunar) {
+  const int cellX = (weekday - 1) * grid.CellWidth;
+  const int cellY = row * grid.CellHeight;
+  const bool weekend = IsWeekend(weekday);
+
+  std::array<char, 16> digits;
+  const std::string_view number = Decimal(day, digits);
+  canvas.SetFont(TCalendarFontRole::Day);
+  canvas.SetFontColor(weekend ? TCalendarColorRole::Weekend : TCalendarColorRole::Day);
+  DrawText(canvas, TextOffset(grid, canvas, number, kCentred, kCentred), cellX, cellY, number);
+
+  kd.Year = grid.Year;
+  kd.Month = grid.Month;
+  kd.Day = day;
+  FillDay(kd);
+  canvas.SetFont(TCalendarFontRole::Lunar);
+  canvas.SetFontColor(weekend ? TCalendarColorRole::Weekend : TCalendarColorRole::Lunar);
+  lunar.assign(kd.MonthName).append(kd.DayName);
+  // Days outside the lunar tables have no names, and so no lunar text.
+  if (!lunar.empty()) DrawLunarText(grid, canvas, cellX, cellY, lunar);
+  if (!kd.TermName.empty()) DrawTerm(grid, canvas, cellX, cellY, kd.TermName);
+}
+
+void DrawYearHeader(const TCalendarGrid& grid, TCalendarCanvas& canvas) {
+  const TGridTexts& texts = Texts();
+  const int h = RoundHalfEven(grid.CellHeight, 2);
+  canvas.SetFont(TCalendarFontRole::Head);
+  for (int c = kYearLabelCols; c < grid.ColCount; ++c) {
+    const int k = (c - kYearLabelCols) % kWeekDays;  // 0 Sunday
+    canvas.SetFontColor(k == 0 || k == 6 ? TCalendarColorRole::Weekend : TCalendarColorRole::Day);
+    canvas.TextOut(c * grid.CellWidth + 1, h - 2, texts.Week);
+    canvas.TextOut(c * grid.CellWidth + 1, h + 11, texts.WeekdayChars[k]);
+  }
+}
+
+void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month) {
+  const int rowY = (month + kYearHeaderRows - 1) * grid.CellHeight;
+  const std::string& label = Texts().MonthLabels[month - 1];
+  canvas.SetFont(TCalendarFontRole::Head);
+  canvas.SetFontColor(TCalendarColorRole::Day);
+  DrawText(canvas, TextOffset(grid, canvas, label, kCentred, kCentred), grid.CellWidth, rowY, label);
+
+  canvas.SetFont(TCalendarFontRole::Day);
+  const int w1 = DayOfWeekOf(grid.Year, month, 1);
+  std::array<char, 16> digits;
+  for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d) {
+    const int col = w1 + 1 + d;
+    canvas.SetFontColor(IsWeekend(DayOfWeekOf(grid.Year, month, d)) ? TCalendarColorRole::Weekend
+                                                                     : TCalendarColorRole::Day);
+    const std::string_view number = Decimal(d, digits);
+    DrawText(canvas, TextOffset(grid, canvas, number, kCentred, kCentred), col * grid.CellWidth + 1, rowY,
+             number);
+  }
+}
+
+}  // namespace
+
+TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text, double yDivisor,
+                    double xDivisor) {
+  return TextOffsetIn(grid.CellWidth, grid.CellHeight, canvas.TextWidth(text), canvas.TextHeight(text),
+                      yDivisor, xDivisor);
+}
+
+void DrawGrid(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows) {
+  SizeGrid(grid, grid.Width, grid.Height, cols, rows);
+  const int width = grid.Width;
+  const int height = grid.Height;
+  canvas.SetBrushColor(TCalendarColorRole::Back);
+  canvas.FillRect(0, 0, width, height);
+
+  // The year view leaves its label columns and header rows without inner
+  // lines, so the year label, each month label and each weekday header
+  // stand in one box.
+  const int c0 = grid.YearMode ? grid.ColOffset : 0;
+  const int r0 = grid.YearMode ? grid.RowOffset : 0;
+  canvas.SetPenColor(TCalendarColorRole::Line);
+
+  canvas.MoveTo(0, 0);
+  canvas.LineTo(0, height);
+  for (int i = c0; i < cols; ++i) {
+    canvas.MoveTo(i * grid.CellWidth, 0);
+    canvas.LineTo(i * grid.CellWidth, height - 1);
+  }
+  canvas.MoveTo(width - 1, 0);
+  canvas.LineTo(width - 1, height - 1);
+
+  canvas.MoveTo(0, 0);
+  canvas.LineTo(width, 0);
+  for (int j = r0; j <= rows; ++j) {
+    canvas.MoveTo(0, j * grid.CellHeight - 1);
+    canvas.LineTo(width, j * grid.CellHeight - 1);
+  }
+  canvas.MoveTo(0, height - 1);
+  canvas.LineTo(width, height - 1);
+}
+
+void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month) {
+  grid.YearMode = false;
+  grid.Month = month;
+  DrawGrid(grid, canvas, cols, rows);
+
+  const TGridTexts& texts = Texts();
+  canvas.SetFont(TCalendarFontRole::Head);
+  for (int i = 0; i < kWeekDays; ++i) {
+    canvas.SetFontColor(i == 0 || i == 6 ? TCalendarColorRole::Weekend : TCalendarColorRole::Head);
+    DrawText(canvas, TextOffset(grid, canvas, texts.MonthHeads[i], kCentred, kCentred), i * grid.CellWidth, 0,
+             texts.MonthHeads[i]);
+  }
+
+  // A month number that names no month has no days to show (and CellAt
+  // finds none), rather than days borrowed from a neighbouring month.
+  if (month < 1 || month > kMonths) return;
+  TCalendKD kd;
+  std::string lunar;
+  int row = 1;
+  for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d) {
+    const int weekday = DayOfWeekOf(grid.Year, month, d);
+    DrawMonthDay(grid, canvas, d, weekday, row, kd, lunar);
+    if (weekday == 7) ++row;
+  }
+}
+
+void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int year, int colOffset,
+              int rowOffset) {
+  grid.YearMode = true;
+  grid.Year = year;
+  if (colOffset >= 0 && rowOffset >= 0) {
+    grid.ColOffset = colOffset;
+    grid.RowOffset = rowOffset;
+  }
+  DrawGrid(grid, canvas, cols, rows);
+
+  DrawYearHeader(grid, canvas);
+  for (int m = 1; m <= kMonths; ++m) DrawYearMonth(grid, canvas, m);
+
+  std::array<char, 16> digits;
+  std::string label(Decimal(year, digits));
+  label += Texts().YearSuffix;
+  canvas.SetFont(TCalendarFontRole::Head);
+  canvas.SetFontColor(TCalendarColorRole::Head);
+  DrawText(canvas, TextOffset(grid, canvas, label, kCentred, kCentred), grid.CellWidth, grid.CellHeight / 2, label);
+}
+
+}  // namespace kadrel

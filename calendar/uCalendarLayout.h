@@ -1,0 +1,58 @@
+// What the calendar grid paints, and where: the lines of the grid, the
+// year view and the month view, drawn through a small canvas interface.
+//
+// The widget implements the canvas with a painter on its picture; a test
+// implements it by recording the calls, so that every line and every text
+// position can be checked to the pixel whatever fonts a machine has.
+// Texts are GBK, as the calendar core gives them.
+#pragma once
+
+#include <string_view>
+
+#include "calendar/uCalendarGeometry.h"
+
+namespace kadrel {
+
+// The three fonts of the grid, as chosen with SetFonts.
+enum class TCalendarFontRole { Head, Day, Lunar };
+
+// The seven colours of the grid, as chosen with SetColors, in their order.
+enum class TCalendarColorRole { Back, Head, Line, Spare, Weekend, Day, Lunar };
+
+class TCalendarCanvas {
+ public:
+  virtual ~TCalendarCanvas() = default;
+
+  virtual void SetFont(TCalendarFontRole font) = 0;
+  virtual void SetFontColor(TCalendarColorRole color) = 0;
+  virtual void SetBrushColor(TCalendarColorRole color) = 0;
+  virtual void SetPenColor(TCalendarColorRole color) = 0;
+
+  // Fills left <= x < right, top <= y < bottom with the brush colour.
+  virtual void FillRect(int left, int top, int right, int bottom) = 0;
+  virtual void MoveTo(int x, int y) = 0;
+  // A line in the pen colour from the current point up to, but not
+  // including, (x, y), which becomes the current point.
+  virtual void LineTo(int x, int y) = 0;
+  // Text with its top-left corner at (x, y), its box of TextWidth x
+  // TextHeight first filled with the brush colour.
+  virtual void TextOut(int x, int y, std::string_view gbk) = 0;
+  // The same, narrowed to `width` pixels: for a text wider than its cell,
+  // which would otherwise run under its neighbour's.
+  virtual void TextOutNarrowed(int x, int y, int width, std::string_view gbk) = 0;
+  virtual int TextWidth(std::string_view gbk) = 0;
+  virtual int TextHeight(std::string_view gbk) = 0;
+};
+
+// Where `text` goes in a cell of `grid` with the canvas's current font.
+TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text,
+                    double yDivisor, double xDivisor);
+
+// The three paints. Each takes the control's size from grid.Width and
+// grid.Height and updates the grid's fields as the widget's own.
+void DrawGrid(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows);
+void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month);
+void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int year, int colOffset,
+              int rowOffset);
+
+}  // namespace kadrel
