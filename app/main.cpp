@@ -1,0 +1,26 @@
+// Kadrel: the shift calendar. It takes no arguments and keeps its data files
+// in the working directory.
+#include "app/uKadrelMain.h"
+#include "widgets/uKadrelStyle.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QScreen>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  kadrel::ApplyKadrelStyle(app);  // maps "宋体" to an installed CJK face first
+  QApplication::setApplicationDisplayName(QStringLiteral("Kadrelv2.0"));
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+
+  kadrel::TfrmMain frmMain;
+  if (!frmMain.Loaded()) return 1;  // the reason has been shown
+  if (QScreen* screen = frmMain.screen()) {
+    frmMain.move(screen->availableGeometry().center() - frmMain.rect().center());
+  }
+  frmMain.show();
+  // Without a window manager nothing else activates the window, and the
+  // view buttons light up only in the active window.
+  frmMain.activateWindow();
+  return app.exec();
+}

@@ -1,0 +1,469 @@
+#include "app/uKadrelMain.h"
+
+#include "app/uBannerLabel.h"
+#include "app/uKadrelMainData.h"
+#include "app/uKadrelMainText.h"
+#include "platform/gui/uMessages.h"
+#include "platform/uClock.h"
+#include "platform/uGbk.h"
+#include "widgets/uFonts.h"
+#include "widgets/uGradientPanel.h"
+#include "widgets/uKadrelFrame.h"
+#include "widgets/uMenuImages.h"
+#include "widgets/uOfficeButton.h"
+#include "widgets/uPopupMenu.h"
+#include "widgets/uSysColors.h"
+#include "widgets/uTitleButtons.h"
+#include "widgets/uToggleButton.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QToolTip>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace kadrel {
+
+namespace {
+
+const QColor kTitleBlue(0, 52, 224);
+
+// Every view button shares one radio group.
+constexpr int kViewGroup = 1;
+
+// The calendar in each view (cells, offsets and sizes the grid was laid out for).
+constexpr QSize kYearHost(750, 348);
+constexpr QSize kYearCalendar(680, 350);
+constexpr QSize kMonthHost(490, 348);
+constexpr QSize kMonthCalendar(490, 348);
+
+constexpr const char* kMonthButtonCaptions[12] = {"一 月", "二 月", "三 月", "四 月", "五 月", "六 月",
+                                                  "七 月", "八 月", "九 月", "十 月", "十一月", "十二月"};
+constexpr const char* kMonthItemCaptions[12] = {"一月", "二月", "三月", "四月", "五月", "六月",
+                                                "七月", "八月", "九月", "十月", "十一月", "十二月"};
+
+QString FromGbk(std::string_view gbk) { return QString::fromStdString(GbkToUtf8Lossy(gbk)); }
+
+void SetColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+  QPalette pal = widget->palette();
+  pal.setColor(role, color);
+  widget->setPalette(pal);
+}
+
+TFontOfCalendar Fonts(int head, int day, int lunar) {
+  TFontOfCalendar fonts;
+  fonts.HeadFont.FontSize = head;
+  fonts.DayFont.FontSize = day;
+  fonts.LunarFont.FontSize = lunar;
+  return fonts;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(std::string dataDir, QWidget* parent)
+    : QWidget(parent), dataDir_(std::move(dataDir)), yearFonts_(Fonts(9, 9, 9)), monthFonts_(Fonts(12, 12, 10)) {
+  setObjectName(QStringLiteral("main"));
+  // The window has no title bar; the task bar shows the application's title.
+  setWindowTitle(QStringLiteral("Kadrelv2.0"));
+  setFixedSize(698, 442);
+  setFont(KadrelFont(13));
+  SetColor(this, QPalette::Window, kTitleBlue);
+
+  frame_ = new TKadrelFrame(this);
+  frame_->AddMinimizeButton();
+  // The frame wires its title buttons to the window; the main window's own
+  // handlers take their place so the menu's "关闭" and the button are one.
+  disconnect(frame_->CloseButton(), nullptr, this, nullptr);
+  disconnect(frame_->MinimizeButton(), nullptr, this, nullptr);
+  connect(frame_->CloseButton(), &TRoundButton::clicked, this, &TfrmMain::CloseButtonClick);
+  connect(frame_->MinimizeButton(), &TArrowButton::clicked, this, &TfrmMain::MinimizeButtonClick);
+
+  CreateControls();
+  CreatePopupMenu();
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+// --- Layout ------------------------------------------------------------------
+
+void TfrmMain::CreateControls() {
+  QWidget* panel = frame_->Panel();
+
+  Start = new TOfficeButton(panel);
+  Start->setGeometry(16, 5, 130, 28);
+  Start->setText(QStringLiteral("Kadrel v2.0 "));
+  Start->setToolTip(QStringLiteral("点击这里开始..."));
+  connect(Start, &TOfficeButton::MouseUp, this, &TfrmMain::StartMouseUp);
+
+  TitleStrip = new QWidget(panel);
+  TitleStrip->setGeometry(152, 8, 257, 25);
+  TitleStrip->setFont(KadrelFont(13));
+  SetColor(TitleStrip, QPalette::Window, kTitleBlue);
+  SetColor(TitleStrip, QPalette::WindowText, ClWindow());
+
+  Label1 = new TBannerLabel(TitleStrip);
+  Label1->setGeometry(TitleStrip->rect());
+  Label1->SetColor(kTitleBlue);
+  Label1->Tag = kBannerStartX;
+  frame_->AddDragHandle(Label1);
+
+  Panel3 = frame_->AddBody({6, 35, 687, 380});
+  CreateMonthList();
+
+  Panel1 = new QWidget(Panel3);
+  Panel1->setGeometry(2, 3, 682, 353);
+  Panel1->setAutoFillBackground(true);
+  SetColor(Panel1, QPalette::Window, KadrelBodyColor());
+  Panel1->raise();  // over the month list, which only a month view uncovers
+
+  CreateViewButtons();
+}
+
+void TfrmMain::CreateMonthList() {
+  ListView1 = new QTreeWidget(Panel3);
+  ListView1->setGeometry(495, 2, 185, 345);
+  ListView1->setColumnCount(2);
+  ListView1->setHeaderLabels({QStringLiteral("日期"), QStringLiteral("倒班名称")});
+  ListView1->headerItem()->setTextAlignment(1, Qt::AlignCenter);
+  ListView1->header()->setStretchLastSection(false);
+  ListView1->header()->setSectionsMovable(false);
+  ListView1->header()->resizeSection(0, 50);
+  ListView1->header()->resizeSection(1, 115);
+  ListView1->setRootIsDecorated(false);
+  ListView1->setUniformRowHeights(true);
+  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView1->setAllColumnsShowFocus(true);
+  ListView1->setMouseTracking(true);  // rows light up under the pointer
+  ListView1->setFrameShape(QFrame::NoFrame);
+  SetColor(ListView1, QPalette::Base, KadrelBodyColor());
+}
+
+void TfrmMain::CreateViewButtons() {
+  YearButton = new TToggleButton(Panel3);
+  YearButton->setGeometry(3, 358, 46, 21);
+  viewButtons_[0] = YearButton;
+  for (int m = 1; m <= 12; ++m) {
+    auto* button = new TToggleButton(Panel3);
+    button->setGeometry(48 + 43 * (m - 1), 358, 44, 21);
+    button->SetCaption(QString::fromUtf8(kMonthButtonCaptions[m - 1]));
+    viewButtons_[m] = button;
+  }
+  for (TToggleButton* button : viewButtons_) {
+    button->setFont(KadrelFont(12));
+    button->SetGroupIndex(kViewGroup);
+    connect(button, &TToggleButton::clicked, this, [this, button] { ViewButtonClick(button); });
+  }
+  YearButton->SetDown(true);
+}
+
+void TfrmMain::CreatePopupMenu() {
+  PopupMenu1 = new TPopupMenu(this);
+  auto add = [this](QAction*& item, const char* name, int image, const char* caption, void (TfrmMain::*handler)()) {
+    item = image < 0 ? PopupMenu1->addAction(QString::fromUtf8(caption))
+                     : PopupMenu1->addAction(KadrelMenuImage(image), QString::fromUtf8(caption));
+    item->setObjectName(QString::fromUtf8(name));
+    if (handler) connect(item, &QAction::triggered, this, handler);
+  };
+  auto separator = [this](QAction*& item, const char* name) {
+    item = PopupMenu1->addSeparator();
+    item->setObjectName(QString::fromUtf8(name));
+  };
+
+  add(N1, "N1", 0, "配置倒班规律", &TfrmMain::N1Click);
+  userMenu_ = PopupMenu1->AddSubMenu(KadrelMenuImage(13), QStringLiteral("选择用户"));
+  seluser = userMenu_->menuAction();
+  seluser->setObjectName(QStringLiteral("seluser"));
+  add(N4, "N4", 11, "年份导航", &TfrmMain::N4Click);
+  displayMenu_ = PopupMenu1->AddSubMenu(KadrelMenuImage(10), QStringLiteral("显示"));
+  displaymonth = displayMenu_->menuAction();
+  displaymonth->setObjectName(QStringLiteral("displaymonth"));
+  add(N2, "N2", 8, "打印Kadrel", &TfrmMain::N2Click);
+  separator(N6, "N6");
+  add(N7, "N7", -1, "设置", nullptr);
+  N7->setVisible(false);
+  separator(N8, "N8");
+  N8->setVisible(false);
+  add(N9, "N9", 3, "导出", &TfrmMain::N9Click);
+  separator(N10, "N10");
+  add(N11, "N11", 4, "帮助", &TfrmMain::N11Click);
+  add(N12, "N12", 14, "关于...", &TfrmMain::N12Click);
+  separator(N13, "N13");
+  add(N14, "N14", -1, "最小到任务栏", nullptr);
+  N14->setVisible(false);
+  add(N15, "N15", 9, "关闭", &TfrmMain::CloseButtonClick);
+}
+
+// --- Start-up ----------------------------------------------------------------
+
+void TfrmMain::FormCreate() {
+  Label1->SetText({});
+  if (!LoadData()) return;
+  // Only what the lookups need is tested: without duty kinds or users there
+  // is nothing to show. Slots a failed compaction left deleted do not count.
+  if (LiveRecordCount(tables_->Work) == 0 || LiveRecordCount(tables_->User) == 0) {
+    ShowNotice(this, QStringLiteral("请先对Kadrel进行配置!(菜单-配置倒班规律)"));
+  }
+  BuildDisplayMenu();
+  RebuildUserMenu();
+  Timer1->start();
+}
+
+bool TfrmMain::LoadData() {
+  TOpenFailure failure;
+  tables_ = OpenMainTables(dataDir_, failure);
+  if (!tables_) {
+    ShowOpenFailure(failure);
+    return false;
+  }
+  currentUser_ = TShiftUser{};
+  if (tables_->User.RecordCount() > 0) tables_->User.First();
+  const int year = DecodeDate(WholeDays(Today())).Year;
+
+  Calendar = new TCalendar(Panel1);
+  Calendar->SetFonts(yearFonts_);
+  TCalendarColors colors;
+  colors.BackColor = ClInfoBk();
+  colors.LunarColor = QColor(0, 128, 0);
+  Calendar->SetColors(colors);
+  Calendar->setGeometry(QRect(QPoint(0, 0), kYearCalendar));
+  Calendar->DrawYear(40, 14, year, 3, 2);
+  Calendar->setMouseTracking(true);
+  Calendar->installEventFilter(this);
+  Calendar->show();
+
+  YearButton->SetCaption(FromGbk(YearCaption(year)));
+  return true;
+}
+
+void TfrmMain::ShowOpenFailure(const TOpenFailure& failure) {
+  const QString file = QString::fromStdString(failure.File);
+  const QString reason = QString::fromStdString(failure.Reason);
+  switch (failure.Fault) {
+    case TOpenFault::InUse:
+      ShowNotice(this, QStringLiteral("数据文件“%1”正被另一个Kadrel使用。\n请先关闭另一个Kadrel，Kadrel现在退出。")
+                           .arg(file));
+      return;
+    case TOpenFault::CannotCreate:
+      ShowError(this, QStringLiteral("无法创建数据文件“%1”：%2。\nKadrel现在退出。").arg(file, reason));
+      return;
+    case TOpenFault::None:
+    case TOpenFault::Unusable:
+      break;
+  }
+  ShowError(this, QStringLiteral("无法打开数据文件“%1”：%2。\n该文件可能已损坏，或不是Kadrel的数据表。"
+                                 "Kadrel现在退出，没有改动任何数据文件。")
+                      .arg(file, reason));
+}
+
+void TfrmMain::BuildDisplayMenu() {
+  for (int n = 0; n <= 12; ++n) {
+    const QString caption = n == 0 ? YearButton->Caption() : QString::fromUtf8(kMonthItemCaptions[n - 1]);
+    QAction* item = displayMenu_->addAction(caption);
+    item->setObjectName(QStringLiteral("Month_%1").arg(n));
+    item->setData(n);  // the item's Tag
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this, [this, item] { MonthMenuItemClick(item); });
+  }
+}
+
+void TfrmMain::RebuildUserMenu() {
+  std::string remembered;
+  bool haveRemembered = false;
+  for (QAction* item : userMenu_->actions()) {
+    if (item->isChecked()) {
+      remembered = UserNameOfCaption(item->data().toByteArray().toStdString());
+      haveRemembered = true;
+      break;
+    }
+  }
+  userMenu_->clear();
+
+  TTableStream& users = tables_->User;
+  bool found = false;
+  users.PushPosition();
+  if (users.RecordCount() > 0) {
+    for (users.First(); !users.Eof(); users.Next()) {
+      if (users.IsDeleted()) continue;
+      const std::string name = users.FieldByName("Name").AsString();
+      const std::string caption = UserItemCaption(name);
+      QAction* item = userMenu_->addAction(KadrelMenuImage(12), FromGbk(caption));
+      // The caption in the file's own bytes, so that the name found again is
+      // exactly the stored one whatever the display made of it.
+      item->setData(QByteArray::fromStdString(caption));
+      item->setCheckable(true);
+      connect(item, &QAction::triggered, this, [this, item] { UserMenuItemClick(item); });
+      if (haveRemembered && !found && name == remembered) {
+        UserMenuItemClick(item);
+        found = true;
+      }
+    }
+  }
+  users.PopPosition();
+  if (!found && !userMenu_->actions().isEmpty()) UserMenuItemClick(userMenu_->actions().first());
+}
+
+QList<QAction*> TfrmMain::UserItems() const { return userMenu_->actions(); }
+QList<QAction*> TfrmMain::DisplayItems() const { return displayMenu_->actions(); }
+
+// --- Users and views ---------------------------------------------------------
+
+void TfrmMain::UserMenuItemClick(QAction* item) {
+  if (!item || !tables_) return;
+  for (QAction* other : userMenu_->actions()) other->setChecked(other == item);
+  TTableStream& users = tables_->User;
+  users.PushPosition();
+  const std::string name = UserNameOfCaption(item->data().toByteArray().toStdString());
+  // Only a live record may be taken for the user: loading from wherever the
+  // cursor happens to stand would show another user's duties under this name.
+  if (LocateLiveText(users, "Name", name)) {
+    LoadShiftUser(currentUser_, users, tables_->Shift, tables_->Work);
+    Label1->SetText(FromGbk(BannerText(currentUser_)));
+  } else {
+    currentUser_ = TShiftUser{};
+    Label1->SetText({});
+  }
+  users.PopPosition();
+  ViewButtonClick(YearButton);
+}
+
+void TfrmMain::ViewButtonClick(TToggleButton* sender) {
+  const auto it = std::find(viewButtons_.begin(), viewButtons_.end(), sender);
+  if (it == viewButtons_.end() || !Calendar) return;
+  const int tag = int(it - viewButtons_.begin());
+  const QList<QAction*> items = displayMenu_->actions();
+  for (int n = 0; n < items.size(); ++n) items[n]->setChecked(n == tag);
+  sender->SetDown(true);  // raises the other twelve
+
+  if (tag == 0) {
+    Panel1->resize(kYearHost);
+    Calendar->setGeometry(QRect(QPoint(0, Calendar->y()), kYearCalendar));
+    Calendar->SetFonts(yearFonts_);
+    Calendar->DrawYear(40, 14, Calendar->Year(), 3, 2);
+    return;
+  }
+  Panel1->resize(kMonthHost);
+  Calendar->resize(kMonthCalendar);
+  Calendar->move((Panel1->width() - Calendar->width()) / 2, Calendar->y());
+  Calendar->SetFonts(monthFonts_);
+  Calendar->DrawMonth(7, 7, tag);
+  FillMonthList(tag);
+}
+
+void TfrmMain::FillMonthList(int month) {
+  const int year = Calendar->Year();
+  const int days = TCalendar::DaysInMonth(year, month);
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(days);
+  for (int d = 1; d <= days; ++d) {
+    std::string duty;
+    GetDutyName(currentUser_, static_cast<TDateTime>(EncodeDate(year, month, d)), duty);
+    auto* row = new QTreeWidgetItem({FromGbk(MonthListDay(d)), FromGbk(duty)});
+    row->setTextAlignment(1, Qt::AlignCenter);
+    rows.append(row);
+  }
+  // One repaint for the whole month instead of one per row.
+  ListView1->setUpdatesEnabled(false);
+  ListView1->clear();
+  ListView1->addTopLevelItems(rows);
+  ListView1->setUpdatesEnabled(true);
+}
+
+void TfrmMain::MonthMenuItemClick(QObject* sender) {
+  auto* item = qobject_cast<QAction*>(sender);
+  if (!item) return;
+  bool ok = false;
+  const int tag = item->data().toInt(&ok);
+  if (!ok || tag < 0 || tag > 12) return;
+  ViewButtonClick(viewButtons_[tag]);
+}
+
+// --- Menu, title buttons, closing ------------------------------------------
+
+QPoint TfrmMain::StartMenuPosition() const {
+  return Start->parentWidget()->mapToGlobal(QPoint(Start->x(), Start->y() + Start->height() - 1));
+}
+
+void TfrmMain::StartMouseUp(Qt::MouseButton button, QPoint) {
+  if (button != Qt::LeftButton) return;
+  PopupMenu1->popup(StartMenuPosition());
+}
+
+void TfrmMain::N1Click() {}   // the options dialog comes with the configuration windows
+void TfrmMain::N4Click() {}   // the year navigator comes with the output windows
+void TfrmMain::N2Click() {}   // printing comes with the output windows
+void TfrmMain::N9Click() {}   // the export wizard comes with the output windows
+void TfrmMain::N11Click() {}  // help comes with the help file
+void TfrmMain::N12Click() {}  // the about box comes with its own window
+
+void TfrmMain::MinimizeButtonClick() { showMinimized(); }
+
+void TfrmMain::CloseButtonClick() { close(); }
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TfrmMain::FormClose() {
+  Timer1->stop();
+  if (!tables_) return;
+  QStringList failed;
+  for (TTableStream* table : {&tables_->User, &tables_->Shift, &tables_->Work}) {
+    if (table->IsOpen() && !table->Close()) {
+      failed << QStringLiteral("%1：%2").arg(QString::fromStdString(table->FileName()),
+                                            QString::fromStdString(table->ErrorString()));
+    }
+  }
+  // Every record was on disk before; what failed is the final header write.
+  if (!failed.isEmpty()) {
+    ShowError(this, QStringLiteral("关闭数据文件时出错。\n%1").arg(failed.join(QLatin1Char('\n'))));
+  }
+}
+
+// --- Banner and hover text --------------------------------------------------
+
+void TfrmMain::Timer1Timer() { Label1->DrawAt(BannerTick(Label1->Tag)); }
+
+bool TfrmMain::CalendarHintAt(int x, int y, QString& hint) const {
+  TCalendKD day;
+  if (!Calendar || !Calendar->CellAt(x, y, day)) return false;
+  hint = FromGbk(CalendarHintText(day, currentUser_));
+  hint.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return true;
+}
+
+void TfrmMain::CalendarMouseMove(int x, int y) {
+  Calendar->setToolTip(QString());
+  QString hint;
+  if (!CalendarHintAt(x, y, hint)) {
+    hint_.clear();
+    if (QToolTip::isVisible()) QToolTip::hideText();
+    return;
+  }
+  hint_ = hint;
+  Calendar->setToolTip(hint_);
+  // A tooltip already up follows the pointer to the next day at once.
+  if (QToolTip::isVisible() && QToolTip::text() != hint_) {
+    QToolTip::showText(Calendar->mapToGlobal(QPoint(x, y)), hint_, Calendar);
+  }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Calendar && event->type() == QEvent::MouseMove) {
+    const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+    CalendarMouseMove(p.x(), p.y());
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace kadrel

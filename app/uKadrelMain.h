@@ -1,0 +1,145 @@
+// TfrmMain: the main window. It owns the three data tables for the whole
+// run, holds the current user, hosts the calendar grid, switches between the
+// year view and the months of the displayed year, lists the month's duties
+// beside the grid, and carries the command menu, the hover text of the grid
+// and the scrolling banner.
+//
+// Creating the window runs FormCreate. When the data files cannot be opened
+// the reason has been shown by then, Loaded() is false and the window must
+// not be shown; nothing has been written.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "calendar/uCalendar.h"
+#include "schedule/uShiftUser.h"
+#include "store/uScheduleFiles.h"
+
+class QAction;
+class QTimer;
+class QTreeWidget;
+
+namespace kadrel {
+
+class TBannerLabel;
+class TKadrelFrame;
+class TOfficeButton;
+class TPopupMenu;
+class TToggleButton;
+struct TOpenFailure;
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `dataDir` holds the data files; empty means the working directory,
+  // which is where the program keeps them.
+  explicit TfrmMain(std::string dataDir = {}, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  bool Loaded() const { return tables_ != nullptr; }
+
+  // --- Handlers, named after the control and its event ---------------------
+  void UserMenuItemClick(QAction* item);
+  void ViewButtonClick(TToggleButton* sender);
+  void MonthMenuItemClick(QObject* sender);
+  void StartMouseUp(Qt::MouseButton button, QPoint position);
+  void MinimizeButtonClick();
+  void CloseButtonClick();
+  void Timer1Timer();
+  // (x, y) in the grid's coordinates.
+  void CalendarMouseMove(int x, int y);
+
+  // The commands of windows built later; each does nothing until its window
+  // exists (options dialog, year navigator, print, export, help, about box).
+  void N1Click();
+  void N4Click();
+  void N2Click();
+  void N9Click();
+  void N11Click();
+  void N12Click();
+
+  // The hover text for a point of the grid, as the tooltip shows it (lines
+  // separated by "\n"); false off the day cells.
+  bool CalendarHintAt(int x, int y, QString& hint) const;
+
+  // Where the command menu opens, in screen coordinates: the start button's
+  // bottom-left corner.
+  QPoint StartMenuPosition() const;
+
+  const TShiftUser& CurrentUser() const { return currentUser_; }
+  // The hint text the grid's tooltip shows; empty off the day cells.
+  QString HintText() const { return hint_; }
+  TScheduleTables* Tables() const { return tables_.get(); }
+  TKadrelFrame* Frame() const { return frame_; }
+  TToggleButton* ViewButton(int tag) const { return viewButtons_.at(tag); }
+  // Items of the "选择用户" and "显示" submenus.
+  QList<QAction*> UserItems() const;
+  QList<QAction*> DisplayItems() const;
+
+  // --- Controls ------------------------------------------------------------
+  TOfficeButton* Start = nullptr;
+  QWidget* TitleStrip = nullptr;
+  TBannerLabel* Label1 = nullptr;
+  QWidget* Panel3 = nullptr;
+  QWidget* Panel1 = nullptr;
+  TCalendar* Calendar = nullptr;
+  QTreeWidget* ListView1 = nullptr;
+  TToggleButton* YearButton = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* seluser = nullptr;
+  QAction* N4 = nullptr;
+  QAction* displaymonth = nullptr;
+  QAction* N2 = nullptr;
+  QAction* N6 = nullptr;
+  QAction* N7 = nullptr;
+  QAction* N8 = nullptr;
+  QAction* N9 = nullptr;
+  QAction* N10 = nullptr;
+  QAction* N11 = nullptr;
+  QAction* N12 = nullptr;
+  QAction* N13 = nullptr;
+  QAction* N14 = nullptr;
+  QAction* N15 = nullptr;
+  QTimer* Timer1 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateViewButtons();
+  void CreateMonthList();
+  void CreatePopupMenu();
+
+  void FormCreate();
+  bool LoadData();
+  void FormClose();
+  void ShowOpenFailure(const TOpenFailure& failure);
+  void BuildDisplayMenu();
+  // Rebuilds the user submenu from the users table and selects the user
+  // checked before if that name is still there, else the first user.
+  void RebuildUserMenu();
+  void FillMonthList(int month);
+
+  std::string dataDir_;
+  std::unique_ptr<TScheduleTables> tables_;
+  TShiftUser currentUser_;
+  TFontOfCalendar yearFonts_;
+  TFontOfCalendar monthFonts_;
+  QString hint_;
+
+  TKadrelFrame* frame_ = nullptr;
+  std::array<TToggleButton*, 13> viewButtons_{};
+  TPopupMenu* userMenu_ = nullptr;
+  TPopupMenu* displayMenu_ = nullptr;
+};
+
+}  // namespace kadrel

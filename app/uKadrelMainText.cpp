@@ -1,0 +1,67 @@
+#include "app/uKadrelMainText.h"
+
+#include "platform/uDateTime.h"
+#include "platform/uGbk.h"
+
+namespace kadrel {
+
+namespace {
+
+struct TLiterals {
+  std::string TodayIs = GbkLiteral("今天是：");
+  std::string Month = GbkLiteral("月");
+  std::string Day = GbkLiteral("日");
+  std::string Lunar = GbkLiteral("农历：");
+  std::string Today = GbkLiteral("今天");
+  std::string CurrentUser = GbkLiteral("当前用户：");
+  std::string Year = GbkLiteral("年");
+};
+
+const TLiterals& L() {
+  static const TLiterals literals;
+  return literals;
+}
+
+}  // namespace
+
+std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
+  const TLiterals& l = L();
+  std::string text;
+  text.reserve(64);
+  text += l.TodayIs;
+  text += std::to_string(day.Month);
+  text += l.Month;
+  text += std::to_string(day.Day);
+  text += l.Day;
+  text += '\r';
+  text += l.Lunar;
+  text += day.YearName;
+  text += day.MonthName;
+  text += day.DayName;
+  std::string duty;
+  if (GetDutyName(user, static_cast<TDateTime>(EncodeDate(day.Year, day.Month, day.Day)), duty)) {
+    text += '\r';
+    text += l.Today;
+    text += duty;
+  }
+  return text;
+}
+
+std::string BannerText(const TShiftUser& user) { return L().CurrentUser + user.Name; }
+
+std::string UserItemCaption(std::string_view name) {
+  std::string caption(name);
+  caption += '_';
+  return caption;
+}
+
+std::string UserNameOfCaption(std::string_view caption) {
+  if (caption.ends_with('_')) caption.remove_suffix(1);
+  return std::string(caption);
+}
+
+std::string YearCaption(int year) { return std::to_string(year) + L().Year; }
+
+std::string MonthListDay(int day) { return std::to_string(day) + L().Day; }
+
+}  // namespace kadrel

@@ -1,0 +1,50 @@
+// The texts and the banner motion of the main window, as plain C++ so that
+// they are tested and timed without a window. Texts are GBK, like every text
+// Kadrel stores or builds; the window converts them when it shows them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "calendar/uCalendDay.h"
+#include "schedule/uShiftUser.h"
+
+namespace kadrel {
+
+// The hover text of a day, its lines joined by a carriage return:
+//   今天是：<m>月<d>日
+//   农历：<YearName><MonthName><DayName>
+//   今天<duty>            (only when the user has a cycle)
+// The first and last lines read so for whatever day is meant, not only today.
+std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user);
+
+// "当前用户：" and the user's name.
+std::string BannerText(const TShiftUser& user);
+
+// Where the banner starts, at the right edge of its strip.
+inline constexpr int kBannerStartX = 255;
+
+// One tick of the banner: `tag` is the x the next drawing uses. Returns the
+// x to draw at now and moves `tag` 10 pixels left; once the text has left
+// the strip (x below -20) it starts over at the right. The cycle is 255,
+// 245, ..., -15: 28 ticks.
+inline int BannerTick(int& tag) {
+  if (tag < -20) tag = kBannerStartX;
+  const int x = tag;
+  tag -= 10;
+  return x;
+}
+
+// The user menu shows each name with a "_" after it; the name is the caption
+// without that last "_", so a name with a "_" of its own (a_b, shown a_b_)
+// keeps it.
+std::string UserItemCaption(std::string_view name);
+std::string UserNameOfCaption(std::string_view caption);
+
+// "2026年", the caption of the year button and of the year view's menu item.
+std::string YearCaption(int year);
+
+// "17日", the first column of the month list.
+std::string MonthListDay(int day);
+
+}  // namespace kadrel
