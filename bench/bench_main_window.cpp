@@ -1,0 +1,135 @@
+// The main window's costs as the user meets them: opening the program on a
+// 50-user data set and painting the window once (goal 50 ms), choosing a
+// month (ViewButtonClick: the grid's month picture and the month list;
+// goal 2 ms), and the work behind one mouse move over the grid (CellAt with
+// the day record, the duty lookup and the hover text; goal 20 µs).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPixmap>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
+
+#include "app/uKadrelMain.h"
+#include "platform/gui/uMessages.h"
+#include "platform/uGbk.h"
+#include "store/uScheduleFiles.h"
+#include "widgets/uKadrelStyle.h"
+#include "widgets/uToggleButton.h"
+
+namespace {
+
+using namespace kadrel;
+
+// A data folder that lives for the whole run: four duty kinds, three
+// schemes and 50 users.
+class TDataSet {
+ public:
+  TDataSet() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) dir_ = pattern;
+    TScheduleTables tables;
+    std::string error;
+    ok_ = !dir_.empty() && OpenScheduleTables(tables, dir_, TScheduleAccess::Write, error);
+    TEditError edit;
+    std::int32_t id = 0;
+    for (const char* duty : {"白班", "夜班", "中班", "休息"}) {
+      ok_ = ok_ && AddDutyKind(tables.Work, GbkLiteral(duty), "", id, edit);
+    }
+    ok_ = ok_ && AddScheme(tables.Shift, tables.Work, GbkLiteral("四班三倒"), {1, 1, 3, 3, 2, 2, 4, 4}, id, edit);
+    ok_ = ok_ && AddScheme(tables.Shift, tables.Work, GbkLiteral("常白班"), {1, 1, 1, 1, 1, 4, 4}, id, edit);
+    ok_ = ok_ && AddScheme(tables.Shift, tables.Work, GbkLiteral("两班倒"), {1, 2, 4}, id, edit);
+    for (int u = 0; u < 50; ++u) {
+      const std::string name = GbkLiteral("员工") + std::to_string(u);
+      const TDateTime start = static_cast<TDateTime>(EncodeDate(2026, 1, 1 + u % 28));
+      ok_ = ok_ && AddUser(tables, name, 1 + u % 3, start, 0, edit);
+    }
+    ok_ = ok_ && CloseScheduleTables(tables, error);
+  }
+  ~TDataSet() {
+    std::error_code ec;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+  }
+  const std::string& Dir() const { return dir_; }
+  bool Ok() const { return ok_; }
+
+ private:
+  std::string dir_;
+  bool ok_ = false;
+};
+
+const TDataSet& Data() {
+  static const TDataSet data;
+  return data;
+}
+
+bool Ready(benchmark::State& state) {
+  if (Data().Ok()) return true;
+  state.SkipWithError("the data set could not be written");
+  return false;
+}
+
+void BM_OpenAndPaintMainWindow(benchmark::State& state) {
+  if (!Ready(state)) return;
+  TMessageBoxOverride quiet;
+  for (auto _ : state) {
+    TfrmMain window(Data().Dir());
+    QPixmap picture = window.grab();
+    benchmark::DoNotOptimize(picture);
+  }
+}
+BENCHMARK(BM_OpenAndPaintMainWindow)->Unit(benchmark::kMillisecond);
+
+void BM_ViewButtonClickMonth(benchmark::State& state) {
+  if (!Ready(state)) return;
+  TMessageBoxOverride quiet;
+  TfrmMain window(Data().Dir());
+  int month = 0;
+  for (auto _ : state) {
+    month = month % 12 + 1;
+    window.ViewButtonClick(window.ViewButton(month));
+  }
+}
+BENCHMARK(BM_ViewButtonClickMonth)->Unit(benchmark::kMicrosecond);
+
+// Points across the whole grid, so hits and misses come in the proportion a
+// wandering pointer meets them.
+void MouseMoves(benchmark::State& state, int view) {
+  if (!Ready(state)) return;
+  TMessageBoxOverride quiet;
+  TfrmMain window(Data().Dir());
+  window.ViewButtonClick(window.ViewButton(view));
+  std::vector<QPoint> points;
+  for (int y = 1; y < window.Calendar->height(); y += 7)
+    for (int x = 1; x < window.Calendar->width(); x += 5) points.emplace_back(x, y);
+  QString hint;
+  std::size_t i = 0;
+  std::int64_t hits = 0;
+  for (auto _ : state) {
+    hits += window.CalendarHintAt(points[i].x(), points[i].y(), hint);
+    benchmark::DoNotOptimize(hint);
+    if (++i == points.size()) i = 0;
+  }
+  state.counters["hit share"] = benchmark::Counter(static_cast<double>(hits) / double(state.iterations()));
+}
+
+void BM_MouseMoveHintYearView(benchmark::State& state) { MouseMoves(state, 0); }
+void BM_MouseMoveHintMonthView(benchmark::State& state) { MouseMoves(state, 2); }
+BENCHMARK(BM_MouseMoveHintYearView)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MouseMoveHintMonthView)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ApplyKadrelStyle(app);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
