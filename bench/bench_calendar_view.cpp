@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-
 #include <vector>
 
 #include "calendar/uCalendar.h"

@@ -57,8 +57,9 @@ void TCalendar::DrawMonth(int cols, int rows, int month) {
 }
 
 void TCalendar::DrawYear(int cols, int rows, int year, int colOffset, int rowOffset) {
-  PaintPicture(
-      [&](TCalendarCanvas& canvas) { kadrel::DrawYear(grid_, canvas, cols, rows, year, colOffset, rowOffset); });
+  PaintPicture([&](TCalendarCanvas& canvas) {
+    kadrel::DrawYear(grid_, canvas, cols, rows, year, colOffset, rowOffset);
+  });
 }
 
 bool TCalendar::CellAt(int x, int y, TCalendKD& day) const {

@@ -13,7 +13,6 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
-
 #include <cstdint>
 #include <memory>
 
@@ -47,7 +46,7 @@ struct TFontOfCalendar {
 
 struct TCalendarColors {
   QColor BackColor = Qt::white;
-  QColor HeadColor = QColor(0, 0, 255);     // month view weekday header, year label
+  QColor HeadColor = QColor(0, 0, 255);  // month view weekday header, year label
   QColor LineColor = QColor(0, 0, 255);
   QColor SpareColor = QColor(255, 0, 0);    // kept for callers; nothing paints with it
   QColor WeekendColor = QColor(255, 0, 0);  // every text of a Saturday or Sunday

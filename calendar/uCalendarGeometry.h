@@ -18,7 +18,7 @@ namespace kadrel {
 
 // The grid's own fields, as the widget keeps them between paints.
 struct TCalendarGrid {
-  std::int32_t Width = 0;   // control size used by the last DrawGrid
+  std::int32_t Width = 0;  // control size used by the last DrawGrid
   std::int32_t Height = 0;
   std::int32_t CellWidth = 0;  // 0 until the first DrawGrid
   std::int32_t CellHeight = 0;

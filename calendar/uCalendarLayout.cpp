@@ -57,7 +57,8 @@ std::string_view Decimal(int value, std::array<char, 16>& buffer) {
 // Bytes of the first GBK character of `text`.
 std::size_t CharLength(std::string_view text) {
   if (text.empty()) return 0;
-  const bool lead = static_cast<unsigned char>(text[0]) >= 0x81 && static_cast<unsigned char>(text[0]) <= 0xFE;
+  const bool lead =
+      static_cast<unsigned char>(text[0]) >= 0x81 && static_cast<unsigned char>(text[0]) <= 0xFE;
   return lead && text.size() >= 2 ? 2 : 1;
 }
 
@@ -65,7 +66,8 @@ void DrawText(TCalendarCanvas& canvas, TTextPos at, int dx, int dy, std::string_
   canvas.TextOut(at.X + dx, at.Y + dy, text);
 }
 
-void DrawTerm(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX, int cellY, std::string_view term) {
+void DrawTerm(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX, int cellY,
+              std::string_view term) {
   const std::string_view first = term.substr(0, CharLength(term));
   const std::string_view rest = term.substr(first.size());
   const std::string_view second = rest.substr(0, CharLength(rest));
@@ -90,11 +92,12 @@ void DrawLunarText(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX
   }
 }
 
-void DrawMonthDay(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, int weekday, int row,
-                  TCalendKD& kd, std::string& lunar) {
-  const int cellX = (weekday - 1) * grid.CellWidth;
-  const int cellY = row * grid.CellHeight;
-  const bool weekend = IsWeekend(weekday);
+void DrawMonthDay(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, TCalendKD& kd,
+                  std::string& lunar) {
+  const TGridCell cell = MonthViewCell(grid.Year, grid.Month, day);
+  const int cellX = cell.Col * grid.CellWidth;
+  const int cellY = cell.Row * grid.CellHeight;
+  const bool weekend = IsWeekend(cell.Col + 1);
 
   std::array<char, 16> digits;
   const std::string_view number = Decimal(day, digits);
@@ -127,20 +130,20 @@ void DrawYearHeader(const TCalendarGrid& grid, TCalendarCanvas& canvas) {
 }
 
 void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month) {
-  const int rowY = (month + kYearHeaderRows - 1) * grid.CellHeight;
+  const int rowY = (month + kYearHeaderRows - 1) * grid.CellHeight;  // the row of YearViewCell
   const std::string& label = Texts().MonthLabels[month - 1];
   canvas.SetFont(TCalendarFontRole::Head);
   canvas.SetFontColor(TCalendarColorRole::Day);
   DrawText(canvas, TextOffset(grid, canvas, label, kCentred, kCentred), grid.CellWidth, rowY, label);
 
   canvas.SetFont(TCalendarFontRole::Day);
-  const int w1 = DayOfWeekOf(grid.Year, month, 1);
   std::array<char, 16> digits;
   for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d) {
-    const int col = w1 + 1 + d;
+    const int col = YearViewCell(grid.Year, month, d).Col;
     canvas.SetFontColor(IsWeekend(DayOfWeekOf(grid.Year, month, d)) ? TCalendarColorRole::Weekend
-                                                                     : TCalendarColorRole::Day);
+                                                                    : TCalendarColorRole::Day);
     const std::string_view number = Decimal(d, digits);
+    // One pixel right of the cell's centre, clear of the line on its left.
     DrawText(canvas, TextOffset(grid, canvas, number, kCentred, kCentred), col * grid.CellWidth + 1, rowY,
              number);
   }
@@ -148,8 +151,8 @@ void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month
 
 }  // namespace
 
-TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text, double yDivisor,
-                    double xDivisor) {
+TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text,
+                    double yDivisor, double xDivisor) {
   return TextOffsetIn(grid.CellWidth, grid.CellHeight, canvas.TextWidth(text), canvas.TextHeight(text),
                       yDivisor, xDivisor);
 }
@@ -205,12 +208,8 @@ void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows,
   if (month < 1 || month > kMonths) return;
   TCalendKD kd;
   std::string lunar;
-  int row = 1;
-  for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d) {
-    const int weekday = DayOfWeekOf(grid.Year, month, d);
-    DrawMonthDay(grid, canvas, d, weekday, row, kd, lunar);
-    if (weekday == 7) ++row;
-  }
+  for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d)
+    DrawMonthDay(grid, canvas, d, kd, lunar);
 }
 
 void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int year, int colOffset,
@@ -231,7 +230,8 @@ void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, 
   label += Texts().YearSuffix;
   canvas.SetFont(TCalendarFontRole::Head);
   canvas.SetFontColor(TCalendarColorRole::Head);
-  DrawText(canvas, TextOffset(grid, canvas, label, kCentred, kCentred), grid.CellWidth, grid.CellHeight / 2, label);
+  DrawText(canvas, TextOffset(grid, canvas, label, kCentred, kCentred), grid.CellWidth, grid.CellHeight / 2,
+           label);
 }
 
 }  // namespace kadrel

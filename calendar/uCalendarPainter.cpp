@@ -19,7 +19,8 @@ const QString& TCalendarTextCache::Get(std::string_view gbk) {
   if (it == texts_.end()) {
     // Lossy: a damaged name shows replacement marks instead of vanishing.
     const std::string utf8 = GbkToUtf8Lossy(gbk);
-    it = texts_.emplace(std::string(gbk), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))).first;
+    it = texts_.emplace(std::string(gbk), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
+             .first;
   }
   return it->second;
 }
@@ -139,7 +140,9 @@ void TQtCalendarCanvas::TextOutNarrowed(int x, int y, int width, std::string_vie
   painter_->restore();
 }
 
-int TQtCalendarCanvas::TextWidth(std::string_view gbk) { return Face().Metrics.horizontalAdvance(texts_.Get(gbk)); }
+int TQtCalendarCanvas::TextWidth(std::string_view gbk) {
+  return Face().Metrics.horizontalAdvance(texts_.Get(gbk));
+}
 
 int TQtCalendarCanvas::TextHeight(std::string_view) { return Face().Height; }
 

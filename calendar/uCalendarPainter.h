@@ -6,7 +6,6 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QString>
-
 #include <array>
 #include <functional>
 #include <string>
@@ -34,8 +33,8 @@ class TCalendarTextCache {
   std::unordered_map<std::string, QString, Hash, std::equal_to<>> texts_;
 };
 
-// The pixel size of a font of `points` at 96 pixels per inch, rounded as
-// the layout's original measure did (9 -> 12, 10 -> 13, 12 -> 16).
+// The pixel size of a font of `points` at 96 pixels per inch, rounded to
+// the nearest pixel (9 -> 12, 10 -> 13, 12 -> 16).
 int CalendarFontPixels(int points);
 
 QFont CalendarQFont(const TSampleFont& font);

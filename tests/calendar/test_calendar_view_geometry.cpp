@@ -32,13 +32,25 @@ TEST(CalendarGeometry, RoundsHalvesToEven) {
   struct {
     int Num, Den, Expected;
   } cases[] = {
-      {680, 40, 17}, {350, 14, 25}, {490, 7, 70}, {348, 7, 50},  // 49.71
-      {25, 2, 12},   {35, 2, 18},   {5, 2, 2},    {7, 2, 4},    {1, 2, 0},
-      {3, 2, 2},     {0, 7, 0},     {-3, 2, -2},  {-5, 2, -2},  {-1, 3, 0},
-      {10, 4, 2},    {14, 4, 4},    {INT_MAX, 2, 1 << 30},
+      {680, 40, 17},
+      {350, 14, 25},
+      {490, 7, 70},
+      {348, 7, 50},  // 49.71
+      {25, 2, 12},
+      {35, 2, 18},
+      {5, 2, 2},
+      {7, 2, 4},
+      {1, 2, 0},
+      {3, 2, 2},
+      {0, 7, 0},
+      {-3, 2, -2},
+      {-5, 2, -2},
+      {-1, 3, 0},
+      {10, 4, 2},
+      {14, 4, 4},
+      {INT_MAX, 2, 1 << 30},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(RoundHalfEven(c.Num, c.Den), c.Expected) << c.Num << " / " << c.Den;
+  for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.Num, c.Den), c.Expected) << c.Num << " / " << c.Den;
 }
 
 TEST(CalendarGeometry, CellSizesOfTheMainWindowsViews) {
@@ -59,13 +71,6 @@ TEST(CalendarGeometry, CellSizesOfTheMainWindowsViews) {
   EXPECT_EQ(none.CellHeight, 0);
 }
 
-TEST(CalendarGeometry, CeilIndexPutsAFarEdgeInItsCell) {
-  EXPECT_EQ(CeilIndex(0, 17), 0);
-  EXPECT_EQ(CeilIndex(1, 17), 1);
-  EXPECT_EQ(CeilIndex(17, 17), 1);
-  EXPECT_EQ(CeilIndex(18, 17), 2);
-}
-
 TEST(CalendarGeometry, TextOffsetTruncatesTowardZero) {
   // A 12-pixel "31" centred in a 17 x 25 cell.
   EXPECT_EQ(TextOffsetIn(17, 25, 12, 12, 2, 2), (TTextPos{2, 6}));
@@ -78,22 +83,6 @@ TEST(CalendarGeometry, TextOffsetTruncatesTowardZero) {
   EXPECT_EQ(TextOffsetIn(70, 46, 70, 13, 1.1, 2), (TTextPos{0, 30}));
   // A text taller than a squeezed cell.
   EXPECT_EQ(TextOffsetIn(4, 5, 13, 16, 1.1, 2), (TTextPos{-4, -10}));
-}
-
-TEST(CalendarGeometry, WhereTheDaysOfAMonthStand) {
-  // February 2026 begins on a Sunday and fills exactly four weeks.
-  EXPECT_EQ(MonthViewCell(2026, 2, 1), (TGridCell{0, 1}));
-  EXPECT_EQ(MonthViewCell(2026, 2, 7), (TGridCell{6, 1}));
-  EXPECT_EQ(MonthViewCell(2026, 2, 8), (TGridCell{0, 2}));
-  EXPECT_EQ(MonthViewCell(2026, 2, 28), (TGridCell{6, 4}));
-  // August 2026 begins on a Saturday and needs a sixth row.
-  EXPECT_EQ(MonthViewCell(2026, 8, 1), (TGridCell{6, 1}));
-  EXPECT_EQ(MonthViewCell(2026, 8, 2), (TGridCell{0, 2}));
-  EXPECT_EQ(MonthViewCell(2026, 8, 31), (TGridCell{1, 6}));
-
-  EXPECT_EQ(YearViewCell(2026, 2, 1), (TGridCell{3, 3}));  // column 3 is Sunday
-  EXPECT_EQ(YearViewCell(2026, 8, 1), (TGridCell{9, 9}));
-  EXPECT_EQ(YearViewCell(2026, 8, 31), (TGridCell{39, 9}));
 }
 
 TEST(CalendarGeometry, EveryMonthFitsFortyColumns) {

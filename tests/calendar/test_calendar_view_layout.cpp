@@ -83,8 +83,9 @@ TEST(CalendarLayout, YearViewGridLeavesTheLabelBoxesOpen) {
   for (const TDrawnLine& l : view.Canvas.Lines) EXPECT_EQ(l.Color, Color::Line);
   // The left and top borders run to the far edge, the inner lines one short.
   EXPECT_EQ(view.Canvas.Lines.front(), (TDrawnLine{0, 0, 0, 350, Color::Line}));
-  EXPECT_NE(std::find(view.Canvas.Lines.begin(), view.Canvas.Lines.end(), TDrawnLine{51, 0, 51, 349, Color::Line}),
-            view.Canvas.Lines.end());
+  EXPECT_NE(
+      std::find(view.Canvas.Lines.begin(), view.Canvas.Lines.end(), TDrawnLine{51, 0, 51, 349, Color::Line}),
+      view.Canvas.Lines.end());
 }
 
 TEST(CalendarLayout, YearViewWeekdayHeader) {
@@ -100,7 +101,7 @@ TEST(CalendarLayout, YearViewWeekdayHeader) {
     int Col;
     const char* Text;
     Color Expected;
-  } columns[] = {{3, "日", Color::Weekend}, {4, "一", Color::Day},  {8, "五", Color::Day},
+  } columns[] = {{3, "日", Color::Weekend}, {4, "一", Color::Day},      {8, "五", Color::Day},
                  {9, "六", Color::Weekend}, {10, "日", Color::Weekend}, {39, "一", Color::Day}};
   for (const auto& c : columns) {
     const auto found = view.Canvas.TextsOf(c.Text);
@@ -196,8 +197,8 @@ TEST(CalendarLayout, MonthViewPlacesTheDays) {
   struct {
     int Year, Month, Day, Col, Row;
   } cases[] = {
-      {2026, 2, 1, 0, 1}, {2026, 2, 28, 6, 4},  // begins on a Sunday
-      {2026, 8, 1, 6, 1}, {2026, 8, 31, 1, 6},  // begins on a Saturday
+      {2026, 2, 1, 0, 1},  {2026, 2, 28, 6, 4},  // begins on a Sunday
+      {2026, 8, 1, 6, 1},  {2026, 8, 31, 1, 6},  // begins on a Saturday
       {2024, 2, 29, 4, 5},
   };
   for (const auto& c : cases) {

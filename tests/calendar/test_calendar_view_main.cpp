@@ -1,8 +1,9 @@
 // The grid's tests paint on QImages with real fonts, so they need one
 // QApplication, created before any test runs, and "宋体" mapped to the CJK
 // face the program uses.
-#include <QApplication>
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 #include "widgets/uFonts.h"
 

@@ -32,7 +32,8 @@ struct TDrawnLine {
 };
 
 inline void PrintTo(const TDrawnLine& l, std::ostream* os) {
-  *os << "(" << l.X1 << ", " << l.Y1 << ")-(" << l.X2 << ", " << l.Y2 << ") colour " << static_cast<int>(l.Color);
+  *os << "(" << l.X1 << ", " << l.Y1 << ")-(" << l.X2 << ", " << l.Y2 << ") colour "
+      << static_cast<int>(l.Color);
 }
 
 struct TFilledRect {
@@ -68,9 +69,7 @@ class TRecordingCanvas final : public TCalendarCanvas {
     TextOut(x, y, gbk);
     Texts.back().Width = width;
   }
-  int TextWidth(std::string_view gbk) override {
-    return static_cast<int>(gbk.size()) * Pixels() / 2;
-  }
+  int TextWidth(std::string_view gbk) override { return static_cast<int>(gbk.size()) * Pixels() / 2; }
   int TextHeight(std::string_view) override { return Pixels(); }
 
   // Every text drawn, in order, that reads `utf8`.
