@@ -60,11 +60,6 @@ INSTANTIATE_TEST_SUITE_P(
         THintCase{"BeforeTheLunarTables", 1900, 6, 1, true, "今天是：6月1日\r农历：\r今天夜班"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(Banner, NamesTheUser) {
-  EXPECT_EQ(U(BannerText(ThreeShiftUser())), "当前用户：张三");
-  EXPECT_EQ(U(BannerText(TShiftUser{})), "当前用户：");
-}
-
 TEST(UserCaption, TheNameComesBackWhole) {
   // 沖 ends in the byte of "_" in GBK; a name may hold "_" of its own.
   for (const char* name : {"a_b", "沖", "_", "a__", "张三"}) {
