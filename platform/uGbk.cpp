@@ -63,7 +63,7 @@ Converter& FromGbk() {
   return c;
 }
 
-bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool IsLeadByte(unsigned char b) { return IsGbkLeadByte(b); }
 
 }  // namespace
 
@@ -107,6 +107,23 @@ std::size_t GbkCutPoint(std::string_view gbk, std::size_t maxBytes) {
     i += len;
   }
   return i;
+}
+
+std::string GbkFoldAZ(std::string_view gbk) {
+  std::string folded(gbk);
+  for (std::size_t i = 0; i < folded.size(); ++i) {
+    auto c = static_cast<unsigned char>(folded[i]);
+    if (IsLeadByte(c)) {
+      ++i;  // the second byte belongs to the character
+    } else if (c >= 'A' && c <= 'Z') {
+      folded[i] = static_cast<char>(c + ('a' - 'A'));
+    }
+  }
+  return folded;
+}
+
+bool GbkEqualFoldAZ(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && GbkFoldAZ(a) == GbkFoldAZ(b);
 }
 
 }  // namespace kadrel

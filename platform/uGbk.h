@@ -32,4 +32,14 @@ std::string GbkLiteral(std::string_view utf8);
 // cutting there never splits a two-byte character.
 std::size_t GbkCutPoint(std::string_view gbk, std::size_t maxBytes);
 
+// The letters A to Z as lower case, and nothing else: names are matched
+// without regard to the case of ASCII letters. The second byte of a two-byte
+// character is never folded, though it may have the value of a letter, so
+// two different Chinese names can never compare equal.
+std::string GbkFoldAZ(std::string_view gbk);
+bool GbkEqualFoldAZ(std::string_view a, std::string_view b);
+
+// Whether `c` starts a two-byte GBK character (when a byte follows it).
+constexpr bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
 }  // namespace kadrel

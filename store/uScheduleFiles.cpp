@@ -320,13 +320,7 @@ std::vector<TResolvedEntry> ResolveWorkList(TTableStream& work, std::string_view
   return cycle;
 }
 
-bool SameTextIgnoringAZ(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAZ(a[i]) != LowerAZ(b[i])) return false;
-  }
-  return true;
-}
+bool SameTextIgnoringAZ(std::string_view a, std::string_view b) { return GbkEqualFoldAZ(a, b); }
 
 // The table's own search is the fast path; a deleted slot holds its old
 // values, so a match on one is passed over and the walk goes on from there.

@@ -14,6 +14,7 @@
 #include "platform/uClock.h"
 #include "platform/uFileLock.h"
 #include "platform/uFileOps.h"
+#include "platform/uGbk.h"
 
 namespace kadrel {
 namespace {
@@ -61,40 +62,26 @@ void PutDouble(unsigned char* p, double v) {
   PutU32(p + 4, static_cast<std::uint32_t>(bits >> 32));
 }
 
-unsigned char FoldAZ(unsigned char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
 // Whether a text field of `width` bytes at `p` holds exactly `text`, the
-// letters A to Z compared as lower case. The same as comparing its AsString,
-// but with no copy, and most slots rejected by one byte.
-// `folded` is the text with A to Z already in lower case.
+// letters A to Z compared as lower case outside two-byte characters. The same
+// as comparing its AsString, but with no copy, and most slots rejected by one
+// byte. `folded` is GbkFoldAZ of the text; the slot's bytes follow the same
+// character boundaries wherever they still match it.
 bool FieldTextIs(const unsigned char* p, std::size_t width, std::string_view folded) {
   const std::size_t n = folded.size();
   if (n > width || (n < width && p[n] != 0)) return false;
+  bool second = false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (p[i] == 0 || FoldAZ(p[i]) != static_cast<unsigned char>(folded[i])) return false;
+    const unsigned char c = p[i];
+    if (c == 0) return false;
+    const unsigned char f = second || c < 'A' || c > 'Z' ? c : static_cast<unsigned char>(c + ('a' - 'A'));
+    if (f != static_cast<unsigned char>(folded[i])) return false;
+    second = !second && IsGbkLeadByte(c);
   }
   return true;
 }
 
-std::string FoldedAZ(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = static_cast<char>(FoldAZ(static_cast<unsigned char>(c)));
-  return folded;
-}
-
-bool EqualFoldAZ(const unsigned char* a, std::size_t n, std::string_view b) {
-  if (n != b.size()) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (FoldAZ(a[i]) != FoldAZ(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
-bool NamesEqual(std::string_view a, std::string_view b) {
-  return EqualFoldAZ(reinterpret_cast<const unsigned char*>(a.data()), a.size(), b);
-}
+bool NamesEqual(std::string_view a, std::string_view b) { return GbkEqualFoldAZ(a, b); }
 
 // ---- field values inside a slot ----------------------------------------------
 // A field view is (offset, width) into a slot's bytes; width 0 means "no such
@@ -1051,7 +1038,7 @@ bool TTableStream::LocateInteger(std::string_view name, std::int32_t value) {
 
 bool TTableStream::LocateText(std::string_view name, std::string_view text) {
   TFieldView f = d_->View(d_->fields.IndexOf(name));
-  const std::string folded = FoldedAZ(text);
+  const std::string folded = GbkFoldAZ(text);
   // View keeps the field inside the slot, so the bytes can be read directly.
   return d_->Scan(f, [&](const unsigned char* slot, std::size_t) {
     return FieldTextIs(slot + f.Offset, static_cast<std::size_t>(f.Width), folded);

@@ -43,5 +43,13 @@ TEST(Gbk, CutPointNeverSplitsATwoByteCharacter) {
   EXPECT_EQ(GbkCutPoint("abc", 2), 2u);
 }
 
+TEST(Gbk, FoldsAsciiLettersButNeverTheSecondByteOfACharacter) {
+  EXPECT_EQ(GbkFoldAZ("Li Na_1"), "li na_1");
+  EXPECT_EQ(GbkFoldAZ("\x81\x41Z"), "\x81\x41z");  // 丄 keeps its 0x41
+  EXPECT_TRUE(GbkEqualFoldAZ("ABC", "abc"));
+  EXPECT_FALSE(GbkEqualFoldAZ("\x81\x41", "\x81\x61"));  // 丄 and 乤
+  EXPECT_FALSE(GbkEqualFoldAZ("a", "ab"));
+}
+
 }  // namespace
 }  // namespace kadrel

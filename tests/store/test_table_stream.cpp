@@ -280,10 +280,20 @@ TEST_F(UsersTable, PackOfOnlyDeletedSlotsLeavesAnEmptyTable) {
   EXPECT_EQ(t_.CurrentSlot(), 1);
 }
 
+TEST_F(UsersTable, ChineseNamesDifferingOnlyInALetterLikeSecondByteStayApart) {
+  Make(0);
+  ASSERT_TRUE(AddUser(t_, "\x81\x41"));  // 丄
+  ASSERT_TRUE(AddUser(t_, "\x81\x61"));  // 乤
+  EXPECT_TRUE(t_.LocateText("Name", "\x81\x61"));
+  EXPECT_EQ(t_.CurrentSlot(), 2);
+  EXPECT_TRUE(t_.LocateText("Name", "\x81\x41"));
+  EXPECT_EQ(t_.CurrentSlot(), 1);
+}
+
 TEST_F(UsersTable, LocateTextFoldsOnlyAToZ) {
   Make(0);
   ASSERT_TRUE(AddUser(t_, "ABC"));
-  ASSERT_TRUE(AddUser(t_, "x\xC1y"));  // 0xC1 is not a letter A to Z
+  ASSERT_TRUE(AddUser(t_, "x\xC1y"));  // x, then the character C1 79
   ASSERT_TRUE(AddUser(t_, "\xD5\xC5Z"));
   EXPECT_TRUE(t_.LocateText("Name", "abc"));
   EXPECT_EQ(t_.CurrentSlot(), 1);
@@ -293,8 +303,11 @@ TEST_F(UsersTable, LocateTextFoldsOnlyAToZ) {
   EXPECT_FALSE(t_.LocateText("Name", "ab"));
   EXPECT_TRUE(t_.Eof());
   EXPECT_EQ(t_.CurrentSlot(), 3) << "a failed search rests on the last slot";
-  EXPECT_FALSE(t_.LocateText("Name", "X\xE1Y"));
-  EXPECT_TRUE(t_.LocateText("Name", "X\xC1Y"));
+  EXPECT_FALSE(t_.LocateText("Name", "X\xE1y"));
+  // \xC1 starts a two-byte character: the y after it is its second byte, not
+  // a letter, so only the X folds.
+  EXPECT_FALSE(t_.LocateText("Name", "X\xC1Y"));
+  EXPECT_TRUE(t_.LocateText("Name", "X\xC1y"));
   EXPECT_EQ(t_.CurrentSlot(), 2);
   EXPECT_TRUE(t_.LocateText("Name", "\xD5\xC5z"));
   EXPECT_EQ(t_.CurrentSlot(), 3);
