@@ -1,4 +1,4 @@
-// Table stream benchmarks. The goal of Part 1.1's search, set in issue 2:
+// Table stream benchmarks. The goal for the search:
 // LocateText over a 100,000-slot users file within 3x the time of reading that
 // file once sequentially, both measured in the same run. BM_LocateText reports
 // the ratio as its "x_sequential_read" counter.
@@ -26,7 +26,7 @@ class TNoSyncOps : public kadrel::TFileOps {
   int Sync(int) override { return 0; }
 };
 
-// A users table (Part 1.2's schema) of kUsers records named "user0".."user99999",
+// A users table (the schedule files' schema) of kUsers records named "user0".."user99999",
 // made once per run in a temporary folder.
 class TUsersFile {
  public:

@@ -1,5 +1,5 @@
 // Writes the seed corpus of fuzz_table into the folder given as argument:
-// the three schedule schemas of Part 1.2, empty and with records, and a users
+// the three schedule schemas, empty and with records, and a users
 // table with deleted slots on its free list. Run once; the output is committed
 // in fuzz/corpus/table/.
 #include <cstdio>

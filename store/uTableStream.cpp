@@ -688,7 +688,7 @@ bool TTableStream::Impl::Scan(TFieldView f, Match match) {
       return true;
     }
   }
-  // As Part 1.1's loop leaves it: on the last slot, Eof.
+  // As a First/Next walk to the end leaves it: on the last slot, Eof.
   current = head.Slots;
   LoadSlot(current);
   buffer.Position(f.Offset, f.Width);
@@ -1021,7 +1021,7 @@ bool TTableStream::Delete() {
     return d.Rollback(before, d.SlotOffset(k), old, false);
   }
   if (!d.LoadSlot(k)) return false;
-  PutI32(d.buffer.Bytes().data() + 1, k);  // as Part 1.1 reads it back before linking
+  PutI32(d.buffer.Bytes().data() + 1, k);  // the slot is read back before it is linked in
   return true;
 }
 

@@ -1,4 +1,4 @@
-// TTableStream: Kadrel's record store (spec Part 1.1). One table is one file:
+// TTableStream: Kadrel's record store. One table is one file:
 //
 //   offset                         size  content
 //   0                              4     signature 04 31 2E 31 ("\x04" "1.1")
@@ -74,7 +74,7 @@
 // truncates. Modes with access bits (mode & 3) of 0 open read-only; any
 // other opens for reading and writing.
 //
-// Deviations from Part 1.1, all refusals of things no caller does:
+// Refusals beyond the classic table behaviour, all of things no caller does:
 //   - Edit, Append, Post, Delete and Pack return false on a read-only table;
 //     Edit and Delete need a current slot; Delete and Pack need browse state.
 //   - After a failed Post the state is browse again and the cursor is where it

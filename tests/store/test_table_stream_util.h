@@ -1,5 +1,5 @@
 // Helpers shared by the table stream tests: a temporary folder, whole-file
-// reads and writes, and the users table of Part 1.2.
+// reads and writes, and the users table of the schedule files.
 #pragma once
 
 #include <fcntl.h>
@@ -66,7 +66,7 @@ inline std::string Numbered(const char* prefix, int number) {
   return text;
 }
 
-// Part 1.2's users schema: Name (3, 10), ShiftID (1), Start (4), FirstID (1).
+// The users file's schema: Name (3, 10), ShiftID (1), Start (4), FirstID (1).
 inline void AddUserFields(TFields& f) {
   f.AddField("Name", 3, 10);
   f.AddField("ShiftID", 1);
