@@ -1,0 +1,78 @@
+#include "output/uPrinterSurface.h"
+
+#include <QFontMetrics>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include "platform/uGbk.h"
+
+namespace kadrel {
+
+namespace {
+
+QString FromGbk(std::string_view gbk) { return QString::fromStdString(GbkToUtf8Lossy(gbk)); }
+
+}  // namespace
+
+TPrinterSurface::TPrinterSurface(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer)) {}
+
+TPrinterSurface::~TPrinterSurface() {
+  if (painter_.isActive()) painter_.end();
+}
+
+std::unique_ptr<TPrinterSurface> TPrinterSurface::DefaultPrinter() {
+  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+  if (info.isNull()) return std::make_unique<TPrinterSurface>(nullptr);
+  return std::make_unique<TPrinterSurface>(std::make_unique<QPrinter>(info, QPrinter::HighResolution));
+}
+
+bool TPrinterSurface::BeginDoc(std::string& error) {
+  if (!printer_) {
+    error = kNoDefaultPrinter;
+    return false;
+  }
+  if (!printer_->isValid() || !painter_.begin(printer_.get())) {
+    error = kPrinterNotValid;
+    return false;
+  }
+  // The canvas starts in its default face at 8 points, as a printer canvas does.
+  QFont font = painter_.font();
+  font.setPointSize(8);
+  painter_.setFont(font);
+  return true;
+}
+
+bool TPrinterSurface::EndDoc(std::string& error) {
+  if (!painter_.isActive()) return true;
+  const bool ended = painter_.end();
+  if (!ended || printer_->printerState() == QPrinter::Error) {
+    error = "打印作业未能交给打印机。";
+    return false;
+  }
+  return true;
+}
+
+void TPrinterSurface::NewPage() { printer_->newPage(); }
+
+void TPrinterSurface::SetFont(const TPrintFont& font) {
+  QFont f(FromGbk(font.Name));
+  f.setPointSize(font.Size);
+  painter_.setFont(f);
+}
+
+TTextExtent TPrinterSurface::TextExtent(std::string_view gbk) {
+  const QFontMetrics metrics = painter_.fontMetrics();
+  return {metrics.horizontalAdvance(FromGbk(gbk)), metrics.height()};
+}
+
+int TPrinterSurface::AverageCharWidth() { return painter_.fontMetrics().averageCharWidth(); }
+
+void TPrinterSurface::TextOut(int x, int y, std::string_view gbk) {
+  painter_.drawText(x, y + painter_.fontMetrics().ascent(), FromGbk(gbk));
+}
+
+int TPrinterSurface::PageWidth() { return printer_->width(); }
+
+int TPrinterSurface::PageHeight() { return printer_->height(); }
+
+}  // namespace kadrel

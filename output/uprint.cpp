@@ -1,0 +1,141 @@
+#include "output/uprint.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "output/uPrinterSurface.h"
+#include "platform/gui/uMessages.h"
+#include "platform/uGbk.h"
+#include "widgets/uFonts.h"
+#include "widgets/uKadrelFrame.h"
+
+namespace kadrel {
+
+namespace {
+
+constexpr std::array<const char*, 12> kMonthCaptions = {
+    "一月", "二月", "三月", "四月", "五月", "六月", "七月", "八月", "九月", "十月", "十一月", "十二月"};
+constexpr int kColumns = 4;
+
+TPrintSurfaceOverride* innermost = nullptr;
+
+TPrintFont PrinterFont() {
+  static const std::string face = GbkLiteral("宋体");
+  return {face, 8};
+}
+
+}  // namespace
+
+// --- Printer seam ---------------------------------------------------------------
+
+TPrintSurfaceOverride::TPrintSurfaceOverride(TPrintSurfaceFactory factory)
+    : factory_(std::move(factory)), previous_(innermost) {
+  innermost = this;
+}
+
+TPrintSurfaceOverride::~TPrintSurfaceOverride() { innermost = previous_; }
+
+std::unique_ptr<TPageSurface> MakePrintSurface() {
+  if (innermost && innermost->factory_) return innermost->factory_();
+  return TPrinterSurface::DefaultPrinter();
+}
+
+TLineList PrintLines(const TShiftUser& user, int year, const std::array<bool, 12>& months) {
+  TLineList lines{ScheduleTitle(user, year)};
+  for (int m = 1; m <= 12; ++m) {
+    if (months[m - 1]) AppendPrintMonth(lines, user, year, m);
+  }
+  return lines;
+}
+
+void ShowPrintDialog(const TShiftUser& user, int year, QWidget* owner) {
+  if (!owner) owner = QApplication::activeWindow();
+  TprnForm form(user, year, owner);
+  if (owner) form.move(owner->geometry().center() - form.rect().center());
+  form.exec();
+}
+
+// --- The window -------------------------------------------------------------------
+
+TprnForm::TprnForm(const TShiftUser& user, int year, QWidget* owner)
+    : QDialog(owner), user_(user), year_(year) {
+  setObjectName(QStringLiteral("prnForm"));
+  setWindowTitle(QStringLiteral("打印"));
+  setFixedSize(311, 252);
+  setFont(KadrelFont(13));
+  frame_ = new TKadrelFrame(this);
+  frame_->SetTitle(QStringLiteral("打印"));
+  CreateControls();
+}
+
+void TprnForm::CreateControls() {
+  QWidget* body = frame_->AddBody({6, 35, 299, 190});
+
+  CheckBox1 = new QCheckBox(QStringLiteral("按照月份打印"), body);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1->setGeometry(10, 6, 130, 20);
+  connect(CheckBox1, &QCheckBox::toggled, this, &TprnForm::CheckBox1Click);
+
+  FlatGroupBox1 = new QGroupBox(body);
+  FlatGroupBox1->setObjectName(QStringLiteral("FlatGroupBox1"));
+  FlatGroupBox1->setGeometry(10, 30, 279, 88);
+  FlatGroupBox1->setEnabled(false);
+  for (int m = 1; m <= 12; ++m) {
+    auto* box = new QCheckBox(QString::fromUtf8(kMonthCaptions[m - 1]), FlatGroupBox1);
+    box->setObjectName(QStringLiteral("CheckBox%1").arg(m + 1));
+    const int row = (m - 1) / kColumns;
+    const int column = (m - 1) % kColumns;
+    box->setGeometry(12 + 67 * column, 10 + 25 * row, 64, 20);
+    monthBoxes_[m - 1] = box;
+  }
+
+  Label1 = new QLabel(QStringLiteral("默认是按照年度进行打印"), body);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  QFont bold = font();
+  bold.setBold(true);
+  bold.setUnderline(true);
+  Label1->setFont(bold);
+  Label1->setGeometry(10, 126, 279, 18);
+
+  FlatButton1 = new QPushButton(QStringLiteral("开始打印"), body);
+  FlatButton1->setObjectName(QStringLiteral("FlatButton1"));
+  FlatButton1->setGeometry(70, 155, 73, 25);
+  connect(FlatButton1, &QPushButton::clicked, this, &TprnForm::FlatButton1Click);
+
+  FlatButton2 = new QPushButton(QStringLiteral("取消打印"), body);
+  FlatButton2->setObjectName(QStringLiteral("FlatButton2"));
+  FlatButton2->setGeometry(156, 155, 73, 25);
+  connect(FlatButton2, &QPushButton::clicked, this, &TprnForm::FlatButton2Click);
+}
+
+void TprnForm::CheckBox1Click() { FlatGroupBox1->setEnabled(CheckBox1->isChecked()); }
+
+void TprnForm::FlatButton1Click() {
+  std::array<bool, 12> months{};
+  for (int m = 1; m <= 12; ++m) months[m - 1] = !CheckBox1->isChecked() || MonthBox(m)->isChecked();
+  if (Print(PrintLines(user_, year_, months))) accept();
+}
+
+void TprnForm::FlatButton2Click() { reject(); }
+
+bool TprnForm::Print(const TLineList& lines) {
+  std::unique_ptr<TPageSurface> surface = MakePrintSurface();
+  TLinePrinter printer(*surface);
+  std::string error;
+  if (!printer.Open(error)) {
+    ShowError(this, QString::fromStdString(error));
+    return false;
+  }
+  printer.SetFont(PrinterFont());
+  for (const std::string& line : lines) printer.WriteLine(line);
+  if (!printer.Close(error)) {
+    ShowError(this, QString::fromStdString(error));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kadrel
