@@ -4,12 +4,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "calendar/uCalend.h"
 #include "calendar/uCalendDay.h"
 #include "cli/uCliCommands.h"
 #include "platform/uDateTime.h"
+#include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
 
 namespace kadrel {
@@ -25,20 +25,6 @@ TCalendKD DayRecord(std::int64_t serial) {
   FillDay(kd);
   return kd;
 }
-
-// The calendar has only a few dozen distinct names, so a long range converts
-// each one once.
-class TUtf8Names {
- public:
-  const std::string& operator()(const std::string& gbk) {
-    auto it = cache_.find(gbk);
-    if (it == cache_.end()) it = cache_.emplace(gbk, ShowText(gbk)).first;
-    return it->second;
-  }
-
- private:
-  std::unordered_map<std::string, std::string> cache_;
-};
 
 struct TDayArgs {
   std::string Date;
@@ -109,7 +95,7 @@ int CmdDays(TCliContext& ctx) {
   if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
   if (*to < *from) return UsageError(ctx, "TO is before FROM");
 
-  TUtf8Names utf8;
+  TGbkToUtf8Cache utf8;
   TCalendKD kd;
   std::string line;
   for (std::int64_t serial = *from; serial <= *to; ++serial) {

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
-#include <unordered_map>
 
 #include "calendar/uCalendDay.h"
 #include "platform/uDateTime.h"
@@ -36,21 +35,7 @@ std::string EventUid(const std::string& gbkName, std::int64_t serial) {
   return uid + "@kadrel";
 }
 
-// The names of a year come from a few dozen distinct GBK texts; converting
-// each once keeps iconv out of the per-day loop.
-class TUtf8Cache {
- public:
-  const std::string& operator()(const std::string& gbk) {
-    auto [it, added] = cache_.try_emplace(gbk);
-    if (added) it->second = GbkToUtf8Lossy(gbk);
-    return it->second;
-  }
-
- private:
-  std::unordered_map<std::string, std::string> cache_;
-};
-
-std::string LunarDescription(TUtf8Cache& utf8, int year, int month, int day) {
+std::string LunarDescription(TGbkToUtf8Cache& utf8, int year, int month, int day) {
   TCalendKD kd;
   kd.Year = year;
   kd.Month = month;
@@ -115,7 +100,7 @@ std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> 
   for (int m : months) {
     if (m >= 1 && m <= 12) chosen[m] = true;
   }
-  TUtf8Cache utf8;
+  TGbkToUtf8Cache utf8;
   std::string out;
   out.reserve(512 + 300 * 31 * months.size());
   AddLine(out, "BEGIN:VCALENDAR");

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace kadrel {
 
@@ -22,6 +23,21 @@ std::optional<std::string> GbkToUtf8(std::string_view gbk);
 // GBK to UTF-8 for display of data that may be damaged: every byte that does
 // not start a valid GBK character becomes U+FFFD.
 std::string GbkToUtf8Lossy(std::string_view gbk);
+
+// GbkToUtf8Lossy with memory: a year of calendar text is built from a few
+// dozen distinct names, so each is converted once and iconv stays out of
+// per-day loops.
+class TGbkToUtf8Cache {
+ public:
+  const std::string& operator()(const std::string& gbk) {
+    auto [it, added] = cache_.try_emplace(gbk);
+    if (added) it->second = GbkToUtf8Lossy(gbk);
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> cache_;
+};
 
 // A program literal (UTF-8 source text) in GBK. Literals are constants of the
 // program, so a literal that GBK cannot hold is a programming error and
