@@ -1,0 +1,129 @@
+// TwizdForm: the export wizard. Four pages lead the user from a greeting
+// through the choice of file type and of months and file name to a last page
+// whose "完成" writes the chosen user's year as a text, HTML, data or
+// iCalendar file.
+//
+// The wizard works on its own copy of the user and the year, so the main
+// window's user may change meanwhile without reaching the export.
+#pragma once
+
+#include <QDialog>
+#include <QGroupBox>
+
+#include <array>
+#include <vector>
+
+#include "output/uScheduleDoc.h"
+#include "schedule/uShiftUser.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QTextEdit;
+class QToolButton;
+
+namespace kadrel {
+
+class TKadrelFrame;
+
+// A captioned group of radio buttons, one of which is always chosen.
+class TRadioGroup : public QGroupBox {
+ public:
+  TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent);
+
+  int ItemIndex() const;
+  void SetItemIndex(int index);
+  QRadioButton* Item(int index) const;
+  int Count() const;
+
+ private:
+  QButtonGroup* buttons_;
+};
+
+// A square light of the step strip.
+class TStepIndicator : public QWidget {
+ public:
+  explicit TStepIndicator(QWidget* parent);
+  QColor Color() const;
+  void SetColor(const QColor& color);
+};
+
+class TwizdForm : public QDialog {
+ public:
+  static constexpr int kPageCount = 4;
+
+  // Copies `user` and `year`; the wizard opens on page 1 with HTML chosen,
+  // no months ticked and an empty file name.
+  TwizdForm(const TShiftUser& user, int year, QWidget* owner = nullptr);
+
+  // --- Handlers, named after the control and its event ---------------------
+  void fbNextClick();
+  void fbPriClick();
+  void pgwzidChange();
+  void CheckBox1Click();
+  void FlatSpeedButton1Click();
+  void fbFinishClick();
+  void fbCancelClick();
+
+  TExportType SelectedType() const;
+  int PageIndex() const;
+  // Months 1..12 the finish step exports: the ticked ones while "按月选择打印"
+  // is on, else all twelve.
+  std::vector<int> ChosenMonths() const;
+  TKadrelFrame* Frame() const { return frame_; }
+
+  // --- Controls ------------------------------------------------------------
+  QWidget* Panel1 = nullptr;  // the beige inner panel
+  QWidget* StepStrip = nullptr;
+  TStepIndicator* start = nullptr;
+  TStepIndicator* first = nullptr;
+  TStepIndicator* second = nullptr;
+  TStepIndicator* over = nullptr;
+  QStackedWidget* pgwzid = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  QWidget* TabSheet4 = nullptr;
+  QPushButton* fbPri = nullptr;
+  QPushButton* fbNext = nullptr;
+  QPushButton* fbFinish = nullptr;
+  QPushButton* fbCancel = nullptr;
+  QLabel* Label1 = nullptr;     // page 1 greeting
+  QTextEdit* Memo1 = nullptr;   // page 1 text
+  TRadioGroup* rgSelectType = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  std::array<QCheckBox*, 12> MonthBoxes{};  // CheckBox2 (一月) to CheckBox13 (十二月)
+  QLabel* Label2 = nullptr;     // "默认为按年度进行打印"
+  QLabel* Label3 = nullptr;     // "保存为"
+  QLineEdit* Edit1 = nullptr;
+  QToolButton* FlatSpeedButton1 = nullptr;
+  QLabel* Label4 = nullptr;     // page 4 heading
+  QTextEdit* Memo2 = nullptr;   // page 4 text
+
+ private:
+  void CreateStepStrip();
+  void CreatePages();
+  void CreateButtons();
+  QWidget* CreateGreetingPage();
+  QWidget* CreateTypePage();
+  QWidget* CreateMonthPage();
+  QWidget* CreateFinishPage();
+  void ShowPage(int index);
+  // Writes the file; false (after saying why) when the wizard must stay open.
+  bool Export(const std::vector<int>& months);
+
+  TShiftUser user_;
+  int year_;
+  TKadrelFrame* frame_ = nullptr;
+};
+
+// Copies `user` and `year`, shows the wizard modally over `owner` and frees
+// it when it closes. Its only result is the file written.
+void ShowExportWizard(const TShiftUser& user, int year, QWidget* owner = nullptr);
+
+}  // namespace kadrel
