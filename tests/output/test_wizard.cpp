@@ -33,8 +33,8 @@ class WizardTest : public ::testing::Test {
     previous_ = fs::current_path();
     std::string tmpl = (fs::temp_directory_path() / "kadrel-wizard-XXXXXX").string();
     ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    fs::current_path(dir_);
+    fs::current_path(tmpl);
+    dir_ = fs::current_path();  // as the wizard will read it, links resolved
   }
   void TearDown() override {
     fs::current_path(previous_);
