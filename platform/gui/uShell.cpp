@@ -1,0 +1,36 @@
+#include "platform/gui/uShell.h"
+
+#include "platform/gui/uShellX11.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace kadrel {
+
+namespace {
+
+class TDesktopShell final : public TShell {
+ public:
+  bool FileExists(const QString& path) const override { return QFileInfo(path).isFile(); }
+  TWindowId FindTopLevelWindow(const QString& title) const override { return FindX11TopLevelWindow(title); }
+  void CloseWindow(TWindowId window) override { CloseX11Window(window); }
+  void OpenDocument(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+};
+
+// GUI thread only, like every window.
+TShellOverride* g_override = nullptr;
+
+}  // namespace
+
+TShell& Shell() {
+  if (g_override) return g_override->shell_;
+  static TDesktopShell desktop;
+  return desktop;
+}
+
+TShellOverride::TShellOverride(TShell& shell) : shell_(shell), previous_(g_override) { g_override = this; }
+
+TShellOverride::~TShellOverride() { g_override = previous_; }
+
+}  // namespace kadrel
