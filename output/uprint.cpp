@@ -88,7 +88,7 @@ void TprnForm::CreateControls() {
     box->setObjectName(QStringLiteral("CheckBox%1").arg(m + 1));
     const int row = (m - 1) / kColumns;
     const int column = (m - 1) % kColumns;
-    box->setGeometry(12 + 67 * column, 10 + 25 * row, 64, 20);
+    box->setGeometry(11 + 67 * column, 10 + 25 * row, 64, 20);
     monthBoxes_[m - 1] = box;
   }
 

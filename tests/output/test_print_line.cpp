@@ -106,17 +106,16 @@ TEST_F(LinePrinter, WrapsAFullRowBetweenCharactersOnly) {
   EXPECT_EQ(texts[1].Text.size(), 22u);
 }
 
-TEST_F(LinePrinter, TextAfterOtherTextWrapsAsAWhole) {
+TEST_F(LinePrinter, TextThatCannotStartOnAFullLineStartsTheNext) {
   TLinePrinter& printer = Open(90, 1000);
-  printer.Write("abcdefgh");  // x = 80
-  printer.Write(G("中文"));   // the first character alone would not fit either
+  printer.Write("abcdefgh");  // x = 80: not even 中 fits beside it
+  printer.Write(G("中文"));
   Close();
   EXPECT_EQ(record_.Pages[0], (std::vector<TPlacedText>{{0, 0, "abcdefgh"}, {0, 14, G("中文")}}));
 }
 
 TEST_F(LinePrinter, APageNarrowerThanACharacterStillPrintsEveryCharacter) {
-  TLinePrinter& printer = Open(15, 1000);
-  printer.WriteLine(G("中a"));
+  Open(15, 1000).WriteLine(G("中a"));
   Close();
   EXPECT_EQ(record_.Texts(), (std::vector<std::string>{G("中"), "a"}));
 }
@@ -152,20 +151,6 @@ TEST_F(LinePrinter, TabAndFormFeed) {
   EXPECT_EQ(record_.Pages[0][1], (TPlacedText{80, 0, "X"}));
   EXPECT_EQ(record_.Pages[0][2], (TPlacedText{160, 0, "Y"}));
   EXPECT_EQ(record_.Pages[1][0], (TPlacedText{0, 0, "Z"}));
-}
-
-TEST_F(LinePrinter, ASurfaceThatCannotStartPrintsNothing) {
-  TPrintRecord record;
-  TRecordingSurface surface(record, 1000, 1000, "no printer");
-  TLinePrinter printer(surface);
-  std::string error;
-  EXPECT_FALSE(printer.Open(error));
-  EXPECT_EQ(error, "no printer");
-  printer.WriteLine("lost");
-  EXPECT_TRUE(printer.Close(error));
-  EXPECT_FALSE(record.Begun);
-  EXPECT_FALSE(record.Ended);
-  EXPECT_TRUE(record.Pages.empty());
 }
 
 }  // namespace
