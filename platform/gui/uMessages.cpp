@@ -44,7 +44,7 @@ TMsgResult ShowMessageBox(QWidget* parent, const TMessageRequest& request) {
   if (request.Buttons == TMsgButtons::YesNo) {
     QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(request.DefaultNo ? no : yes);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes ? TMsgResult::Yes : TMsgResult::No;

@@ -25,6 +25,8 @@ struct TMessageRequest {
   QString Caption;
   TMsgIcon Icon = TMsgIcon::Information;
   TMsgButtons Buttons = TMsgButtons::Ok;
+  // For a question whose "Yes" loses something: Return answers "No".
+  bool DefaultNo = false;
 };
 
 // Shows the box modally and returns the button chosen. A box closed without

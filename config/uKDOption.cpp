@@ -1,0 +1,726 @@
+#include "config/uKDOption.h"
+
+#include "config/uDatePicker.h"
+#include "config/uNewShift.h"
+#include "config/uOptionData.h"
+#include "platform/gui/uMessages.h"
+#include "platform/uClock.h"
+#include "platform/uGbk.h"
+#include "widgets/uFonts.h"
+#include "widgets/uKadrelFrame.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+namespace kadrel {
+
+namespace {
+
+constexpr int kDataRole = Qt::UserRole;
+
+QString FromGbk(std::string_view gbk) { return QString::fromStdString(GbkToUtf8Lossy(gbk)); }
+
+// False when the text holds a character GBK cannot encode; a broken UTF-16
+// pair would otherwise reach the encoder as "?".
+bool ToGbk(const QString& text, std::string& gbk) {
+  if (!text.isValidUtf16()) return false;
+  auto converted = Utf8ToGbk(text.toStdString());
+  if (!converted) return false;
+  gbk = std::move(*converted);
+  return true;
+}
+
+// Blanks and control characters off both ends, as the stored names are
+// trimmed; unlike QString::trimmed it keeps the ideographic space.
+QString TrimBlanks(const QString& text) {
+  qsizetype first = 0, last = text.size();
+  while (first < last && text[first].unicode() <= 0x20) ++first;
+  while (last > first && text[last - 1].unicode() <= 0x20) --last;
+  return text.mid(first, last - first);
+}
+
+// A description keeps its line breaks as CR LF, as the file has them.
+QString HintToEditor(const std::string& hint) { return FromGbk(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString EditorToHint(const QString& text) {
+  QString hint = text;
+  return hint.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+enum class TTextField { UserName, DutyName, DutyHint, SchemeName, Cycle };
+
+// One sentence saying what is wrong with the text and what fits.
+QString RefusalText(TTextField field, TEditFault fault) {
+  static const char* const kWhat[] = {"用户名称", "倒班名称", "倒班说明", "班制名称", "倒班规律"};
+  const QString what = QString::fromUtf8(kWhat[static_cast<int>(field)]);
+  if (fault == TEditFault::BadText) {
+    return what + QStringLiteral("中有无法保存的字符（如表情符号、韩文或控制字符），只能使用汉字、字母、数字和常用符号。");
+  }
+  switch (field) {
+    case TTextField::DutyHint:
+      return QStringLiteral("倒班说明太长了，最多只能有二十四个汉字或四十九个字母（一个换行占两个字母）。");
+    case TTextField::Cycle:
+      return QStringLiteral("倒班规律中的班次太多了，全部编号最多只能占199个字节（约九十九个一位数编号的班次）。");
+    default:
+      return what + QStringLiteral("太长了，最多只能有四个汉字或九个字母（空格也算一个字母）。");
+  }
+}
+
+void Refuse(QWidget* parent, TTextField field, TEditFault fault, TMsgIcon icon) {
+  ShowMessageBox(parent, {RefusalText(field, fault), QStringLiteral("提示"), icon, TMsgButtons::Ok});
+}
+
+void WarnUser(QWidget* parent, const QString& text) {
+  ShowMessageBox(parent, {text, QStringLiteral("提示"), TMsgIcon::Warning, TMsgButtons::Ok});
+}
+
+QLabel* MakeLabel(const QString& text, QWidget* parent, QPoint at) {
+  auto* label = new QLabel(text, parent);
+  label->move(at);
+  label->adjustSize();
+  return label;
+}
+
+// A report view's grid: a line under each row and after each cell.
+class TGridDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    painter->save();
+    painter->setPen(QColor(216, 212, 196));
+    painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->restore();
+  }
+};
+
+QTreeWidget* MakeReportView(QWidget* parent, const QRect& geometry, const QStringList& columns,
+                            std::initializer_list<int> widths) {
+  auto* view = new QTreeWidget(parent);
+  view->setGeometry(geometry);
+  view->setColumnCount(int(columns.size()));
+  view->setHeaderLabels(columns);
+  int column = 0;
+  for (int width : widths) view->header()->resizeSection(column++, width);
+  view->header()->setStretchLastSection(true);
+  view->header()->setSectionsMovable(false);
+  view->setRootIsDecorated(false);
+  view->setUniformRowHeights(true);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setAllColumnsShowFocus(true);
+  view->setItemDelegate(new TGridDelegate(view));
+  return view;
+}
+
+QTreeWidgetItem* SelectedItem(QTreeWidget* view) {
+  const QList<QTreeWidgetItem*> selected = view->selectedItems();
+  return selected.isEmpty() ? nullptr : selected.first();
+}
+
+QListWidgetItem* SelectedItem(QListWidget* list) {
+  const QList<QListWidgetItem*> selected = list->selectedItems();
+  return selected.isEmpty() ? nullptr : selected.first();
+}
+
+std::int32_t ItemId(const QTreeWidgetItem* item) { return item->data(0, kDataRole).toInt(); }
+
+}  // namespace
+
+TfrmOption::TfrmOption(QWidget* owner, TTableStream& users, TTableStream& shifts, TTableStream& works)
+    : QDialog(owner), users_(users), shifts_(shifts), works_(works), frame_(new TKadrelFrame(this)) {
+  setWindowTitle(QStringLiteral("设置"));
+  setFixedSize(486, 333);
+  setFont(KadrelFont(12));
+  frame_->SetTitle(QStringLiteral("设置"));
+
+  QWidget* body = frame_->AddBody({6, 35, 474, 286});
+  PageControl1 = new QTabWidget(body);
+  PageControl1->setGeometry(3, 3, 468, 280);
+  TabSheet1 = CreateUsersPage();
+  TabSheet2 = new QWidget;
+  PageControl2 = new QTabWidget(TabSheet2);
+  PageControl2->setTabPosition(QTabWidget::East);
+  TabSheet5 = CreateDutyKindsPage();
+  TabSheet6 = CreateSchemesPage();
+  PageControl2->addTab(TabSheet5, QStringLiteral("倒班名称"));
+  PageControl2->addTab(TabSheet6, QStringLiteral("倒班规律"));
+  PageControl1->addTab(TabSheet1, QStringLiteral("用户管理"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("班制管理"));
+  PageControl2->setGeometry(2, 2, 460, 248);
+
+  SetUserMode(TEditMode::Browse);
+  FlatButton2->setText(QStringLiteral("增加"));  // "新建" only after the first return to browse
+  SetDutyMode(TEditMode::Browse);
+  SetSchemeMode(TEditMode::Browse);
+
+  connect(PageControl1, &QTabWidget::currentChanged, this, &TfrmOption::PageControl1Change);
+  connect(PageControl2, &QTabWidget::currentChanged, this, &TfrmOption::PageControl2Change);
+}
+
+TfrmOption::~TfrmOption() = default;
+
+QPushButton* TfrmOption::MakeButton(const QString& caption, QWidget* parent, const QRect& geometry) {
+  auto* button = new QPushButton(caption, parent);
+  button->setGeometry(geometry);
+  // Return in an edit must not press whichever button a dialog would take
+  // for its default.
+  button->setAutoDefault(false);
+  return button;
+}
+
+QWidget* TfrmOption::CreateUsersPage() {
+  auto* page = new QWidget;
+  lvUser = MakeReportView(page, {6, 6, 262, 206},
+                          {QStringLiteral("姓名"), QStringLiteral("班制名称"), QStringLiteral("开始时间")}, {80, 70});
+  FlatButton2 = MakeButton(QStringLiteral("增加"), page, {6, 220, 78, 26});
+  FlatButton1 = MakeButton(QStringLiteral("修改"), page, {98, 220, 78, 26});
+  FlatButton3 = MakeButton(QStringLiteral("删除"), page, {190, 220, 78, 26});
+
+  pgcUser = new QStackedWidget(page);
+  pgcUser->setGeometry(278, 6, 178, 240);
+  TabSheet3 = new QWidget;
+  MakeLabel(QStringLiteral("本班列表"), TabSheet3, {0, 2});
+  flbShiftWork = new QListWidget(TabSheet3);
+  flbShiftWork->setGeometry(0, 20, 178, 220);
+  TabSheet4 = new QWidget;
+  MakeLabel(QStringLiteral("用户名称"), TabSheet4, {0, 4});
+  fedUserName = new QLineEdit(TabSheet4);
+  fedUserName->setGeometry(54, 0, 124, 22);
+  MakeLabel(QStringLiteral("选择班制"), TabSheet4, {0, 34});
+  fcbSelectShift = new QComboBox(TabSheet4);
+  fcbSelectShift->setGeometry(54, 30, 124, 22);
+  fclbWork = new QListWidget(TabSheet4);
+  fclbWork->setGeometry(0, 60, 178, 146);
+  MakeLabel(QStringLiteral("日期"), TabSheet4, {0, 218});
+  DateTimePicker1 = new TDatePicker(TabSheet4);
+  DateTimePicker1->setGeometry(54, 214, 124, 22);
+  pgcUser->addWidget(TabSheet3);
+  pgcUser->addWidget(TabSheet4);
+
+  connect(lvUser, &QTreeWidget::itemSelectionChanged, this, &TfrmOption::lvUserClick);
+  connect(FlatButton2, &QPushButton::clicked, this, &TfrmOption::FlatButton2Click);
+  connect(FlatButton1, &QPushButton::clicked, this, &TfrmOption::FlatButton1Click);
+  connect(FlatButton3, &QPushButton::clicked, this, &TfrmOption::FlatButton3Click);
+  // Activated, not index-changed: choosing the entry already shown counts too.
+  connect(fcbSelectShift, &QComboBox::activated, this, &TfrmOption::fcbSelectShiftChange);
+  connect(fclbWork, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+    fclbWork->setCurrentItem(item);
+    fclbWorkClickCheck();
+  });
+  return page;
+}
+
+QWidget* TfrmOption::CreateDutyKindsPage() {
+  auto* page = new QWidget;
+  flbWork = new QListWidget(page);
+  flbWork->setGeometry(6, 6, 140, 232);
+  MakeLabel(QStringLiteral("倒班名称"), page, {158, 10});
+  FlatEdit1 = new QLineEdit(page);
+  FlatEdit1->setGeometry(214, 6, 140, 22);
+  MakeLabel(QStringLiteral("倒班说明"), page, {158, 38});
+  FlatMemo1 = new QPlainTextEdit(page);
+  FlatMemo1->setGeometry(158, 56, 266, 146);
+  FlatButton4 = MakeButton(QStringLiteral("新建"), page, {158, 212, 78, 26});
+  FlatButton5 = MakeButton(QStringLiteral("修改"), page, {252, 212, 78, 26});
+  FlatButton6 = MakeButton(QStringLiteral("删除"), page, {346, 212, 78, 26});
+
+  connect(flbWork, &QListWidget::currentRowChanged, this, &TfrmOption::flbWorkClick);
+  connect(FlatButton4, &QPushButton::clicked, this, &TfrmOption::FlatButton4Click);
+  connect(FlatButton5, &QPushButton::clicked, this, &TfrmOption::FlatButton5Click);
+  connect(FlatButton6, &QPushButton::clicked, this, &TfrmOption::FlatButton6Click);
+  return page;
+}
+
+QWidget* TfrmOption::CreateSchemesPage() {
+  auto* page = new QWidget;
+  tvShift = new QTreeWidget(page);
+  tvShift->setGeometry(6, 6, 150, 232);
+  tvShift->setHeaderHidden(true);
+  tvShift->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                           QAbstractItemView::SelectedClicked);
+  fsbSelected = MakeButton(QStringLiteral("<"), page, {162, 90, 26, 24});
+  fsbUnSelected = MakeButton(QStringLiteral(">"), page, {162, 122, 26, 24});
+  lvWork = MakeReportView(page, {194, 6, 230, 198},
+                          {QStringLiteral("ID"), QStringLiteral("倒班名称"), QStringLiteral("说明")}, {32, 70});
+  FlatButton9 = MakeButton(QStringLiteral("新建"), page, {194, 212, 70, 26});
+  FlatButton8 = MakeButton(QStringLiteral("修改"), page, {274, 212, 70, 26});
+  FlatButton7 = MakeButton(QStringLiteral("删除"), page, {354, 212, 70, 26});
+
+  connect(FlatButton9, &QPushButton::clicked, this, &TfrmOption::FlatButton9Click);
+  connect(FlatButton8, &QPushButton::clicked, this, &TfrmOption::FlatButton8Click);
+  connect(FlatButton7, &QPushButton::clicked, this, &TfrmOption::FlatButton7Click);
+  connect(fsbSelected, &QPushButton::clicked, this, &TfrmOption::fsbSelectedClick);
+  connect(fsbUnSelected, &QPushButton::clicked, this, &TfrmOption::fsbUnSelectedClick);
+  return page;
+}
+
+// --- The dialog as a whole ---------------------------------------------------
+
+bool TfrmOption::AllSaved() const {
+  return userMode_ == TEditMode::Browse && dutyMode_ == TEditMode::Browse && schemeMode_ == TEditMode::Browse;
+}
+
+void TfrmOption::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmOption::FormShow() {
+  if (users_.RecordCount() > 0) FillUserList();
+  if (works_.RecordCount() > 0) FillDutyKindList();
+  DateTimePicker1->SetDateTime(Now());
+  PageControl2Change();
+  PageControl1Change();
+}
+
+bool TfrmOption::FormCloseQuery() {
+  if (AllSaved()) return true;
+  TMessageRequest question{QStringLiteral("还有数据尚未保存，这样关闭将会丢失数据\n要关闭当前配置窗口吗?"),
+                           QStringLiteral("询问"), TMsgIcon::Question, TMsgButtons::YesNo};
+  question.DefaultNo = true;
+  return ShowMessageBox(this, question) == TMsgResult::Yes;
+}
+
+void TfrmOption::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+// Escape would reject the dialog past the close question; it closes instead.
+void TfrmOption::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TfrmOption::PageControl1Change() {
+  const QSignalBlocker block(fcbSelectShift);
+  fcbSelectShift->clear();
+  for (const TSchemeInfo& scheme : ReadSchemes(shifts_, nullptr)) {
+    fcbSelectShift->addItem(QString::number(scheme.ID) + QLatin1Char('|') + FromGbk(scheme.Name), scheme.ID);
+  }
+  fcbSelectShift->setCurrentIndex(-1);
+}
+
+void TfrmOption::ShowWriteError() { ShowError(this, QStringLiteral("写入数据文件错误。")); }
+
+// --- Users page --------------------------------------------------------------
+
+void TfrmOption::SetUserMode(TEditMode mode) {
+  userMode_ = mode;
+  const bool browse = mode == TEditMode::Browse;
+  FlatButton2->setText(browse ? QStringLiteral("新建") : QStringLiteral("保存"));
+  FlatButton1->setText(browse ? QStringLiteral("修改") : QStringLiteral("取消"));
+  FlatButton3->setEnabled(browse);
+  pgcUser->setCurrentIndex(browse ? 0 : 1);
+}
+
+void TfrmOption::FillUserList() {
+  const QSignalBlocker block(lvUser);
+  lvUser->clear();
+  for (const TUserRow& row : ReadUserRows(users_, shifts_, works_)) {
+    auto* item = new QTreeWidgetItem(lvUser, {FromGbk(row.Name), FromGbk(row.SchemeName), FromGbk(row.StartText)});
+    item->setData(0, kDataRole, row.Slot);
+  }
+}
+
+void TfrmOption::lvUserClick() {
+  QTreeWidgetItem* row = SelectedItem(lvUser);
+  if (!row) return;
+  if (!SeekLiveSlot(users_, ItemId(row))) return;
+  const std::int32_t shiftId = users_.FieldByName("ShiftID").AsInteger();
+  flbShiftWork->clear();
+  if (shiftId == -1) return;
+  for (const std::string& name : SchemeCycleNames(shifts_, works_, shiftId)) flbShiftWork->addItem(FromGbk(name));
+}
+
+void TfrmOption::fcbSelectShiftChange() {
+  const int index = fcbSelectShift->currentIndex();
+  if (index < 0) return;
+  chosenShiftId_ = fcbSelectShift->itemData(index).toInt();
+  const QSignalBlocker block(fclbWork);
+  fclbWork->clear();
+  for (const std::string& name : SchemeCycleNames(shifts_, works_, chosenShiftId_)) {
+    auto* item = new QListWidgetItem(FromGbk(name), fclbWork);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+  }
+}
+
+void TfrmOption::fclbWorkClickCheck() {
+  const int current = fclbWork->currentRow();
+  if (current < 0) return;
+  const QSignalBlocker block(fclbWork);
+  for (int i = 0; i < fclbWork->count(); ++i) fclbWork->item(i)->setCheckState(i == current ? Qt::Checked : Qt::Unchecked);
+  checkedWork_ = current;
+}
+
+void TfrmOption::FlatButton2Click() {
+  if (userMode_ != TEditMode::Browse) {
+    SaveUser();
+    return;
+  }
+  DateTimePicker1->SetDateTime(Now());
+  pgcUser->setCurrentIndex(1);
+  fedUserName->clear();
+  if (fcbSelectShift->count() > 0) {
+    // Shown only: the check list and the chosen scheme stay as they were
+    // until a scheme is picked.
+    const QSignalBlocker block(fcbSelectShift);
+    fcbSelectShift->setCurrentIndex(0);
+  }
+  fedUserName->setFocus();
+  SetUserMode(TEditMode::Adding);
+}
+
+void TfrmOption::FlatButton1Click() {
+  if (userMode_ != TEditMode::Browse) {
+    SetUserMode(TEditMode::Browse);
+    return;
+  }
+  QTreeWidgetItem* row = SelectedItem(lvUser);
+  if (!row) return;
+  SetUserMode(TEditMode::Modifying);
+  fedUserName->setText(row->text(0));
+  modifiedUserSlot_ = 0;
+  if (!SeekLiveSlot(users_, ItemId(row))) return;
+  modifiedUserSlot_ = ItemId(row);
+  const std::int32_t shiftId = users_.FieldByName("ShiftID").AsInteger();
+  const std::int32_t firstId = users_.FieldByName("FirstID").AsInteger();
+  DateTimePicker1->SetDateTime(users_.FieldByName("Start").AsDateTime());
+  // The entry of exactly this scheme: a text search for "1|" would also
+  // stop at "11|" and "21|" and hand the user another scheme on saving.
+  const int index = fcbSelectShift->findData(shiftId);
+  if (index >= 0) {
+    const QSignalBlocker block(fcbSelectShift);
+    fcbSelectShift->setCurrentIndex(index);
+  }
+  fcbSelectShiftChange();
+  if (firstId >= 0 && firstId < fclbWork->count()) {
+    fclbWork->setCurrentRow(firstId);
+    fclbWorkClickCheck();
+  } else {
+    // Nothing is checked, and saving without a choice keeps the stored place.
+    checkedWork_ = firstId;
+  }
+}
+
+void TfrmOption::SaveUser() {
+  const bool adding = userMode_ == TEditMode::Adding;
+  std::string name;
+  TEditError check;
+  if (!ToGbk(fedUserName->text(), name)) {
+    check.Fault = TEditFault::BadText;
+  } else {
+    CheckTypedName(name, false, check);
+  }
+  if (check.Fault != TEditFault::None) {
+    if (check.Fault == TEditFault::EmptyName) {
+      WarnUser(this, QStringLiteral("用户名不能为空!"));
+    } else {
+      Refuse(this, TTextField::UserName, check.Fault, TMsgIcon::Warning);
+    }
+    fedUserName->setFocus();
+    return;
+  }
+  if (OtherUserHasName(users_, name, adding ? 0 : modifiedUserSlot_)) {
+    WarnUser(this, QStringLiteral("用户数据中已经有该用户名称!"));
+    if (!adding) {
+      fedUserName->setFocus();
+      return;
+    }
+  } else {
+    TUserRecord user;
+    user.Name = name;
+    user.ShiftID = fcbSelectShift->count() == 0                   ? 0
+                   : shifts_.LocateInteger("ID", chosenShiftId_) ? chosenShiftId_
+                                                                  : -1;
+    user.Start = user.ShiftID == -1 ? Today() : DateTimePicker1->DateTime();
+    user.FirstID = user.ShiftID == -1 ? -1 : checkedWork_;
+    TEditError error;
+    if (adding || modifiedUserSlot_ != 0) {
+      if (!WriteUser(users_, adding ? 0 : modifiedUserSlot_, user, error)) ShowWriteError();
+    } else {
+      ShowWriteError();  // the user being modified was not in the file
+    }
+  }
+  SetUserMode(TEditMode::Browse);
+  FillUserList();
+}
+
+void TfrmOption::FlatButton3Click() {
+  QTreeWidgetItem* row = SelectedItem(lvUser);
+  if (!row) return;
+  const bool yes = ShowMessageBox(this, {QStringLiteral("请确认删除当前的用户!"), QStringLiteral("询问"),
+                                         TMsgIcon::Warning, TMsgButtons::YesNo}) == TMsgResult::Yes;
+  TEditError error;
+  if (!DeleteUserThenPack(users_, ItemId(row), yes, error)) ShowWriteError();
+  FillUserList();
+}
+
+// --- Duty kinds page ---------------------------------------------------------
+
+void TfrmOption::SetDutyMode(TEditMode mode) {
+  dutyMode_ = mode;
+  const bool browse = mode == TEditMode::Browse;
+  flbWork->setEnabled(browse);
+  FlatEdit1->setReadOnly(browse);
+  FlatMemo1->setReadOnly(browse);
+  FlatButton4->setText(browse ? QStringLiteral("新建") : QStringLiteral("保存"));
+  FlatButton5->setText(browse ? QStringLiteral("修改") : QStringLiteral("取消"));
+  FlatButton6->setEnabled(browse);
+}
+
+void TfrmOption::FillDutyKindList() {
+  const QSignalBlocker block(flbWork);
+  flbWork->clear();
+  for (const TDutyKindInfo& kind : ReadDutyKinds(works_)) {
+    auto* item = new QListWidgetItem(FromGbk(kind.Name), flbWork);
+    item->setData(kDataRole, kind.ID);
+  }
+}
+
+// Each entry carries its duty kind's "ID", so of two duty kinds of one name
+// each entry shows, changes and deletes its own.
+void TfrmOption::flbWorkClick() {
+  QListWidgetItem* entry = SelectedItem(flbWork);
+  if (!entry || !LocateLiveInteger(works_, "ID", entry->data(kDataRole).toInt())) return;
+  FlatEdit1->setText(FromGbk(works_.FieldByName("Name").AsString()));
+  FlatMemo1->setPlainText(HintToEditor(works_.FieldByName("Hint").AsString()));
+}
+
+void TfrmOption::FlatButton4Click() {
+  if (dutyMode_ != TEditMode::Browse) {
+    SaveDutyKind();
+    return;
+  }
+  SetDutyMode(TEditMode::Adding);
+  FlatEdit1->clear();
+  FlatMemo1->clear();
+  FlatEdit1->setFocus();
+}
+
+void TfrmOption::FlatButton5Click() {
+  if (dutyMode_ != TEditMode::Browse) {
+    SetDutyMode(TEditMode::Browse);
+    return;
+  }
+  QListWidgetItem* entry = SelectedItem(flbWork);
+  if (!entry) return;
+  // The fields may still hold a duty kind just added; what is changed must
+  // be what is shown.
+  flbWorkClick();
+  modifiedDutyId_ = entry->data(kDataRole).toInt();
+  SetDutyMode(TEditMode::Modifying);
+}
+
+void TfrmOption::SaveDutyKind() {
+  std::string name, hint;
+  const bool nameOk = ToGbk(FlatEdit1->text(), name);
+  const bool hintOk = ToGbk(EditorToHint(FlatMemo1->toPlainText()), hint);
+  TEditError check;
+  if (!nameOk || !CheckNameText(name, check)) {
+    if (check.Fault == TEditFault::EmptyName) {
+      ShowNotice(this, QStringLiteral("倒班名称不能为空！"));
+    } else {
+      Refuse(this, TTextField::DutyName, nameOk ? check.Fault : TEditFault::BadText, TMsgIcon::Information);
+    }
+    FlatEdit1->setFocus();
+    return;
+  }
+  if (!hintOk || !CheckHintText(hint, check)) {
+    Refuse(this, TTextField::DutyHint, hintOk ? check.Fault : TEditFault::BadText, TMsgIcon::Information);
+    FlatMemo1->setFocus();
+    return;
+  }
+
+  TEditError error;
+  std::int32_t id = modifiedDutyId_;
+  const bool adding = dutyMode_ == TEditMode::Adding;
+  const bool written = adding ? AddDutyKind(works_, name, hint, id, error)
+                              : UpdateDutyKind(works_, modifiedDutyId_, name, hint, error);
+  if (!written) {
+    ShowWriteError();
+    FillDutyKindList();
+  } else {
+    const QSignalBlocker block(flbWork);
+    QListWidgetItem* entry = adding ? nullptr : SelectedItem(flbWork);
+    if (!entry) entry = new QListWidgetItem(flbWork);
+    entry->setText(FromGbk(TrimBlanks(name)));
+    entry->setData(kDataRole, id);
+  }
+  SetDutyMode(TEditMode::Browse);
+}
+
+void TfrmOption::FlatButton6Click() {
+  QListWidgetItem* entry = SelectedItem(flbWork);
+  if (!entry) return;
+  TEditError error;
+  if (!DeleteDutyKindById(works_, entry->data(kDataRole).toInt(), error)) {
+    ShowWriteError();
+    FillDutyKindList();
+    return;
+  }
+  const QSignalBlocker block(flbWork);
+  delete entry;
+  flbWork->setCurrentRow(-1);
+}
+
+// --- Schemes page ------------------------------------------------------------
+
+void TfrmOption::SetSchemeMode(TEditMode mode) {
+  schemeMode_ = mode;
+  const bool browse = mode == TEditMode::Browse;
+  FlatButton9->setText(browse ? QStringLiteral("新建") : QStringLiteral("保存"));
+  FlatButton8->setText(browse ? QStringLiteral("修改") : QStringLiteral("取消"));
+  FlatButton7->setEnabled(browse);
+  fsbSelected->setEnabled(!browse);
+  fsbUnSelected->setEnabled(!browse);
+  if (browse) editedScheme_ = nullptr;
+}
+
+// While a scheme is being added or modified the tree is left alone: a
+// reload would drop the unsaved cycle and the node being edited with it.
+// The list of duty kinds is always read again, so a duty kind added on the
+// other tab can be picked.
+void TfrmOption::PageControl2Change() {
+  if (schemeMode_ == TEditMode::Browse) {
+    tvShift->clear();
+    if (shifts_.RecordCount() > 0) {
+      for (const TSchemeInfo& scheme : ReadSchemes(shifts_, &works_)) {
+        auto* root = new QTreeWidgetItem(tvShift, {FromGbk(scheme.Name)});
+        root->setData(0, kDataRole, scheme.ID);
+        root->setFlags(root->flags() | Qt::ItemIsEditable);
+        for (const TResolvedEntry& entry : scheme.Entries) {
+          auto* child = new QTreeWidgetItem(root, {FromGbk(entry.Name)});
+          child->setData(0, kDataRole, entry.ID);
+          child->setFlags(child->flags() | Qt::ItemIsEditable);
+        }
+      }
+    }
+  }
+  lvWork->clear();
+  for (const TDutyKindInfo& kind : ReadDutyKinds(works_)) {
+    QString hint = FromGbk(kind.Hint);
+    hint.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    new QTreeWidgetItem(lvWork, {QString::number(kind.ID), FromGbk(kind.Name), hint});
+  }
+}
+
+void TfrmOption::FlatButton9Click() {
+  if (schemeMode_ != TEditMode::Browse) {
+    SaveScheme();
+    return;
+  }
+  SetSchemeMode(TEditMode::Adding);
+  TfmNewShift fmNewShift(this);
+  if (fmNewShift.exec() == QDialog::Accepted) {
+    QString name = TrimBlanks(fmNewShift.FlatEdit1->text());
+    if (name.isEmpty()) name = QStringLiteral("新班制");
+    editedScheme_ = new QTreeWidgetItem(tvShift, {name});
+    editedScheme_->setData(0, kDataRole, 0);  // no "ID" until it is saved
+    editedScheme_->setFlags(editedScheme_->flags() | Qt::ItemIsEditable);
+  } else {
+    SetSchemeMode(TEditMode::Browse);
+    PageControl2Change();
+  }
+}
+
+void TfrmOption::FlatButton8Click() {
+  QTreeWidgetItem* node = SelectedItem(tvShift);
+  if (!node) return;
+  editedScheme_ = node->parent() ? node->parent() : node;
+  editedScheme_->setExpanded(true);
+  if (schemeMode_ != TEditMode::Browse) {
+    CancelSchemeEdit();
+    return;
+  }
+  SetSchemeMode(TEditMode::Modifying);
+  if (!shifts_.LocateInteger("ID", ItemId(editedScheme_))) CancelSchemeEdit();
+}
+
+void TfrmOption::CancelSchemeEdit() {
+  const bool saved = editedScheme_ && ItemId(editedScheme_) != 0;
+  if (editedScheme_ && !saved) delete editedScheme_;
+  SetSchemeMode(TEditMode::Browse);
+  if (saved) PageControl2Change();
+}
+
+void TfrmOption::fsbSelectedClick() {
+  QTreeWidgetItem* row = SelectedItem(lvWork);
+  if (!row || !editedScheme_) return;
+  auto* child = new QTreeWidgetItem(editedScheme_, {row->text(1).trimmed()});
+  child->setData(0, kDataRole, row->text(0).trimmed().toInt());
+  child->setFlags(child->flags() | Qt::ItemIsEditable);
+  editedScheme_->setExpanded(true);
+}
+
+void TfrmOption::fsbUnSelectedClick() {
+  QTreeWidgetItem* node = SelectedItem(tvShift);
+  if (node && editedScheme_ && node->parent() == editedScheme_) delete node;
+}
+
+void TfrmOption::SaveScheme() {
+  if (!editedScheme_) return;
+  std::vector<std::int32_t> ids;
+  for (int i = 0; i < editedScheme_->childCount(); ++i) ids.push_back(ItemId(editedScheme_->child(i)));
+  std::string name;
+  TEditError check;
+  if (!ToGbk(editedScheme_->text(0), name) || !CheckTypedName(name, true, check)) {
+    Refuse(this, TTextField::SchemeName, check.Fault == TEditFault::None ? TEditFault::BadText : check.Fault,
+           TMsgIcon::Information);
+    return;
+  }
+  if (!CheckCycleText(ids, check)) {
+    Refuse(this, TTextField::Cycle, check.Fault, TMsgIcon::Information);
+    return;
+  }
+  std::int32_t id = ItemId(editedScheme_);
+  TEditError error;
+  if (!WriteScheme(shifts_, id, name, ids, error)) {
+    ShowWriteError();
+    SetSchemeMode(TEditMode::Browse);
+    PageControl2Change();
+    return;
+  }
+  editedScheme_->setData(0, kDataRole, id);
+  SetSchemeMode(TEditMode::Browse);
+}
+
+void TfrmOption::FlatButton7Click() {
+  QTreeWidgetItem* node = SelectedItem(tvShift);
+  if (!node || node->parent()) return;
+  if (ShowMessageBox(this, {QStringLiteral("是否删除当前倒班规律？"), QStringLiteral("确认"), TMsgIcon::Question,
+                            TMsgButtons::YesNo}) != TMsgResult::Yes) {
+    return;
+  }
+  TEditError error;
+  if (!DeleteScheme(shifts_, ItemId(node), error)) {
+    ShowWriteError();
+    PageControl2Change();
+    return;
+  }
+  delete node;
+}
+
+}  // namespace kadrel

@@ -1,0 +1,156 @@
+// TfrmOption: the modal options dialog in which users, duty kinds and
+// rotation schemes are added, changed and deleted. It works on the three
+// tables its creator holds open and writes every save straight into them;
+// there is no overall OK or Cancel. The creator shows it and frees it:
+//
+//   TfrmOption dlg(this, tables.User, tables.Shift, tables.Work);
+//   dlg.exec();
+//   // then reload whatever shows users, schemes or duty kinds
+//
+// Each editing page has three modes (browse, adding, modifying). While a
+// page adds or modifies, its new and modify buttons read "保存" and "取消"
+// and its other commands are disabled; closing the dialog then asks first.
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+#include <string>
+
+#include "store/uTableStream.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QTabWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace kadrel {
+
+class TDatePicker;
+class TKadrelFrame;
+
+enum class TEditMode { Browse = 0, Adding = 1, Modifying = 2 };
+
+class TfrmOption : public QDialog {
+  Q_OBJECT
+
+ public:
+  TfrmOption(QWidget* owner, TTableStream& users, TTableStream& shifts, TTableStream& works);
+  ~TfrmOption() override;
+
+  TEditMode UserMode() const { return userMode_; }
+  TEditMode DutyMode() const { return dutyMode_; }
+  TEditMode SchemeMode() const { return schemeMode_; }
+  // True while no page adds or modifies: closing needs no question then.
+  bool AllSaved() const;
+  TKadrelFrame* Frame() const { return frame_; }
+  // The root node of the scheme being added or modified; null in browse mode.
+  QTreeWidgetItem* EditedScheme() const { return editedScheme_; }
+
+  // --- Handlers, named after the control and its event ---------------------
+  void FormShow();
+  // True when the dialog may close.
+  bool FormCloseQuery();
+  void PageControl1Change();
+  void PageControl2Change();
+  // Users page.
+  void lvUserClick();
+  void FlatButton2Click();
+  void FlatButton1Click();
+  void FlatButton3Click();
+  void fcbSelectShiftChange();
+  void fclbWorkClickCheck();
+  // Duty kinds page.
+  void flbWorkClick();
+  void FlatButton4Click();
+  void FlatButton5Click();
+  void FlatButton6Click();
+  // Schemes page.
+  void FlatButton9Click();
+  void FlatButton8Click();
+  void fsbSelectedClick();
+  void fsbUnSelectedClick();
+  void FlatButton7Click();
+
+  // --- Controls ------------------------------------------------------------
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;  // "用户管理"
+  QWidget* TabSheet2 = nullptr;  // "班制管理"
+
+  QTreeWidget* lvUser = nullptr;
+  QPushButton* FlatButton2 = nullptr;  // "增加" / "新建" / "保存"
+  QPushButton* FlatButton1 = nullptr;  // "修改" / "取消"
+  QPushButton* FlatButton3 = nullptr;  // "删除"
+  QStackedWidget* pgcUser = nullptr;
+  QWidget* TabSheet3 = nullptr;  // the cycle of the clicked user
+  QWidget* TabSheet4 = nullptr;  // the editor
+  QListWidget* flbShiftWork = nullptr;
+  QLineEdit* fedUserName = nullptr;
+  QComboBox* fcbSelectShift = nullptr;
+  QListWidget* fclbWork = nullptr;
+  TDatePicker* DateTimePicker1 = nullptr;
+
+  QTabWidget* PageControl2 = nullptr;
+  QWidget* TabSheet5 = nullptr;  // "倒班名称"
+  QWidget* TabSheet6 = nullptr;  // "倒班规律"
+  QListWidget* flbWork = nullptr;
+  QLineEdit* FlatEdit1 = nullptr;
+  QPlainTextEdit* FlatMemo1 = nullptr;
+  QPushButton* FlatButton4 = nullptr;  // "新建" / "保存"
+  QPushButton* FlatButton5 = nullptr;  // "修改" / "取消"
+  QPushButton* FlatButton6 = nullptr;  // "删除"
+
+  QTreeWidget* tvShift = nullptr;
+  QTreeWidget* lvWork = nullptr;
+  QPushButton* fsbSelected = nullptr;    // "<"
+  QPushButton* fsbUnSelected = nullptr;  // ">"
+  QPushButton* FlatButton9 = nullptr;    // "新建" / "保存"
+  QPushButton* FlatButton8 = nullptr;    // "修改" / "取消"
+  QPushButton* FlatButton7 = nullptr;    // "删除"
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QWidget* CreateUsersPage();
+  QWidget* CreateDutyKindsPage();
+  QWidget* CreateSchemesPage();
+  QPushButton* MakeButton(const QString& caption, QWidget* parent, const QRect& geometry);
+
+  void SetUserMode(TEditMode mode);
+  void SetDutyMode(TEditMode mode);
+  void SetSchemeMode(TEditMode mode);
+
+  void FillUserList();
+  void FillDutyKindList();
+  void SaveUser();
+  void SaveDutyKind();
+  void SaveScheme();
+  void CancelSchemeEdit();
+  void ShowWriteError();
+
+  TTableStream& users_;
+  TTableStream& shifts_;
+  TTableStream& works_;
+  TKadrelFrame* frame_ = nullptr;
+
+  TEditMode userMode_ = TEditMode::Browse;
+  TEditMode dutyMode_ = TEditMode::Browse;
+  TEditMode schemeMode_ = TEditMode::Browse;
+
+  std::int32_t chosenShiftId_ = 0;  // the scheme last chosen in fcbSelectShift
+  std::int32_t checkedWork_ = 0;    // the place last checked in fclbWork
+  std::int32_t modifiedUserSlot_ = 0;  // 0 means none
+  std::int32_t modifiedDutyId_ = 0;    // identifiers start at 1; 0 means none
+  QTreeWidgetItem* editedScheme_ = nullptr;
+};
+
+}  // namespace kadrel
