@@ -21,7 +21,10 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -107,6 +110,44 @@ class TGridDelegate : public QStyledItemDelegate {
   }
 };
 
+// Tabs on the right whose captions run top to bottom, each character
+// upright under the one before, as vertical Chinese text is read.
+class TRightTabBar : public QTabBar {
+ public:
+  using QTabBar::QTabBar;
+
+ protected:
+  QSize tabSizeHint(int index) const override {
+    const int line = fontMetrics().height();
+    return QSize(line + 10, int(tabText(index).size()) * line + 16);
+  }
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    const int line = fontMetrics().height();
+    for (int i = 0; i < count(); ++i) {
+      QStyleOptionTab tab;
+      initStyleOption(&tab, i);
+      const QString caption = tab.text;
+      tab.text.clear();
+      painter.drawControl(QStyle::CE_TabBarTab, tab);
+      QRect cell(tab.rect.left(), tab.rect.top() + (tab.rect.height() - int(caption.size()) * line) / 2,
+                 tab.rect.width(), line);
+      for (const QChar c : caption) {
+        painter.drawText(cell, Qt::AlignCenter, QString(c));
+        cell.translate(0, line);
+      }
+    }
+  }
+};
+
+class TRightTabWidget : public QTabWidget {
+ public:
+  explicit TRightTabWidget(QWidget* parent) : QTabWidget(parent) {
+    setTabBar(new TRightTabBar(this));
+    setTabPosition(QTabWidget::East);
+  }
+};
+
 QTreeWidget* MakeReportView(QWidget* parent, const QRect& geometry, const QStringList& columns,
                             std::initializer_list<int> widths) {
   auto* view = new QTreeWidget(parent);
@@ -153,8 +194,7 @@ TfrmOption::TfrmOption(QWidget* owner, TTableStream& users, TTableStream& shifts
   PageControl1->setGeometry(3, 3, 468, 280);
   TabSheet1 = CreateUsersPage();
   TabSheet2 = new QWidget;
-  PageControl2 = new QTabWidget(TabSheet2);
-  PageControl2->setTabPosition(QTabWidget::East);
+  PageControl2 = new TRightTabWidget(TabSheet2);
   TabSheet5 = CreateDutyKindsPage();
   TabSheet6 = CreateSchemesPage();
   PageControl2->addTab(TabSheet5, QStringLiteral("倒班名称"));

@@ -4,14 +4,17 @@
 //   option_demo --grab DIR    saves a picture of every page into DIR and quits:
 //                             options-users.png, options-user-edit.png,
 //                             options-duties.png, options-schemes.png,
-//                             options-scheme-edit.png, options-newshift.png
+//                             options-scheme-edit.png, options-newshift.png,
+//                             options-calendar.png (the start date's drop-down)
 #include "config/uKDOption.h"
+#include "config/uDatePicker.h"
 #include "config/uNewShift.h"
 #include "platform/uGbk.h"
 #include "store/uScheduleFiles.h"
 #include "widgets/uKadrelStyle.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -57,6 +60,7 @@ bool GrabAll(TfrmOption& dlg, const QString& dir) {
   dlg.lvUser->setCurrentItem(dlg.lvUser->topLevelItem(0));
   dlg.FlatButton1Click();
   ok = Save(&dlg, dir, "options-user-edit.png") && ok;
+  ok = Save(dlg.DateTimePicker1->calendarWidget(), dir, "options-calendar.png") && ok;
   dlg.FlatButton1Click();
 
   dlg.PageControl1->setCurrentIndex(1);
