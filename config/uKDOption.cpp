@@ -439,11 +439,9 @@ void TfrmOption::FlatButton1Click() {
     return;
   }
   QTreeWidgetItem* row = SelectedItem(lvUser);
-  if (!row) return;
+  if (!row || !SeekLiveSlot(users_, ItemId(row))) return;
   SetUserMode(TEditMode::Modifying);
   fedUserName->setText(row->text(0));
-  modifiedUserSlot_ = 0;
-  if (!SeekLiveSlot(users_, ItemId(row))) return;
   modifiedUserSlot_ = ItemId(row);
   const std::int32_t shiftId = users_.FieldByName("ShiftID").AsInteger();
   const std::int32_t firstId = users_.FieldByName("FirstID").AsInteger();
@@ -465,6 +463,19 @@ void TfrmOption::FlatButton1Click() {
   }
 }
 
+// The record the editor describes. Without any scheme the user gets none
+// (0); a chosen scheme that is not in the file gives -1, today and -1.
+TUserRecord TfrmOption::EditedUser(const std::string& name) {
+  TUserRecord user;
+  user.Name = name;
+  user.ShiftID = fcbSelectShift->count() == 0                   ? 0
+                 : shifts_.LocateInteger("ID", chosenShiftId_) ? chosenShiftId_
+                                                                : -1;
+  user.Start = user.ShiftID == -1 ? Today() : DateTimePicker1->DateTime();
+  user.FirstID = user.ShiftID == -1 ? -1 : checkedWork_;
+  return user;
+}
+
 void TfrmOption::SaveUser() {
   const bool adding = userMode_ == TEditMode::Adding;
   std::string name;
@@ -483,26 +494,16 @@ void TfrmOption::SaveUser() {
     fedUserName->setFocus();
     return;
   }
+  TEditError error;
   if (OtherUserHasName(users_, name, adding ? 0 : modifiedUserSlot_)) {
     WarnUser(this, QStringLiteral("用户数据中已经有该用户名称!"));
+    // A new user goes back to browse unwritten; a modified one stays open.
     if (!adding) {
       fedUserName->setFocus();
       return;
     }
-  } else {
-    TUserRecord user;
-    user.Name = name;
-    user.ShiftID = fcbSelectShift->count() == 0                   ? 0
-                   : shifts_.LocateInteger("ID", chosenShiftId_) ? chosenShiftId_
-                                                                  : -1;
-    user.Start = user.ShiftID == -1 ? Today() : DateTimePicker1->DateTime();
-    user.FirstID = user.ShiftID == -1 ? -1 : checkedWork_;
-    TEditError error;
-    if (adding || modifiedUserSlot_ != 0) {
-      if (!WriteUser(users_, adding ? 0 : modifiedUserSlot_, user, error)) ShowWriteError();
-    } else {
-      ShowWriteError();  // the user being modified was not in the file
-    }
+  } else if (!WriteUser(users_, adding ? 0 : modifiedUserSlot_, EditedUser(name), error)) {
+    ShowWriteError();
   }
   SetUserMode(TEditMode::Browse);
   FillUserList();

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/uOptionData.h"
 #include "store/uTableStream.h"
 
 class QComboBox;
@@ -131,6 +132,7 @@ class TfrmOption : public QDialog {
 
   void FillUserList();
   void FillDutyKindList();
+  TUserRecord EditedUser(const std::string& name);
   void SaveUser();
   void SaveDutyKind();
   void SaveScheme();
