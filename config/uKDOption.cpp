@@ -424,10 +424,19 @@ void TfrmOption::FlatButton2Click() {
   pgcUser->setCurrentIndex(1);
   fedUserName->clear();
   if (fcbSelectShift->count() > 0) {
-    // Shown only: the check list and the chosen scheme stay as they were
-    // until a scheme is picked.
-    const QSignalBlocker block(fcbSelectShift);
-    fcbSelectShift->setCurrentIndex(0);
+    // The scheme shown is the scheme saved: showing the first scheme while
+    // keeping an earlier (or no) choice behind it would save the user with
+    // another scheme, or none, without a word.
+    {
+      const QSignalBlocker block(fcbSelectShift);
+      fcbSelectShift->setCurrentIndex(0);
+    }
+    fcbSelectShiftChange();
+    checkedWork_ = 0;
+    if (fclbWork->count() > 0) {
+      fclbWork->setCurrentRow(0);
+      fclbWorkClickCheck();
+    }
   }
   fedUserName->setFocus();
   SetUserMode(TEditMode::Adding);

@@ -163,6 +163,22 @@ TEST_F(OptionDialog, AUserAddedWithASchemeStoresTheCheckedPlaceAndListsTimeAndDu
   EXPECT_EQ(row->text(2), QStringLiteral("18:00:00夜班"));
 }
 
+TEST_F(OptionDialog, AUserAddedWithoutTouchingTheSchemeGetsTheSchemeShown) {
+  WriteDutiesAndSchemes();
+  TfrmOption& d = Open();
+  Click(d.FlatButton2);
+  d.fedUserName->setText(QStringLiteral("Bob"));
+  ASSERT_EQ(d.fcbSelectShift->currentIndex(), 0);
+  ASSERT_EQ(d.fclbWork->count(), 3);
+  EXPECT_EQ(d.fclbWork->item(0)->checkState(), Qt::Checked);
+  Click(d.FlatButton2);
+
+  const Bytes users = File(TScheduleFile::User);
+  EXPECT_EQ(IntAt(users, At(kUsers, 1, 15)), d.fcbSelectShift->itemData(0).toInt());
+  EXPECT_EQ(IntAt(users, At(kUsers, 1, 27)), 0);
+  EXPECT_EQ(DoubleAt(users, At(kUsers, 1, 19)), FixedNow());
+}
+
 TEST_F(OptionDialog, ANameTakenInAnotherLetterCaseIsRefusedAndBlanksAreStored) {
   PutUser(tables_.User, "Ann", 0, FixedNow(), 0);
   TfrmOption& d = Open();
