@@ -1,5 +1,6 @@
 // Kadrel: the shift calendar. It takes no arguments and keeps its data files
 // in the working directory.
+#include "about/uAbout.h"
 #include "app/uKadrelMain.h"
 #include "widgets/uKadrelStyle.h"
 
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
 
   kadrel::TfrmMain frmMain;
   if (!frmMain.Loaded()) return 1;  // the reason has been shown
+  // The one window besides the main window that lives for the whole run.
+  kadrel::TAboutBox aboutBox(&frmMain);
+  frmMain.SetAboutBox(&aboutBox);
   if (QScreen* screen = frmMain.screen()) {
     frmMain.move(screen->availableGeometry().center() - frmMain.rect().center());
   }

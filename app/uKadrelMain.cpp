@@ -3,7 +3,12 @@
 #include "app/uBannerLabel.h"
 #include "app/uKadrelMainData.h"
 #include "app/uKadrelMainText.h"
+#include "config/uKDOption.h"
+#include "output/uWizd.h"
+#include "output/uYearWz.h"
+#include "output/uprint.h"
 #include "platform/gui/uMessages.h"
+#include "platform/gui/uShell.h"
 #include "platform/uClock.h"
 #include "platform/uGbk.h"
 #include "widgets/uFonts.h"
@@ -17,6 +22,9 @@
 #include "widgets/uToggleButton.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QTimer>
@@ -387,7 +395,7 @@ void TfrmMain::MonthMenuItemClick(QObject* sender) {
   ViewButtonClick(viewButtons_[tag]);
 }
 
-// --- Menu, title buttons, closing ------------------------------------------
+// --- Menu ----------------------------------------------------------------------
 
 QPoint TfrmMain::StartMenuPosition() const {
   return Start->parentWidget()->mapToGlobal(QPoint(Start->x(), Start->y() + Start->height() - 1));
@@ -398,12 +406,73 @@ void TfrmMain::StartMouseUp(Qt::MouseButton button, QPoint) {
   PopupMenu1->popup(StartMenuPosition());
 }
 
-void TfrmMain::N1Click() {}   // the options dialog comes with the configuration windows
-void TfrmMain::N4Click() {}   // the year navigator comes with the output windows
-void TfrmMain::N2Click() {}   // printing comes with the output windows
-void TfrmMain::N9Click() {}   // the export wizard comes with the output windows
-void TfrmMain::N11Click() {}  // help comes with the help file
-void TfrmMain::N12Click() {}  // the about box comes with its own window
+// --- Commands ------------------------------------------------------------------
+
+void TfrmMain::N1Click() {
+  if (!tables_) return;
+  Label1->SetText({});
+  {
+    TfrmOption option(this, tables_->User, tables_->Shift, tables_->Work);
+    option.exec();
+  }
+  RebuildUserMenu();
+  if (UserItems().isEmpty()) {
+    // Every user was deleted. The one shown last is gone from the files, so
+    // its duties must not stay on screen: the window looks as it does at a
+    // start without users.
+    currentUser_ = TShiftUser{};
+    ViewButtonClick(YearButton);
+  }
+}
+
+void TfrmMain::N4Click() {
+  if (!Calendar) return;
+  TfrmYearWZ navigator(this);
+  bool ok = false;
+  const int shown = YearButton->Caption().left(4).toInt(&ok);
+  navigator.SetYear(ok ? shown : Calendar->Year());
+  if (navigator.exec() != TfrmYearWZ::kModalOk) return;
+
+  const int year = navigator.Year();
+  // Drawing a year's view is what makes it the calendar's year.
+  Calendar->DrawYear(40, 14, year, 3, 2);
+  const QString caption = FromGbk(YearCaption(year));
+  YearButton->SetCaption(caption);
+  displayMenu_->actions().first()->setText(caption);
+  ViewButtonClick(YearButton);
+}
+
+void TfrmMain::N2Click() {
+  if (Calendar) ShowPrintDialog(currentUser_, Calendar->Year(), this);
+}
+
+void TfrmMain::N9Click() {
+  if (Calendar) ShowExportWizard(currentUser_, Calendar->Year(), this);
+}
+
+QString TfrmMain::HelpFilePath() {
+  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("HelpKD.chm"));
+}
+
+QString TfrmMain::HelpWindowTitle() { return QStringLiteral("Kadrel2的帮助"); }
+
+void TfrmMain::N11Click() {
+  TShell& shell = Shell();
+  const QString path = HelpFilePath();
+  if (!shell.FileExists(path)) {
+    ShowWarning(this, QStringLiteral("帮助文件不存在！"));
+    return;
+  }
+  // Opening it again would only start a second viewer beside the first.
+  if (shell.FindTopLevelWindow(HelpWindowTitle())) return;
+  shell.OpenDocument(path);
+}
+
+void TfrmMain::N12Click() {
+  if (aboutBox_) aboutBox_->exec();
+}
+
+// --- Title buttons, closing -------------------------------------------------------
 
 void TfrmMain::MinimizeButtonClick() { showMinimized(); }
 
@@ -416,7 +485,11 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::FormClose() {
   Timer1->stop();
+  // A window that never loaded was never shown, and a help window open then
+  // belongs to the Kadrel that refused this one.
   if (!tables_) return;
+  TShell& shell = Shell();
+  if (const TWindowId help = shell.FindTopLevelWindow(HelpWindowTitle())) shell.CloseWindow(help);
   QStringList failed;
   for (TTableStream* table : {&tables_->User, &tables_->Shift, &tables_->Work}) {
     if (table->IsOpen() && !table->Close()) {

@@ -21,6 +21,7 @@
 #include "store/uScheduleFiles.h"
 
 class QAction;
+class QDialog;
 class QTimer;
 class QTreeWidget;
 
@@ -55,14 +56,23 @@ class TfrmMain : public QWidget {
   // (x, y) in the grid's coordinates.
   void CalendarMouseMove(int x, int y);
 
-  // The commands of windows built later; each does nothing until its window
-  // exists (options dialog, year navigator, print, export, help, about box).
+  // The commands: options dialog, year navigator, print, export, help and
+  // about box.
   void N1Click();
   void N4Click();
   void N2Click();
   void N9Click();
   void N11Click();
   void N12Click();
+
+  // The about box "关于..." shows. Program start creates it once; the window
+  // does not own it.
+  void SetAboutBox(QDialog* box) { aboutBox_ = box; }
+
+  // The help document, in the executable's folder, and the title of the
+  // window that shows it once opened.
+  static QString HelpFilePath();
+  static QString HelpWindowTitle();
 
   // The hover text for a point of the grid, as the tooltip shows it (lines
   // separated by "\n"); false off the day cells.
@@ -140,6 +150,7 @@ class TfrmMain : public QWidget {
   std::array<TToggleButton*, 13> viewButtons_{};
   TPopupMenu* userMenu_ = nullptr;
   TPopupMenu* displayMenu_ = nullptr;
+  QDialog* aboutBox_ = nullptr;
 };
 
 }  // namespace kadrel

@@ -1,0 +1,78 @@
+// The shell's window list on a real X server: Kadrel finds the help window
+// by its title and, when it closes, asks that window to close. Run under
+// Xvfb, which has no window manager, so the request goes to the window
+// itself; the help window here is a window of this process.
+#include "app/uKadrelMain.h"
+#include "platform/gui/uMessages.h"
+#include "platform/gui/uShell.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/app/app_test_util.h"
+
+namespace kadrel {
+namespace {
+
+// Waits for the X server's answer to reach Qt, at most two seconds.
+template <class Done>
+bool WaitFor(Done done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < 2000) QTest::qWait(20);
+  return done();
+}
+
+class HelpWindowOnX11 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    help_.setWindowTitle(TfrmMain::HelpWindowTitle());
+    help_.resize(200, 100);
+    help_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&help_));
+  }
+  QWidget help_;
+};
+
+TEST_F(HelpWindowOnX11, IsFoundByItsExactTitleAndClosesWhenAsked) {
+  TShell& shell = Shell();
+  const TWindowId found = shell.FindTopLevelWindow(QStringLiteral("Kadrel2的帮助"));
+  EXPECT_EQ(found, TWindowId(help_.winId()));
+  EXPECT_EQ(shell.FindTopLevelWindow(QStringLiteral("Kadrel2的帮")), TWindowId(0));
+
+  shell.CloseWindow(found);
+  EXPECT_TRUE(WaitFor([&] { return !help_.isVisible(); }));
+  EXPECT_TRUE(WaitFor([&] { return Shell().FindTopLevelWindow(TfrmMain::HelpWindowTitle()) == 0; }))
+      << "a closed window is no longer found";
+}
+
+TEST_F(HelpWindowOnX11, ClosingKadrelClosesIt) {
+  apptest::TScratchDir dir;
+  apptest::WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
+  TMessageBoxOverride messages;
+  TfrmMain window(dir.Path());
+  ASSERT_TRUE(window.Loaded());
+  window.show();
+  window.CloseButtonClick();
+  EXPECT_TRUE(WaitFor([&] { return !help_.isVisible(); }));
+}
+
+}  // namespace
+}  // namespace kadrel
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    std::puts("no X display: skipped");
+    return 77;
+  }
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
