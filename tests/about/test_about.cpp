@@ -1,9 +1,7 @@
-// The about box: what it says, and the guide its link opens.
+// The about box's link to the user's guide.
 #include "about/uAbout.h"
 
 #include "platform/gui/uShell.h"
-#include "widgets/uKadrelFrame.h"
-#include "widgets/uTitleButtons.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -21,15 +19,6 @@ class TOpenedDocuments : public TShell {
   void CloseWindow(TWindowId) override {}
   void OpenDocument(const QString& path) override { Opened << path; }
 };
-
-TEST(AboutBox, NamesTheProgramItsVersionAndWhatItDoes) {
-  TAboutBox box;
-  EXPECT_EQ(box.ProductName->text(), QStringLiteral("Kadrel"));
-  EXPECT_EQ(box.Version->text(), QStringLiteral("版本 2.0"));
-  EXPECT_TRUE(box.Comments->text().contains(QStringLiteral("倒班"))) << box.Comments->text().toStdString();
-  EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint) << "the frame every window wears";
-  EXPECT_FALSE(box.Frame()->CloseButton()->isHidden());
-}
 
 TEST(AboutBox, TheLinkOpensTheGuideAndIsLeftOutWithoutOne) {
   TOpenedDocuments shell;
