@@ -38,6 +38,9 @@ struct THintCase {
   const char* Expected;  // UTF-8, lines joined by "\r"
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const THintCase& c, std::ostream* os) { *os << c.Name; }
+
 class HintText : public ::testing::TestWithParam<THintCase> {};
 
 TEST_P(HintText, ReadsAsTheTooltipShowsIt) {
