@@ -67,11 +67,37 @@ void PutDouble(unsigned char* p, double v) {
 // as comparing its AsString, but with no copy, and most slots rejected by one
 // byte. `folded` is GbkFoldAZ of the text; the slot's bytes follow the same
 // character boundaries wherever they still match it.
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr std::uint64_t Bytes8(unsigned char b) { return 0x0101010101010101ULL * b; }
+
+// A to Z of eight ASCII bytes (none of 0x80 or more) in lower case at once:
+// a byte's high bit is set after adding 0x80 - 'A' when it is 'A' or above,
+// and after adding 0x80 - 'Z' - 1 when it is above 'Z'.
+std::uint64_t FoldAscii8(std::uint64_t x) {
+  const std::uint64_t atLeastA = x + Bytes8(0x80 - 'A');
+  const std::uint64_t aboveZ = x + Bytes8(0x80 - 'Z' - 1);
+  return x | ((atLeastA & ~aboveZ & kHighBits) >> 2);
+}
+
+// Any zero byte among eight.
+bool HasZero8(std::uint64_t x) { return ((x - Bytes8(1)) & ~x & kHighBits) != 0; }
+
 bool FieldTextIs(const unsigned char* p, std::size_t width, std::string_view folded) {
   const std::size_t n = folded.size();
   if (n > width || (n < width && p[n] != 0)) return false;
+  std::size_t i = 0;
+  // Names are mostly ASCII: eight bytes at a time while neither side holds a
+  // byte of 0x80 or more, where there are no two-byte characters to mind.
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::memcpy(&a, p + i, 8);
+    std::memcpy(&b, folded.data() + i, 8);
+    if (((a | b) & kHighBits) != 0) break;
+    if (HasZero8(a) || FoldAscii8(a) != b) return false;
+  }
   bool second = false;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (; i < n; ++i) {
     const unsigned char c = p[i];
     if (c == 0) return false;
     const unsigned char f = second || c < 'A' || c > 'Z' ? c : static_cast<unsigned char>(c + ('a' - 'A'));

@@ -280,6 +280,22 @@ TEST_F(UsersTable, PackOfOnlyDeletedSlotsLeavesAnEmptyTable) {
   EXPECT_EQ(t_.CurrentSlot(), 1);
 }
 
+TEST_F(UsersTable, LongNamesFoldExactlyTheLettersAToZ) {
+  Make(0);
+  ASSERT_TRUE(AddUser(t_, "@AZ[`az{Q"));  // the neighbours of A, Z, a and z stay apart
+  ASSERT_TRUE(AddUser(t_, "ABCDEFGH\xB0"));
+  ASSERT_TRUE(AddUser(t_, "ABCDEFGHI"));
+  EXPECT_TRUE(t_.LocateText("Name", "@az[`AZ{q"));
+  EXPECT_EQ(t_.CurrentSlot(), 1);
+  EXPECT_FALSE(t_.LocateText("Name", "`az[`az{q"));
+  EXPECT_FALSE(t_.LocateText("Name", "@az{`az{q"));
+  EXPECT_TRUE(t_.LocateText("Name", "abcdefghi"));
+  EXPECT_EQ(t_.CurrentSlot(), 3);
+  EXPECT_TRUE(t_.LocateText("Name", "abcdefgh\xB0"));
+  EXPECT_EQ(t_.CurrentSlot(), 2);
+  EXPECT_FALSE(t_.LocateText("Name", std::string("ABCDEFGH\0", 9)));
+}
+
 TEST_F(UsersTable, ChineseNamesDifferingOnlyInALetterLikeSecondByteStayApart) {
   Make(0);
   ASSERT_TRUE(AddUser(t_, "\x81\x41"));  // 丄
