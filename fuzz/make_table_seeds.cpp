@@ -21,6 +21,11 @@ struct TField {
 const TField kShift[] = {{"ID", 1, 4}, {"Count", 1, 4}, {"Name", 3, 10}, {"worklist", 3, 200}};
 const TField kWork[] = {{"ID", 1, 4}, {"Name", 3, 10}, {"Hint", 3, 50}};
 const TField kUser[] = {{"Name", 3, 10}, {"ShiftID", 1, 4}, {"Start", 4, 8}, {"FirstID", 1, 4}};
+// Every field the three files have, in one table: the fuzzer hands one file
+// to the user loader as users, schemes and duty kinds at once, and with this
+// seed a mutated record can still resolve a whole cycle.
+const TField kCombined[] = {{"ID", 1, 4},      {"Count", 1, 4},   {"Name", 3, 10}, {"worklist", 3, 200},
+                            {"ShiftID", 1, 4}, {"Start", 4, 8},   {"FirstID", 1, 4}};
 
 template <std::size_t N>
 bool Create(TTableStream& t, const std::string& path, const TField (&fields)[N]) {
@@ -43,6 +48,12 @@ bool User(TTableStream& t, const char* name, int shift, double start, int first)
          t.SetInteger(3, first) && t.Post();
 }
 
+bool Combined(TTableStream& t, int id, int count, const char* name, const char* list, int shift, double start,
+              int first) {
+  return t.Append() && t.SetInteger(0, id) && t.SetInteger(1, count) && t.SetText(2, name) && t.SetText(3, list) &&
+         t.SetInteger(4, shift) && t.SetFloat(5, start) && t.SetInteger(6, first) && t.Post();
+}
+
 bool MakeAll(const std::string& dir) {
   TTableStream t(TTableStream::kModeReadWrite);
   bool ok = Create(t, dir + "/shiftdat-empty.kd2", kShift) && t.Close();
@@ -58,6 +69,9 @@ bool MakeAll(const std::string& dir) {
   ok = ok && Create(t, dir + "/userdat-deleted.kd2", kUser);
   for (int i = 0; ok && i < 6; ++i) ok = User(t, ("u" + std::to_string(i)).c_str(), 1, 40000 + i, i);
   ok = ok && t.MoveBy(-3) && t.Delete() && t.MoveBy(2) && t.Delete() && t.Close();
+  ok = ok && Create(t, dir + "/combined-3.kd2", kCombined) &&
+       Combined(t, 1, 4, "A", "1#1#2#3#", 1, 37742.0, 2) && Combined(t, 2, 3, "B", "3#x#2#9#", 2, 45000.5, 7) &&
+       Combined(t, 3, 1, "C", "3#", 3, -10.25, -1) && t.Close();
   return ok;
 }
 

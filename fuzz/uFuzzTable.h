@@ -84,11 +84,15 @@ inline void ReadEveryField(TTableStream& t) {
 
 // Readers layered on the table, run on every live record of `users` (its
 // cursor is saved and restored around them) with two more read-only openers
-// of the same file standing for the other two schedule files. A reader is one
-// line here, e.g.:
-//   { TShiftUser user; LoadShiftUser(user, users, shifts, works); }
-inline void ExerciseRecordReaders([[maybe_unused]] TTableStream& users, [[maybe_unused]] TTableStream& shifts,
-                                  [[maybe_unused]] TTableStream& works) {}
+// of the same file standing for the other two schedule files.
+inline void ExerciseRecordReaders(TTableStream& users, TTableStream& shifts, TTableStream& works) {
+  TShiftUser user;
+  LoadShiftUser(user, users, shifts, works);
+  std::string duty;
+  for (TDateTime day : {-1e7, -1.5, 0.0, 37742.0, 73051.0, 1e7, user.Start, user.Start - 1}) {
+    GetDutyName(user, day, duty);
+  }
+}
 
 // A full scan as every caller makes it; counts what it saw.
 inline void CheckScan(TTableStream& t, std::string& problems) {
