@@ -360,15 +360,19 @@ TGradientPanel::TGradientPanel(QWidget* parent) : QWidget(parent) {
   LookChanged();
 }
 
-void TGradientPanel::SetBackground(TPanelBackground* background) {
-  if (background_ == background) return;
-  disconnect(backgroundConnection_);
-  background_ = background;
+void FollowBackground(QWidget* widget, QPointer<TPanelBackground>& current, QMetaObject::Connection& connection,
+                      TPanelBackground* background) {
+  if (current == background) return;
+  QObject::disconnect(connection);
+  current = background;
   if (background) {
-    backgroundConnection_ =
-        connect(background, &TPanelBackground::Changed, this, qOverload<>(&QWidget::update));
+    connection = QObject::connect(background, &TPanelBackground::Changed, widget, qOverload<>(&QWidget::update));
   }
-  update();
+  widget->update();
+}
+
+void TGradientPanel::SetBackground(TPanelBackground* background) {
+  FollowBackground(this, background_, backgroundConnection_, background);
 }
 
 void TGradientPanel::SetFrameOuter(const TPanelFrame& frame) {

@@ -152,6 +152,11 @@ class TPanelBackground : public QObject {
   mutable TCache cache_;
 };
 
+// Points `current` at `background` and keeps `widget` repainting whenever that
+// background changes; the panel and the title buttons share one background.
+void FollowBackground(QWidget* widget, QPointer<TPanelBackground>& current, QMetaObject::Connection& connection,
+                      TPanelBackground* background);
+
 // Everything a gradient panel paints, as one value.
 struct TPanelLook {
   const TPanelBackground* Background = nullptr;

@@ -1,5 +1,7 @@
 #include "widgets/uKadrelFrame.h"
 
+#include <QPainter>
+
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uTitleButtons.h"
@@ -48,6 +50,17 @@ QRegion KadrelWindowRegion(QSize size) {
   QRegion region;
   region.setRects(rows.constData(), int(rows.size()));
   return region;
+}
+
+QImage GrabKadrelWindow(QWidget& window) {
+  const QPixmap shot = window.grab();
+  QImage image(shot.size(), QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setClipRegion(KadrelWindowRegion(window.size()));
+  painter.drawPixmap(0, 0, shot);
+  painter.end();
+  return image;
 }
 
 TKadrelFrame::TKadrelFrame(QWidget* window)

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QObject>
 #include <QPoint>
 #include <QRegion>
@@ -38,6 +39,10 @@ inline QColor KadrelBodyColor() { return QColor(240, 236, 216); }
 // (width, height − 10) with 45 × 45 corner ellipses. Empty when nothing of
 // the window would remain.
 QRegion KadrelWindowRegion(QSize size);
+
+// A picture of `window` as the user sees it: transparent outside its outline,
+// since the offscreen platform draws the cut-away corners too.
+QImage GrabKadrelWindow(QWidget& window);
 
 class TKadrelFrame : public QObject {
   Q_OBJECT

@@ -143,14 +143,7 @@ void TArrowButtonFace::paint(QPainter* painter, const QRect& rect) const {
 TRoundButton::TRoundButton(QWidget* parent) : QWidget(parent) { resize(25, 25); }
 
 void TRoundButton::SetBackground(TPanelBackground* background) {
-  if (background_ == background) return;
-  disconnect(backgroundConnection_);
-  background_ = background;
-  if (background) {
-    backgroundConnection_ =
-        connect(background, &TPanelBackground::Changed, this, qOverload<>(&QWidget::update));
-  }
-  update();
+  FollowBackground(this, background_, backgroundConnection_, background);
 }
 
 void TRoundButton::SetGlyph(const QPixmap& glyph) {
@@ -195,14 +188,7 @@ void TRoundButton::changeEvent(QEvent* event) {
 TArrowButton::TArrowButton(QWidget* parent) : QWidget(parent) { resize(52, 28); }
 
 void TArrowButton::SetBackground(TPanelBackground* background) {
-  if (background_ == background) return;
-  disconnect(backgroundConnection_);
-  background_ = background;
-  if (background) {
-    backgroundConnection_ =
-        connect(background, &TPanelBackground::Changed, this, qOverload<>(&QWidget::update));
-  }
-  update();
+  FollowBackground(this, background_, backgroundConnection_, background);
 }
 
 void TArrowButton::SetButtonType(TArrowDirection direction) {

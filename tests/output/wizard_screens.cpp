@@ -21,16 +21,7 @@ namespace {
 
 using namespace kadrel;
 
-bool Save(QWidget& window, const QString& path) {
-  const QPixmap shot = window.grab();
-  QImage image(shot.size(), QImage::Format_ARGB32);
-  image.fill(Qt::transparent);
-  QPainter painter(&image);
-  painter.setClipRegion(KadrelWindowRegion(window.size()));
-  painter.drawPixmap(0, 0, shot);
-  painter.end();
-  return image.save(path);
-}
+bool Save(QWidget& window, const QString& path) { return GrabKadrelWindow(window).save(path); }
 
 }  // namespace
 
