@@ -10,20 +10,10 @@
 namespace kadrel {
 namespace {
 
-bool Fail(TEditError& error, TEditFault fault, std::string reason) {
-  error.Fault = fault;
-  error.Reason = std::move(reason);
-  return false;
-}
-
-bool Succeed(TEditError& error) {
-  error = {};
-  return true;
-}
 
 bool WriteFault(TTableStream& table, TEditError& error, const char* what) {
   const std::string& why = table.ErrorString();
-  return Fail(error, TEditFault::WriteFailed, std::string(what) + (why.empty() ? "" : ": " + why));
+  return error.Fail(TEditFault::WriteFailed, std::string(what) + (why.empty() ? "" : ": " + why));
 }
 
 // Every live slot in order, the cursor standing on it while `visit` runs.
@@ -136,14 +126,14 @@ std::vector<TDutyKindInfo> ReadDutyKinds(TTableStream& work) {
 bool CheckTypedName(std::string_view typed, bool mayBeEmpty, TEditError& error) {
   if (!(mayBeEmpty && TrimBlanks(typed).empty()) && !CheckNameText(typed, error)) return false;
   if (typed.size() > kNameMaxBytes) {
-    return Fail(error, TEditFault::TooLong,
+    return error.Fail(TEditFault::TooLong,
                 "the name takes " + std::to_string(typed.size()) + " bytes with its blanks; the field holds at most " +
                     std::to_string(kNameMaxBytes));
   }
   for (char c : typed) {
-    if (static_cast<unsigned char>(c) < 0x20) return Fail(error, TEditFault::BadText, "the name holds a control character");
+    if (static_cast<unsigned char>(c) < 0x20) return error.Fail(TEditFault::BadText, "the name holds a control character");
   }
-  return Succeed(error);
+  return error.Succeed();
 }
 
 bool OtherUserHasName(TTableStream& users, std::string_view name, std::int32_t exceptSlot) {
@@ -158,75 +148,75 @@ bool OtherUserHasName(TTableStream& users, std::string_view name, std::int32_t e
 }
 
 bool WriteUser(TTableStream& users, std::int32_t slot, const TUserRecord& user, TEditError& error) {
-  if (!users.IsOpen()) return Fail(error, TEditFault::WriteFailed, "the users file is not open");
+  if (!users.IsOpen()) return error.Fail(TEditFault::WriteFailed, "the users file is not open");
   if (!CheckTypedName(user.Name, false, error)) return false;
   if (slot == 0) {
     if (!users.Append()) return WriteFault(users, error, "the users file cannot take a new record");
   } else {
-    if (!SeekLiveSlot(users, slot)) return Fail(error, TEditFault::NotFound, "the user is no longer in the file");
+    if (!SeekLiveSlot(users, slot)) return error.Fail(TEditFault::NotFound, "the user is no longer in the file");
     if (!users.Edit()) return WriteFault(users, error, "the user cannot be changed");
   }
   if (!users.SetText(kUserName, user.Name) || !users.SetInteger(kUserShiftID, user.ShiftID) ||
       !users.SetFloat(kUserStart, user.Start) || !users.SetInteger(kUserFirstID, user.FirstID)) {
-    return Fail(error, TEditFault::WriteFailed, "the users file does not have the expected fields");
+    return error.Fail(TEditFault::WriteFailed, "the users file does not have the expected fields");
   }
   if (!users.Post()) return WriteFault(users, error, "writing the users file failed");
-  return Succeed(error);
+  return error.Succeed();
 }
 
 bool DeleteUserThenPack(TTableStream& users, std::int32_t slot, bool remove, TEditError& error) {
-  if (!users.IsOpen()) return Fail(error, TEditFault::WriteFailed, "the users file is not open");
+  if (!users.IsOpen()) return error.Fail(TEditFault::WriteFailed, "the users file is not open");
   if (remove && SeekLiveSlot(users, slot) && !users.Delete()) {
     return WriteFault(users, error, "deleting the user failed");
   }
-  if (!users.Pack()) return Fail(error, TEditFault::PackFailed, "compacting the users file failed: " + users.ErrorString());
-  return Succeed(error);
+  if (!users.Pack()) return error.Fail(TEditFault::PackFailed, "compacting the users file failed: " + users.ErrorString());
+  return error.Succeed();
 }
 
 bool UpdateDutyKind(TTableStream& work, std::int32_t id, std::string_view name, std::string_view hint,
                     TEditError& error) {
   const std::string_view n = TrimBlanks(name), h = TrimBlanks(hint);
   if (!CheckNameText(n, error) || !CheckHintText(h, error)) return false;
-  if (!LocateLiveInteger(work, "ID", id)) return Fail(error, TEditFault::NotFound, "the duty kind is no longer in the file");
+  if (!LocateLiveInteger(work, "ID", id)) return error.Fail(TEditFault::NotFound, "the duty kind is no longer in the file");
   if (!work.Edit()) return WriteFault(work, error, "the duty kind cannot be changed");
   if (!work.SetText(kWorkName, n) || !work.SetText(kWorkHint, h)) {
-    return Fail(error, TEditFault::WriteFailed, "the duty-kinds file does not have the expected fields");
+    return error.Fail(TEditFault::WriteFailed, "the duty-kinds file does not have the expected fields");
   }
   if (!work.Post()) return WriteFault(work, error, "writing the duty-kinds file failed");
-  return Succeed(error);
+  return error.Succeed();
 }
 
 bool DeleteDutyKindById(TTableStream& work, std::int32_t id, TEditError& error) {
-  if (!LocateLiveInteger(work, "ID", id)) return Fail(error, TEditFault::NotFound, "the duty kind is no longer in the file");
+  if (!LocateLiveInteger(work, "ID", id)) return error.Fail(TEditFault::NotFound, "the duty kind is no longer in the file");
   if (!work.Delete()) return WriteFault(work, error, "deleting the duty kind failed");
-  if (!work.Pack()) return Fail(error, TEditFault::PackFailed, "compacting the duty-kinds file failed: " + work.ErrorString());
-  return Succeed(error);
+  if (!work.Pack()) return error.Fail(TEditFault::PackFailed, "compacting the duty-kinds file failed: " + work.ErrorString());
+  return error.Succeed();
 }
 
 bool WriteScheme(TTableStream& shift, std::int32_t& id, std::string_view name, const std::vector<std::int32_t>& ids,
                  TEditError& error) {
-  if (!shift.IsOpen()) return Fail(error, TEditFault::WriteFailed, "the schemes file is not open");
+  if (!shift.IsOpen()) return error.Fail(TEditFault::WriteFailed, "the schemes file is not open");
   if (!CheckTypedName(name, true, error) || !CheckCycleText(ids, error)) return false;
   std::int32_t newId = id;
   if (id == 0) {
     // The identifier is taken before Append: an appended count at its limit
     // must be refused while the table can still say no.
     if (shift.AppendedCount() >= std::numeric_limits<std::int32_t>::max()) {
-      return Fail(error, TEditFault::WriteFailed, "the schemes file has no identifiers left");
+      return error.Fail(TEditFault::WriteFailed, "the schemes file has no identifiers left");
     }
     newId = shift.AppendedCount() + 1;
     if (!shift.Append()) return WriteFault(shift, error, "the schemes file cannot take a new record");
   } else {
-    if (!LocateLiveInteger(shift, "ID", id)) return Fail(error, TEditFault::NotFound, "the scheme is no longer in the file");
+    if (!LocateLiveInteger(shift, "ID", id)) return error.Fail(TEditFault::NotFound, "the scheme is no longer in the file");
     if (!shift.Edit()) return WriteFault(shift, error, "the scheme cannot be changed");
   }
   if (!shift.SetInteger(kShiftID, newId) || !shift.SetInteger(kShiftCount, static_cast<std::int32_t>(ids.size())) ||
       !shift.SetText(kShiftName, name) || !shift.SetText(kShiftWorkList, WriteWorkList(ids))) {
-    return Fail(error, TEditFault::WriteFailed, "the schemes file does not have the expected fields");
+    return error.Fail(TEditFault::WriteFailed, "the schemes file does not have the expected fields");
   }
   if (!shift.Post()) return WriteFault(shift, error, "writing the schemes file failed");
   id = newId;
-  return Succeed(error);
+  return error.Succeed();
 }
 
 }  // namespace kadrel

@@ -61,16 +61,6 @@ std::optional<std::int32_t> ParseId(std::string_view token) {
 
 char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool Fail(TEditError& error, TEditFault fault, std::string reason) {
-  error.Fault = fault;
-  error.Reason = std::move(reason);
-  return false;
-}
-
-bool Succeed(TEditError& error) {
-  error = {};
-  return true;
-}
 
 // The table names its file by the path it was given; callers here name it
 // by its bare name, so the path is taken off.
@@ -84,32 +74,32 @@ std::string TableReason(TTableStream& table, const char* fallback) {
 // What a name or a description must be before it may go into a field.
 bool CheckText(std::string_view text, std::size_t maxBytes, bool isName, const char* what,
                TEditError& error) {
-  if (isName && text.empty()) return Fail(error, TEditFault::EmptyName, std::string(what) + " is empty");
+  if (isName && text.empty()) return error.Fail(TEditFault::EmptyName, std::string(what) + " is empty");
   if (text.size() > maxBytes) {
-    return Fail(error, TEditFault::TooLong,
+    return error.Fail(TEditFault::TooLong,
                 std::string(what) + " takes " + std::to_string(text.size()) +
                     " bytes in GBK; the field holds at most " + std::to_string(maxBytes));
   }
   for (char c : text) {
     // A zero byte would end the stored text early; names are single-line.
     if (c == '\0' || (isName && IsBlank(c) && c != ' ')) {
-      return Fail(error, TEditFault::BadText, std::string(what) + " holds a control character");
+      return error.Fail(TEditFault::BadText, std::string(what) + " holds a control character");
     }
   }
-  if (!GbkToUtf8(text)) return Fail(error, TEditFault::BadText, std::string(what) + " is not valid GBK text");
+  if (!GbkToUtf8(text)) return error.Fail(TEditFault::BadText, std::string(what) + " is not valid GBK text");
   return true;
 }
 
 bool CheckOpen(TTableStream& table, TEditError& error) {
   if (table.IsOpen()) return true;
-  return Fail(error, TEditFault::WriteFailed, "the data file is not open");
+  return error.Fail(TEditFault::WriteFailed, "the data file is not open");
 }
 
 // Takes the next identifier before Append, because a table in insert state
 // cannot be taken back to browse without posting.
 bool NextId(TTableStream& table, std::int32_t& id, TEditError& error) {
   if (table.AppendedCount() >= std::numeric_limits<std::int32_t>::max()) {
-    return Fail(error, TEditFault::WriteFailed, "the data file has no identifiers left");
+    return error.Fail(TEditFault::WriteFailed, "the data file has no identifiers left");
   }
   id = table.AppendedCount() + 1;
   return true;
@@ -117,24 +107,24 @@ bool NextId(TTableStream& table, std::int32_t& id, TEditError& error) {
 
 bool PostOrFail(TTableStream& table, TEditError& error) {
   if (table.Post()) return true;
-  return Fail(error, TEditFault::WriteFailed, "writing the data file failed: " + TableReason(table, "unknown error"));
+  return error.Fail(TEditFault::WriteFailed, "writing the data file failed: " + TableReason(table, "unknown error"));
 }
 
 bool AppendOrFail(TTableStream& table, TEditError& error) {
   if (table.Append()) return true;
-  return Fail(error, TEditFault::WriteFailed,
+  return error.Fail(TEditFault::WriteFailed,
               "the data file cannot take a new record: " + TableReason(table, "not in browse state"));
 }
 
 bool DeleteCurrent(TTableStream& table, bool pack, TEditError& error) {
   if (!table.Delete()) {
-    return Fail(error, TEditFault::WriteFailed, "deleting the record failed: " + TableReason(table, "unknown error"));
+    return error.Fail(TEditFault::WriteFailed, "deleting the record failed: " + TableReason(table, "unknown error"));
   }
   if (pack && !table.Pack()) {
-    return Fail(error, TEditFault::PackFailed,
+    return error.Fail(TEditFault::PackFailed,
                 "the record is deleted, but compacting the file failed: " + TableReason(table, "unknown error"));
   }
-  return Succeed(error);
+  return error.Succeed();
 }
 
 bool InDateRange(TDateTime t) {
@@ -350,17 +340,17 @@ std::int32_t LiveRecordCount(TTableStream& table) {
 }
 
 bool CheckNameText(std::string_view name, TEditError& error) {
-  return CheckText(Trim(name), kNameMaxBytes, true, "the name", error) && Succeed(error);
+  return CheckText(Trim(name), kNameMaxBytes, true, "the name", error) && error.Succeed();
 }
 
 bool CheckHintText(std::string_view hint, TEditError& error) {
-  return CheckText(Trim(hint), kHintMaxBytes, false, "the description", error) && Succeed(error);
+  return CheckText(Trim(hint), kHintMaxBytes, false, "the description", error) && error.Succeed();
 }
 
 bool CheckCycleText(const std::vector<std::int32_t>& cycle, TEditError& error) {
   std::size_t bytes = WriteWorkList(cycle).size();
-  if (bytes <= kWorkListMaxBytes) return Succeed(error);
-  return Fail(error, TEditFault::TooLong,
+  if (bytes <= kWorkListMaxBytes) return error.Succeed();
+  return error.Fail(TEditFault::TooLong,
               "the cycle takes " + std::to_string(bytes) + " bytes; the field holds at most " +
                   std::to_string(kWorkListMaxBytes));
 }
@@ -375,11 +365,11 @@ bool AddDutyKind(TTableStream& work, std::string_view name, std::string_view hin
   std::int32_t newId = 0;
   if (!NextId(work, newId, error) || !AppendOrFail(work, error)) return false;
   if (!work.SetInteger(kWorkID, newId) || !work.SetText(kWorkName, n) || !work.SetText(kWorkHint, h)) {
-    return Fail(error, TEditFault::WriteFailed, "the duty-kinds file does not have the expected fields");
+    return error.Fail(TEditFault::WriteFailed, "the duty-kinds file does not have the expected fields");
   }
   if (!PostOrFail(work, error)) return false;
   id = newId;
-  return Succeed(error);
+  return error.Succeed();
 }
 
 bool AddScheme(TTableStream& shift, TTableStream& work, std::string_view name,
@@ -388,7 +378,7 @@ bool AddScheme(TTableStream& shift, TTableStream& work, std::string_view name,
   if (!CheckOpen(shift, error) || !CheckText(n, kNameMaxBytes, true, "the name", error)) return false;
   for (std::int32_t dutyId : cycle) {
     if (!LocateLiveInteger(work, "ID", dutyId)) {
-      return Fail(error, TEditFault::BadReference, "no duty kind has the ID " + std::to_string(dutyId));
+      return error.Fail(TEditFault::BadReference, "no duty kind has the ID " + std::to_string(dutyId));
     }
   }
   if (!CheckCycleText(cycle, error)) return false;
@@ -397,11 +387,11 @@ bool AddScheme(TTableStream& shift, TTableStream& work, std::string_view name,
   if (!NextId(shift, newId, error) || !AppendOrFail(shift, error)) return false;
   if (!shift.SetInteger(kShiftID, newId) || !shift.SetInteger(kShiftCount, static_cast<std::int32_t>(cycle.size())) ||
       !shift.SetText(kShiftName, n) || !shift.SetText(kShiftWorkList, text)) {
-    return Fail(error, TEditFault::WriteFailed, "the schemes file does not have the expected fields");
+    return error.Fail(TEditFault::WriteFailed, "the schemes file does not have the expected fields");
   }
   if (!PostOrFail(shift, error)) return false;
   id = newId;
-  return Succeed(error);
+  return error.Succeed();
 }
 
 bool AddUser(TScheduleTables& tables, std::string_view name, std::int32_t shiftId, TDateTime start,
@@ -409,9 +399,9 @@ bool AddUser(TScheduleTables& tables, std::string_view name, std::int32_t shiftI
   std::string_view n = Trim(name);
   if (!CheckOpen(tables.User, error) || !CheckText(n, kNameMaxBytes, true, "the name", error)) return false;
   if (LocateLiveText(tables.User, "Name", n)) {
-    return Fail(error, TEditFault::Duplicate, "a user of that name already exists");
+    return error.Fail(TEditFault::Duplicate, "a user of that name already exists");
   }
-  if (!InDateRange(start)) return Fail(error, TEditFault::BadDate, "the start is not a date of the years 1 to 9999");
+  if (!InDateRange(start)) return error.Fail(TEditFault::BadDate, "the start is not a date of the years 1 to 9999");
 
   // 0 is how a user without a scheme is stored, and only while there is no
   // scheme to choose; otherwise the scheme must be one that can be chosen.
@@ -423,40 +413,40 @@ bool AddUser(TScheduleTables& tables, std::string_view name, std::int32_t shiftI
     std::string text = tables.Shift.FieldByName("worklist").AsString();
     places = count > 0 ? ResolveWorkList(tables.Work, text, static_cast<std::size_t>(count)).size() : 0;
   } else {
-    return Fail(error, TEditFault::BadReference, "no scheme has the ID " + std::to_string(shiftId));
+    return error.Fail(TEditFault::BadReference, "no scheme has the ID " + std::to_string(shiftId));
   }
   bool placeOk = places == 0 ? firstId == 0 : (firstId >= 0 && static_cast<std::size_t>(firstId) < places);
   if (!placeOk) {
-    return Fail(error, TEditFault::BadPlace,
+    return error.Fail(TEditFault::BadPlace,
                 "the first place must be from 0 to " + std::to_string(places == 0 ? 0 : places - 1));
   }
 
   if (!AppendOrFail(tables.User, error)) return false;
   if (!tables.User.SetText(kUserName, n) || !tables.User.SetInteger(kUserShiftID, shiftId) ||
       !tables.User.SetFloat(kUserStart, start) || !tables.User.SetInteger(kUserFirstID, firstId)) {
-    return Fail(error, TEditFault::WriteFailed, "the users file does not have the expected fields");
+    return error.Fail(TEditFault::WriteFailed, "the users file does not have the expected fields");
   }
   if (!PostOrFail(tables.User, error)) return false;
-  return Succeed(error);
+  return error.Succeed();
 }
 
 bool DeleteDutyKind(TTableStream& work, std::string_view name, TEditError& error) {
   if (!CheckOpen(work, error)) return false;
-  if (!LocateLiveText(work, "Name", name)) return Fail(error, TEditFault::NotFound, "no duty kind has that name");
+  if (!LocateLiveText(work, "Name", name)) return error.Fail(TEditFault::NotFound, "no duty kind has that name");
   return DeleteCurrent(work, true, error);
 }
 
 bool DeleteScheme(TTableStream& shift, std::int32_t id, TEditError& error) {
   if (!CheckOpen(shift, error)) return false;
   if (!LocateLiveInteger(shift, "ID", id)) {
-    return Fail(error, TEditFault::NotFound, "no scheme has the ID " + std::to_string(id));
+    return error.Fail(TEditFault::NotFound, "no scheme has the ID " + std::to_string(id));
   }
   return DeleteCurrent(shift, false, error);
 }
 
 bool DeleteUser(TTableStream& user, std::string_view name, TEditError& error) {
   if (!CheckOpen(user, error)) return false;
-  if (!LocateLiveText(user, "Name", name)) return Fail(error, TEditFault::NotFound, "no user has that name");
+  if (!LocateLiveText(user, "Name", name)) return error.Fail(TEditFault::NotFound, "no user has that name");
   return DeleteCurrent(user, true, error);
 }
 

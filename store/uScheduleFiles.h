@@ -26,6 +26,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -159,6 +160,17 @@ enum class TEditFault {
 struct TEditError {
   TEditFault Fault = TEditFault::None;
   std::string Reason;  // plain English, no record data
+
+  // Records a refusal and gives false, for `return error.Fail(...)`.
+  bool Fail(TEditFault fault, std::string reason) {
+    Fault = fault;
+    Reason = std::move(reason);
+    return false;
+  }
+  bool Succeed() {
+    *this = {};
+    return true;
+  }
 };
 
 // The checks the add helpers make on a name (after trimming), a description
