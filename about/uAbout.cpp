@@ -12,11 +12,12 @@
 
 namespace kadrel {
 
-QString FindReadme() {
-  const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("README.md"));
-  if (QFileInfo(installed).isFile()) return installed;
-  const QString source = QStringLiteral(KADREL_SOURCE_README);
-  if (QFileInfo(source).isFile()) return source;
+QString FindReadme(const QString& programDir) {
+  const QDir dir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir);
+  for (const QString& relative : {QStringLiteral("README.md"), QStringLiteral(KADREL_README_FROM_PROGRAM)}) {
+    const QString path = QDir::cleanPath(dir.filePath(relative));
+    if (QFileInfo(path).isFile()) return path;
+  }
   return {};
 }
 

@@ -13,10 +13,11 @@ namespace kadrel {
 
 class TKadrelFrame;
 
-// The user's guide the about box links to: a README.md beside the
-// executable when one was installed there, else the one of the source tree
-// the program was built from; empty when neither exists.
-QString FindReadme();
+// The user's guide the about box links to, found from the program's folder
+// (by default the executable's): a README.md beside the program, as in the
+// build tree, else the installed one under share/doc; empty when neither
+// exists.
+QString FindReadme(const QString& programDir = {});
 
 class TAboutBox : public QDialog {
   Q_OBJECT

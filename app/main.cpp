@@ -1,6 +1,7 @@
 // Kadrel: the shift calendar. It takes no arguments and keeps its data files
 // in the working directory.
 #include "about/uAbout.h"
+#include "app/uAppIcon.h"
 #include "app/uKadrelMain.h"
 #include "widgets/uKadrelStyle.h"
 
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   kadrel::ApplyKadrelStyle(app);  // maps "宋体" to an installed CJK face first
   QApplication::setApplicationDisplayName(QStringLiteral("Kadrelv2.0"));
+  // Every window, the dialogs included, takes the application's icon.
+  QApplication::setWindowIcon(kadrel::ProgramIcon());
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
   kadrel::TfrmMain frmMain;

@@ -4,6 +4,8 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace kadrel {
@@ -15,7 +17,13 @@ class TDesktopShell final : public TShell {
   bool FileExists(const QString& path) const override { return QFileInfo(path).isFile(); }
   TWindowId FindTopLevelWindow(const QString& title) const override { return FindX11TopLevelWindow(title); }
   void CloseWindow(TWindowId window) override { CloseX11Window(window); }
-  void OpenDocument(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+  void OpenDocument(const QString& path) override {
+    if (path.endsWith(QLatin1String(".chm"), Qt::CaseInsensitive)) {
+      const QString viewer = QStandardPaths::findExecutable(QStringLiteral("xchm"));
+      if (!viewer.isEmpty() && QProcess::startDetached(viewer, {path})) return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  }
 };
 
 // GUI thread only, like every window.

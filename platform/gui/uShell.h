@@ -25,12 +25,16 @@ class TShell {
   virtual ~TShell() = default;
 
   virtual bool FileExists(const QString& path) const = 0;
-  // The first top-level window whose title is exactly `title`, or 0.
+  // The first top-level window that shows the document titled `title`: its
+  // own title is `title`, or `title` beside the name of the program showing
+  // it (see IsTitledAs); 0 when there is none.
   virtual TWindowId FindTopLevelWindow(const QString& title) const = 0;
   // Asks the window to close, as its close button would; it may refuse.
   virtual void CloseWindow(TWindowId window) = 0;
-  // Opens the file with the desktop's default program for its type. Whether
-  // that worked is not reported: the program starts on its own.
+  // Opens the file with the desktop's default program for its type; a
+  // compiled help file with the CHM viewer Kadrel is installed with, when it
+  // is there, so that its window is the one the help command looks for.
+  // Whether that worked is not reported: the program starts on its own.
   virtual void OpenDocument(const QString& path) = 0;
 };
 

@@ -90,13 +90,33 @@ xcb_window_t WindowTitled(xcb_connection_t* c, const std::vector<xcb_window_t>& 
     // Every reply is collected, also after a match, or it would stay queued.
     TReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookies[i], nullptr));
     if (found != XCB_WINDOW_NONE || !reply || reply->type != utf8 || reply->format != 8) continue;
-    const auto length = xcb_get_property_value_length(reply.get());
-    if (length == title.size() && std::memcmp(xcb_get_property_value(reply.get()), title.constData(), length) == 0) {
+    const auto* value = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply.get()));
+    if (IsTitledAs(std::string_view(value, length), std::string_view(title.constData(), std::size_t(title.size())))) {
       found = windows[i];
     }
   }
   return found;
 }
+
+}  // namespace
+
+bool IsTitledAs(std::string_view windowTitle, std::string_view documentTitle) {
+  if (documentTitle.empty()) return windowTitle.empty();
+  if (windowTitle == documentTitle) return true;
+  // A viewer names itself beside the document it shows: "Viewer: Title",
+  // "Viewer - Title" or "Title - Viewer".
+  for (std::string_view separator : {": ", " - "}) {
+    const std::size_t affix = separator.size() + documentTitle.size();
+    if (windowTitle.size() <= affix) continue;
+    const std::string_view tail = windowTitle.substr(windowTitle.size() - affix);
+    if (tail.substr(0, separator.size()) == separator && tail.substr(separator.size()) == documentTitle) return true;
+  }
+  return windowTitle.size() > documentTitle.size() + 3 && windowTitle.starts_with(documentTitle) &&
+         windowTitle.substr(documentTitle.size(), 3) == " - ";
+}
+
+namespace {
 
 void SendClientMessage(xcb_connection_t* c, xcb_window_t destination, std::uint32_t mask, xcb_window_t window,
                        xcb_atom_t type, std::uint32_t data0, std::uint32_t data1) {

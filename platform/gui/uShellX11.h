@@ -4,9 +4,17 @@
 
 #include <QString>
 
+#include <string_view>
+
 #include "platform/gui/uShell.h"
 
 namespace kadrel {
+
+// Whether a window with the title `windowTitle` shows the document titled
+// `documentTitle`: the same title, or that title beside the viewer's own
+// name ("Viewer: Title", "Viewer - Title", "Title - Viewer"), as a viewer
+// program titles the window of a document it shows. Both are UTF-8.
+bool IsTitledAs(std::string_view windowTitle, std::string_view documentTitle);
 
 // Both do nothing (and find nothing) unless the application runs on X11.
 TWindowId FindX11TopLevelWindow(const QString& title);

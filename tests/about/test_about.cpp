@@ -3,8 +3,10 @@
 
 #include "platform/gui/uShell.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -20,13 +22,30 @@ class TOpenedDocuments : public TShell {
   void OpenDocument(const QString& path) override { Opened << path; }
 };
 
+void Touch(const QString& path) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+// The guide is looked for from the program's folder only, in the build
+// tree's layout and in the installed one, never in the source tree.
+TEST(AboutBox, TheGuideIsFoundBesideTheProgramOrWhereItIsInstalled) {
+  QTemporaryDir root;
+  const QString program = root.filePath(QStringLiteral("usr/lib/kadrel"));
+  QDir().mkpath(program);
+  EXPECT_EQ(FindReadme(program), QString());
+  Touch(root.filePath(QStringLiteral("usr/share/doc/kadrel/README.md")));
+  EXPECT_EQ(FindReadme(program), root.filePath(QStringLiteral("usr/share/doc/kadrel/README.md")));
+  Touch(root.filePath(QStringLiteral("usr/lib/kadrel/README.md")));
+  EXPECT_EQ(FindReadme(program), root.filePath(QStringLiteral("usr/lib/kadrel/README.md")));
+}
+
 TEST(AboutBox, TheLinkOpensTheGuideAndIsLeftOutWithoutOne) {
   TOpenedDocuments shell;
   TShellOverride override(shell);
   TAboutBox box;
-  // Built from this tree, the guide is the tree's own README.
-  ASSERT_FALSE(box.ReadmePath().isEmpty());
-  EXPECT_TRUE(QFileInfo(box.ReadmePath()).isFile()) << box.ReadmePath().toStdString();
+  box.SetReadmePath(QStringLiteral("/guide/README.md"));
   EXPECT_FALSE(box.ReadmeLink->isHidden());
   emit box.ReadmeLink->linkActivated(QStringLiteral("readme"));
   EXPECT_EQ(shell.Opened, QStringList{box.ReadmePath()});

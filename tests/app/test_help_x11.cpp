@@ -1,13 +1,15 @@
 // The shell's window list on a real X server: Kadrel finds the help window
 // by its title and, when it closes, asks that window to close. Run under
 // Xvfb, which has no window manager, so the request goes to the window
-// itself; the help window here is a window of this process.
+// itself. The help window is first a window of this process, then the real
+// CHM viewer showing the built guide.
 #include "app/uKadrelMain.h"
 #include "platform/gui/uMessages.h"
 #include "platform/gui/uShell.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
@@ -20,12 +22,12 @@
 namespace kadrel {
 namespace {
 
-// Waits for the X server's answer to reach Qt, at most two seconds.
+// Waits for the X server's answer to reach Qt, at most `ms` milliseconds.
 template <class Done>
-bool WaitFor(Done done) {
+bool WaitFor(Done done, int ms = 2000) {
   QElapsedTimer timer;
   timer.start();
-  while (!done() && timer.elapsed() < 2000) QTest::qWait(20);
+  while (!done() && timer.elapsed() < ms) QTest::qWait(20);
   return done();
 }
 
@@ -61,6 +63,28 @@ TEST_F(HelpWindowOnX11, ClosingKadrelClosesIt) {
   window.show();
   window.CloseButtonClick();
   EXPECT_TRUE(WaitFor([&] { return !help_.isVisible(); }));
+}
+
+// The viewer titles its window with its own name before the guide's title;
+// the guide opens through the desktop shell as the help command opens it,
+// is found, and closes with Kadrel.
+TEST(HelpViewerOnX11, TheRealViewerIsFoundAndClosesWithKadrel) {
+  if (QStandardPaths::findExecutable(QStringLiteral("xchm")).isEmpty()) GTEST_SKIP() << "xchm is not installed";
+  TShell& shell = Shell();
+  ASSERT_TRUE(shell.FileExists(QStringLiteral(KADREL_HELP_FILE)));
+  shell.OpenDocument(QStringLiteral(KADREL_HELP_FILE));
+  ASSERT_TRUE(WaitFor([&] { return shell.FindTopLevelWindow(TfrmMain::HelpWindowTitle()) != 0; }, 20000))
+      << "no window showing the guide appeared";
+
+  apptest::TScratchDir dir;
+  apptest::WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
+  TMessageBoxOverride messages;
+  TfrmMain window(dir.Path());
+  ASSERT_TRUE(window.Loaded());
+  window.show();
+  window.CloseButtonClick();
+  EXPECT_TRUE(WaitFor([&] { return shell.FindTopLevelWindow(TfrmMain::HelpWindowTitle()) == 0; }, 10000))
+      << "the viewer is still open";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // and what closing does to the help window. Modal windows are driven from a
 // timer that fires once they are up; the shell is a fake.
 #include "about/uAbout.h"
+#include "app/uAppIcon.h"
 #include "app/uBannerLabel.h"
 #include "app/uKadrelMain.h"
 #include "config/uKDOption.h"
@@ -11,6 +12,7 @@
 #include "output/uprint.h"
 #include "platform/gui/uMessages.h"
 #include "platform/gui/uShell.h"
+#include "platform/gui/uShellX11.h"
 #include "platform/uClock.h"
 #include "widgets/uToggleButton.h"
 
@@ -292,6 +294,30 @@ TEST_F(MainCommands, AboutShowsTheBoxMadeAtStartModallyEachTime) {
     w.N12Click();
     EXPECT_TRUE(shownModally) << "time " << time;
     EXPECT_FALSE(about.isVisible());
+  }
+}
+
+// A viewer puts its own name beside the guide's title; only a whole title
+// beside a separator counts, so another document is never taken for it.
+TEST(HelpWindowTitle, IsFoundBesideTheViewersNameOnly) {
+  const std::string title = "Kadrel2的帮助";
+  for (std::string window : {"Kadrel2的帮助", "xCHM v. 1.35: Kadrel2的帮助", "Viewer - Kadrel2的帮助",
+                             "Kadrel2的帮助 - Viewer"}) {
+    EXPECT_TRUE(IsTitledAs(window, title)) << window;
+  }
+  for (std::string window : {"", "Kadrel2的帮", "xCHM: 旧Kadrel2的帮助", "Kadrel2的帮助.chm", ": Kadrel2的帮助",
+                             "Kadrel2的帮助 - ", "Kadrel2的帮助: Viewer"}) {
+    EXPECT_FALSE(IsTitledAs(window, title)) << window;
+  }
+}
+
+TEST(ProgramIcon, HasEveryRenderedSize) {
+  const QIcon icon = ProgramIcon();
+  ASSERT_FALSE(icon.availableSizes().isEmpty());
+  for (const QSize& size : icon.availableSizes()) {
+    const QPixmap pixmap = icon.pixmap(size);
+    EXPECT_EQ(pixmap.size(), size);
+    EXPECT_FALSE(pixmap.toImage().pixelColor(size.width() / 2, size.height() / 2).alpha() == 0) << size.width();
   }
 }
 

@@ -1,0 +1,15 @@
+#include "app/uAppIcon.h"
+
+#include <QString>
+
+namespace kadrel {
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/icons/kadrel-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+}  // namespace kadrel

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# completion_test.sh COMPLETION KADREL_CLI
+#
+# Completes a few command lines with the installed completion, as bash would
+# on Tab, against a scratch data folder with two users.
+set -euo pipefail
+completion=$1 cli=$2
+data=$(mktemp -d "${TMPDIR:-/tmp}/kadrel-completion.XXXXXX")
+trap 'rm -rf "$data"' EXIT
+"$cli" --data "$data" add-user "张三" 0 2020-01-01 0 >/dev/null
+"$cli" --data "$data" add-user "Wang Wu" 0 2020-01-01 0 >/dev/null
+
+source "$completion"
+fails=0
+expect() {  # EXPECTED WORDS...  (the last word is the one being completed)
+  local want=$1
+  shift
+  COMP_WORDS=("$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _kadrel_cli
+  local got
+  got=$(printf '%s|' "${COMPREPLY[@]}")
+  if [ "$got" != "$want" ]; then
+    echo "completing '$*': got '$got', expected '$want'" >&2
+    fails=$((fails + 1))
+  fi
+}
+expect "delete-duty|delete-scheme|delete-user|" "$cli" del
+expect "days|" "$cli" --data "$data" days
+expect "txt|" "$cli" export x 2026 --format t
+expect "gbk|" "$cli" export x 2026 --encoding g
+expect "张三|" "$cli" --data "$data" duty 张
+expect "Wang Wu|" "$cli" --data "$data" export W
+expect "张三|Wang Wu|" "$cli" --data "$data" day today --user ""
+expect "today|tomorrow|" "$cli" --data "$data" duty 张三 to
+[ "$fails" -eq 0 ] && echo "completion as expected"
