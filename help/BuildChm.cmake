@@ -3,7 +3,12 @@
 # The project file and the table of contents are kept in UTF-8 like every
 # source; a CHM viewer reads them in the code page of the guide's language
 # (GBK for 0x804), so they are compiled from GBK copies. The pages declare
-# their own charset and are taken as they are.
+# their own charset.
+#
+# The viewer breaks lines only at spaces, and Chinese text has none, so a
+# paragraph would run off the window's right edge as one long word. The
+# compiled pages get a space after each Chinese punctuation mark, where a
+# line may break; the mark's own width hides it.
 file(REMOVE_RECURSE ${STAGE})
 foreach(f ${FILES})
   get_filename_component(dir ${STAGE}/${f} DIRECTORY)
@@ -14,6 +19,10 @@ foreach(f ${FILES})
     if(NOT rc EQUAL 0)
       message(FATAL_ERROR "${f} cannot be written in GBK")
     endif()
+  elseif(f MATCHES "\\.html$")
+    file(READ ${SOURCE}/${f} page)
+    string(REGEX REPLACE "(。|，|、|；|：|！|？|）)" "\\1 " page "${page}")
+    file(WRITE ${STAGE}/${f} "${page}")
   else()
     file(COPY ${SOURCE}/${f} DESTINATION ${dir})
   endif()
