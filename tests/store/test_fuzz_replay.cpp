@@ -21,7 +21,9 @@ namespace fs = std::filesystem;
 
 fs::path SourceDir() {
   if (const char* dir = std::getenv("KADREL_SOURCE_DIR")) return dir;
-  return fs::path(__FILE__).parent_path().parent_path().parent_path();
+  // Not __FILE__: a compiler cache may turn it into a path relative to the
+  // build folder, which the test does not run in.
+  return KADREL_TEST_SOURCE_DIR;
 }
 
 std::vector<fs::path> FuzzInputs() {
