@@ -44,7 +44,7 @@ std::optional<TDayArgs> ParseDayArgs(TCliContext& ctx, int& rc) {
         return std::nullopt;
       }
       parsed.User = name;
-    } else if (!haveDate && !a.starts_with("-")) {
+    } else if (!haveDate && !a.starts_with("--")) {  // -N is a date
       parsed.Date = a;
       haveDate = true;
     } else {
@@ -59,6 +59,27 @@ std::optional<TDayArgs> ParseDayArgs(TCliContext& ctx, int& rc) {
   return parsed;
 }
 
+std::string JsonOrNull(const std::string& gbk) { return gbk.empty() ? "null" : JsonText(ShowText(gbk)); }
+
+int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const TShiftUser* user) {
+  ctx.Out << "{\"date\":\"" << FormatIsoDate(day) << "\",\"weekday\":\""
+          << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(day) - 1)] << "\",\"lunar\":";
+  if (kd.YearName.empty()) {
+    ctx.Out << "null";
+  } else {
+    ctx.Out << "{\"year\":" << JsonText(ShowText(kd.YearName)) << ",\"month\":" << JsonText(ShowText(kd.MonthName))
+            << ",\"day\":" << JsonText(ShowText(kd.DayName)) << '}';
+  }
+  ctx.Out << ",\"term\":" << JsonOrNull(kd.TermName);
+  if (user) {
+    std::string duty;
+    const bool hasCycle = GetDutyName(*user, static_cast<TDateTime>(day), duty);
+    ctx.Out << ",\"user\":" << JsonText(ShowText(user->Name)) << ",\"duty\":" << (hasCycle ? JsonText(ShowText(duty)) : "null");
+  }
+  ctx.Out << "}\n";
+  return kExitOk;
+}
+
 }  // namespace
 
 int CmdDay(TCliContext& ctx) {
@@ -66,7 +87,7 @@ int CmdDay(TCliContext& ctx) {
   auto args = ParseDayArgs(ctx, rc);
   if (!args) return rc;
   auto day = ParseCliDate(args->Date);
-  if (!day) return UsageError(ctx, "the date must be YYYY-MM-DD or today");
+  if (!day) return UsageError(ctx, "the date must be YYYY-MM-DD, today, tomorrow, yesterday, +N or -N");
   // The user is loaded before anything is printed, so a failure prints nothing.
   TShiftUser user;
   if (args->User) {
@@ -74,6 +95,7 @@ int CmdDay(TCliContext& ctx) {
   }
 
   const TCalendKD kd = DayRecord(*day);
+  if (ctx.Json) return PrintDayJson(ctx, *day, kd, args->User ? &user : nullptr);
   ctx.Out << FormatIsoDate(*day) << '\t' << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(*day) - 1)] << '\n';
   if (kd.YearName.empty())
     ctx.Out << "农历\t无（农历只有1901年至2050年）\n";
@@ -89,11 +111,10 @@ int CmdDay(TCliContext& ctx) {
 }
 
 int CmdDays(TCliContext& ctx) {
-  auto from = ParseCliDate(ctx.Args[0]);
-  if (!from) return UsageError(ctx, "FROM must be YYYY-MM-DD or today");
-  auto to = ParseCliDate(ctx.Args[1]);
-  if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
-  if (*to < *from) return UsageError(ctx, "TO is before FROM");
+  int rc = kExitOk;
+  auto range = ParseFromTo(ctx, ctx.Args[0], ctx.Args.size() > 1 ? &ctx.Args[1] : nullptr, rc);
+  if (!range) return rc;
+  const std::int64_t *from = &range->First, *to = &range->Last;
 
   TGbkToUtf8Cache utf8;
   TCalendKD kd;
@@ -107,6 +128,14 @@ int CmdDays(TCliContext& ctx) {
     int lunarYear = 0, lunarMonth = 0, lunarDay = 0;
     bool isLeap = false;
     SolarToLunar(ymd.Year, ymd.Month, ymd.Day, lunarYear, lunarMonth, isLeap, lunarDay);
+    if (ctx.Json) {
+      ctx.Out << (serial == *from ? "[" : ",") << "{\"date\":\"" << FormatIsoDate(serial) << "\",\"lunarYear\":" << lunarYear
+              << ",\"lunarMonth\":" << lunarMonth << ",\"leap\":" << (isLeap ? "true" : "false")
+              << ",\"lunarDay\":" << lunarDay << ",\"yearName\":" << JsonText(utf8(kd.YearName))
+              << ",\"monthName\":" << JsonText(utf8(kd.MonthName)) << ",\"dayName\":" << JsonText(utf8(kd.DayName))
+              << ",\"term\":" << (kd.TermName.empty() ? "null" : JsonText(utf8(kd.TermName))) << '}';
+      continue;
+    }
     line = FormatIsoDate(serial);
     for (int number : {lunarYear, lunarMonth, isLeap ? 1 : 0, lunarDay}) line.append("\t").append(std::to_string(number));
     for (const std::string* name : {&kd.YearName, &kd.MonthName, &kd.DayName, &kd.TermName})
@@ -114,6 +143,7 @@ int CmdDays(TCliContext& ctx) {
     line += '\n';
     ctx.Out << line;
   }
+  if (ctx.Json) ctx.Out << "]\n";
   return kExitOk;
 }
 

@@ -1,13 +1,20 @@
 #include "cli/uCliCommands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
+#include "store/uScheduleFiles.h"
 
 namespace kadrel {
 namespace {
@@ -18,10 +25,11 @@ constexpr std::string_view kProgram = "kadrel-cli";
 constexpr std::array kCommands = {
     TCliCommand{"check", "", "open and validate the three data files", 0, 0, CmdCheck},
     TCliCommand{"users", "", "list the users: name, scheme, start date, first place", 0, 0, CmdUsers},
+    TCliCommand{"today", "", "every user's duty today", 0, 0, CmdToday},
     TCliCommand{"duty", "NAME FROM [TO]", "the user's duty on each date from FROM to TO", 2, 3, CmdDuty},
     TCliCommand{"day", "DATE [--user NAME]", "the date, its weekday, lunar date, solar term and duty", 1, 3,
                 CmdDay},
-    TCliCommand{"days", "FROM TO", "one tab-separated lunar line per date from FROM to TO", 2, 2, CmdDays},
+    TCliCommand{"days", "FROM [TO]", "one tab-separated lunar line per date from FROM to TO", 1, 2, CmdDays},
     TCliCommand{"add-duty", "NAME [HINT]", "add a duty kind and print its ID", 1, 2, CmdAddDuty},
     TCliCommand{"add-scheme", "NAME ID[,ID...]", "add a scheme with that cycle and print its ID", 2, 2,
                 CmdAddScheme},
@@ -32,9 +40,15 @@ constexpr std::array kCommands = {
     TCliCommand{"delete-scheme", "ID", "delete a scheme", 1, 1, CmdDeleteScheme},
     TCliCommand{"delete-user", "NAME", "delete a user", 1, 1, CmdDeleteUser},
     TCliCommand{"export", "NAME YEAR [OPTIONS]",
-                "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-",
-                2, 8, CmdExport},
+                "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-,"
+                " --encoding utf-8|gbk (for -o -)",
+                2, 10, CmdExport},
 };
+
+// The commands that print JSON with --json.
+constexpr std::array<std::string_view, 5> kJsonCommands = {"users", "today", "duty", "day", "days"};
+
+bool WritesData(std::string_view command) { return command.starts_with("add-") || command.starts_with("delete-"); }
 
 // A reason may quote a user's argument; it must still be one line.
 std::string OneLine(std::string_view text) {
@@ -51,10 +65,16 @@ int Report(std::ostream& err, int code, std::string_view message) {
 }
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: " << kProgram << " [--data DIR] COMMAND [ARGUMENTS]\n\n"
-      << "Works on shiftdat.kd2, workdat.kd2 and userdat.kd2 in the current directory\n"
-      << "or in DIR. Dates are YYYY-MM-DD or \"today\". Names are matched without\n"
-      << "regard to the case of A to Z. Write commands create missing files.\n\n"
+  out << "usage: " << kProgram << " [--data DIR] [--json] COMMAND [ARGUMENTS]\n"
+      << "       " << kProgram << " --help | --version\n\n"
+      << "Works on shiftdat.kd2, workdat.kd2 and userdat.kd2 in DIR; without --data,\n"
+      << "in the current directory when it holds any of them, else in\n"
+      << "$XDG_DATA_HOME/kadrel (~/.local/share/kadrel) when that does, else in the\n"
+      << "current directory. Write commands create missing files.\n"
+      << "Dates are YYYY-MM-DD, today, tomorrow, yesterday, +N or -N (days from\n"
+      << "today); FROM and TO may also be a month (YYYY-MM) or a year (YYYY).\n"
+      << "Names are matched without regard to the case of A to Z. --json prints\n"
+      << "JSON for users, today, duty, day and days.\n\n"
       << "commands:\n";
   auto head = [](const TCliCommand& c) {
     return std::string(c.Name) + (c.Arguments.empty() ? "" : " ") + std::string(c.Arguments);
@@ -75,8 +95,42 @@ const TCliCommand* FindCommand(std::string_view name) {
   return nullptr;
 }
 
+bool HoldsData(const std::string& dir) {
+  for (TScheduleFile file : kScheduleFiles) {
+    std::error_code ec;
+    if (std::filesystem::status(SchedulePath(dir, file), ec).type() != std::filesystem::file_type::not_found) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// $XDG_DATA_HOME/kadrel; XDG says a relative XDG_DATA_HOME is to be ignored.
+std::string DesktopDataDir() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return std::string(xdg) + "/kadrel";
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return std::string(home) + "/.local/share/kadrel";
+  return {};
+}
+
+void ChooseDataDir(TCliContext& ctx, std::string_view command) {
+  if (!ctx.DataDir.empty() || HoldsData("")) return;
+  const std::string desktop = DesktopDataDir();
+  if (!desktop.empty() && HoldsData(desktop)) {
+    ctx.DataDir = desktop;
+    return;
+  }
+  if (!WritesData(command)) {
+    ctx.AlsoSearched = desktop;
+    return;
+  }
+  ctx.NewDataNote = std::string(kProgram) + ": no data files here" + (desktop.empty() ? "" : " or in " + desktop) +
+                    "; created them in " + DataDirPath(ctx) + "\n";
+}
+
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TCliContext ctx{"", {}, out, err};
+  TCliContext ctx{"", {}, out, err, false, {}, {}};
   std::size_t i = 0;
   for (; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -84,7 +138,13 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
       PrintHelp(out);
       return kExitOk;
     }
-    if (a == "--data") {
+    if (a == "--version") {
+      out << kProgram << ' ' << KADREL_VERSION << '\n';
+      return kExitOk;
+    }
+    if (a == "--json") {
+      ctx.Json = true;
+    } else if (a == "--data") {
       if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError(ctx, "--data needs a directory");
       ctx.DataDir = args[++i];
     } else if (a.starts_with("--data=")) {
@@ -104,6 +164,14 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   const TCliCommand* command = FindCommand(args[i]);
   if (!command) return UsageError(ctx, "unknown command " + args[i]);
   ctx.Args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  const bool takesJson = std::find(kJsonCommands.begin(), kJsonCommands.end(), command->Name) != kJsonCommands.end();
+  if (takesJson) {
+    const auto json = std::remove(ctx.Args.begin(), ctx.Args.end(), std::string("--json"));
+    ctx.Json = ctx.Json || json != ctx.Args.end();
+    ctx.Args.erase(json, ctx.Args.end());
+  } else if (ctx.Json) {
+    return UsageError(ctx, "--json is not available for " + std::string(command->Name));
+  }
   if (ctx.Args.size() < command->MinArgs || ctx.Args.size() > command->MaxArgs) {
     std::string usage("usage: ");
     usage += kProgram;
@@ -115,6 +183,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     return Report(err, kExitUsage, usage);
   }
+  ChooseDataDir(ctx, command->Name);
   return command->Run(ctx);
 }
 
@@ -139,9 +208,47 @@ int UsageError(TCliContext& ctx, std::string_view message) {
 
 int DataError(TCliContext& ctx, std::string_view message) { return Report(ctx.Err, kExitData, message); }
 
-std::optional<std::int64_t> ParseCliDate(std::string_view text) {
-  if (text == "today") return WholeDays(Today());
-  return ParseIsoDate(text);
+std::optional<std::int64_t> ParseCliDate(std::string_view text) { return ParseCliDay(text, WholeDays(Today())); }
+
+std::optional<TCliDayRange> ParseCliRange(std::string_view text) {
+  return ParseCliDayRange(text, WholeDays(Today()));
+}
+
+std::optional<TCliDayRange> ParseFromTo(TCliContext& ctx, const std::string& from, const std::string* to, int& rc) {
+  constexpr std::string_view kForms = " must be YYYY-MM-DD, YYYY-MM, YYYY, today, tomorrow, yesterday, +N or -N";
+  auto first = ParseCliRange(from);
+  if (!first) {
+    rc = UsageError(ctx, "FROM" + std::string(kForms));
+    return std::nullopt;
+  }
+  auto last = to ? ParseCliRange(*to) : first;
+  if (!last) {
+    rc = UsageError(ctx, "TO" + std::string(kForms));
+    return std::nullopt;
+  }
+  if (last->Last < first->First) {
+    rc = UsageError(ctx, "TO is before FROM");
+    return std::nullopt;
+  }
+  return TCliDayRange{first->First, last->Last};
+}
+
+std::string JsonText(std::string_view utf8) {
+  std::string json = "\"";
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      json += escaped;
+    } else {
+      json += c;
+    }
+  }
+  return json + '"';
 }
 
 std::optional<std::int32_t> ParseCliInteger(std::string_view text) {
@@ -154,7 +261,18 @@ std::optional<std::int32_t> ParseCliInteger(std::string_view text) {
 std::string ShowText(std::string_view gbk) { return GbkToUtf8Lossy(gbk); }
 
 std::string DescribeDataDir(const TCliContext& ctx) {
-  return ctx.DataDir.empty() ? std::string("the current directory") : ctx.DataDir;
+  if (!ctx.DataDir.empty()) return ctx.DataDir;
+  if (!ctx.AlsoSearched.empty()) return "the current directory or in " + ctx.AlsoSearched;
+  return "the current directory";
+}
+
+std::string DataDirPath(const TCliContext& ctx) {
+  std::error_code ec;
+  auto path = std::filesystem::absolute(ctx.DataDir.empty() ? "." : ctx.DataDir, ec);
+  if (ec) return ctx.DataDir;
+  std::string text = path.lexically_normal().string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
 }
 
 }  // namespace kadrel

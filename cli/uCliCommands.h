@@ -6,8 +6,13 @@
 // sees a valid number of arguments.
 //
 // Exit codes: 0 success, 1 usage error, 2 data or I/O error. Every failure
-// prints exactly one line on stderr. Output is UTF-8; stored text is GBK and
-// converted only here, at the edge.
+// prints exactly one line on stderr. Output is UTF-8 (lines, or JSON with
+// --json); stored text is GBK and converted only here, at the edge.
+//
+// The data folder is --data DIR; else the current folder when it holds any
+// of the three files; else $XDG_DATA_HOME/kadrel, where the desktop program
+// keeps them, when that holds any; else the current folder, where a write
+// command creates the files and says so.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +22,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "cli/uCliDates.h"
 
 namespace kadrel {
 
@@ -28,9 +35,12 @@ inline constexpr int kExitData = 2;
 
 struct TCliContext {
   std::string DataDir;            // empty: the current directory
-  std::vector<std::string> Args;  // the command's arguments, UTF-8
+  std::vector<std::string> Args;  // the command's arguments, UTF-8, without --json
   std::ostream& Out;
   std::ostream& Err;
+  bool Json = false;              // --json, for the commands that take it
+  std::string AlsoSearched;       // the desktop's data folder, looked in and found empty
+  std::string NewDataNote;        // printed on stderr once a write created the files
 };
 
 struct TCliCommand {
@@ -52,14 +62,23 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int UsageError(TCliContext& ctx, std::string_view message);
 int DataError(TCliContext& ctx, std::string_view message);
 
-// "YYYY-MM-DD" or "today" as a serial day.
+// A day (ParseCliDay) or a range (ParseCliDayRange), today from the clock.
 std::optional<std::int64_t> ParseCliDate(std::string_view text);
+std::optional<TCliDayRange> ParseCliRange(std::string_view text);
+// FROM [TO] of a range command: from FROM's first day to TO's last, or the
+// whole of FROM alone. Reports a usage error (rc) when either is malformed
+// or TO ends before FROM begins.
+std::optional<TCliDayRange> ParseFromTo(TCliContext& ctx, const std::string& from, const std::string* to, int& rc);
+// A JSON string literal of UTF-8 text.
+std::string JsonText(std::string_view utf8);
 // A decimal 32-bit integer, optionally signed, nothing else.
 std::optional<std::int32_t> ParseCliInteger(std::string_view text);
 // Stored GBK text for the terminal; damaged bytes show as U+FFFD.
 std::string ShowText(std::string_view gbk);
 // "the current directory" or the folder given with --data.
 std::string DescribeDataDir(const TCliContext& ctx);
+// The data folder as an absolute path.
+std::string DataDirPath(const TCliContext& ctx);
 // Opens the files for reading and loads the user called `name` (UTF-8),
 // found as the main window finds users. kExitOk, or the exit code of the
 // reported failure (no data, damaged file, no such user).
@@ -68,6 +87,7 @@ int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user);
 // Commands.
 int CmdCheck(TCliContext& ctx);
 int CmdUsers(TCliContext& ctx);
+int CmdToday(TCliContext& ctx);
 int CmdDuty(TCliContext& ctx);
 int CmdAddDuty(TCliContext& ctx);
 int CmdAddScheme(TCliContext& ctx);

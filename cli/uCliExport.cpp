@@ -13,6 +13,7 @@
 #include "output/uExport.h"
 #include "output/uIcs.h"
 #include "output/uScheduleDoc.h"
+#include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
 
 namespace kadrel {
@@ -26,6 +27,7 @@ struct TExportArgs {
   TCliFormat Format = TCliFormat::Html;  // as the export wizard starts
   std::vector<int> Months{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   std::optional<std::string> Output;
+  std::optional<std::string> Encoding;  // of -o -: utf-8 (the terminal's) or gbk (the files')
 };
 
 std::optional<TCliFormat> ParseFormat(std::string_view s) {
@@ -95,6 +97,14 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
         return std::nullopt;
       }
       parsed.Output = *v;
+    } else if (a == "--encoding") {
+      auto v = value(i, a);
+      if (!v) return std::nullopt;
+      if (*v != "utf-8" && *v != "gbk") {
+        rc = UsageError(ctx, "--encoding is utf-8 or gbk");
+        return std::nullopt;
+      }
+      parsed.Encoding = *v;
     } else if (a.starts_with("-") && a != "-") {
       rc = UsageError(ctx, "unknown option " + a);
       return std::nullopt;
@@ -113,6 +123,15 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
     return std::nullopt;
   }
   parsed.Year = *year;
+  // A file is always written as the export wizard writes it.
+  if (parsed.Encoding && parsed.Output != "-") {
+    rc = UsageError(ctx, "--encoding applies to -o - only; files are written in GBK");
+    return std::nullopt;
+  }
+  if (parsed.Encoding == "gbk" && parsed.Format == TCliFormat::Ics) {
+    rc = UsageError(ctx, "an iCalendar file is always UTF-8");
+    return std::nullopt;
+  }
   return parsed;
 }
 
@@ -155,6 +174,18 @@ std::string BuildDocument(const TExportArgs& args, const TShiftUser& user) {
   }
 }
 
+// The document as the terminal shows it: UTF-8, an HTML page saying so.
+// An iCalendar document is UTF-8 already.
+std::string ForTerminal(const TExportArgs& args, std::string document) {
+  if (args.Format == TCliFormat::Ics || args.Encoding == "gbk") return document;
+  document = GbkToUtf8Lossy(document);
+  if (args.Format == TCliFormat::Html) {
+    constexpr std::string_view kGbk = "charset=gb2312>";
+    if (auto at = document.find(kGbk); at != std::string::npos) document.replace(at, kGbk.size(), "charset=utf-8>");
+  }
+  return document;
+}
+
 }  // namespace
 
 int CmdExport(TCliContext& ctx) {
@@ -175,7 +206,7 @@ int CmdExport(TCliContext& ctx) {
   }
   const std::string document = BuildDocument(*args, user);
   if (args->Output && *args->Output == "-") {
-    ctx.Out << document;
+    ctx.Out << ForTerminal(*args, document);
     return kExitOk;
   }
   const std::string file = args->Output ? *args->Output : DefaultFile(*args, user);

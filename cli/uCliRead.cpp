@@ -4,6 +4,8 @@
 #include <string>
 
 #include "cli/uCliCommands.h"
+#include "platform/uClock.h"
+#include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
 #include "store/uScheduleFiles.h"
@@ -70,6 +72,8 @@ std::string StartText(TDateTime start) {
 
 int CmdCheck(TCliContext& ctx) {
   if (AllFilesMissing(ctx)) return NoData(ctx);
+  // Printed first, so that a damaged file is reported after it names the folder.
+  ctx.Out << "folder: " << DataDirPath(ctx) << '\n';
   for (TScheduleFile file : kScheduleFiles) {
     TTableStream table;
     std::string error;
@@ -90,8 +94,9 @@ int CmdUsers(TCliContext& ctx) {
   TScheduleTables tables;
   if (int rc = OpenForReading(ctx, tables)) return rc;
   TTableStream& users = tables.User;
-  if (users.RecordCount() <= 0) return kExitOk;
-  for (users.First(); !users.Eof(); users.Next()) {
+  const char* separator = "";
+  if (ctx.Json) ctx.Out << '[';
+  for (users.First(); users.RecordCount() > 0 && !users.Eof(); users.Next()) {
     if (users.IsDeleted()) continue;
     std::string name = users.FieldByName("Name").AsString();
     std::int32_t shiftId = users.FieldByName("ShiftID").AsInteger();
@@ -100,8 +105,16 @@ int CmdUsers(TCliContext& ctx) {
     // Found as the duty computation finds it, deleted slots included.
     std::string scheme;
     if (tables.Shift.LocateInteger("ID", shiftId)) scheme = tables.Shift.FieldByName("Name").AsString();
+    if (ctx.Json) {
+      const std::string startText = StartText(start);
+      ctx.Out << separator << "{\"name\":" << JsonText(ShowText(name)) << ",\"scheme\":" << JsonText(ShowText(scheme))
+              << ",\"start\":" << (startText.empty() ? "null" : JsonText(startText)) << ",\"first\":" << first << '}';
+      separator = ",";
+      continue;
+    }
     ctx.Out << ShowText(name) << '\t' << ShowText(scheme) << '\t' << StartText(start) << '\t' << first << '\n';
   }
+  if (ctx.Json) ctx.Out << "]\n";
   return kExitOk;
 }
 
@@ -117,21 +130,53 @@ int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user) {
 }
 
 int CmdDuty(TCliContext& ctx) {
-  auto from = ParseCliDate(ctx.Args[1]);
-  if (!from) return UsageError(ctx, "FROM must be YYYY-MM-DD or today");
-  auto to = ctx.Args.size() > 2 ? ParseCliDate(ctx.Args[2]) : from;
-  if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
-  if (*to < *from) return UsageError(ctx, "TO is before FROM");
+  int rc = kExitOk;
+  auto range = ParseFromTo(ctx, ctx.Args[1], ctx.Args.size() > 2 ? &ctx.Args[2] : nullptr, rc);
+  if (!range) return rc;
 
   TShiftUser user;
-  if (int rc = LoadCliUser(ctx, ctx.Args[0], user)) return rc;
+  if (int loaded = LoadCliUser(ctx, ctx.Args[0], user)) return loaded;
   // Converted once, so the loop prints without converting each day.
   for (auto& duty : user.worklist) duty = ShowText(duty);
-  for (std::int64_t day = *from; day <= *to; ++day) {
+  if (ctx.Json) ctx.Out << '[';
+  for (std::int64_t day = range->First; day <= range->Last; ++day) {
     std::string duty;
-    GetDutyName(user, static_cast<TDateTime>(day), duty);
-    ctx.Out << FormatIsoDate(day) << '\t' << duty << '\n';
+    const bool hasCycle = GetDutyName(user, static_cast<TDateTime>(day), duty);
+    if (ctx.Json) {
+      ctx.Out << (day == range->First ? "" : ",") << "{\"date\":\"" << FormatIsoDate(day)
+              << "\",\"duty\":" << (hasCycle ? JsonText(duty) : "null") << '}';
+    } else {
+      ctx.Out << FormatIsoDate(day) << '\t' << duty << '\n';
+    }
   }
+  if (ctx.Json) ctx.Out << "]\n";
+  return kExitOk;
+}
+
+// Every user's duty today, the question a shift worker asks most.
+int CmdToday(TCliContext& ctx) {
+  TScheduleTables tables;
+  if (int rc = OpenForReading(ctx, tables)) return rc;
+  const TDateTime today = static_cast<TDateTime>(WholeDays(Today()));
+  TTableStream& users = tables.User;
+  const char* separator = "";
+  if (ctx.Json) ctx.Out << '[';
+  for (users.First(); users.RecordCount() > 0 && !users.Eof(); users.Next()) {
+    if (users.IsDeleted()) continue;
+    TShiftUser user;
+    LoadShiftUser(user, users, tables.Shift, tables.Work);
+    std::string duty;
+    const bool hasCycle = GetDutyName(user, today, duty);
+    const std::string name = ShowText(users.FieldByName("Name").AsString());
+    if (ctx.Json) {
+      ctx.Out << separator << "{\"name\":" << JsonText(name) << ",\"duty\":" << (hasCycle ? JsonText(ShowText(duty)) : "null")
+              << '}';
+      separator = ",";
+    } else {
+      ctx.Out << name << '\t' << ShowText(duty) << '\n';
+    }
+  }
+  if (ctx.Json) ctx.Out << "]\n";
   return kExitOk;
 }
 

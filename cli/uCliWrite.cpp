@@ -27,6 +27,7 @@ int WithWritableTables(TCliContext& ctx, Change change) {
   bool closed = CloseScheduleTables(tables, error);
   if (!changed) return DataError(ctx, editError.Reason);
   if (!closed) return DataError(ctx, error);
+  ctx.Err << ctx.NewDataNote;
   ctx.Out << output;
   return kExitOk;
 }
@@ -101,7 +102,7 @@ int CmdAddUser(TCliContext& ctx) {
   auto shiftId = ParseCliInteger(ctx.Args[1]);
   if (!shiftId) return UsageError(ctx, "SCHEME-ID must be an integer");
   auto start = ParseCliDate(ctx.Args[2]);
-  if (!start) return UsageError(ctx, "START must be YYYY-MM-DD or today");
+  if (!start) return UsageError(ctx, "START must be YYYY-MM-DD, today, tomorrow, yesterday, +N or -N");
   auto first = ParseCliInteger(ctx.Args[3]);
   if (!first) return UsageError(ctx, "FIRST must be an integer");
   int rc = kExitOk;

@@ -42,7 +42,7 @@ TEST(CliDay, TodayComesFromTheClock) {
 TEST(CliDay, BadArgumentsAreUsageErrorsAndPrintNothing) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"day", "2024-02-30"},
-                                             {"day", "yesterday"},
+                                             {"day", "someday"},
                                              {"day", "2024-02-04", "--user"},
                                              {"day", "--user", "a", "--user"},
                                              {"day", "2024-02-04", "2024-02-05"},

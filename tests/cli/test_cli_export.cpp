@@ -52,18 +52,31 @@ class CliExport : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(CliExport, DataFileToStandardOutputIsGbk) {
+// The terminal gets UTF-8 like from every other command; GBK, the files'
+// encoding, only when asked for.
+TEST_F(CliExport, StandardOutputIsUtf8UnlessGbkIsAskedFor) {
   TRun r = Run({"export", "张三", "2005", "--format", "dat", "--months", "1", "-o", "-"});
   ASSERT_EQ(r.Code, 0) << r.Err;
-  EXPECT_TRUE(r.Out.starts_with(GbkLiteral("1月1日,农历甲申猴年十一月廿一,今天：早班\r\n"
-                                           "1月2日,农历甲申猴年十一月廿二,今天：休息\r\n")));
+  EXPECT_TRUE(r.Out.starts_with("1月1日,农历甲申猴年十一月廿一,今天：早班\r\n"
+                                "1月2日,农历甲申猴年十一月廿二,今天：休息\r\n"));
   EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 31);
+  TRun gbk = Run({"export", "张三", "2005", "--format", "dat", "--months", "1", "-o", "-", "--encoding", "gbk"});
+  EXPECT_EQ(gbk.Out, Utf8ToGbk(r.Out).value());
+
+  TRun html = Run({"export", "张三", "2005", "--months", "1", "-o", "-"});
+  EXPECT_NE(html.Out.find("charset=utf-8>"), std::string::npos);
+  EXPECT_EQ(html.Out.find("gb2312"), std::string::npos);
+  TRun htmlGbk = Run({"export", "张三", "2005", "--months", "1", "-o", "-", "--encoding", "gbk"});
+  EXPECT_NE(htmlGbk.Out.find("charset=gb2312>"), std::string::npos);
+  const fs::path file = dir_ / "out.html";
+  ASSERT_EQ(Run({"export", "张三", "2005", "--months", "1", "-o", file.string()}).Code, 0);
+  EXPECT_EQ(Read(file), htmlGbk.Out) << "files stay GBK";
 }
 
 TEST_F(CliExport, MonthsInAnyOrderRenderAscending) {
   TRun r = Run({"export", "张三", "2005", "--format", "print", "--months", "12,2,2", "-o", "-"});
   ASSERT_EQ(r.Code, 0) << r.Err;
-  std::string text = GbkToUtf8(r.Out).value();
+  const std::string& text = r.Out;
   EXPECT_TRUE(text.starts_with("张三的Kadrel 2005年(公历)\r\n2月\r\n"));
   EXPECT_LT(text.find("2月\r\n"), text.find("12月\r\n"));
 }
@@ -99,7 +112,7 @@ TEST_F(CliExport, EmptyMonthSelectionWritesNothing) {
   EXPECT_EQ(r.Code, 0);
   EXPECT_FALSE(fs::exists(target));
   TRun print = Run({"export", "张三", "2005", "--format", "print", "--months", "", "-o", "-"});
-  EXPECT_EQ(GbkToUtf8(print.Out).value(), "张三的Kadrel 2005年(公历)\r\n");
+  EXPECT_EQ(print.Out, "张三的Kadrel 2005年(公历)\r\n");
 }
 
 TEST_F(CliExport, WriteErrorsUseTheClassicMessagesAndExitTwo) {
@@ -121,7 +134,10 @@ TEST_F(CliExport, BadArgumentsAreUsageErrors) {
            {"export", "张三", "2005", "--months", "1,13"},
            {"export", "张三", "2005", "--months", "1,"},
            {"export", "张三", "2005", "-o"},
-           {"export", "张三", "2005", "--colour"}}) {
+           {"export", "张三", "2005", "--colour"},
+           {"export", "张三", "2005", "-o", "-", "--encoding", "latin1"},
+           {"export", "张三", "2005", "--encoding", "utf-8"},
+           {"export", "张三", "2005", "--format", "ics", "-o", "-", "--encoding", "gbk"}}) {
     TRun r = Run(args);
     EXPECT_EQ(r.Code, kExitUsage) << args.back();
     EXPECT_EQ(r.Out, "") << args.back();

@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,9 +31,16 @@ std::string Slurp(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+// The desktop's data folder the program sees: empty unless a test fills it,
+// so that no test reads the data of the person running the tests.
+const TScratchDir& XdgDataHome() {
+  static TScratchDir xdg;
+  return xdg;
+}
+
 // Output goes to files outside the folder under test, so that the folder
 // holds only what the program itself created.
-TRun RunCli(const std::string& cwd, const std::vector<std::string>& args) {
+TRun RunCli(const std::string& cwd, const std::vector<std::string>& args, const std::string& xdg = XdgDataHome().Path()) {
   static TScratchDir io;
   const std::string outPath = io.File("out"), errPath = io.File("err");
   std::vector<std::string> all = {KADREL_CLI_PATH};
@@ -43,7 +53,9 @@ TRun RunCli(const std::string& cwd, const std::vector<std::string>& args) {
   if (pid == 0) {
     int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
+    if (out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0 || ::setenv("XDG_DATA_HOME", xdg.c_str(), 1) != 0) {
+      ::_exit(126);
+    }
     ::dup2(out, 1);
     ::dup2(err, 2);
     ::execv(argv[0], argv.data());
@@ -65,11 +77,19 @@ class CliProgram : public ::testing::Test {
  protected:
   TRun Run(const std::vector<std::string>& args) { return RunCli(dir_.Path(), args); }
 
+  // The first write in an empty folder says where it created the files.
   void ExpectOk(const std::vector<std::string>& args, const std::string& out) {
     TRun r = Run(args);
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_EQ(r.Out, out);
+    if (r.Err == NewFilesNote()) r.Err.clear();
     EXPECT_EQ(r.Err, "");
+  }
+
+  std::string Folder() const { return std::filesystem::canonical(dir_.Path()).string(); }
+  std::string NewFilesNote() const {
+    return "kadrel-cli: no data files here or in " + XdgDataHome().Path() + "/kadrel; created them in " + Folder() +
+           "\n";
   }
 
   void ExpectError(const std::vector<std::string>& args, int code, const std::string& needle) {
@@ -102,6 +122,7 @@ TEST_F(CliProgram, WorkedExampleEndToEnd) {
            "2003-05-01\t夜班\n2003-05-02\t休息\n2003-05-03\t白班\n2003-05-04\t白班\n2003-05-05\t夜班\n");
   ExpectOk({"duty", "LI", "2003-05-02"}, "2003-05-02\t休息\n");
   ExpectOk({"check"},
+           "folder: " + Folder() + "\n"
            "shiftdat.kd2: 1 slots, 1 live, 1 appended\n"
            "workdat.kd2: 3 slots, 3 live, 3 appended\n"
            "userdat.kd2: 1 slots, 1 live, 1 appended\n");
@@ -139,7 +160,12 @@ TEST_F(CliProgram, UsageErrorsExitOneAndCreateNothing) {
       {"add-user", "Li", "1", "2003-02-30", "0"},
       {"add-user", "Li", "1", "2003-01-01", "1.5"},
       {"delete-scheme", "abc"},
-      {"day", "tomorrow"},
+      {"day", "someday"},
+      {"day", "+"},
+      {"days", "2024-13"},
+      {"duty", "Li", "2024", "2023-12"},
+      {"--json", "add-duty", "A"},
+      {"export", "Li", "2024", "--encoding", "gbk", "-o", "out.txt"},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(args.empty() ? std::string("(none)") : args[0] + " ...");
@@ -154,8 +180,8 @@ TEST_F(CliProgram, UsageErrorsExitOneAndCreateNothing) {
 TEST_F(CliProgram, HelpGoesToStandardOutput) {
   TRun r = Run({"--help"});
   EXPECT_EQ(r.Code, 0);
-  EXPECT_EQ(r.Out.rfind("usage: kadrel-cli [--data DIR] COMMAND", 0), 0u);
-  for (const char* command : {"check", "users", "duty", "add-duty", "add-scheme", "add-user", "delete-duty",
+  EXPECT_EQ(r.Out.rfind("usage: kadrel-cli [--data DIR] [--json] COMMAND", 0), 0u);
+  for (const char* command : {"check", "users", "today", "duty", "add-duty", "add-scheme", "add-user", "delete-duty",
                               "delete-scheme", "delete-user"}) {
     EXPECT_NE(r.Out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
   }
@@ -221,6 +247,7 @@ TEST_F(CliProgram, DeletionsPackExactlyAsTheDialogsDo) {
   ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
   ExpectOk({"delete-user", "li"}, "");
   ExpectOk({"check"},
+           "folder: " + Folder() + "\n"
            "shiftdat.kd2: 1 slots, 0 live, 1 appended\n"
            "workdat.kd2: 2 slots, 2 live, 3 appended\n"
            "userdat.kd2: 0 slots, 0 live, 1 appended\n");
@@ -253,7 +280,8 @@ TEST_F(CliProgram, ADamagedFileIsReportedAndLeftAlone) {
   schedtest::WriteFileBytes(dir_.File(TScheduleFile::User), bytes);
   TRun check = Run({"check"});
   EXPECT_EQ(check.Code, 2);
-  EXPECT_EQ(check.Out, "shiftdat.kd2: 1 slots, 1 live, 1 appended\nworkdat.kd2: 3 slots, 3 live, 3 appended\n");
+  EXPECT_EQ(check.Out, "folder: " + Folder() +
+                           "\nshiftdat.kd2: 1 slots, 1 live, 1 appended\nworkdat.kd2: 3 slots, 3 live, 3 appended\n");
   EXPECT_TRUE(IsOneLine(check.Err)) << check.Err;
   EXPECT_EQ(check.Err.rfind("kadrel-cli: userdat.kd2: ", 0), 0u) << check.Err;
   ExpectError({"users"}, 2, "userdat.kd2");
@@ -275,6 +303,78 @@ TEST_F(CliProgram, DayPrintsTheDateAndItsWeekday) {
   EXPECT_EQ(r.Out.rfind("2024-02-29", 0), 0u);
   EXPECT_NE(r.Out.find("星期四"), std::string::npos);
   EXPECT_TRUE(dir_.Entries().empty());
+}
+
+TEST_F(CliProgram, VersionNamesTheProgram) {
+  TRun r = Run({"--version"});
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Out, "kadrel-cli 2.0\n");
+}
+
+// The current folder when it holds any file, else the desktop's folder when
+// that does, else the current folder again, where only a write creates files.
+TEST_F(CliProgram, TheDataFolderIsFoundWhereTheDesktopKeepsIt) {
+  TScratchDir xdg, elsewhere;
+  const std::string desktop = xdg.Path() + "/kadrel";
+  TRun none = RunCli(elsewhere.Path(), {"users"}, xdg.Path());
+  EXPECT_EQ(none.Code, 2);
+  EXPECT_EQ(none.Err, "kadrel-cli: no schedule data in the current directory or in " + desktop +
+                          " (shiftdat.kd2, workdat.kd2 and userdat.kd2 are missing)\n");
+  EXPECT_TRUE(xdg.Entries().empty());
+
+  std::filesystem::create_directory(desktop);
+  ASSERT_EQ(RunCli(elsewhere.Path(), {"--data", desktop, "add-duty", "白班"}, xdg.Path()).Code, 0);
+  TRun found = RunCli(elsewhere.Path(), {"check"}, xdg.Path());
+  EXPECT_EQ(found.Code, 0) << found.Err;
+  EXPECT_EQ(found.Out.substr(0, found.Out.find('\n')), "folder: " + desktop);
+  TRun added = RunCli(elsewhere.Path(), {"add-duty", "夜班"}, xdg.Path());
+  EXPECT_EQ(added.Out, "2\n");
+  EXPECT_EQ(added.Err, "");
+  EXPECT_TRUE(elsewhere.Entries().empty());
+
+  // A file in the current folder wins, even a single one.
+  ExpectOk({"add-duty", "休息"}, "1\n");
+  std::filesystem::remove(dir_.File(TScheduleFile::Shift));
+  std::filesystem::remove(dir_.File(TScheduleFile::User));
+  TRun here = RunCli(dir_.Path(), {"check"}, xdg.Path());
+  EXPECT_EQ(here.Code, 2);
+  EXPECT_NE(here.Err.find("shiftdat.kd2: no such file"), std::string::npos) << here.Err;
+}
+
+TEST_F(CliProgram, TheFirstWriteInAnEmptyFolderSaysWhereItCreatedTheFiles) {
+  TRun first = Run({"add-duty", "A"});
+  EXPECT_EQ(first.Code, 0);
+  EXPECT_EQ(first.Err, NewFilesNote());
+  TRun second = Run({"add-duty", "B"});
+  EXPECT_EQ(second.Err, "");
+}
+
+TEST_F(CliProgram, JsonForTheReadCommands) {
+  MakeWorkedExample();
+  ExpectOk({"add-user", "Q\"\\", "1", "2003-05-01", "0"}, "");
+  ExpectOk({"--json", "users"},
+           "[{\"name\":\"Li\",\"scheme\":\"四班\",\"start\":\"2003-05-01\",\"first\":2},"
+           "{\"name\":\"Q\\\"\\\\\",\"scheme\":\"四班\",\"start\":\"2003-05-01\",\"first\":0}]\n");
+  ExpectOk({"duty", "li", "2003-05-01", "2003-05-02", "--json"},
+           "[{\"date\":\"2003-05-01\",\"duty\":\"夜班\"},{\"date\":\"2003-05-02\",\"duty\":\"休息\"}]\n");
+  ExpectOk({"--json", "day", "2024-02-04", "--user", "Li"},
+           "{\"date\":\"2024-02-04\",\"weekday\":\"星期日\",\"lunar\":{\"year\":\"癸卯兔年\",\"month\":\"十二月\","
+           "\"day\":\"廿五\"},\"term\":\"立春\",\"user\":\"Li\",\"duty\":\"夜班\"}\n");
+  ExpectOk({"--json", "days", "2024-02-04"},
+           "[{\"date\":\"2024-02-04\",\"lunarYear\":2023,\"lunarMonth\":12,\"leap\":false,\"lunarDay\":25,"
+           "\"yearName\":\"癸卯兔年\",\"monthName\":\"十二月\",\"dayName\":\"廿五\",\"term\":\"立春\"}]\n");
+  ExpectOk({"--json", "users", "--json"}, Run({"--json", "users"}).Out);
+}
+
+TEST_F(CliProgram, MonthsAndYearsAreRanges) {
+  MakeWorkedExample();
+  TRun month = Run({"duty", "Li", "2003-02"});
+  EXPECT_EQ(month.Code, 0);
+  EXPECT_EQ(std::count(month.Out.begin(), month.Out.end(), '\n'), 28);
+  EXPECT_TRUE(month.Out.starts_with("2003-02-01\t")) << month.Out;
+  TRun span = Run({"days", "2003-11", "2004"});
+  EXPECT_EQ(std::count(span.Out.begin(), span.Out.end(), '\n'), 61 + 366);
+  EXPECT_NE(span.Out.find("\n2004-12-31\t"), std::string::npos);
 }
 
 }  // namespace
