@@ -1,12 +1,16 @@
-// The calendar commands: a day's record and a range of lunar dates. Names are
+// The calendar commands: a day's record, a range of lunar dates with their
+// holiday marks, and a user's duties counted against the holidays. Names are
 // GBK in the core and UTF-8 here.
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "calendar/uCalend.h"
 #include "calendar/uCalendDay.h"
+#include "calendar/uHoliday.h"
 #include "cli/uCliCommands.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
@@ -21,7 +25,10 @@ constexpr std::array<std::string_view, 7> kWeekdays = {"星期日", "星期一",
 
 TCalendKD DayRecord(std::int64_t serial) {
   const TYmd ymd = DecodeDate(serial);
-  TCalendKD kd{ymd.Year, ymd.Month, ymd.Day, {}, {}, {}, {}, {}};
+  TCalendKD kd;
+  kd.Year = ymd.Year;
+  kd.Month = ymd.Month;
+  kd.Day = ymd.Day;
   FillDay(kd);
   return kd;
 }
@@ -59,7 +66,24 @@ std::optional<TDayArgs> ParseDayArgs(TCliContext& ctx, int& rc) {
   return parsed;
 }
 
+// One row of `stats`.
+struct TDutyCount {
+  std::string Name;  // GBK
+  long Days = 0, Statutory = 0, OtherOff = 0, MakeUp = 0;
+};
+
 }  // namespace
+
+THolidayColumns HolidayColumnsOf(const TCalendKD& day) {
+  if (day.Mark == THolidayMark::None) return {};
+  return {day.Mark == THolidayMark::Off ? "休" : "班", ShowText(day.Festival), day.Statutory ? "法定" : ""};
+}
+
+std::string JoinHolidayColumns(const THolidayColumns& c) { return c.Mark + '\t' + c.Festival + '\t' + c.Statutory; }
+
+void ReportHolidayMessages(TCliContext& ctx) {
+  for (const std::string& message : HolidayMessages()) ctx.Err << "kadrel-cli: warning: " << message << " (line ignored)\n";
+}
 
 int CmdDay(TCliContext& ctx) {
   int rc = kExitOk;
@@ -73,6 +97,7 @@ int CmdDay(TCliContext& ctx) {
     if (int loaded = LoadCliUser(ctx, *args->User, user)) return loaded;
   }
 
+  ReportHolidayMessages(ctx);
   const TCalendKD kd = DayRecord(*day);
   ctx.Out << FormatIsoDate(*day) << '\t' << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(*day) - 1)] << '\n';
   if (kd.YearName.empty())
@@ -80,6 +105,7 @@ int CmdDay(TCliContext& ctx) {
   else
     ctx.Out << "农历\t" << ShowText(kd.YearName) << ' ' << ShowText(kd.MonthName) << ShowText(kd.DayName) << '\n';
   if (!kd.TermName.empty()) ctx.Out << "节气\t" << ShowText(kd.TermName) << '\n';
+  if (kd.Mark != THolidayMark::None) ctx.Out << "节假日\t" << JoinHolidayColumns(HolidayColumnsOf(kd)) << '\n';
   if (args->User) {
     std::string duty;
     const bool hasCycle = GetDutyName(user, static_cast<TDateTime>(*day), duty);
@@ -95,6 +121,7 @@ int CmdDays(TCliContext& ctx) {
   if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
   if (*to < *from) return UsageError(ctx, "TO is before FROM");
 
+  ReportHolidayMessages(ctx);
   TGbkToUtf8Cache utf8;
   TCalendKD kd;
   std::string line;
@@ -111,9 +138,41 @@ int CmdDays(TCliContext& ctx) {
     for (int number : {lunarYear, lunarMonth, isLeap ? 1 : 0, lunarDay}) line.append("\t").append(std::to_string(number));
     for (const std::string* name : {&kd.YearName, &kd.MonthName, &kd.DayName, &kd.TermName})
       line.append("\t").append(utf8(*name));
+    line.append("\t").append(JoinHolidayColumns(HolidayColumnsOf(kd)));
     line += '\n';
     ctx.Out << line;
   }
+  return kExitOk;
+}
+
+int CmdStats(TCliContext& ctx) {
+  auto from = ParseCliDate(ctx.Args[1]);
+  if (!from) return UsageError(ctx, "FROM must be YYYY-MM-DD or today");
+  auto to = ParseCliDate(ctx.Args[2]);
+  if (!to) return UsageError(ctx, "TO must be YYYY-MM-DD or today");
+  if (*to < *from) return UsageError(ctx, "TO is before FROM");
+  TShiftUser user;
+  if (int loaded = LoadCliUser(ctx, ctx.Args[0], user)) return loaded;
+  ReportHolidayMessages(ctx);
+
+  // A cycle has a handful of duty kinds, so a linear search beats a map.
+  std::vector<TDutyCount> rows;
+  const THolidayTable& holidays = Holidays();
+  std::string duty;
+  for (std::int64_t serial = *from; serial <= *to; ++serial) {
+    duty.clear();
+    if (!GetDutyName(user, static_cast<TDateTime>(serial), duty)) duty.clear();
+    auto row = std::find_if(rows.begin(), rows.end(), [&](const TDutyCount& r) { return r.Name == duty; });
+    if (row == rows.end()) row = rows.insert(rows.end(), TDutyCount{duty});
+    const THolidayDay day = holidays.At(serial);
+    ++row->Days;
+    row->Statutory += day.Statutory;
+    row->OtherOff += day.Mark == THolidayMark::Off && !day.Statutory;
+    row->MakeUp += day.Mark == THolidayMark::Work;
+  }
+  for (const TDutyCount& r : rows)
+    ctx.Out << ShowText(r.Name) << '\t' << r.Days << '\t' << r.Statutory << '\t' << r.OtherOff << '\t' << r.MakeUp
+            << '\n';
   return kExitOk;
 }
 
