@@ -67,35 +67,25 @@ TEST_P(StatutoryRule, WithoutArrangement) {
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, StatutoryRule,
     testing::Values(TRuleCase{"Before2000NoMarks", 1999, 10, 1, ""},
-                    TRuleCase{"NewYear2000", 2000, 1, 1, "休 元旦 法定"},
                     TRuleCase{"Eve2007NotYet", 2007, 2, 17, ""},
                     TRuleCase{"ThirdDay2007", 2007, 2, 20, "休 春节 法定"},
-                    TRuleCase{"May3rd2007", 2007, 5, 3, "休 劳动节 法定"},
-                    TRuleCase{"Qingming2007NotYet", 2007, 4, 5, ""},
                     TRuleCase{"DragonBoat2007NotYet", 2007, 6, 19, ""},
                     TRuleCase{"Eve2008", 2008, 2, 6, "休 春节 法定"},
                     TRuleCase{"ThirdDay2008Dropped", 2008, 2, 9, ""},
                     TRuleCase{"May2nd2008Dropped", 2008, 5, 2, ""},
                     TRuleCase{"Qingming2008", 2008, 4, 4, "休 清明节 法定"},
-                    TRuleCase{"MidAutumn2008", 2008, 9, 14, "休 中秋节 法定"},
                     TRuleCase{"Eve2013", 2013, 2, 9, "休 春节 法定"},
-                    TRuleCase{"ThirdDay2013NotYet", 2013, 2, 12, ""},
                     TRuleCase{"Eve2014Dropped", 2014, 1, 30, ""},
                     TRuleCase{"ThirdDay2014", 2014, 2, 2, "休 春节 法定"},
                     TRuleCase{"Eve2024NotYet", 2024, 2, 9, ""},
-                    TRuleCase{"May2nd2024NotYet", 2024, 5, 2, ""},
                     TRuleCase{"Eve2025", 2025, 1, 28, "休 春节 法定"},
-                    TRuleCase{"ThirdDay2025", 2025, 1, 31, "休 春节 法定"},
                     TRuleCase{"May2nd2025", 2025, 5, 2, "休 劳动节 法定"},
-                    TRuleCase{"May3rd2025Not", 2025, 5, 3, ""},
-                    // 2009 has a leap fifth month: its 初五 (06-27) is no 端午.
+                    // 2009 has a leap fifth month: its 初五 (06-27) is no 端午. No year of
+                    // 2000..2050 has a leap eighth month.
                     TRuleCase{"DragonBoat2009", 2009, 5, 28, "休 端午节 法定"},
                     TRuleCase{"LeapFifthMonth2009", 2009, 6, 27, ""},
-                    TRuleCase{"LeapFifthMonth2028", 2028, 6, 28, ""},
-                    TRuleCase{"DragonBoat2028", 2028, 5, 28, "休 端午节 法定"},
                     // 中秋 on 1 October: one statutory day, named for 国庆.
                     TRuleCase{"MidAutumnOnNationalDay", 2020, 10, 1, "休 国庆节 法定"},
-                    TRuleCase{"LastYear", 2050, 10, 3, "休 国庆节 法定"},
                     TRuleCase{"PastTheTables", 2051, 1, 1, ""}),
     [](const auto& info) { return std::string(info.param.Name); });
 
