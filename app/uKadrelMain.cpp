@@ -3,6 +3,7 @@
 #include "app/uBannerLabel.h"
 #include "app/uKadrelMainData.h"
 #include "app/uKadrelMainText.h"
+#include "calendar/uHoliday.h"
 #include "config/uKDOption.h"
 #include "output/uWizd.h"
 #include "output/uYearWz.h"
@@ -221,6 +222,9 @@ void TfrmMain::FormCreate() {
   if (LiveRecordCount(tables_->Work) == 0 || LiveRecordCount(tables_->User) == 0) {
     ShowNotice(this, QStringLiteral("请先对Kadrel进行配置!(菜单-配置倒班规律)"));
   }
+  // Bad lines in the holiday files are told once, at start; the good lines
+  // are in use all the same.
+  if (!HolidayMessages().empty()) ShowNotice(this, QString::fromStdString(HolidayNoticeText(HolidayMessages())));
   BuildDisplayMenu();
   RebuildUserMenu();
   Timer1->start();

@@ -38,12 +38,24 @@ std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
   text += day.YearName;
   text += day.MonthName;
   text += day.DayName;
+  if (day.Mark != THolidayMark::None) {
+    text += '\r';
+    text += HolidayText(day);
+  }
   std::string duty;
   if (GetDutyName(user, static_cast<TDateTime>(EncodeDate(day.Year, day.Month, day.Day)), duty)) {
     text += '\r';
     text += l.Today;
     text += duty;
   }
+  return text;
+}
+
+std::string HolidayNoticeText(const std::vector<std::string>& messages) {
+  constexpr std::size_t kShown = 8;
+  std::string text = "节假日安排文件中有 " + std::to_string(messages.size()) + " 行无法使用，已跳过：";
+  for (std::size_t i = 0; i < messages.size() && i < kShown; ++i) text += "\n" + messages[i];
+  if (messages.size() > kShown) text += "\n……";
   return text;
 }
 

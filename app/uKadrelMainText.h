@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "calendar/uCalendDay.h"
 #include "schedule/uShiftUser.h"
@@ -14,9 +15,14 @@ namespace kadrel {
 // The hover text of a day, its lines joined by a carriage return:
 //   今天是：<m>月<d>日
 //   农历：<YearName><MonthName><DayName>
+//   节假日：春节（法定）  (only on a day with a holiday mark; HolidayText)
 //   今天<duty>            (only when the user has a cycle)
 // The first and last lines read so for whatever day is meant, not only today.
 std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user);
+
+// The one notice about bad lines in holiday files, UTF-8 like the file
+// names it quotes: a sentence, then the first lines reported.
+std::string HolidayNoticeText(const std::vector<std::string>& messages);
 
 // "当前用户：" and the user's name.
 std::string BannerText(const TShiftUser& user);

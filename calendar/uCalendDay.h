@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "calendar/uHoliday.h"
+
 namespace kadrel {
 
 struct TCalendKD {
@@ -17,11 +19,20 @@ struct TCalendKD {
   std::string MonthName;  // "二月", "闰二月" for a leap month
   std::string DayName;    // "初一"
   std::string TermName;   // "立春", or empty
+  // The day's place in the holiday arrangement (uHoliday.h).
+  THolidayMark Mark = THolidayMark::None;
+  std::string Festival = {};  // "春节" with a mark, else empty
+  bool Statutory = false;     // a 法定节假日, always with the mark 休
 };
 
-// Fills the four names from Year, Month, Day (GBK). A date outside
-// 1901-01-01..2050-12-31, or one that does not exist, gets four empty names.
+// Fills the four names and the holiday fields from Year, Month, Day (GBK).
+// A date outside 1901-01-01..2050-12-31, or one that does not exist, gets
+// four empty names; one before 2000 no holiday mark.
 void FillDay(TCalendKD& day);
+
+// The hover text's holiday line, GBK: "节假日：春节（法定）", "节假日：国庆节"
+// or "调休上班：国庆节"; empty for a day without a mark.
+std::string HolidayText(const TCalendKD& day);
 
 // 31 for months 1, 3, 5, 7, 8, 10, 12 and 30 for 4, 6, 9, 11. Any other
 // month number is counted as February: 29 in a leap year, else 28.

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "calendar/uCalendDay.h"
+#include "calendar/uHoliday.h"
+#include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 
 namespace kadrel {
@@ -23,6 +25,8 @@ struct TGridTexts {
   std::array<std::string, kWeekDays> WeekdayChars;  // "日" .. "六"
   std::array<std::string, kMonths> MonthLabels;     // "一  月" .. "十二月"
   std::string YearSuffix;                           // "年"
+  std::string OffMark;                              // "休"
+  std::string WorkMark;                             // "班"
 };
 
 const TGridTexts& Texts() {
@@ -41,6 +45,8 @@ const TGridTexts& Texts() {
     const std::string month = GbkLiteral("月");
     for (int m = 0; m < kMonths; ++m) t.MonthLabels[m] = GbkLiteral(kMonthNumerals[m]) + month;
     t.YearSuffix = GbkLiteral("年");
+    t.OffMark = GbkLiteral("休");
+    t.WorkMark = GbkLiteral("班");
     return t;
   }();
   return texts;
@@ -115,6 +121,13 @@ void DrawMonthDay(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, T
   // Days outside the lunar tables have no names, and so no lunar text.
   if (!lunar.empty()) DrawLunarText(grid, canvas, cellX, cellY, lunar);
   if (!kd.TermName.empty()) DrawTerm(grid, canvas, cellX, cellY, kd.TermName);
+  // The holiday mark takes the top-left corner, level with the term on the
+  // right, so that nothing else in the cell moves.
+  if (kd.Mark != THolidayMark::None) {
+    const bool off = kd.Mark == THolidayMark::Off;
+    canvas.SetFontColor(off ? TCalendarColorRole::OffMark : TCalendarColorRole::WorkMark);
+    canvas.TextOut(cellX + 2, cellY + 3, off ? Texts().OffMark : Texts().WorkMark);
+  }
 }
 
 void DrawYearHeader(const TCalendarGrid& grid, TCalendarCanvas& canvas) {
@@ -138,14 +151,24 @@ void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month
 
   canvas.SetFont(TCalendarFontRole::Day);
   std::array<char, 16> digits;
+  const THolidayTable& holidays = Holidays();
   for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d) {
     const int col = YearViewCell(grid.Year, month, d).Col;
     canvas.SetFontColor(IsWeekend(DayOfWeekOf(grid.Year, month, d)) ? TCalendarColorRole::Weekend
                                                                     : TCalendarColorRole::Day);
+    const THolidayMark mark = holidays.At(EncodeDate(grid.Year, month, d)).Mark;
+    if (mark != THolidayMark::None) {
+      // The ground fills the cell between its lines; the number's own box
+      // is filled with the same colour.
+      canvas.SetBrushColor(mark == THolidayMark::Off ? TCalendarColorRole::OffGround
+                                                     : TCalendarColorRole::WorkGround);
+      canvas.FillRect(col * grid.CellWidth + 1, rowY, (col + 1) * grid.CellWidth, rowY + grid.CellHeight - 1);
+    }
     const std::string_view number = Decimal(d, digits);
     // One pixel right of the cell's centre, clear of the line on its left.
     DrawText(canvas, TextOffset(grid, canvas, number, kCentred, kCentred), col * grid.CellWidth + 1, rowY,
              number);
+    if (mark != THolidayMark::None) canvas.SetBrushColor(TCalendarColorRole::Back);
   }
 }
 

@@ -16,8 +16,10 @@ namespace kadrel {
 // The three fonts of the grid, as chosen with SetFonts.
 enum class TCalendarFontRole { Head, Day, Lunar };
 
-// The seven colours of the grid, as chosen with SetColors, in their order.
-enum class TCalendarColorRole { Back, Head, Line, Spare, Weekend, Day, Lunar };
+// The seven colours of the grid, as chosen with SetColors, in their order;
+// then the holiday colours, which are fixed: the 休 and 班 marks of the month
+// view, and the grounds of 休 and 班 day numbers in the year view.
+enum class TCalendarColorRole { Back, Head, Line, Spare, Weekend, Day, Lunar, OffMark, WorkMark, OffGround, WorkGround };
 
 class TCalendarCanvas {
  public:

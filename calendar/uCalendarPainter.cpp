@@ -12,6 +12,13 @@ namespace {
 // The ideographic em box of a CJK face reaches 0.88 em above the baseline.
 constexpr int kBaselineInThousandths = 880;
 
+// The holiday colours: a red 休 and a dark grey 班, and grounds light enough
+// that blue and red day numbers stay readable on them.
+const QColor kOffMarkColor(220, 0, 0);
+const QColor kWorkMarkColor(80, 80, 80);
+const QColor kOffGroundColor(255, 208, 208);
+const QColor kWorkGroundColor(214, 214, 214);
+
 }  // namespace
 
 const QString& TCalendarTextCache::Get(std::string_view gbk) {
@@ -50,8 +57,9 @@ TQtCalendarCanvas::TQtCalendarCanvas(QPainter* painter, const TFontOfCalendar& f
                                      const TCalendarColors& colors, TCalendarTextCache& texts)
     : painter_(painter),
       faces_{MakeFace(fonts.HeadFont), MakeFace(fonts.DayFont), MakeFace(fonts.LunarFont)},
-      colors_{colors.BackColor,    colors.HeadColor, colors.LineColor, colors.SpareColor,
-              colors.WeekendColor, colors.DayColor,  colors.LunarColor},
+      colors_{colors.BackColor,    colors.HeadColor, colors.LineColor,   colors.SpareColor,
+              colors.WeekendColor, colors.DayColor,  colors.LunarColor,  kOffMarkColor,
+              kWorkMarkColor,      kOffGroundColor,  kWorkGroundColor},
       texts_(texts) {}
 
 void TQtCalendarCanvas::SetFont(TCalendarFontRole font) {

@@ -1,12 +1,16 @@
-// The calendar commands: a day's record and a range of lunar dates. Names are
+// The calendar commands: a day's record, a range of lunar dates with their
+// holiday marks, and a user's duties counted against the holidays. Names are
 // GBK in the core and UTF-8 here.
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "calendar/uCalend.h"
 #include "calendar/uCalendDay.h"
+#include "calendar/uHoliday.h"
 #include "cli/uCliCommands.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
@@ -21,7 +25,10 @@ constexpr std::array<std::string_view, 7> kWeekdays = {"星期日", "星期一",
 
 TCalendKD DayRecord(std::int64_t serial) {
   const TYmd ymd = DecodeDate(serial);
-  TCalendKD kd{ymd.Year, ymd.Month, ymd.Day, {}, {}, {}, {}, {}};
+  TCalendKD kd;
+  kd.Year = ymd.Year;
+  kd.Month = ymd.Month;
+  kd.Day = ymd.Day;
   FillDay(kd);
   return kd;
 }
@@ -61,6 +68,14 @@ std::optional<TDayArgs> ParseDayArgs(TCliContext& ctx, int& rc) {
 
 std::string JsonOrNull(const std::string& gbk) { return gbk.empty() ? "null" : JsonText(ShowText(gbk)); }
 
+// The holiday keys of a day's JSON object, with the same meaning as the three
+// text columns: "mark" is "休", "班" or null.
+std::string HolidayJson(const TCalendKD& kd) {
+  const THolidayColumns c = HolidayColumnsOf(kd);
+  return ",\"mark\":" + (c.Mark.empty() ? std::string("null") : JsonText(c.Mark)) +
+         ",\"festival\":" + (c.Festival.empty() ? std::string("null") : JsonText(c.Festival)) +
+         ",\"statutory\":" + (kd.Statutory ? "true" : "false");
+}
 int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const TShiftUser* user) {
   ctx.Out << "{\"date\":\"" << FormatIsoDate(day) << "\",\"weekday\":\""
           << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(day) - 1)] << "\",\"lunar\":";
@@ -70,7 +85,7 @@ int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const 
     ctx.Out << "{\"year\":" << JsonText(ShowText(kd.YearName)) << ",\"month\":" << JsonText(ShowText(kd.MonthName))
             << ",\"day\":" << JsonText(ShowText(kd.DayName)) << '}';
   }
-  ctx.Out << ",\"term\":" << JsonOrNull(kd.TermName);
+  ctx.Out << ",\"term\":" << JsonOrNull(kd.TermName) << HolidayJson(kd);
   if (user) {
     std::string duty;
     const bool hasCycle = GetDutyName(*user, static_cast<TDateTime>(day), duty);
@@ -80,7 +95,24 @@ int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const 
   return kExitOk;
 }
 
+// One row of `stats`.
+struct TDutyCount {
+  std::string Name;  // GBK
+  long Days = 0, Statutory = 0, OtherOff = 0, MakeUp = 0;
+};
+
 }  // namespace
+
+THolidayColumns HolidayColumnsOf(const TCalendKD& day) {
+  if (day.Mark == THolidayMark::None) return {};
+  return {day.Mark == THolidayMark::Off ? "休" : "班", ShowText(day.Festival), day.Statutory ? "法定" : ""};
+}
+
+std::string JoinHolidayColumns(const THolidayColumns& c) { return c.Mark + '\t' + c.Festival + '\t' + c.Statutory; }
+
+void ReportHolidayMessages(TCliContext& ctx) {
+  for (const std::string& message : HolidayMessages()) ctx.Err << "kadrel-cli: warning: " << message << " (line ignored)\n";
+}
 
 int CmdDay(TCliContext& ctx) {
   int rc = kExitOk;
@@ -94,6 +126,7 @@ int CmdDay(TCliContext& ctx) {
     if (int loaded = LoadCliUser(ctx, *args->User, user)) return loaded;
   }
 
+  ReportHolidayMessages(ctx);
   const TCalendKD kd = DayRecord(*day);
   if (ctx.Json) return PrintDayJson(ctx, *day, kd, args->User ? &user : nullptr);
   ctx.Out << FormatIsoDate(*day) << '\t' << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(*day) - 1)] << '\n';
@@ -102,6 +135,7 @@ int CmdDay(TCliContext& ctx) {
   else
     ctx.Out << "农历\t" << ShowText(kd.YearName) << ' ' << ShowText(kd.MonthName) << ShowText(kd.DayName) << '\n';
   if (!kd.TermName.empty()) ctx.Out << "节气\t" << ShowText(kd.TermName) << '\n';
+  if (kd.Mark != THolidayMark::None) ctx.Out << "节假日\t" << JoinHolidayColumns(HolidayColumnsOf(kd)) << '\n';
   if (args->User) {
     std::string duty;
     const bool hasCycle = GetDutyName(user, static_cast<TDateTime>(*day), duty);
@@ -116,6 +150,7 @@ int CmdDays(TCliContext& ctx) {
   if (!range) return rc;
   const std::int64_t *from = &range->First, *to = &range->Last;
 
+  ReportHolidayMessages(ctx);
   TGbkToUtf8Cache utf8;
   TCalendKD kd;
   std::string line;
@@ -133,17 +168,49 @@ int CmdDays(TCliContext& ctx) {
               << ",\"lunarMonth\":" << lunarMonth << ",\"leap\":" << (isLeap ? "true" : "false")
               << ",\"lunarDay\":" << lunarDay << ",\"yearName\":" << JsonText(utf8(kd.YearName))
               << ",\"monthName\":" << JsonText(utf8(kd.MonthName)) << ",\"dayName\":" << JsonText(utf8(kd.DayName))
-              << ",\"term\":" << (kd.TermName.empty() ? "null" : JsonText(utf8(kd.TermName))) << '}';
+              << ",\"term\":" << (kd.TermName.empty() ? "null" : JsonText(utf8(kd.TermName))) << HolidayJson(kd)
+              << '}';
       continue;
     }
     line = FormatIsoDate(serial);
     for (int number : {lunarYear, lunarMonth, isLeap ? 1 : 0, lunarDay}) line.append("\t").append(std::to_string(number));
     for (const std::string* name : {&kd.YearName, &kd.MonthName, &kd.DayName, &kd.TermName})
       line.append("\t").append(utf8(*name));
+    line.append("\t").append(JoinHolidayColumns(HolidayColumnsOf(kd)));
     line += '\n';
     ctx.Out << line;
   }
   if (ctx.Json) ctx.Out << "]\n";
+  return kExitOk;
+}
+
+int CmdStats(TCliContext& ctx) {
+  int rc = kExitOk;
+  auto range = ParseFromTo(ctx, ctx.Args[1], ctx.Args.size() > 2 ? &ctx.Args[2] : nullptr, rc);
+  if (!range) return rc;
+  const std::int64_t *from = &range->First, *to = &range->Last;
+  TShiftUser user;
+  if (int loaded = LoadCliUser(ctx, ctx.Args[0], user)) return loaded;
+  ReportHolidayMessages(ctx);
+
+  // A cycle has a handful of duty kinds, so a linear search beats a map.
+  std::vector<TDutyCount> rows;
+  const THolidayTable& holidays = Holidays();
+  std::string duty;
+  for (std::int64_t serial = *from; serial <= *to; ++serial) {
+    duty.clear();
+    if (!GetDutyName(user, static_cast<TDateTime>(serial), duty)) duty.clear();
+    auto row = std::find_if(rows.begin(), rows.end(), [&](const TDutyCount& r) { return r.Name == duty; });
+    if (row == rows.end()) row = rows.insert(rows.end(), TDutyCount{duty});
+    const THolidayDay day = holidays.At(serial);
+    ++row->Days;
+    row->Statutory += day.Statutory;
+    row->OtherOff += day.Mark == THolidayMark::Off && !day.Statutory;
+    row->MakeUp += day.Mark == THolidayMark::Work;
+  }
+  for (const TDutyCount& r : rows)
+    ctx.Out << ShowText(r.Name) << '\t' << r.Days << '\t' << r.Statutory << '\t' << r.OtherOff << '\t' << r.MakeUp
+            << '\n';
   return kExitOk;
 }
 

@@ -28,6 +28,7 @@
 namespace kadrel {
 
 struct TShiftUser;
+struct TCalendKD;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
@@ -84,6 +85,20 @@ std::string DataDirPath(const TCliContext& ctx);
 // reported failure (no data, damaged file, no such user).
 int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user);
 
+// A day's place in the holiday arrangement as the calendar commands print
+// it, UTF-8: the mark (休, 班 or empty), the festival (empty without a mark)
+// and "法定" on a statutory day (else empty).
+struct THolidayColumns {
+  std::string Mark;
+  std::string Festival;
+  std::string Statutory;
+};
+THolidayColumns HolidayColumnsOf(const TCalendKD& day);
+// The three columns joined by tabs: "休\t春节\t法定", "\t\t" for no mark.
+std::string JoinHolidayColumns(const THolidayColumns& columns);
+// Prints the bad lines of the holiday files, if any, as warnings on stderr.
+void ReportHolidayMessages(TCliContext& ctx);
+
 // Commands.
 int CmdCheck(TCliContext& ctx);
 int CmdUsers(TCliContext& ctx);
@@ -97,6 +112,7 @@ int CmdDeleteScheme(TCliContext& ctx);
 int CmdDeleteUser(TCliContext& ctx);
 int CmdDay(TCliContext& ctx);
 int CmdDays(TCliContext& ctx);
+int CmdStats(TCliContext& ctx);
 int CmdExport(TCliContext& ctx);
 
 }  // namespace kadrel

@@ -18,7 +18,7 @@ _kadrel_cli_users() {
 
 _kadrel_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="check users today duty day days add-duty add-scheme add-user
+  local commands="check users today duty day days stats add-duty add-scheme add-user
     delete-duty delete-scheme delete-user export help"
   COMPREPLY=()
 
@@ -79,7 +79,7 @@ _kadrel_cli() {
 
   # The commands whose first argument is a user's name.
   case "$command" in
-    duty | export | delete-user)
+    duty | stats | export | delete-user)
       if [ "$position" -eq 0 ]; then
         local IFS=$'\n'
         COMPREPLY=($(compgen -W "$(_kadrel_cli_users)" -- "$cur"))
@@ -88,7 +88,7 @@ _kadrel_cli() {
       ;;
   esac
   case "$command" in
-    duty | day | days | add-user)
+    duty | day | days | stats | add-user)
       COMPREPLY=($(compgen -W "today tomorrow yesterday" -- "$cur")) ;;
   esac
 }

@@ -35,13 +35,21 @@ std::string EventUid(const std::string& gbkName, std::int64_t serial) {
   return uid + "@kadrel";
 }
 
-std::string LunarDescription(TGbkToUtf8Cache& utf8, int year, int month, int day) {
+TCalendKD DayRecord(int year, int month, int day) {
   TCalendKD kd;
   kd.Year = year;
   kd.Month = month;
   kd.Day = day;
   FillDay(kd);
-  return "农历" + utf8(kd.YearName) + utf8(kd.MonthName) + utf8(kd.DayName) + utf8(kd.TermName);
+  return kd;
+}
+
+// The lunar date, and on an official day off a second line naming the
+// festival as the hover text does.
+std::string Description(TGbkToUtf8Cache& utf8, const TCalendKD& kd) {
+  std::string text = "农历" + utf8(kd.YearName) + utf8(kd.MonthName) + utf8(kd.DayName) + utf8(kd.TermName);
+  if (kd.Mark == THolidayMark::Off) text += "\n" + utf8(HolidayText(kd));
+  return text;
 }
 
 void AddLine(std::string& out, std::string_view line) {
@@ -120,7 +128,10 @@ std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> 
       AddLine(out, "DTSTART;VALUE=DATE:" + IcsDate(serial));
       AddLine(out, "DTEND;VALUE=DATE:" + IcsDate(serial + 1));
       AddLine(out, "SUMMARY:" + IcsEscape(utf8(duty)));
-      AddLine(out, "DESCRIPTION:" + IcsEscape(LunarDescription(utf8, year, m, d)));
+      const TCalendKD kd = DayRecord(year, m, d);
+      AddLine(out, "DESCRIPTION:" + IcsEscape(Description(utf8, kd)));
+      if (kd.Mark == THolidayMark::Off)
+        AddLine(out, kd.Statutory ? "CATEGORIES:法定节假日" : "CATEGORIES:休息日");
       AddLine(out, "TRANSP:TRANSPARENT");
       AddLine(out, "END:VEVENT");
     }

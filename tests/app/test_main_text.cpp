@@ -52,8 +52,13 @@ TEST_P(HintText, ReadsAsTheTooltipShowsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Days, HintText,
     ::testing::Values(
-        THintCase{"UserWithoutCycleTwoLines", 2024, 2, 4, false, "今天是：2月4日\r农历：癸卯兔年十二月廿五"},
-        THintCase{"UserWithCycleThreeLines", 2024, 2, 4, true, "今天是：2月4日\r农历：癸卯兔年十二月廿五\r今天白班"},
+        THintCase{"UserWithoutCycleTwoLines", 2024, 2, 5, false, "今天是：2月5日\r农历：癸卯兔年十二月廿六"},
+        THintCase{"UserWithCycleThreeLines", 2024, 2, 5, true, "今天是：2月5日\r农历：癸卯兔年十二月廿六\r今天夜班"},
+        // A holiday mark adds its line before the duty.
+        THintCase{"MakeUpWorkday", 2024, 2, 4, true,
+                  "今天是：2月4日\r农历：癸卯兔年十二月廿五\r调休上班：春节\r今天白班"},
+        THintCase{"StatutoryDay", 2024, 2, 10, false, "今天是：2月10日\r农历：甲辰龙年正月初一\r节假日：春节（法定）"},
+        THintCase{"OtherDayOff", 2023, 10, 5, false, "今天是：10月5日\r农历：癸卯兔年八月廿一\r节假日：国庆节"},
         THintCase{"DayBeforeTheStartRunsBackwards", 2024, 1, 31, true,
                   "今天是：1月31日\r农历：癸卯兔年十二月廿一\r今天休息"},
         THintCase{"LeapMonth", 2023, 3, 22, false, "今天是：3月22日\r农历：癸卯兔年闰二月初一"},

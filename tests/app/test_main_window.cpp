@@ -3,6 +3,7 @@
 #include "app/uKadrelMain.h"
 
 #include "app/uBannerLabel.h"
+#include "calendar/uHoliday.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
 #include "platform/uFileOps.h"
@@ -263,6 +264,19 @@ TEST_F(MainWindow, ViewButtonsAndTheDisplayMenuActAsOneRadioGroup) {
   w.MonthMenuItemClick(nullptr);
   EXPECT_EQ(DownButtons(), std::vector<int>{0});
   EXPECT_TRUE(w.Calendar->YearMode());
+}
+
+TEST_F(MainWindow, BadHolidayLinesAreToldOnceAtStart) {
+  WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}});
+  std::vector<std::string> none;
+  const THolidayTable table = LoadHolidayTable({}, none);
+  UseHolidayTable(table, {"/h/2027.txt:3: a span is at most 31 days"});
+  Open();
+  UseHolidayTable(table, {});
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("提示"));
+  EXPECT_EQ(messages_.Shown()[0].Text,
+            QStringLiteral("节假日安排文件中有 1 行无法使用，已跳过：\n/h/2027.txt:3: a span is at most 31 days"));
 }
 
 // --- Hover text ----------------------------------------------------------------

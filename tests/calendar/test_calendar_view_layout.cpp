@@ -250,6 +250,47 @@ TEST(CalendarLayout, MonthViewLunarTextAndTerm) {
   EXPECT_EQ(leap.Canvas.TextsOf("二月初一").size(), 0u) << "2023-02-20 is in February";
 }
 
+TEST(CalendarLayout, HolidayMarksInTheMonthViewsTopLeftCorner) {
+  // February 2024: 春节 days off 02-10..17, make-up workdays 02-04 and 02-18.
+  const TMonthView view(2024, 2);
+  const auto off = view.Canvas.TextsOf("休");
+  const auto work = view.Canvas.TextsOf("班");
+  ASSERT_EQ(off.size(), 8u);
+  ASSERT_EQ(work.size(), 2u);
+  EXPECT_EQ(off.front().X, 6 * 70 + 2) << "02-10, a Saturday";
+  EXPECT_EQ(off.front().Y, 100 + 3) << "level with the term on the right";
+  EXPECT_EQ(off.front().Color, Color::OffMark);
+  EXPECT_EQ(off.front().Font, Font::Lunar);
+  EXPECT_EQ(work.front().X, 2) << "02-04, a Sunday";
+  EXPECT_EQ(work.front().Y, 100 + 3);
+  EXPECT_EQ(work.front().Color, Color::WorkMark);
+  EXPECT_EQ(TextAt(view.Canvas, "立", 103).X, 70 - 13 - 2) << "the term keeps its corner";
+  EXPECT_TRUE(TMonthView(1999, 10).Canvas.TextsOf("休").empty()) << "no marks before 2000";
+}
+
+TEST(CalendarLayout, HolidayGroundsInTheYearView) {
+  const TYearView view(2024);
+  int offGrounds = 0, workGrounds = 0;
+  for (const test::TFilledRect& f : view.Canvas.Fills) {
+    offGrounds += f.Color == Color::OffGround;
+    workGrounds += f.Color == Color::WorkGround;
+  }
+  EXPECT_EQ(offGrounds, 28);
+  EXPECT_EQ(workGrounds, 8);
+  // 2024-02-04 (班): the cell between its lines, and the number on it.
+  const TGridCell cell = YearViewCell(2024, 2, 4);
+  const auto ground = std::find_if(view.Canvas.Fills.begin(), view.Canvas.Fills.end(), [&](const auto& f) {
+    return f.Left == cell.Col * 17 + 1 && f.Top == cell.Row * 25;
+  });
+  ASSERT_NE(ground, view.Canvas.Fills.end());
+  EXPECT_EQ(ground->Color, Color::WorkGround);
+  EXPECT_EQ(ground->Right, cell.Col * 17 + 17);
+  EXPECT_EQ(ground->Bottom, cell.Row * 25 + 24);
+  EXPECT_EQ(TextAt(view.Canvas, "4", 3 * 25 + 6).Background, Color::WorkGround);
+  EXPECT_EQ(TextAt(view.Canvas, "4", 4 * 25 + 6).Background, Color::Back) << "2024-03-04 is unmarked";
+  EXPECT_EQ(TYearView(1999).Canvas.Fills.size(), 1u);
+}
+
 TEST(CalendarLayout, ALunarTextWiderThanItsCellStaysInIt) {
   // 2033-12-22, a Thursday in the fourth row, begins the leap eleventh
   // month: "闰十一月初一" is 78 pixels, wider than the cell.

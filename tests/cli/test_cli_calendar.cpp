@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "calendar/uHoliday.h"
 #include "cli/uCliCommands.h"
 #include "platform/uClock.h"
 
@@ -28,7 +29,7 @@ TRun Cli(std::vector<std::string> args) {
 }
 
 TEST(CliDay, PrintsTheDayRecord) {
-  EXPECT_EQ(Cli({"day", "2024-02-04"}).Out, "2024-02-04\t星期日\n农历\t癸卯兔年 十二月廿五\n节气\t立春\n");
+  EXPECT_EQ(Cli({"day", "2024-02-04"}).Out, "2024-02-04\t星期日\n农历\t癸卯兔年 十二月廿五\n节气\t立春\n节假日\t班\t春节\t\n");
   EXPECT_EQ(Cli({"day", "2023-03-22"}).Out, "2023-03-22\t星期三\n农历\t癸卯兔年 闰二月初一\n");
   EXPECT_EQ(Cli({"day", "1900-12-31"}).Out, "1900-12-31\t星期一\n农历\t无（农历只有1901年至2050年）\n");
 }
@@ -36,7 +37,7 @@ TEST(CliDay, PrintsTheDayRecord) {
 TEST(CliDay, TodayComesFromTheClock) {
   TClockOverride clock([] { return static_cast<TDateTime>(EncodeDate(2025, 4, 28)) + 0.75; });
   EXPECT_EQ(Cli({"day", "today"}).Out, "2025-04-28\t星期一\n农历\t乙巳蛇年 四月初一\n");
-  EXPECT_EQ(Cli({"days", "today", "today"}).Out, "2025-04-28\t2025\t4\t0\t1\t乙巳蛇年\t四月\t初一\t\n");
+  EXPECT_EQ(Cli({"days", "today", "today"}).Out, "2025-04-28\t2025\t4\t0\t1\t乙巳蛇年\t四月\t初一\t\t\t\t\n");
 }
 
 TEST(CliDay, BadArgumentsAreUsageErrorsAndPrintNothing) {
@@ -60,18 +61,43 @@ TEST(CliDays, OneTabSeparatedLinePerDate) {
   const TRun r = Cli({"days", "2024-02-03", "2024-02-04"});
   EXPECT_EQ(r.Code, kExitOk);
   EXPECT_EQ(r.Out,
-            "2024-02-03\t2023\t12\t0\t24\t癸卯兔年\t十二月\t廿四\t\n"
-            "2024-02-04\t2023\t12\t0\t25\t癸卯兔年\t十二月\t廿五\t立春\n");
-  EXPECT_EQ(Cli({"days", "2033-12-22", "2033-12-22"}).Out, "2033-12-22\t2033\t11\t1\t1\t癸丑牛年\t闰十一月\t初一\t\n");
+            "2024-02-03\t2023\t12\t0\t24\t癸卯兔年\t十二月\t廿四\t\t\t\t\n"
+            "2024-02-04\t2023\t12\t0\t25\t癸卯兔年\t十二月\t廿五\t立春\t班\t春节\t\n");
+  EXPECT_EQ(Cli({"days", "2033-12-22", "2033-12-22"}).Out, "2033-12-22\t2033\t11\t1\t1\t癸丑牛年\t闰十一月\t初一\t\t\t\t\n");
 }
 
 TEST(CliDays, OutsideTheRangeTheNamesAreEmpty) {
   EXPECT_EQ(Cli({"days", "1900-12-31", "1901-01-01"}).Out,
-            "1900-12-31\t0\t0\t0\t0\t\t\t\t\n"
-            "1901-01-01\t1900\t11\t0\t11\t庚子鼠年\t十一月\t十一\t\n");
+            "1900-12-31\t0\t0\t0\t0\t\t\t\t\t\t\t\n"
+            "1901-01-01\t1900\t11\t0\t11\t庚子鼠年\t十一月\t十一\t\t\t\t\n");
   EXPECT_EQ(Cli({"days", "2050-12-31", "2051-01-01"}).Out,
-            "2050-12-31\t2050\t11\t0\t18\t庚午马年\t十一月\t十八\t\n"
-            "2051-01-01\t0\t0\t0\t0\t\t\t\t\n");
+            "2050-12-31\t2050\t11\t0\t18\t庚午马年\t十一月\t十八\t\t\t\t\n"
+            "2051-01-01\t0\t0\t0\t0\t\t\t\t\t\t\t\n");
+}
+
+TEST(CliDays, HolidayColumnsAcrossTheRegimes) {
+  // 2025 adds 除夕 to 春节; 1999 carries no marks at all.
+  const auto holiday = [](const char* date) {
+    const std::string line = Cli({"days", date, date}).Out;
+    std::size_t at = line.size() - 1;
+    for (int tabs = 0; tabs < 3; ++tabs) at = line.rfind('\t', at - 1);
+    return line.substr(at + 1, line.size() - at - 2);
+  };
+  EXPECT_EQ(holiday("2025-01-28"), "休\t春节\t法定");
+  EXPECT_EQ(holiday("2018-12-29"), "班\t元旦\t");
+  EXPECT_EQ(holiday("1999-10-01"), "\t\t");
+  EXPECT_EQ(Cli({"day", "2023-09-29"}).Out, "2023-09-29\t星期五\n农历\t癸卯兔年 八月十五\n节假日\t休\t中秋节\t法定\n");
+}
+
+TEST(CliDays, BadHolidayLinesAreWarnedAbout) {
+  std::vector<std::string> messages;
+  THolidayTable table = LoadHolidayTable({}, messages);
+  UseHolidayTable(table, {"/h/2027.txt:3: a span is at most 31 days"});
+  const TRun r = Cli({"days", "2024-02-04", "2024-02-04"});
+  UseHolidayTable(table, {});
+  EXPECT_EQ(r.Code, kExitOk);
+  EXPECT_EQ(r.Err, "kadrel-cli: warning: /h/2027.txt:3: a span is at most 31 days (line ignored)\n");
+  EXPECT_NE(r.Out, "");
 }
 
 class CliDayUser : public testing::Test {
@@ -95,7 +121,7 @@ class CliDayUser : public testing::Test {
 TEST_F(CliDayUser, AddsTheDutyOfTheUser) {
   const TRun r = Cli({"--data", dir_, "day", "2024-02-04", "--user", "zhang"});
   EXPECT_EQ(r.Code, kExitOk) << r.Err;
-  EXPECT_EQ(r.Out, "2024-02-04\t星期日\n农历\t癸卯兔年 十二月廿五\n节气\t立春\n值班\t休息\n");
+  EXPECT_EQ(r.Out, "2024-02-04\t星期日\n农历\t癸卯兔年 十二月廿五\n节气\t立春\n节假日\t班\t春节\t\n值班\t休息\n");
   EXPECT_EQ(Cli({"--data", dir_, "day", "--user=Zhang", "2024-02-05"}).Out,
             "2024-02-05\t星期一\n农历\t癸卯兔年 十二月廿六\n值班\t早班\n");
 }
@@ -107,6 +133,24 @@ TEST_F(CliDayUser, UnknownUserOrNoDataIsADataErrorAndPrintsNothing) {
   r = Cli({"--data", dir_ + "/empty", "day", "2024-02-04", "--user", "Zhang"});
   EXPECT_EQ(r.Code, kExitData);
   EXPECT_EQ(r.Out, "");
+}
+
+TEST_F(CliDayUser, StatsCountTheHolidaysOfEachDuty) {
+  // 早班 on odd days of February 2024, 休息 on even ones; 春节 is 02-10..17,
+  // statutory 02-10..12, with make-up workdays on 02-04 and 02-18.
+  TRun r = Cli({"--data", dir_, "stats", "zhang", "2024-02-01", "2024-02-29"});
+  EXPECT_EQ(r.Code, kExitOk) << r.Err;
+  EXPECT_EQ(r.Out, "早班\t15\t1\t3\t0\n休息\t14\t2\t2\t2\n");
+  // The order is that of first occurrence.
+  EXPECT_EQ(Cli({"--data", dir_, "stats", "Zhang", "2024-02-02", "2024-02-03"}).Out, "休息\t1\t0\t0\t0\n早班\t1\t0\t0\t0\n");
+  EXPECT_EQ(Cli({"--data", dir_, "stats", "Zhang", "2024-02-02", "2024-02-01"}).Code, kExitUsage);
+  EXPECT_EQ(Cli({"--data", dir_, "stats", "Li", "2024-02-01", "2024-02-02"}).Code, kExitData);
+  // A user without a cycle: every day under the empty name.
+  const std::string bare = dir_ + "/bare";
+  std::filesystem::create_directory(bare);
+  ASSERT_EQ(Cli({"--data", bare, "add-user", "Wang", "0", "2024-02-01", "0"}).Code, kExitOk);
+  // 2024: 11 statutory days, 17 other days off, 8 make-up workdays.
+  EXPECT_EQ(Cli({"--data", bare, "stats", "Wang", "2024-01-01", "2024-12-31"}).Out, "\t366\t11\t17\t8\n");
 }
 
 }  // namespace

@@ -55,6 +55,22 @@ TEST(Ics, AWholeYearIsValidWithOneAllDayEventPerDay) {
   EXPECT_EQ(uids.size(), events.size());
 }
 
+TEST(Ics, OfficialDaysOffNameTheirFestival) {
+  const std::string text = BuildIcsFile(testing::ZhangSan(), 2024, std::vector<int>{2}, "20260101T000000Z");
+  const auto event = [&](const std::string& date) {
+    const std::size_t at = text.find("DTSTART;VALUE=DATE:" + date);
+    return text.substr(at, text.find("END:VEVENT", at) - at);
+  };
+  EXPECT_NE(event("20240210").find("DESCRIPTION:农历甲辰龙年正月初一\\n节假日：春节（法定）\r\n"
+                                   "CATEGORIES:法定节假日\r\n"),
+            std::string::npos);
+  EXPECT_NE(event("20240213").find("\\n节假日：春节\r\nCATEGORIES:休息日\r\n"), std::string::npos);
+  EXPECT_EQ(event("20240204").find("CATEGORIES"), std::string::npos) << "a make-up workday";
+  EXPECT_EQ(event("20240205").find("CATEGORIES"), std::string::npos);
+  // The UIDs do not depend on the marks.
+  EXPECT_NE(text.find("UID:20240210-d5c5c8fd@kadrel"), std::string::npos);
+}
+
 TEST(Ics, HeaderNamesTheCalendarAfterTheTitle) {
   std::string text = BuildIcsFile(testing::ZhangSan(), 2005, {}, "20260101T000000Z");
   EXPECT_TRUE(text.starts_with("BEGIN:VCALENDAR\r\nPRODID:"));
