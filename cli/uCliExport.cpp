@@ -2,7 +2,6 @@
 // by the same builders and atomic writer as the export wizard.
 #include <unistd.h>
 
-#include <array>
 #include <climits>
 #include <optional>
 #include <string>
@@ -11,50 +10,43 @@
 
 #include "cli/uCliCommands.h"
 #include "output/uExport.h"
-#include "output/uIcs.h"
-#include "output/uScheduleDoc.h"
+#include "output/uYearDocument.h"
 #include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
 
 namespace kadrel {
 namespace {
 
-enum class TCliFormat { Text, Html, Dat, Ics, Print };
-
 struct TExportArgs {
   std::string User;
   int Year = 0;
-  TCliFormat Format = TCliFormat::Html;  // as the export wizard starts
-  std::vector<int> Months{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  TExportType Format = TExportType::Html;  // as the export wizard starts
+  TMonthSet Months = TMonthSet::All();
   std::optional<std::string> Output;
   std::optional<std::string> Encoding;  // of -o -: utf-8 (the terminal's) or gbk (the files')
 };
 
-std::optional<TCliFormat> ParseFormat(std::string_view s) {
-  if (s == "txt") return TCliFormat::Text;
-  if (s == "html") return TCliFormat::Html;
-  if (s == "dat") return TCliFormat::Dat;
-  if (s == "ics") return TCliFormat::Ics;
-  if (s == "print") return TCliFormat::Print;
+std::optional<TExportType> ParseFormat(std::string_view s) {
+  if (s == "txt") return TExportType::Text;
+  if (s == "html") return TExportType::Html;
+  if (s == "dat") return TExportType::Dat;
+  if (s == "ics") return TExportType::Ics;
+  if (s == "print") return TExportType::Print;
   return std::nullopt;
 }
 
 // "1,3,12" in any order, each month once, rendered January first. An empty
 // list is a valid, empty selection.
-std::optional<std::vector<int>> ParseMonths(std::string_view s) {
-  std::array<bool, 13> chosen{};
+std::optional<TMonthSet> ParseMonths(std::string_view s) {
+  TMonthSet months;
   while (!s.empty()) {
     std::size_t comma = s.find(',');
     auto month = ParseCliInteger(s.substr(0, comma));
     if (!month || *month < 1 || *month > 12) return std::nullopt;
-    chosen[static_cast<std::size_t>(*month)] = true;
+    months.Add(*month);
     if (comma == std::string_view::npos) break;
     s.remove_prefix(comma + 1);
     if (s.empty()) return std::nullopt;  // a trailing comma
-  }
-  std::vector<int> months;
-  for (int m = 1; m <= 12; ++m) {
-    if (chosen[static_cast<std::size_t>(m)]) months.push_back(m);
   }
   return months;
 }
@@ -128,7 +120,7 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
     rc = UsageError(ctx, "--encoding applies to -o - only; files are written in GBK");
     return std::nullopt;
   }
-  if (parsed.Encoding == "gbk" && parsed.Format == TCliFormat::Ics) {
+  if (parsed.Encoding == "gbk" && parsed.Format == TExportType::Ics) {
     rc = UsageError(ctx, "an iCalendar file is always UTF-8");
     return std::nullopt;
   }
@@ -140,46 +132,12 @@ std::string CurrentFolder() {
   return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
 }
 
-std::string DefaultFile(const TExportArgs& args, const TShiftUser& user) {
-  switch (args.Format) {
-    case TCliFormat::Text: return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Text);
-    case TCliFormat::Dat: return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Dat);
-    case TCliFormat::Ics: return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Ics);
-    case TCliFormat::Print: {
-      // The print form gets its own extension so it never replaces a text export.
-      std::string name = DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Text);
-      return name.substr(0, name.size() - 4) + ".prn";
-    }
-    case TCliFormat::Html: break;
-  }
-  return DefaultExportName(CurrentFolder(), user, args.Year, TExportType::Html);
-}
-
-std::string BuildDocument(const TExportArgs& args, const TShiftUser& user) {
-  const std::string title = ScheduleTitle(user, args.Year);
-  TLineList lines;
-  if (args.Format == TCliFormat::Ics) return BuildIcsFile(user, args.Year, args.Months, IcsTimestampNow());
-  for (int m : args.Months) {
-    if (args.Format == TCliFormat::Print) {
-      AppendPrintMonth(lines, user, args.Year, m);
-    } else {
-      AppendExportMonth(lines, user, args.Year, m);
-    }
-  }
-  switch (args.Format) {
-    case TCliFormat::Text: return BuildTextFile(title, lines);
-    case TCliFormat::Dat: return BuildDatFile(lines);
-    case TCliFormat::Print: return BuildPrintFile(title, lines);
-    default: return BuildHtmlFile(title, lines);
-  }
-}
-
 // The document as the terminal shows it: UTF-8, an HTML page saying so.
 // An iCalendar document is UTF-8 already.
 std::string ForTerminal(const TExportArgs& args, std::string document) {
-  if (args.Format == TCliFormat::Ics || args.Encoding == "gbk") return document;
+  if (args.Format == TExportType::Ics || args.Encoding == "gbk") return document;
   document = GbkToUtf8Lossy(document);
-  if (args.Format == TCliFormat::Html) {
+  if (args.Format == TExportType::Html) {
     constexpr std::string_view kGbk = "charset=gb2312>";
     if (auto at = document.find(kGbk); at != std::string::npos) document.replace(at, kGbk.size(), "charset=utf-8>");
   }
@@ -197,19 +155,20 @@ int CmdExport(TCliContext& ctx) {
 
   // The printer still gets a page with the title when no month is chosen;
   // the export wizard writes no file at all.
-  if (args->Months.empty() && args->Format != TCliFormat::Print) {
+  if (args->Months.Empty() && args->Format != TExportType::Print) {
     ctx.Err << "kadrel-cli: no month chosen; nothing written\n";
     return kExitOk;
   }
-  if (user.Count <= 0 && args->Format == TCliFormat::Ics) {
+  if (user.Count <= 0 && args->Format == TExportType::Ics) {
     ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
   }
-  const std::string document = BuildDocument(*args, user);
+  const std::string document = BuildYearDocument(user, args->Year, args->Months, args->Format);
   if (args->Output && *args->Output == "-") {
     ctx.Out << ForTerminal(*args, document);
     return kExitOk;
   }
-  const std::string file = args->Output ? *args->Output : DefaultFile(*args, user);
+  const std::string file =
+      args->Output ? *args->Output : DefaultExportName(CurrentFolder(), user, args->Year, args->Format);
   if (auto err = WriteFileAtomically(file, document)) {
     return DataError(ctx, err->Message + ": " + file);
   }

@@ -2,11 +2,12 @@
 
 #include "output/uScheduleDoc.h"
 
-#include <array>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
 #include "calendar/uCalendDay.h"
+#include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 
@@ -94,7 +95,17 @@ std::string IcsFold(std::string_view line) {
 }
 
 std::string IcsTimestampNow() {
-  std::time_t t = std::time(nullptr);
+  // The clock tells local time; the time zone's own rules turn it into UTC.
+  const TDateTime now = Now();
+  const TYmd day = DecodeDate(WholeDays(now));
+  const long seconds = std::lround((now - std::floor(now)) * 86400.0);
+  std::tm local{};
+  local.tm_year = day.Year - 1900;
+  local.tm_mon = day.Month - 1;
+  local.tm_mday = day.Day;
+  local.tm_sec = static_cast<int>(seconds);
+  local.tm_isdst = -1;
+  const std::time_t t = std::mktime(&local);
   std::tm utc{};
   gmtime_r(&t, &utc);
   char buf[32];
@@ -102,22 +113,16 @@ std::string IcsTimestampNow() {
   return buf;
 }
 
-std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> months,
-                         std::string_view dtstamp) {
-  std::array<bool, 13> chosen{};
-  for (int m : months) {
-    if (m >= 1 && m <= 12) chosen[m] = true;
-  }
+std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std::string_view dtstamp) {
   TGbkToUtf8Cache utf8;
   std::string out;
-  out.reserve(512 + 300 * 31 * months.size());
+  out.reserve(512 + 300 * 31 * static_cast<std::size_t>(months.Count()));
   AddLine(out, "BEGIN:VCALENDAR");
   AddLine(out, "PRODID:-//Kadrel//Kadrel 2.0//ZH");
   AddLine(out, "VERSION:2.0");
   AddLine(out, "CALSCALE:GREGORIAN");
   AddLine(out, "X-WR-CALNAME:" + IcsEscape(GbkToUtf8Lossy(ScheduleTitle(user, year))));
-  for (int m = 1; m <= 12; ++m) {
-    if (!chosen[m]) continue;
+  for (int m : months) {
     for (int d = 1; d <= DaysOfMonth(year, m); ++d) {
       std::int64_t serial = EncodeDate(year, m, d);
       std::string duty;
@@ -140,7 +145,7 @@ std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> 
   return out;
 }
 
-std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, std::span<const int> months,
+std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, TMonthSet months,
                                   const std::string& fileName, TFileOps& ops) {
   return WriteFileAtomically(fileName, BuildIcsFile(user, year, months, IcsTimestampNow()), ops);
 }

@@ -8,21 +8,19 @@
 #pragma once
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
 #include "output/uExport.h"
+#include "output/uMonthSet.h"
 #include "schedule/uShiftUser.h"
 
 namespace kadrel {
 
-// `months` are 1..12 in any order (duplicates ignored); `dtstamp` is the
-// UTC creation time as YYYYMMDDTHHMMSSZ.
-std::string BuildIcsFile(const TShiftUser& user, int year, std::span<const int> months,
-                         std::string_view dtstamp);
+// `dtstamp` is the UTC creation time as YYYYMMDDTHHMMSSZ.
+std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std::string_view dtstamp);
 
-// The current UTC time in the form DTSTAMP needs.
+// The clock's present time, in UTC, in the form DTSTAMP needs.
 std::string IcsTimestampNow();
 
 // Escapes TEXT values: backslash, semicolon, comma and line breaks.
@@ -32,7 +30,7 @@ std::string IcsEscape(std::string_view utf8);
 // UTF-8 character; continuation lines start with a space.
 std::string IcsFold(std::string_view line);
 
-std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, std::span<const int> months,
+std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, TMonthSet months,
                                   const std::string& fileName,
                                   TFileOps& ops = TFileOps::System());
 

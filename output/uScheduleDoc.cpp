@@ -205,26 +205,4 @@ std::string BuildPrintFile(std::string_view title, std::span<const std::string> 
   return out;
 }
 
-std::string_view ExportExtension(TExportType type) {
-  switch (type) {
-    case TExportType::Text: return ".txt";
-    case TExportType::Html: return ".html";
-    case TExportType::Dat: return ".dat";
-    case TExportType::Ics: return ".ics";
-  }
-  return ".html";
-}
-
-std::string DefaultExportName(std::string_view folder, const TShiftUser& user, int year,
-                              TExportType type) {
-  std::string name = std::string(folder);
-  if (name.empty() || name.back() != '/') name += '/';
-  name += GbkToUtf8Lossy(user.Name);
-  name += "的Kadrel(";
-  name += std::to_string(year);
-  name += "年)";
-  name += ExportExtension(type);
-  return name;
-}
-
 }  // namespace kadrel

@@ -51,16 +51,4 @@ std::string BuildDatFile(std::span<const std::string> lines);
 // The title line and the print form: what the printer receives, as a file.
 std::string BuildPrintFile(std::string_view title, std::span<const std::string> lines);
 
-// Export file types, in the order the export wizard lists them.
-enum class TExportType { Text = 0, Html = 1, Dat = 2, Ics = 3 };
-
-// ".txt", ".html", ".dat", ".ics".
-std::string_view ExportExtension(TExportType type);
-
-// "<folder>/<name>的Kadrel(<year>年).<ext>". The folder is a path as the
-// operating system spells it (UTF-8); the user's GBK name is converted, so
-// the result is a UTF-8 path. Damaged name bytes show as U+FFFD.
-std::string DefaultExportName(std::string_view folder, const TShiftUser& user, int year,
-                              TExportType type);
-
 }  // namespace kadrel

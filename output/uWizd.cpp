@@ -15,7 +15,6 @@
 #include <system_error>
 
 #include "output/uExport.h"
-#include "output/uIcs.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
 #include "widgets/uFonts.h"
@@ -286,10 +285,10 @@ TExportType TwizdForm::SelectedType() const {
 
 int TwizdForm::PageIndex() const { return pgwzid->currentIndex(); }
 
-std::vector<int> TwizdForm::ChosenMonths() const {
-  std::vector<int> months;
+TMonthSet TwizdForm::ChosenMonths() const {
+  TMonthSet months;
   for (int m = 1; m <= 12; ++m) {
-    if (!CheckBox1->isChecked() || MonthBoxes[m - 1]->isChecked()) months.push_back(m);
+    if (!CheckBox1->isChecked() || MonthBoxes[m - 1]->isChecked()) months.Add(m);
   }
   return months;
 }
@@ -332,35 +331,22 @@ void TwizdForm::FlatSpeedButton1Click() {
 }
 
 void TwizdForm::fbFinishClick() {
-  const std::vector<int> months = ChosenMonths();
+  const TMonthSet months = ChosenMonths();
   // Months chosen but none ticked: there is nothing to write.
-  if (!months.empty() && !Export(months)) return;
+  if (!months.Empty() && !Export(months)) return;
   accept();
 }
 
 void TwizdForm::fbCancelClick() { reject(); }
 
-bool TwizdForm::Export(const std::vector<int>& months) {
+bool TwizdForm::Export(TMonthSet months) {
   const QString fileName = Edit1->text().trimmed();
   if (fileName.isEmpty()) {
     ShowNotice(this, QStringLiteral("请输入导出文件的文件名。"));
     return false;
   }
-  const std::string path = fileName.toStdString();
-  std::optional<TIoError> error;
-  if (SelectedType() == TExportType::Ics) {
-    error = SaveAsIcs(user_, year_, months, path);
-  } else {
-    TLineList lines;
-    for (int month : months) AppendExportMonth(lines, user_, year_, month);
-    const std::string title = ScheduleTitle(user_, year_);
-    switch (SelectedType()) {
-      case TExportType::Text: error = SaveAsText(title, path, lines); break;
-      case TExportType::Dat: error = SaveAsDat(title, path, lines); break;
-      default: error = SaveAsHtml(title, path, lines); break;
-    }
-  }
-  if (error) {
+  const std::string document = BuildYearDocument(user_, year_, months, SelectedType());
+  if (std::optional<TIoError> error = WriteFileAtomically(fileName.toStdString(), document)) {
     ShowError(this, QString::fromStdString(error->Message));
     return false;
   }

@@ -11,9 +11,8 @@
 #include <QGroupBox>
 
 #include <array>
-#include <vector>
 
-#include "output/uScheduleDoc.h"
+#include "output/uYearDocument.h"
 #include "schedule/uShiftUser.h"
 
 class QButtonGroup;
@@ -71,9 +70,9 @@ class TwizdForm : public QDialog {
 
   TExportType SelectedType() const;
   int PageIndex() const;
-  // Months 1..12 the finish step exports: the ticked ones while "按月选择打印"
+  // The months the finish step exports: the ticked ones while "按月选择打印"
   // is on, else all twelve.
-  std::vector<int> ChosenMonths() const;
+  TMonthSet ChosenMonths() const;
   TKadrelFrame* Frame() const { return frame_; }
 
   // --- Controls ------------------------------------------------------------
@@ -115,7 +114,7 @@ class TwizdForm : public QDialog {
   QWidget* CreateFinishPage();
   void ShowPage(int index);
   // Writes the file; false (after saying why) when the wizard must stay open.
-  bool Export(const std::vector<int>& months);
+  bool Export(TMonthSet months);
 
   TShiftUser user_;
   int year_;

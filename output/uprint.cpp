@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "output/uPrinterSurface.h"
+#include "output/uYearDocument.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uGbk.h"
 #include "widgets/uFonts.h"
@@ -41,14 +42,6 @@ TPrintSurfaceOverride::~TPrintSurfaceOverride() { innermost = previous_; }
 std::unique_ptr<TPageSurface> MakePrintSurface() {
   if (innermost && innermost->factory_) return innermost->factory_();
   return TPrinterSurface::DefaultPrinter();
-}
-
-TLineList PrintLines(const TShiftUser& user, int year, const std::array<bool, 12>& months) {
-  TLineList lines{ScheduleTitle(user, year)};
-  for (int m = 1; m <= 12; ++m) {
-    if (months[m - 1]) AppendPrintMonth(lines, user, year, m);
-  }
-  return lines;
 }
 
 void ShowPrintDialog(const TShiftUser& user, int year, QWidget* owner) {
@@ -114,14 +107,16 @@ void TprnForm::CreateControls() {
 void TprnForm::CheckBox1Click() { FlatGroupBox1->setEnabled(CheckBox1->isChecked()); }
 
 void TprnForm::FlatButton1Click() {
-  std::array<bool, 12> months{};
-  for (int m = 1; m <= 12; ++m) months[m - 1] = !CheckBox1->isChecked() || MonthBox(m)->isChecked();
-  if (Print(PrintLines(user_, year_, months))) accept();
+  TMonthSet months;
+  for (int m = 1; m <= 12; ++m) {
+    if (!CheckBox1->isChecked() || MonthBox(m)->isChecked()) months.Add(m);
+  }
+  if (Print(BuildYearDocument(user_, year_, months, TExportType::Print))) accept();
 }
 
 void TprnForm::FlatButton2Click() { reject(); }
 
-bool TprnForm::Print(const TLineList& lines) {
+bool TprnForm::Print(std::string_view document) {
   std::unique_ptr<TPageSurface> surface = MakePrintSurface();
   TLinePrinter printer(*surface);
   std::string error;
@@ -130,7 +125,8 @@ bool TprnForm::Print(const TLineList& lines) {
     return false;
   }
   printer.SetFont(PrinterFont());
-  for (const std::string& line : lines) printer.WriteLine(line);
+  // Its lines end in CR LF, which the printer takes as WriteLine's line end.
+  printer.Write(document);
   if (!printer.Close(error)) {
     ShowError(this, QString::fromStdString(error));
     return false;

@@ -1,6 +1,6 @@
 // TprnForm: prints a user's schedule for one year on the default printer,
-// for the whole year or for the months ticked, as the title line and the
-// print form of uScheduleDoc.h laid out by the line printer.
+// for the whole year or for the months ticked: the print form of
+// uYearDocument.h laid out by the line printer.
 //
 // The printer is reached through a factory that tests replace with a
 // TPrintSurfaceOverride, so no test needs a printer and none prints on one.
@@ -13,7 +13,6 @@
 #include <memory>
 
 #include "output/uLinePrinter.h"
-#include "output/uScheduleDoc.h"
 #include "schedule/uShiftUser.h"
 
 class QCheckBox;
@@ -51,10 +50,6 @@ class TPrintSurfaceOverride {
 // The surface of the innermost override, or the default printer's.
 std::unique_ptr<TPageSurface> MakePrintSurface();
 
-// The title line followed by the print form of the chosen months (1 to 12,
-// January first); `months[m - 1]` says whether month m is printed.
-TLineList PrintLines(const TShiftUser& user, int year, const std::array<bool, 12>& months);
-
 class TprnForm : public QDialog {
   Q_OBJECT
 
@@ -79,8 +74,8 @@ class TprnForm : public QDialog {
 
  private:
   void CreateControls();
-  // Sends `lines` to the printer; false when it showed why it could not.
-  bool Print(const TLineList& lines);
+  // Sends the print form to the printer; false when it showed why it could not.
+  bool Print(std::string_view document);
 
   TShiftUser user_;
   int year_;

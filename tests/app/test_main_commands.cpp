@@ -8,6 +8,7 @@
 #include "app/uKadrelMain.h"
 #include "config/uKDOption.h"
 #include "output/uWizd.h"
+#include "output/uScheduleDoc.h"
 #include "output/uYearWz.h"
 #include "output/uprint.h"
 #include "platform/gui/uMessages.h"

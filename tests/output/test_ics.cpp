@@ -32,7 +32,7 @@ std::vector<Event> EventsOf(icalcomponent* cal) {
   return events;
 }
 
-const std::vector<int> kAllMonths{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+const TMonthSet kAllMonths = TMonthSet::All();
 
 TEST(Ics, AWholeYearIsValidWithOneAllDayEventPerDay) {
   std::string text = BuildIcsFile(testing::ZhangSan(), 2024, kAllMonths, "20260101T000000Z");
@@ -80,7 +80,7 @@ TEST(Ics, HeaderNamesTheCalendarAfterTheTitle) {
 }
 
 TEST(Ics, UidsAreStableAcrossExportsAndDifferBetweenUsers) {
-  std::vector<int> june{6};
+  TMonthSet june{6};
   auto a = EventsOf(Parse(BuildIcsFile(testing::ZhangSan(), 2005, june, "20260101T000000Z")).get());
   auto b = EventsOf(Parse(BuildIcsFile(testing::ZhangSan(), 2005, june, "20270505T101010Z")).get());
   auto c = EventsOf(Parse(BuildIcsFile(testing::MakeUser("李四", {"早班"}), 2005, june,
@@ -94,7 +94,7 @@ TEST(Ics, UidsAreStableAcrossExportsAndDifferBetweenUsers) {
 }
 
 TEST(Ics, ChosenMonthsOnlyInAnyOrder) {
-  std::vector<int> months{12, 2, 2};
+  TMonthSet months{12, 2, 2};
   auto events = EventsOf(Parse(BuildIcsFile(testing::ZhangSan(), 2026, months, "20260101T000000Z")).get());
   ASSERT_EQ(events.size(), 28u + 31u);
   EXPECT_EQ(events.front().start.month, 2);
@@ -111,7 +111,7 @@ TEST(Ics, UserWithoutCycleGivesAValidCalendarWithoutEvents) {
 
 TEST(Ics, SpecialCharactersSurviveEscaping) {
   TShiftUser user = testing::MakeUser("a;b", {"早,班", "x\\y;z"});
-  auto events = EventsOf(Parse(BuildIcsFile(user, 2005, std::vector<int>{1}, "20260101T000000Z")).get());
+  auto events = EventsOf(Parse(BuildIcsFile(user, 2005, {1}, "20260101T000000Z")).get());
   ASSERT_EQ(events.size(), 31u);
   EXPECT_EQ(events[0].summary, "早,班");
   EXPECT_EQ(events[1].summary, "x\\y;z");

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "output/uPrinterSurface.h"
+#include "output/uYearDocument.h"
 #include "platform/gui/uMessages.h"
 #include "tests/output/output_fixture.h"
 #include "widgets/uFonts.h"
@@ -95,10 +96,9 @@ TEST_F(PdfPrint, AWholeYearReadsBackLineForLineOnTheExpectedPages) {
   ASSERT_FALSE(form.isVisible());
 
   std::vector<std::string> expected;
-  std::array<bool, 12> all;
-  all.fill(true);
-  for (const std::string& line : PrintLines(ZhangSan(), 2024, all))
-    expected.push_back(QString::fromStdString(Utf8(line)).simplified().toStdString());
+  const QString document = QString::fromStdString(Utf8(BuildYearDocument(ZhangSan(), 2024, TMonthSet::All(), TExportType::Print)));
+  for (const QString& line : document.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+    expected.push_back(line.simplified().toStdString());
   ASSERT_EQ(expected.size(), 121u);
 
   const int perPage = LinesPerPage();

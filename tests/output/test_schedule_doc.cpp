@@ -199,13 +199,5 @@ TEST(PrintFile, TitleThenPrintFormLines) {
   EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 1 + 1 + 8 + 1);
 }
 
-TEST(DefaultExportName, FolderNameYearAndExtension) {
-  EXPECT_EQ(DefaultExportName("/home/w", ZhangSan(), 2005, TExportType::Html),
-            "/home/w/张三的Kadrel(2005年).html");
-  EXPECT_EQ(DefaultExportName("/", ZhangSan(), 2005, TExportType::Text), "/张三的Kadrel(2005年).txt");
-  EXPECT_EQ(DefaultExportName("/d/", ZhangSan(), 2005, TExportType::Dat), "/d/张三的Kadrel(2005年).dat");
-  EXPECT_EQ(DefaultExportName("/d", ZhangSan(), 2005, TExportType::Ics), "/d/张三的Kadrel(2005年).ics");
-}
-
 }  // namespace
 }  // namespace kadrel

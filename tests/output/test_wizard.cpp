@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "output/uScheduleDoc.h"
 #include "output_fixture.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
