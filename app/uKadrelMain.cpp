@@ -9,8 +9,10 @@
 #include "output/uYearWz.h"
 #include "output/uprint.h"
 #include "platform/gui/uMessages.h"
+#include "platform/gui/uQtGbk.h"
 #include "platform/gui/uShell.h"
 #include "platform/uClock.h"
+#include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
@@ -51,10 +53,6 @@ constexpr QSize kMonthCalendar(490, 348);
 
 constexpr const char* kMonthButtonCaptions[12] = {"一 月", "二 月", "三 月", "四 月", "五 月", "六 月",
                                                   "七 月", "八 月", "九 月", "十 月", "十一月", "十二月"};
-constexpr const char* kMonthItemCaptions[12] = {"一月", "二月", "三月", "四月", "五月", "六月",
-                                                "七月", "八月", "九月", "十月", "十一月", "十二月"};
-
-QString FromGbk(std::string_view gbk) { return QString::fromStdString(GbkToUtf8Lossy(gbk)); }
 
 void SetColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
   QPalette pal = widget->palette();
@@ -253,7 +251,7 @@ bool TfrmMain::LoadData() {
   Calendar->installEventFilter(this);
   Calendar->show();
 
-  YearButton->SetCaption(FromGbk(YearCaption(year)));
+  YearButton->SetCaption(GbkToQString(YearCaption(year)));
   return true;
 }
 
@@ -279,7 +277,7 @@ void TfrmMain::ShowOpenFailure(const TOpenFailure& failure) {
 
 void TfrmMain::BuildDisplayMenu() {
   for (int n = 0; n <= 12; ++n) {
-    const QString caption = n == 0 ? YearButton->Caption() : QString::fromUtf8(kMonthItemCaptions[n - 1]);
+    const QString caption = n == 0 ? YearButton->Caption() : QString::fromUtf8(kMonthNames[n - 1]);
     QAction* item = displayMenu_->addAction(caption);
     item->setObjectName(QStringLiteral("Month_%1").arg(n));
     item->setData(n);  // the item's Tag
@@ -308,7 +306,7 @@ void TfrmMain::RebuildUserMenu() {
       if (users.IsDeleted()) continue;
       const std::string name = users.FieldByName("Name").AsString();
       const std::string caption = UserItemCaption(name);
-      QAction* item = userMenu_->addAction(KadrelMenuImage(12), FromGbk(caption));
+      QAction* item = userMenu_->addAction(KadrelMenuImage(12), GbkToQString(caption));
       // The caption in the file's own bytes, so that the name found again is
       // exactly the stored one whatever the display made of it.
       item->setData(QByteArray::fromStdString(caption));
@@ -339,7 +337,7 @@ void TfrmMain::UserMenuItemClick(QAction* item) {
   // cursor happens to stand would show another user's duties under this name.
   if (LocateLiveText(users, "Name", name)) {
     LoadShiftUser(currentUser_, users, tables_->Shift, tables_->Work);
-    Label1->SetText(FromGbk(BannerText(currentUser_)));
+    Label1->SetText(GbkToQString(BannerText(currentUser_)));
   } else {
     currentUser_ = TShiftUser{};
     Label1->SetText({});
@@ -379,7 +377,7 @@ void TfrmMain::FillMonthList(int month) {
   for (int d = 1; d <= days; ++d) {
     std::string duty;
     GetDutyName(currentUser_, static_cast<TDateTime>(EncodeDate(year, month, d)), duty);
-    auto* row = new QTreeWidgetItem({FromGbk(MonthListDay(d)), FromGbk(duty)});
+    auto* row = new QTreeWidgetItem({GbkToQString(MonthListDay(d)), GbkToQString(duty)});
     row->setTextAlignment(1, Qt::AlignCenter);
     rows.append(row);
   }
@@ -440,7 +438,7 @@ void TfrmMain::N4Click() {
   const int year = navigator.Year();
   // Drawing a year's view is what makes it the calendar's year.
   Calendar->DrawYear(40, 14, year, 3, 2);
-  const QString caption = FromGbk(YearCaption(year));
+  const QString caption = GbkToQString(YearCaption(year));
   YearButton->SetCaption(caption);
   displayMenu_->actions().first()->setText(caption);
   ViewButtonClick(YearButton);
@@ -514,7 +512,7 @@ void TfrmMain::Timer1Timer() { Label1->DrawAt(BannerTick(Label1->Tag)); }
 bool TfrmMain::CalendarHintAt(int x, int y, QString& hint) const {
   TCalendKD day;
   if (!Calendar || !Calendar->CellAt(x, y, day)) return false;
-  hint = FromGbk(CalendarHintText(day, currentUser_));
+  hint = GbkToQString(CalendarHintText(day, currentUser_));
   hint.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return true;
 }

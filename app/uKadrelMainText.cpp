@@ -1,6 +1,7 @@
 #include "app/uKadrelMainText.h"
 
 #include "platform/uDateTime.h"
+#include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 
 namespace kadrel {
@@ -9,12 +10,9 @@ namespace {
 
 struct TLiterals {
   std::string TodayIs = GbkLiteral("今天是：");
-  std::string Month = GbkLiteral("月");
-  std::string Day = GbkLiteral("日");
   std::string Lunar = GbkLiteral("农历：");
   std::string Today = GbkLiteral("今天");
   std::string CurrentUser = GbkLiteral("当前用户：");
-  std::string Year = GbkLiteral("年");
 };
 
 const TLiterals& L() {
@@ -30,9 +28,9 @@ std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
   text.reserve(64);
   text += l.TodayIs;
   text += std::to_string(day.Month);
-  text += l.Month;
+  text += GbkDateWords().Month;
   text += std::to_string(day.Day);
-  text += l.Day;
+  text += GbkDateWords().Day;
   text += '\r';
   text += l.Lunar;
   text += day.YearName;
@@ -72,8 +70,8 @@ std::string UserNameOfCaption(std::string_view caption) {
   return std::string(caption);
 }
 
-std::string YearCaption(int year) { return std::to_string(year) + L().Year; }
+std::string YearCaption(int year) { return std::to_string(year) + GbkDateWords().Year; }
 
-std::string MonthListDay(int day) { return std::to_string(day) + L().Day; }
+std::string MonthListDay(int day) { return std::to_string(day) + GbkDateWords().Day; }
 
 }  // namespace kadrel

@@ -44,10 +44,7 @@ std::string HolidayText(const TCalendKD& day) {
   return text;
 }
 
-int DaysInMonth(int year, int month) {
-  if (month == 2 || month < 1 || month > 12) return IsLeapYear(year) ? 29 : 28;
-  return DaysOfMonth(year, month);
-}
+int DaysInMonth(int year, int month) { return DaysOfMonth(year, month >= 1 && month <= 12 ? month : 2); }
 
 int DayOfWeekOf(int year, int month, int day) { return DayOfWeekSerial(EncodeDate(year, month, day)); }
 

@@ -72,12 +72,6 @@ bool TCalendar::CellAt(int x, int y, TCalendKD& day) const {
   return true;
 }
 
-void TCalendar::FillDay(TCalendKD& day) { kadrel::FillDay(day); }
-
-int TCalendar::DaysInMonth(int year, int month) { return kadrel::DaysInMonth(year, month); }
-
-int TCalendar::DayOfWeekOf(int year, int month, int day) { return kadrel::DayOfWeekOf(year, month, day); }
-
 void TCalendar::paintEvent(QPaintEvent* event) {
   if (picture_.isNull()) return;
   // A control grown since the last draw shows its parent beyond the picture

@@ -87,9 +87,10 @@ class TCalendar : public QWidget {
   // with the date and empty names.
   bool CellAt(int x, int y, TCalendKD& day) const;
 
-  static void FillDay(TCalendKD& day);
-  static int DaysInMonth(int year, int month);
-  static int DayOfWeekOf(int year, int month, int day);
+  // The day record's operations (uCalendDay.h), offered by the control too.
+  static constexpr void (&FillDay)(TCalendKD&) = kadrel::FillDay;
+  static constexpr int (&DaysInMonth)(int, int) = kadrel::DaysInMonth;
+  static constexpr int (&DayOfWeekOf)(int, int, int) = kadrel::DayOfWeekOf;
 
   std::int32_t Year() const { return grid_.Year; }
   std::int32_t Month() const { return grid_.Month; }

@@ -7,6 +7,7 @@
 #include "calendar/uCalendDay.h"
 #include "calendar/uHoliday.h"
 #include "platform/uDateTime.h"
+#include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 
 namespace kadrel {
@@ -24,7 +25,6 @@ struct TGridTexts {
   std::string Week;                                 // "周"
   std::array<std::string, kWeekDays> WeekdayChars;  // "日" .. "六"
   std::array<std::string, kMonths> MonthLabels;     // "一  月" .. "十二月"
-  std::string YearSuffix;                           // "年"
   std::string OffMark;                              // "休"
   std::string WorkMark;                             // "班"
 };
@@ -42,9 +42,7 @@ const TGridTexts& Texts() {
       t.WeekdayChars[i] = GbkLiteral(kDays[i]);
       t.MonthHeads[i] = t.Week + t.WeekdayChars[i];
     }
-    const std::string month = GbkLiteral("月");
-    for (int m = 0; m < kMonths; ++m) t.MonthLabels[m] = GbkLiteral(kMonthNumerals[m]) + month;
-    t.YearSuffix = GbkLiteral("年");
+    for (int m = 0; m < kMonths; ++m) t.MonthLabels[m] = GbkLiteral(kMonthNumerals[m]) + GbkDateWords().Month;
     t.OffMark = GbkLiteral("休");
     t.WorkMark = GbkLiteral("班");
     return t;
@@ -250,7 +248,7 @@ void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, 
 
   std::array<char, 16> digits;
   std::string label(Decimal(year, digits));
-  label += Texts().YearSuffix;
+  label += GbkDateWords().Year;
   canvas.SetFont(TCalendarFontRole::Head);
   canvas.SetFontColor(TCalendarColorRole::Head);
   DrawText(canvas, TextOffset(grid, canvas, label, kCentred, kCentred), grid.CellWidth, grid.CellHeight / 2,

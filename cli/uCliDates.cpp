@@ -21,10 +21,7 @@ int Number(std::string_view digits) {
   return value;
 }
 
-bool InYears(std::int64_t serial) {
-  const int year = DecodeDate(serial).Year;
-  return year >= 1 && year <= 9999;
-}
+bool InYears(std::int64_t serial) { return serial >= kFirstUsableDay && serial <= kLastUsableDay; }
 
 // A year of four digits, 0001 to 9999.
 std::optional<int> ParseYear(std::string_view s) {

@@ -11,6 +11,7 @@
 #include "cli/uCliCommands.h"
 #include "output/uExport.h"
 #include "output/uYearDocument.h"
+#include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
 
@@ -110,7 +111,7 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
   }
   parsed.User = positional[0];
   auto year = ParseCliInteger(positional[1]);
-  if (!year || *year < 1 || *year > 9999) {
+  if (!year || *year < kFirstUsableYear || *year > kLastUsableYear) {
     rc = UsageError(ctx, "YEAR must be a number from 1 to 9999");
     return std::nullopt;
   }

@@ -16,16 +16,13 @@ QDate ToQDate(std::int64_t serial) {
 
 std::int64_t ToSerial(const QDate& date) { return EncodeDate(date.year(), date.month(), date.day()); }
 
-const std::int64_t kFirstDay = EncodeDate(1, 1, 1);
-const std::int64_t kLastDay = EncodeDate(9999, 12, 31);
-
 }  // namespace
 
 TDatePicker::TDatePicker(QWidget* parent) : QDateEdit(parent) {
   setLocale(QLocale(QLocale::Chinese, QLocale::China));  // the drop-down's month and day names
   setDisplayFormat(QStringLiteral("yyyy年M月d日"));
   setCalendarPopup(true);
-  setDateRange(ToQDate(kFirstDay), ToQDate(kLastDay));
+  setDateRange(ToQDate(kFirstUsableDay), ToQDate(kLastUsableDay));
 }
 
 // Before 1899-12-30 a TDateTime counts the days down and the time of day up
@@ -35,7 +32,7 @@ void TDatePicker::SetDateTime(TDateTime value) {
   if (!std::isfinite(value)) value = 0;
   const double day = std::trunc(value);
   timeOfDay_ = std::fabs(value - day);
-  const double clamped = std::clamp(day, double(kFirstDay), double(kLastDay));
+  const double clamped = std::clamp(day, double(kFirstUsableDay), double(kLastUsableDay));
   if (clamped != day) timeOfDay_ = 0;
   setDate(ToQDate(static_cast<std::int64_t>(clamped)));
 }

@@ -4,6 +4,7 @@
 #include "config/uNewShift.h"
 #include "config/uOptionData.h"
 #include "platform/gui/uMessages.h"
+#include "platform/gui/uQtGbk.h"
 #include "platform/uClock.h"
 #include "platform/uGbk.h"
 #include "widgets/uFonts.h"
@@ -34,29 +35,12 @@ namespace {
 
 constexpr int kDataRole = Qt::UserRole;
 
-QString FromGbk(std::string_view gbk) { return QString::fromStdString(GbkToUtf8Lossy(gbk)); }
-
-// False when the text holds a character GBK cannot encode; a broken UTF-16
-// pair would otherwise reach the encoder as "?".
-bool ToGbk(const QString& text, std::string& gbk) {
-  if (!text.isValidUtf16()) return false;
-  auto converted = Utf8ToGbk(text.toStdString());
-  if (!converted) return false;
-  gbk = std::move(*converted);
-  return true;
-}
-
 // Blanks and control characters off both ends, as the stored names are
 // trimmed; unlike QString::trimmed it keeps the ideographic space.
-QString TrimBlanks(const QString& text) {
-  qsizetype first = 0, last = text.size();
-  while (first < last && text[first].unicode() <= 0x20) ++first;
-  while (last > first && text[last - 1].unicode() <= 0x20) --last;
-  return text.mid(first, last - first);
-}
+QString TrimmedName(const QString& text) { return QString::fromStdString(std::string(TrimBlanks(text.toStdString()))); }
 
 // A description keeps its line breaks as CR LF, as the file has them.
-QString HintToEditor(const std::string& hint) { return FromGbk(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString HintToEditor(const std::string& hint) { return GbkToQString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 QString EditorToHint(const QString& text) {
   QString hint = text;
   return hint.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
@@ -357,7 +341,7 @@ void TfrmOption::PageControl1Change() {
   const QSignalBlocker block(fcbSelectShift);
   fcbSelectShift->clear();
   for (const TSchemeInfo& scheme : ReadSchemes(shifts_, nullptr)) {
-    fcbSelectShift->addItem(QString::number(scheme.ID) + QLatin1Char('|') + FromGbk(scheme.Name), scheme.ID);
+    fcbSelectShift->addItem(QString::number(scheme.ID) + QLatin1Char('|') + GbkToQString(scheme.Name), scheme.ID);
   }
   fcbSelectShift->setCurrentIndex(-1);
 }
@@ -379,7 +363,7 @@ void TfrmOption::FillUserList() {
   const QSignalBlocker block(lvUser);
   lvUser->clear();
   for (const TUserRow& row : ReadUserRows(users_, shifts_, works_)) {
-    auto* item = new QTreeWidgetItem(lvUser, {FromGbk(row.Name), FromGbk(row.SchemeName), FromGbk(row.StartText)});
+    auto* item = new QTreeWidgetItem(lvUser, {GbkToQString(row.Name), GbkToQString(row.SchemeName), GbkToQString(row.StartText)});
     item->setData(0, kDataRole, row.Slot);
   }
 }
@@ -391,7 +375,7 @@ void TfrmOption::lvUserClick() {
   const std::int32_t shiftId = users_.FieldByName("ShiftID").AsInteger();
   flbShiftWork->clear();
   if (shiftId == -1) return;
-  for (const std::string& name : SchemeCycleNames(shifts_, works_, shiftId)) flbShiftWork->addItem(FromGbk(name));
+  for (const std::string& name : SchemeCycleNames(shifts_, works_, shiftId)) flbShiftWork->addItem(GbkToQString(name));
 }
 
 void TfrmOption::fcbSelectShiftChange() {
@@ -401,7 +385,7 @@ void TfrmOption::fcbSelectShiftChange() {
   const QSignalBlocker block(fclbWork);
   fclbWork->clear();
   for (const std::string& name : SchemeCycleNames(shifts_, works_, chosenShiftId_)) {
-    auto* item = new QListWidgetItem(FromGbk(name), fclbWork);
+    auto* item = new QListWidgetItem(GbkToQString(name), fclbWork);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
   }
@@ -489,7 +473,7 @@ void TfrmOption::SaveUser() {
   const bool adding = userMode_ == TEditMode::Adding;
   std::string name;
   TEditError check;
-  if (!ToGbk(fedUserName->text(), name)) {
+  if (!QStringToGbk(fedUserName->text(), name)) {
     check.Fault = TEditFault::BadText;
   } else {
     CheckTypedName(name, false, check);
@@ -545,7 +529,7 @@ void TfrmOption::FillDutyKindList() {
   const QSignalBlocker block(flbWork);
   flbWork->clear();
   for (const TDutyKindInfo& kind : ReadDutyKinds(works_)) {
-    auto* item = new QListWidgetItem(FromGbk(kind.Name), flbWork);
+    auto* item = new QListWidgetItem(GbkToQString(kind.Name), flbWork);
     item->setData(kDataRole, kind.ID);
   }
 }
@@ -555,7 +539,7 @@ void TfrmOption::FillDutyKindList() {
 void TfrmOption::flbWorkClick() {
   QListWidgetItem* entry = SelectedItem(flbWork);
   if (!entry || !LocateLiveInteger(works_, "ID", entry->data(kDataRole).toInt())) return;
-  FlatEdit1->setText(FromGbk(works_.FieldByName("Name").AsString()));
+  FlatEdit1->setText(GbkToQString(works_.FieldByName("Name").AsString()));
   FlatMemo1->setPlainText(HintToEditor(works_.FieldByName("Hint").AsString()));
 }
 
@@ -586,8 +570,8 @@ void TfrmOption::FlatButton5Click() {
 
 void TfrmOption::SaveDutyKind() {
   std::string name, hint;
-  const bool nameOk = ToGbk(FlatEdit1->text(), name);
-  const bool hintOk = ToGbk(EditorToHint(FlatMemo1->toPlainText()), hint);
+  const bool nameOk = QStringToGbk(FlatEdit1->text(), name);
+  const bool hintOk = QStringToGbk(EditorToHint(FlatMemo1->toPlainText()), hint);
   TEditError check;
   if (!nameOk || !CheckNameText(name, check)) {
     if (check.Fault == TEditFault::EmptyName) {
@@ -616,7 +600,7 @@ void TfrmOption::SaveDutyKind() {
     const QSignalBlocker block(flbWork);
     QListWidgetItem* entry = adding ? nullptr : SelectedItem(flbWork);
     if (!entry) entry = new QListWidgetItem(flbWork);
-    entry->setText(FromGbk(TrimBlanks(name)));
+    entry->setText(GbkToQString(TrimBlanks(name)));
     entry->setData(kDataRole, id);
   }
   SetDutyMode(TEditMode::Browse);
@@ -658,11 +642,11 @@ void TfrmOption::PageControl2Change() {
     tvShift->clear();
     if (shifts_.RecordCount() > 0) {
       for (const TSchemeInfo& scheme : ReadSchemes(shifts_, &works_)) {
-        auto* root = new QTreeWidgetItem(tvShift, {FromGbk(scheme.Name)});
+        auto* root = new QTreeWidgetItem(tvShift, {GbkToQString(scheme.Name)});
         root->setData(0, kDataRole, scheme.ID);
         root->setFlags(root->flags() | Qt::ItemIsEditable);
         for (const TResolvedEntry& entry : scheme.Entries) {
-          auto* child = new QTreeWidgetItem(root, {FromGbk(entry.Name)});
+          auto* child = new QTreeWidgetItem(root, {GbkToQString(entry.Name)});
           child->setData(0, kDataRole, entry.ID);
           child->setFlags(child->flags() | Qt::ItemIsEditable);
         }
@@ -671,9 +655,9 @@ void TfrmOption::PageControl2Change() {
   }
   lvWork->clear();
   for (const TDutyKindInfo& kind : ReadDutyKinds(works_)) {
-    QString hint = FromGbk(kind.Hint);
+    QString hint = GbkToQString(kind.Hint);
     hint.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    new QTreeWidgetItem(lvWork, {QString::number(kind.ID), FromGbk(kind.Name), hint});
+    new QTreeWidgetItem(lvWork, {QString::number(kind.ID), GbkToQString(kind.Name), hint});
   }
 }
 
@@ -685,7 +669,7 @@ void TfrmOption::FlatButton9Click() {
   SetSchemeMode(TEditMode::Adding);
   TfmNewShift fmNewShift(this);
   if (fmNewShift.exec() == QDialog::Accepted) {
-    QString name = TrimBlanks(fmNewShift.FlatEdit1->text());
+    QString name = TrimmedName(fmNewShift.FlatEdit1->text());
     if (name.isEmpty()) name = QStringLiteral("新班制");
     editedScheme_ = new QTreeWidgetItem(tvShift, {name});
     editedScheme_->setData(0, kDataRole, 0);  // no "ID" until it is saved
@@ -736,7 +720,7 @@ void TfrmOption::SaveScheme() {
   for (int i = 0; i < editedScheme_->childCount(); ++i) ids.push_back(ItemId(editedScheme_->child(i)));
   std::string name;
   TEditError check;
-  if (!ToGbk(editedScheme_->text(0), name) || !CheckTypedName(name, true, check)) {
+  if (!QStringToGbk(editedScheme_->text(0), name) || !CheckTypedName(name, true, check)) {
     Refuse(this, TTextField::SchemeName, check.Fault == TEditFault::None ? TEditFault::BadText : check.Fault,
            TMsgIcon::Information);
     return;

@@ -32,15 +32,6 @@ std::string DutyKindName(TTableStream& work, std::int32_t id) {
 
 }  // namespace
 
-// GBK trail bytes are 0x40 or above, so cutting bytes up to 0x20 at either
-// end never splits a character.
-std::string_view TrimBlanks(std::string_view s) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 bool SeekLiveSlot(TTableStream& table, std::int32_t slot) {
   if (!table.IsOpen() || slot < 1 || slot > table.RecordCount()) return false;
   table.First();

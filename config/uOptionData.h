@@ -76,10 +76,6 @@ bool SeekLiveSlot(TTableStream& table, std::int32_t slot);
 
 // --- Checking --------------------------------------------------------------
 
-// `text` without the blanks and control bytes at its ends, as every name and
-// description is trimmed before it is stored.
-std::string_view TrimBlanks(std::string_view text);
-
 // A name kept exactly as typed, blanks at the ends included: its trimmed text
 // must pass CheckNameText (EmptyName unless `mayBeEmpty`), and the typed
 // text as a whole must fit the field and hold no control byte.

@@ -4,8 +4,9 @@
 // or footer of its own.
 //
 // The layout speaks to the device only through TPageSurface, so it runs
-// without Qt or a printer: the real surface is a QPrinter (uPrinterSurface.h),
-// and tests hand it a surface that records what would have been drawn.
+// without Qt or a printer: the real surface is a QPrinter
+// (platform/gui/uPrinterSurface.h), and tests hand it a surface that records
+// what would have been drawn.
 //
 // Layout rules, in device pixels:
 //   1. Opening puts the pen at (0, 0); the right and bottom limits are the
@@ -27,41 +28,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/uPageSurface.h"
+
 namespace kadrel {
-
-struct TTextExtent {
-  int Width = 0;
-  int Height = 0;
-};
-
-struct TPrintFont {
-  std::string Name;  // GBK face name
-  int Size = 8;      // points
-};
-
-// A device that prints pages of text. Text is GBK bytes throughout; a
-// surface converts it for its device. Sizes are in device pixels, and the
-// page size is that of the printable area, valid once BeginDoc succeeded.
-class TPageSurface {
- public:
-  virtual ~TPageSurface() = default;
-
-  // Starts the print job on the first page. False, with the reason for the
-  // user in `error` (UTF-8), when the device cannot print.
-  virtual bool BeginDoc(std::string& error) = 0;
-  // Hands the job over. False, with the reason, when the job was lost.
-  virtual bool EndDoc(std::string& error) = 0;
-  virtual void NewPage() = 0;
-
-  virtual void SetFont(const TPrintFont& font) = 0;
-  virtual TTextExtent TextExtent(std::string_view gbk) = 0;
-  virtual int AverageCharWidth() = 0;
-  // (x, y) is the top left corner of the text.
-  virtual void TextOut(int x, int y, std::string_view gbk) = 0;
-
-  virtual int PageWidth() = 0;
-  virtual int PageHeight() = 0;
-};
 
 class TLinePrinter {
  public:

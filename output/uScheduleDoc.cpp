@@ -2,6 +2,7 @@
 
 #include "calendar/uCalendDay.h"
 #include "platform/uDateTime.h"
+#include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 
 namespace kadrel {
@@ -13,8 +14,6 @@ constexpr std::size_t kDutyWidth = 12;
 constexpr int kDaysPerPrintRow = 4;
 
 struct TDocTexts {
-  std::string Month = GbkLiteral("月");
-  std::string Day = GbkLiteral("日");
   std::string TitleMiddle = GbkLiteral("的Kadrel ");
   std::string TitleEnd = GbkLiteral("年(公历)");
   std::string Lunar = GbkLiteral("    农历");
@@ -36,15 +35,7 @@ std::string DutyText(const TShiftUser& user, int year, int month, int day) {
 }
 
 std::string DatePart(int month, int day) {
-  return std::to_string(month) + Texts().Month + std::to_string(day) + Texts().Day;
-}
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
+  return std::to_string(month) + GbkDateWords().Month + std::to_string(day) + GbkDateWords().Day;
 }
 
 // HTML text from user data: the four characters that could open markup or
@@ -101,7 +92,7 @@ std::string PadRight(std::string_view text, std::size_t width) {
 }
 
 void AppendPrintMonth(TLineList& lines, const TShiftUser& user, int year, int month) {
-  lines.push_back(std::to_string(month) + Texts().Month);
+  lines.push_back(std::to_string(month) + GbkDateWords().Month);
   const int days = DaysInMonth(year, month);
   std::string row;
   for (int d = 1; d <= days; ++d) {
@@ -134,10 +125,10 @@ TExportParts SplitExportLine(std::string_view line) {
   std::size_t space = line.find(' ');
   parts.Gregorian = std::string(line.substr(0, space));
   if (space == std::string_view::npos) return parts;
-  std::string_view rest = Trim(line.substr(space + 1));
+  std::string_view rest = TrimBlanks(line.substr(space + 1));
   std::size_t lunarEnd = rest.find(' ');
   parts.Lunar = std::string(rest.substr(0, lunarEnd));
-  if (lunarEnd != std::string_view::npos) parts.Duty = std::string(Trim(rest.substr(lunarEnd + 1)));
+  if (lunarEnd != std::string_view::npos) parts.Duty = std::string(TrimBlanks(rest.substr(lunarEnd + 1)));
   return parts;
 }
 

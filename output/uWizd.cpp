@@ -17,6 +17,7 @@
 #include "output/uExport.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
+#include "platform/uDateWords.h"
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelFrame.h"
 #include "widgets/uSysColors.h"
@@ -41,9 +42,6 @@ constexpr int kMemoPixels = 15;
 
 const QColor kLime(0, 255, 0);
 const QColor kHeadingBlue(0, 0, 255);
-
-constexpr std::array<const char*, 12> kMonthNames = {
-    "一月", "二月", "三月", "四月", "五月", "六月", "七月", "八月", "九月", "十月", "十一月", "十二月"};
 
 QFont StyledFont(int pixelSize, bool bold, bool italic = false, bool underline = false) {
   QFont font = KadrelFont(pixelSize);

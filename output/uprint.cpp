@@ -6,9 +6,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "output/uPrinterSurface.h"
+#include "output/uLinePrinter.h"
 #include "output/uYearDocument.h"
 #include "platform/gui/uMessages.h"
+#include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelFrame.h"
@@ -17,11 +18,7 @@ namespace kadrel {
 
 namespace {
 
-constexpr std::array<const char*, 12> kMonthCaptions = {
-    "一月", "二月", "三月", "四月", "五月", "六月", "七月", "八月", "九月", "十月", "十一月", "十二月"};
 constexpr int kColumns = 4;
-
-TPrintSurfaceOverride* innermost = nullptr;
 
 TPrintFont PrinterFont() {
   static const std::string face = GbkLiteral("宋体");
@@ -29,20 +26,6 @@ TPrintFont PrinterFont() {
 }
 
 }  // namespace
-
-// --- Printer seam ---------------------------------------------------------------
-
-TPrintSurfaceOverride::TPrintSurfaceOverride(TPrintSurfaceFactory factory)
-    : factory_(std::move(factory)), previous_(innermost) {
-  innermost = this;
-}
-
-TPrintSurfaceOverride::~TPrintSurfaceOverride() { innermost = previous_; }
-
-std::unique_ptr<TPageSurface> MakePrintSurface() {
-  if (innermost && innermost->factory_) return innermost->factory_();
-  return TPrinterSurface::DefaultPrinter();
-}
 
 void ShowPrintDialog(const TShiftUser& user, int year, QWidget* owner) {
   if (!owner) owner = QApplication::activeWindow();
@@ -77,7 +60,7 @@ void TprnForm::CreateControls() {
   FlatGroupBox1->setGeometry(10, 30, 279, 88);
   FlatGroupBox1->setEnabled(false);
   for (int m = 1; m <= 12; ++m) {
-    auto* box = new QCheckBox(QString::fromUtf8(kMonthCaptions[m - 1]), FlatGroupBox1);
+    auto* box = new QCheckBox(QString::fromUtf8(kMonthNames[m - 1]), FlatGroupBox1);
     box->setObjectName(QStringLiteral("CheckBox%1").arg(m + 1));
     const int row = (m - 1) / kColumns;
     const int column = (m - 1) % kColumns;

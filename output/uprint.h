@@ -2,17 +2,15 @@
 // for the whole year or for the months ticked: the print form of
 // uYearDocument.h laid out by the line printer.
 //
-// The printer is reached through a factory that tests replace with a
-// TPrintSurfaceOverride, so no test needs a printer and none prints on one.
+// The printer is reached through the seam of platform/gui/uPrinterSurface.h.
 #pragma once
 
 #include <QDialog>
 
 #include <array>
-#include <functional>
-#include <memory>
+#include <string_view>
 
-#include "output/uLinePrinter.h"
+#include "platform/gui/uPrinterSurface.h"
 #include "schedule/uShiftUser.h"
 
 class QCheckBox;
@@ -27,28 +25,6 @@ class TKadrelFrame;
 // Copies `user` and `year`, shows the dialog modally over `owner` (the
 // active window when null) and frees it when it closes.
 void ShowPrintDialog(const TShiftUser& user, int year, QWidget* owner = nullptr);
-
-// The surface the next print goes to. The default opens the system's
-// default printer.
-using TPrintSurfaceFactory = std::function<std::unique_ptr<TPageSurface>()>;
-
-// While it lives, printing goes to the surfaces `factory` makes. Overrides
-// nest; the innermost one is used.
-class TPrintSurfaceOverride {
- public:
-  explicit TPrintSurfaceOverride(TPrintSurfaceFactory factory);
-  ~TPrintSurfaceOverride();
-  TPrintSurfaceOverride(const TPrintSurfaceOverride&) = delete;
-  TPrintSurfaceOverride& operator=(const TPrintSurfaceOverride&) = delete;
-
- private:
-  friend std::unique_ptr<TPageSurface> MakePrintSurface();
-  TPrintSurfaceFactory factory_;
-  TPrintSurfaceOverride* previous_;
-};
-
-// The surface of the innermost override, or the default printer's.
-std::unique_ptr<TPageSurface> MakePrintSurface();
 
 class TprnForm : public QDialog {
   Q_OBJECT

@@ -26,10 +26,6 @@ TDateTime Now() { return CurrentClock()(); }
 
 TDateTime Today() { return std::floor(Now()); }
 
-TClockOverride::TClockOverride(std::function<TDateTime()> now) : previous_(CurrentClock()) {
-  CurrentClock() = std::move(now);
-}
-
-TClockOverride::~TClockOverride() { CurrentClock() = std::move(previous_); }
+TClockOverride::TClockOverride(std::function<TDateTime()> now) : TScopedOverride(CurrentClock(), std::move(now)) {}
 
 }  // namespace kadrel

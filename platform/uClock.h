@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/uDateTime.h"
+#include "platform/uScopedOverride.h"
 
 namespace kadrel {
 
@@ -14,16 +15,10 @@ TDateTime Now();
 // Today's date at midnight.
 TDateTime Today();
 
-// Replaces the clock until the returned guard is destroyed. For tests.
-class TClockOverride {
+// Replaces the clock while it lives. For tests.
+class TClockOverride : TScopedOverride<std::function<TDateTime()>> {
  public:
   explicit TClockOverride(std::function<TDateTime()> now);
-  ~TClockOverride();
-  TClockOverride(const TClockOverride&) = delete;
-  TClockOverride& operator=(const TClockOverride&) = delete;
-
- private:
-  std::function<TDateTime()> previous_;
 };
 
 }  // namespace kadrel

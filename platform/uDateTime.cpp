@@ -35,15 +35,24 @@ constexpr TYmd CivilFromDays(std::int64_t z) {
 
 static_assert(DaysFromCivil(1899, 12, 30) == kEpochShift);
 static_assert(CivilFromDays(0) == TYmd{1970, 1, 1});
+static_assert(DaysFromCivil(kFirstUsableYear, 1, 1) - kEpochShift == kFirstUsableDay);
+static_assert(DaysFromCivil(kLastUsableYear, 12, 31) - kEpochShift == kLastUsableDay);
 
 }  // namespace
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
+bool IsUsableDate(TDateTime t) {
+  return std::isfinite(t) && t >= static_cast<double>(kFirstUsableDay) &&
+         t < static_cast<double>(kLastUsableDay + 1);
+}
+
 int DaysOfMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month < 1 || month > 12) return 0;
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+  const auto first = DaysFromCivil(year, static_cast<unsigned>(month), 1);
+  const auto next = month == 12 ? DaysFromCivil(std::int64_t{year} + 1, 1, 1)
+                                : DaysFromCivil(year, static_cast<unsigned>(month) + 1, 1);
+  return static_cast<int>(next - first);
 }
 
 std::int64_t EncodeDate(int year, int month, int day) {
@@ -55,8 +64,8 @@ TYmd DecodeDate(std::int64_t serial) { return CivilFromDays(serial + kEpochShift
 std::int64_t WholeDays(TDateTime t) {
   if (!std::isfinite(t)) return 0;
   // Clamp far outside any real date so the conversion stays defined.
-  if (t > 1e12) return static_cast<std::int64_t>(1e12);
-  if (t < -1e12) return static_cast<std::int64_t>(-1e12);
+  if (t > kDayCountLimit) return static_cast<std::int64_t>(kDayCountLimit);
+  if (t < -kDayCountLimit) return static_cast<std::int64_t>(-kDayCountLimit);
   return static_cast<std::int64_t>(std::trunc(t));
 }
 

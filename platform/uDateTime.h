@@ -21,9 +21,25 @@ struct TYmd {
   friend bool operator==(const TYmd&, const TYmd&) = default;
 };
 
+// The dates Kadrel stores and accepts: 1 January of the year 1 to
+// 31 December 9999, as years and as serial days.
+inline constexpr int kFirstUsableYear = 1;
+inline constexpr int kLastUsableYear = 9999;
+inline constexpr std::int64_t kFirstUsableDay = -693593;  // 0001-01-01
+inline constexpr std::int64_t kLastUsableDay = 2958465;   // 9999-12-31
+
+// Whether `t` is finite and falls on a usable day.
+bool IsUsableDate(TDateTime t);
+
+// Beyond this many days either side of the epoch a day count means nothing;
+// keeping well inside it lets every conversion to a 64-bit day count stay
+// defined.
+inline constexpr double kDayCountLimit = 1e12;
+
 bool IsLeapYear(int year);
 
-// Days of a Gregorian month; 0 for a month outside 1..12.
+// Days of a Gregorian month; 0 for a month outside 1..12. The one count of
+// a month's days: every other goes through it.
 int DaysOfMonth(int year, int month);
 
 // Serial day of a Gregorian date (1899-12-30 is 0). The date is not checked.

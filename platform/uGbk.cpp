@@ -99,6 +99,13 @@ std::string GbkLiteral(std::string_view utf8) {
   return *gbk;
 }
 
+std::string_view TrimBlanks(std::string_view s) {
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
 std::size_t GbkCutPoint(std::string_view gbk, std::size_t maxBytes) {
   std::size_t i = 0;
   while (i < gbk.size()) {

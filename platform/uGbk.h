@@ -44,6 +44,12 @@ class TGbkToUtf8Cache {
 // aborts. Callers keep the result in a static so each literal converts once.
 std::string GbkLiteral(std::string_view utf8);
 
+// `text` without the blanks and control bytes (0x00 to 0x20) at its ends, as
+// names and descriptions are stored. GBK trail bytes are 0x40 or above and
+// UTF-8 continuation bytes 0x80 or above, so the cut never splits a
+// character of either.
+std::string_view TrimBlanks(std::string_view text);
+
 // Number of bytes of `gbk` that form whole characters within `maxBytes`:
 // cutting there never splits a two-byte character.
 std::size_t GbkCutPoint(std::string_view gbk, std::size_t maxBytes);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "store/uScheduleFiles.h"
 
@@ -12,11 +13,7 @@ namespace {
 // Stored texts are cut to this many bytes, never inside a character.
 constexpr std::size_t kNameBytes = 10;
 
-// Beyond this many days a date means nothing, and keeping well inside it lets
-// every conversion to a 64-bit day count stay defined.
-constexpr double kDayLimit = 1e12;
-
-bool IsUsableDay(double t) { return t > -kDayLimit && t < kDayLimit; }  // false for NaN too
+bool IsUsableDay(double t) { return t > -kDayCountLimit && t < kDayCountLimit; }  // false for NaN too
 
 std::string CutName(std::string text) {
   text.resize(GbkCutPoint(text, kNameBytes));

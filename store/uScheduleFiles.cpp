@@ -42,16 +42,8 @@ static_assert(kShiftSchema[kShiftName].Width == kNameMaxBytes + 1);
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
-// GBK trail bytes are 0x40 or above, so cutting blanks and control bytes at
-// either end never splits a character.
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 std::optional<std::int32_t> ParseId(std::string_view token) {
-  token = Trim(token);
+  token = TrimBlanks(token);
   if (token.size() > 1 && token.front() == '+' && token[1] != '-') token.remove_prefix(1);
   std::int32_t value = 0;
   auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
@@ -125,12 +117,6 @@ bool DeleteCurrent(TTableStream& table, bool pack, TEditError& error) {
                 "the record is deleted, but compacting the file failed: " + TableReason(table, "unknown error"));
   }
   return error.Succeed();
-}
-
-bool InDateRange(TDateTime t) {
-  static const double kFirst = static_cast<double>(EncodeDate(1, 1, 1));
-  static const double kPastLast = static_cast<double>(EncodeDate(9999, 12, 31) + 1);
-  return std::isfinite(t) && t >= kFirst && t < kPastLast;
 }
 
 bool CreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
@@ -340,11 +326,11 @@ std::int32_t LiveRecordCount(TTableStream& table) {
 }
 
 bool CheckNameText(std::string_view name, TEditError& error) {
-  return CheckText(Trim(name), kNameMaxBytes, true, "the name", error) && error.Succeed();
+  return CheckText(TrimBlanks(name), kNameMaxBytes, true, "the name", error) && error.Succeed();
 }
 
 bool CheckHintText(std::string_view hint, TEditError& error) {
-  return CheckText(Trim(hint), kHintMaxBytes, false, "the description", error) && error.Succeed();
+  return CheckText(TrimBlanks(hint), kHintMaxBytes, false, "the description", error) && error.Succeed();
 }
 
 bool CheckCycleText(const std::vector<std::int32_t>& cycle, TEditError& error) {
@@ -357,7 +343,7 @@ bool CheckCycleText(const std::vector<std::int32_t>& cycle, TEditError& error) {
 
 bool AddDutyKind(TTableStream& work, std::string_view name, std::string_view hint, std::int32_t& id,
                  TEditError& error) {
-  std::string_view n = Trim(name), h = Trim(hint);
+  std::string_view n = TrimBlanks(name), h = TrimBlanks(hint);
   if (!CheckOpen(work, error) || !CheckText(n, kNameMaxBytes, true, "the name", error) ||
       !CheckText(h, kHintMaxBytes, false, "the description", error)) {
     return false;
@@ -374,7 +360,7 @@ bool AddDutyKind(TTableStream& work, std::string_view name, std::string_view hin
 
 bool AddScheme(TTableStream& shift, TTableStream& work, std::string_view name,
                const std::vector<std::int32_t>& cycle, std::int32_t& id, TEditError& error) {
-  std::string_view n = Trim(name);
+  std::string_view n = TrimBlanks(name);
   if (!CheckOpen(shift, error) || !CheckText(n, kNameMaxBytes, true, "the name", error)) return false;
   for (std::int32_t dutyId : cycle) {
     if (!LocateLiveInteger(work, "ID", dutyId)) {
@@ -396,12 +382,12 @@ bool AddScheme(TTableStream& shift, TTableStream& work, std::string_view name,
 
 bool AddUser(TScheduleTables& tables, std::string_view name, std::int32_t shiftId, TDateTime start,
              std::int32_t firstId, TEditError& error) {
-  std::string_view n = Trim(name);
+  std::string_view n = TrimBlanks(name);
   if (!CheckOpen(tables.User, error) || !CheckText(n, kNameMaxBytes, true, "the name", error)) return false;
   if (LocateLiveText(tables.User, "Name", n)) {
     return error.Fail(TEditFault::Duplicate, "a user of that name already exists");
   }
-  if (!InDateRange(start)) return error.Fail(TEditFault::BadDate, "the start is not a date of the years 1 to 9999");
+  if (!IsUsableDate(start)) return error.Fail(TEditFault::BadDate, "the start is not a date of the years 1 to 9999");
 
   // 0 is how a user without a scheme is stored, and only while there is no
   // scheme to choose; otherwise the scheme must be one that can be chosen.

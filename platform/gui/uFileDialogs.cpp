@@ -12,11 +12,7 @@ TSaveFileDialogOverride* g_override = nullptr;
 }  // namespace
 
 TSaveFileDialogOverride::TSaveFileDialogOverride(TAnswer answer)
-    : answer_(std::move(answer)), previous_(g_override) {
-  g_override = this;
-}
-
-TSaveFileDialogOverride::~TSaveFileDialogOverride() { g_override = previous_; }
+    : answer_(std::move(answer)), scope_(g_override, this) {}
 
 std::optional<QString> AskSaveFileName(QWidget* parent, const TSaveFileRequest& request) {
   if (g_override) {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/uScopedOverride.h"
+
 class QWidget;
 
 namespace kadrel {
@@ -35,9 +37,6 @@ class TSaveFileDialogOverride {
   using TAnswer = std::function<std::optional<QString>(const TSaveFileRequest&)>;
 
   explicit TSaveFileDialogOverride(TAnswer answer = {});
-  ~TSaveFileDialogOverride();
-  TSaveFileDialogOverride(const TSaveFileDialogOverride&) = delete;
-  TSaveFileDialogOverride& operator=(const TSaveFileDialogOverride&) = delete;
 
   const std::vector<TSaveFileRequest>& Requests() const { return requests_; }
 
@@ -46,7 +45,7 @@ class TSaveFileDialogOverride {
 
   TAnswer answer_;
   std::vector<TSaveFileRequest> requests_;
-  TSaveFileDialogOverride* previous_;
+  TScopedOverride<TSaveFileDialogOverride*> scope_;
 };
 
 }  // namespace kadrel

@@ -27,11 +27,7 @@ TMsgResult DefaultAnswer(const TMessageRequest& request) {
 }  // namespace
 
 TMessageBoxOverride::TMessageBoxOverride(TAnswer answer)
-    : answer_(std::move(answer)), previous_(g_override) {
-  g_override = this;
-}
-
-TMessageBoxOverride::~TMessageBoxOverride() { g_override = previous_; }
+    : answer_(std::move(answer)), scope_(g_override, this) {}
 
 TMsgResult ShowMessageBox(QWidget* parent, const TMessageRequest& request) {
   if (g_override) {

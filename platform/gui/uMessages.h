@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+#include "platform/uScopedOverride.h"
+
 class QWidget;
 
 namespace kadrel {
@@ -50,9 +52,6 @@ class TMessageBoxOverride {
   using TAnswer = std::function<TMsgResult(const TMessageRequest&)>;
 
   explicit TMessageBoxOverride(TAnswer answer = {});
-  ~TMessageBoxOverride();
-  TMessageBoxOverride(const TMessageBoxOverride&) = delete;
-  TMessageBoxOverride& operator=(const TMessageBoxOverride&) = delete;
 
   const std::vector<TMessageRequest>& Shown() const { return shown_; }
   void Clear() { shown_.clear(); }
@@ -62,7 +61,7 @@ class TMessageBoxOverride {
 
   TAnswer answer_;
   std::vector<TMessageRequest> shown_;
-  TMessageBoxOverride* previous_;
+  TScopedOverride<TMessageBoxOverride*> scope_;
 };
 
 }  // namespace kadrel

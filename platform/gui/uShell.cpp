@@ -27,18 +27,16 @@ class TDesktopShell final : public TShell {
 };
 
 // GUI thread only, like every window.
-TShellOverride* g_override = nullptr;
+TShell* g_override = nullptr;
 
 }  // namespace
 
 TShell& Shell() {
-  if (g_override) return g_override->shell_;
+  if (g_override) return *g_override;
   static TDesktopShell desktop;
   return desktop;
 }
 
-TShellOverride::TShellOverride(TShell& shell) : shell_(shell), previous_(g_override) { g_override = this; }
-
-TShellOverride::~TShellOverride() { g_override = previous_; }
+TShellOverride::TShellOverride(TShell& shell) : TScopedOverride(g_override, &shell) {}
 
 }  // namespace kadrel

@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+#include "platform/uScopedOverride.h"
+
 namespace kadrel {
 
 // A top-level window of the desktop; 0 means none.
@@ -42,17 +44,9 @@ class TShell {
 TShell& Shell();
 
 // While it lives, Shell() is `shell`. Overrides nest.
-class TShellOverride {
+class TShellOverride : TScopedOverride<TShell*> {
  public:
   explicit TShellOverride(TShell& shell);
-  ~TShellOverride();
-  TShellOverride(const TShellOverride&) = delete;
-  TShellOverride& operator=(const TShellOverride&) = delete;
-
- private:
-  friend TShell& Shell();
-  TShell& shell_;
-  TShellOverride* previous_;
 };
 
 }  // namespace kadrel

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "output/uPrinterSurface.h"
+#include "platform/gui/uPrinterSurface.h"
 #include "platform/gui/uMessages.h"
 #include "tests/output/output_fixture.h"
 #include "tests/output/test_print_surface.h"

@@ -14,7 +14,7 @@
 #include <array>
 #include <filesystem>
 
-#include "output/uPrinterSurface.h"
+#include "platform/gui/uPrinterSurface.h"
 #include "output/uYearDocument.h"
 #include "platform/gui/uMessages.h"
 #include "tests/output/output_fixture.h"

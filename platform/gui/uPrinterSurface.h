@@ -1,14 +1,19 @@
-// The page surface on a QPrinter: the system's default printer for the
-// program, or any QPrinter a caller sets up (a PDF file in the tests).
+// The printer seam: the page surface on a QPrinter, the system's default
+// printer for the program or any QPrinter a caller sets up (a PDF file in
+// the tests); and the factory every print job takes its surface from, which
+// tests replace with a TPrintSurfaceOverride, so no test needs a printer and
+// none prints on one.
 #pragma once
 
 #include <QFont>
 #include <QPainter>
 
+#include <functional>
 #include <memory>
 #include <string>
 
-#include "output/uLinePrinter.h"
+#include "platform/uPageSurface.h"
+#include "platform/uScopedOverride.h"
 
 class QPrinter;
 
@@ -42,5 +47,19 @@ class TPrinterSurface : public TPageSurface {
   std::unique_ptr<QPrinter> printer_;
   QPainter painter_;
 };
+
+// The surface the next print goes to. The default opens the system's
+// default printer.
+using TPrintSurfaceFactory = std::function<std::unique_ptr<TPageSurface>()>;
+
+// While it lives, printing goes to the surfaces `factory` makes. Overrides
+// nest; the innermost one is used.
+class TPrintSurfaceOverride : TScopedOverride<TPrintSurfaceFactory> {
+ public:
+  explicit TPrintSurfaceOverride(TPrintSurfaceFactory factory);
+};
+
+// The surface of the innermost override, or the default printer's.
+std::unique_ptr<TPageSurface> MakePrintSurface();
 
 }  // namespace kadrel

@@ -1,18 +1,30 @@
-#include "output/uPrinterSurface.h"
+#include "platform/gui/uPrinterSurface.h"
 
 #include <QFontMetrics>
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include "platform/uGbk.h"
+#include "platform/gui/uQtGbk.h"
 
 namespace kadrel {
 
 namespace {
 
-QString FromGbk(std::string_view gbk) { return QString::fromStdString(GbkToUtf8Lossy(gbk)); }
+// GUI thread only, like every print job.
+TPrintSurfaceFactory& CurrentFactory() {
+  static TPrintSurfaceFactory factory;
+  return factory;
+}
 
 }  // namespace
+
+TPrintSurfaceOverride::TPrintSurfaceOverride(TPrintSurfaceFactory factory)
+    : TScopedOverride(CurrentFactory(), std::move(factory)) {}
+
+std::unique_ptr<TPageSurface> MakePrintSurface() {
+  if (const TPrintSurfaceFactory& factory = CurrentFactory()) return factory();
+  return TPrinterSurface::DefaultPrinter();
+}
 
 TPrinterSurface::TPrinterSurface(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer)) {}
 
@@ -55,20 +67,20 @@ bool TPrinterSurface::EndDoc(std::string& error) {
 void TPrinterSurface::NewPage() { printer_->newPage(); }
 
 void TPrinterSurface::SetFont(const TPrintFont& font) {
-  QFont f(FromGbk(font.Name));
+  QFont f(GbkToQString(font.Name));
   f.setPointSize(font.Size);
   painter_.setFont(f);
 }
 
 TTextExtent TPrinterSurface::TextExtent(std::string_view gbk) {
   const QFontMetrics metrics = painter_.fontMetrics();
-  return {metrics.horizontalAdvance(FromGbk(gbk)), metrics.height()};
+  return {metrics.horizontalAdvance(GbkToQString(gbk)), metrics.height()};
 }
 
 int TPrinterSurface::AverageCharWidth() { return painter_.fontMetrics().averageCharWidth(); }
 
 void TPrinterSurface::TextOut(int x, int y, std::string_view gbk) {
-  painter_.drawText(x, y + painter_.fontMetrics().ascent(), FromGbk(gbk));
+  painter_.drawText(x, y + painter_.fontMetrics().ascent(), GbkToQString(gbk));
 }
 
 int TPrinterSurface::PageWidth() { return printer_->width(); }
