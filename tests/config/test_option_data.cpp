@@ -17,6 +17,7 @@ struct TTimeCase {
   TDateTime Value;
   const char* Text;
 };
+void PrintTo(const TTimeCase& c, std::ostream* os) { *os << c.Name; }
 
 class LongTime : public ::testing::TestWithParam<TTimeCase> {};
 

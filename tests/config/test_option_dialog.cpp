@@ -299,6 +299,7 @@ struct TBadText {
   const char* Text;
   const char* Says;
 };
+void PrintTo(const TBadText& c, std::ostream* os) { *os << c.Name; }
 
 class BadText : public OptionDialog, public ::testing::WithParamInterface<TBadText> {};
 

@@ -174,6 +174,7 @@ struct FailureCase {
   std::size_t budget;
   const char* message;
 };
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class FailedExport : public ::testing::TestWithParam<FailureCase> {};
 

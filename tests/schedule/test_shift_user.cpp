@@ -49,6 +49,7 @@ struct TExampleRow {
   std::int64_t Date;
   const char* Duty;
 };
+void PrintTo(const TExampleRow& c, std::ostream* os) { *os << c.Label; }
 
 class WorkedExample : public ShiftUserTest, public ::testing::WithParamInterface<TExampleRow> {};
 
@@ -174,6 +175,7 @@ struct TNoCycleCase {
   std::string WorkList;
   TDateTime Start;
 };
+void PrintTo(const TNoCycleCase& c, std::ostream* os) { *os << c.Label; }
 
 class NoCycle : public ShiftUserTest, public ::testing::WithParamInterface<TNoCycleCase> {};
 

@@ -26,12 +26,14 @@ fs::path SourceDir() {
   return KADREL_TEST_SOURCE_DIR;
 }
 
+// Relative to the source folder, so that a test's name and parameter are the
+// same on every machine.
 std::vector<fs::path> FuzzInputs() {
   std::vector<fs::path> files;
   for (const char* sub : {"fuzz/corpus/table", "fuzz/crashes"}) {
     std::error_code ec;
     for (fs::directory_iterator it(SourceDir() / sub, ec), end; !ec && it != end; it.increment(ec)) {
-      if (it->is_regular_file() && it->path().filename() != ".gitkeep") files.push_back(it->path());
+      if (it->is_regular_file() && it->path().filename() != ".gitkeep") files.push_back(fs::path(sub) / it->path().filename());
     }
   }
   std::sort(files.begin(), files.end());
@@ -49,7 +51,7 @@ std::string CaseName(const ::testing::TestParamInfo<fs::path>& info) {
 class FuzzReplay : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(FuzzReplay, RunsCleanly) {
-  std::ifstream in(GetParam(), std::ios::binary);
+  std::ifstream in(SourceDir() / GetParam(), std::ios::binary);
   std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(fuzz::FuzzTable(bytes.data(), bytes.size()), "");
 }
@@ -62,7 +64,7 @@ TEST(FuzzReplayCorpus, SeedsArePresentAndValid) {
   for (const auto& f : files) {
     if (f.parent_path().filename() != "table") continue;
     ++seeds;
-    TTableStream t(f.string(), TTableStream::kModeReadShared);
+    TTableStream t((SourceDir() / f).string(), TTableStream::kModeReadShared);
     EXPECT_TRUE(t.IsOpen()) << f << ": " << t.ErrorString();
   }
   EXPECT_GE(seeds, 7);

@@ -195,6 +195,7 @@ struct TCycleCase {
   std::string Text;
   std::vector<std::optional<std::int32_t>> Tokens;
 };
+void PrintTo(const TCycleCase& c, std::ostream* os) { *os << c.Label; }
 
 class ReadWorkListCase : public ::testing::TestWithParam<TCycleCase> {};
 

@@ -111,6 +111,7 @@ struct FrameCase {
   QColor left, top, right, bottom;  // outermost outline, mid-edge pixels
   QRect after;
 };
+void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
 
 class FrameStyles : public testing::TestWithParam<FrameCase> {};
 
