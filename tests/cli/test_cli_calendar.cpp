@@ -10,6 +10,7 @@
 #include "calendar/uHoliday.h"
 #include "cli/uCliCommands.h"
 #include "platform/uClock.h"
+#include "tests/test_dir.h"
 
 namespace kadrel {
 namespace {
@@ -103,9 +104,8 @@ TEST(CliDays, BadHolidayLinesAreWarnedAbout) {
 class CliDayUser : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-cli-day-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    ASSERT_FALSE(temp_.Path().empty());
+    dir_ = temp_.Path().string();
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"add-duty", "早班"}, {"add-duty", "休息"}, {"add-scheme", "两班", "1,2"},
              {"add-user", "Zhang", "1", "2024-02-01", "0"}}) {
@@ -114,7 +114,7 @@ class CliDayUser : public testing::Test {
       ASSERT_EQ(Cli(full).Code, kExitOk) << args[0];
     }
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  TTestDir temp_;
   std::string dir_;
 };
 

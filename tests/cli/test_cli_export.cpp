@@ -9,6 +9,7 @@
 
 #include "cli/uCliCommands.h"
 #include "platform/uGbk.h"
+#include "tests/test_dir.h"
 
 namespace kadrel {
 namespace {
@@ -23,14 +24,13 @@ struct TRun {
 class CliExport : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "kadrel-cli-export-XXXXXX").string();
-    dir_ = ::mkdtemp(tmpl.data());
+    ASSERT_FALSE(temp_.Path().empty());
+    dir_ = temp_.Path();
     ASSERT_EQ(Run({"add-duty", "早班"}).Code, 0);
     ASSERT_EQ(Run({"add-duty", "休息"}).Code, 0);
     ASSERT_EQ(Run({"add-scheme", "两班", "1,2"}).Code, 0);
     ASSERT_EQ(Run({"add-user", "张三", "1", "2005-01-01", "0"}).Code, 0);
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   TRun Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--data", dir_.string()});
@@ -49,6 +49,7 @@ class CliExport : public ::testing::Test {
     return ss.str();
   }
 
+  TTestDir temp_;
   fs::path dir_;
 };
 

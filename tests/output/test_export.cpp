@@ -10,29 +10,14 @@
 
 #include "output/uExport.h"
 #include "output_fixture.h"
+#include "tests/test_dir.h"
 
 namespace kadrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "kadrel-export-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using TempDir = TTestDir;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -113,7 +98,7 @@ TEST(SaveFiles, EachWriterWritesExactlyTheBuiltBytes) {
   EXPECT_EQ(ReadFile(dir / "a.txt"), BuildTextFile(title, lines));
   EXPECT_EQ(ReadFile(dir / "a.html"), BuildHtmlFile(title, lines));
   EXPECT_EQ(ReadFile(dir / "a.dat"), BuildDatFile(lines));
-  EXPECT_EQ(EntriesIn(dir.path()), 3u);  // no temporary file left behind
+  EXPECT_EQ(EntriesIn(dir.Path()), 3u);  // no temporary file left behind
 }
 
 TEST(SaveFiles, OverwritesAnExistingFileWithoutAsking) {
@@ -146,7 +131,7 @@ TEST(SaveFiles, AFolderInTheWayIsAccessDenied) {
 // given up its rights; the folder stays root's own and read-only to it.
 TEST(SaveFiles, ReadOnlyFolderIsAccessDenied) {
   TempDir dir;
-  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+  fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                   fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   auto attempt = [&] {
     auto err = SaveAsText("t", dir / "a.txt", {});
@@ -189,7 +174,7 @@ TEST_P(FailedExport, KeepsTheOldFileWholeAndLeavesNoTemporary) {
   ASSERT_TRUE(err);
   EXPECT_EQ(err->Message, c.message);
   EXPECT_EQ(ReadFile(dir / "year.html"), old);
-  EXPECT_EQ(EntriesIn(dir.path()), 1u);
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

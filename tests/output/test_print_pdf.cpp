@@ -18,6 +18,7 @@
 #include "output/uYearDocument.h"
 #include "platform/gui/uMessages.h"
 #include "tests/output/output_fixture.h"
+#include "tests/test_dir.h"
 #include "widgets/uFonts.h"
 
 namespace kadrel {
@@ -29,15 +30,7 @@ using testing::ZhangSan;
 
 class PdfPrint : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kadrel-print-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
   static std::unique_ptr<QPrinter> PdfPrinter(const fs::path& file) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -82,7 +75,8 @@ class PdfPrint : public ::testing::Test {
     return pages;
   }
 
-  fs::path dir_;
+  TTestDir temp_;
+  const fs::path& dir_ = temp_.Path();
 };
 
 TEST_F(PdfPrint, AWholeYearReadsBackLineForLineOnTheExpectedPages) {

@@ -17,6 +17,7 @@
 
 #include "output/uScheduleDoc.h"
 #include "output_fixture.h"
+#include "tests/test_dir.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
 #include "widgets/uSysColors.h"
@@ -32,16 +33,11 @@ class WizardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
-    std::string tmpl = (fs::temp_directory_path() / "kadrel-wizard-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    fs::current_path(tmpl);
+    ASSERT_FALSE(temp_.Path().empty());
+    fs::current_path(temp_.Path());
     dir_ = fs::current_path();  // as the wizard will read it, links resolved
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void TearDown() override { fs::current_path(previous_); }
 
   static std::string Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -68,6 +64,7 @@ class WizardTest : public ::testing::Test {
     return wizard;
   }
 
+  TTestDir temp_;
   fs::path previous_;
   fs::path dir_;
 };

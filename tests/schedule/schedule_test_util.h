@@ -19,6 +19,7 @@
 #include "platform/uDateTime.h"
 #include "store/uScheduleFiles.h"
 #include "store/uTableStream.h"
+#include "tests/test_dir.h"
 
 namespace kadrel::schedtest {
 
@@ -26,30 +27,19 @@ using Bytes = std::vector<unsigned char>;
 
 class TScratchDir {
  public:
-  TScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-sched-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TScratchDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TScratchDir(const TScratchDir&) = delete;
-  TScratchDir& operator=(const TScratchDir&) = delete;
-
-  std::string Path() const { return path_.string(); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string Path() const { return dir_.Path().string(); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
   std::string File(TScheduleFile file) const { return SchedulePath(Path(), file); }
   // Names of everything in the folder, sorted.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
 
  private:
-  std::filesystem::path path_;
+  TTestDir dir_;
 };
 
 inline Bytes ReadFileBytes(const std::string& path) {
