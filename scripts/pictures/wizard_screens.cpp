@@ -13,7 +13,7 @@
 
 #include "output/uWizd.h"
 #include "output/uYearWz.h"
-#include "output_fixture.h"
+#include "tests/output/output_fixture.h"
 #include "widgets/uKadrelFrame.h"
 #include "widgets/uKadrelStyle.h"
 

@@ -11,7 +11,7 @@
 #include <QTextStream>
 
 #include "output/uprint.h"
-#include "output_fixture.h"
+#include "tests/output/output_fixture.h"
 #include "widgets/uKadrelFrame.h"
 #include "widgets/uKadrelStyle.h"
 
