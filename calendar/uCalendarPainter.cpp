@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/uGbk.h"
+#include "platform/gui/uQtGbk.h"
 
 namespace kadrel {
 
@@ -25,9 +25,7 @@ const QString& TCalendarTextCache::Get(std::string_view gbk) {
   auto it = texts_.find(gbk);
   if (it == texts_.end()) {
     // Lossy: a damaged name shows replacement marks instead of vanishing.
-    const std::string utf8 = GbkToUtf8Lossy(gbk);
-    it = texts_.emplace(std::string(gbk), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
-             .first;
+    it = texts_.emplace(std::string(gbk), GbkToQString(gbk)).first;
   }
   return it->second;
 }
