@@ -6,32 +6,21 @@
 // Each picture is cut to the window's rounded outline, as a user sees it.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QPainter>
-#include <QTextStream>
 
 #include "output/uprint.h"
+#include "scripts/pictures/uPictures.h"
 #include "tests/output/output_fixture.h"
-#include "widgets/uKadrelFrame.h"
 #include "widgets/uKadrelStyle.h"
 
-namespace {
-
 using namespace kadrel;
-
-bool Save(QWidget& window, const QString& path) { return GrabKadrelWindow(window).save(path); }
-
-}  // namespace
+using pictures::Save;
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+  QApplication app(pictures::Offscreen(argc), argv);
   ApplyKadrelStyle(app);
-  if (argc < 2) {
-    QTextStream(stderr) << "usage: print_screens DIR\n";
-    return 2;
-  }
-  const QDir dir(QString::fromLocal8Bit(argv[1]));
+  const std::optional<QDir> folder = pictures::PictureFolder(argc, argv, "print_screens");
+  if (!folder) return 2;
+  const QDir& dir = *folder;
 
   TprnForm form(testing::ZhangSan(), 2005);
   form.show();

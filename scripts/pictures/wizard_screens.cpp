@@ -6,34 +6,23 @@
 // Each picture is cut to the window's rounded outline, as a user sees it.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QPainter>
 #include <QRadioButton>
-#include <QTextStream>
 
 #include "output/uWizd.h"
 #include "output/uYearWz.h"
+#include "scripts/pictures/uPictures.h"
 #include "tests/output/output_fixture.h"
-#include "widgets/uKadrelFrame.h"
 #include "widgets/uKadrelStyle.h"
 
-namespace {
-
 using namespace kadrel;
-
-bool Save(QWidget& window, const QString& path) { return GrabKadrelWindow(window).save(path); }
-
-}  // namespace
+using pictures::Save;
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+  QApplication app(pictures::Offscreen(argc), argv);
   ApplyKadrelStyle(app);
-  if (argc < 2) {
-    QTextStream(stderr) << "usage: wizard_screens DIR\n";
-    return 2;
-  }
-  const QDir dir(QString::fromLocal8Bit(argv[1]));
+  const std::optional<QDir> folder = pictures::PictureFolder(argc, argv, "wizard_screens");
+  if (!folder) return 2;
+  const QDir& dir = *folder;
   bool ok = true;
 
   TwizdForm wizard(testing::ZhangSan(), 2005);
