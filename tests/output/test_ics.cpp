@@ -56,7 +56,7 @@ TEST(Ics, AWholeYearIsValidWithOneAllDayEventPerDay) {
 }
 
 TEST(Ics, OfficialDaysOffNameTheirFestival) {
-  const std::string text = BuildIcsFile(testing::ZhangSan(), 2024, std::vector<int>{2}, "20260101T000000Z");
+  const std::string text = BuildIcsFile(testing::ZhangSan(), 2024, {2}, "20260101T000000Z");
   const auto event = [&](const std::string& date) {
     const std::size_t at = text.find("DTSTART;VALUE=DATE:" + date);
     return text.substr(at, text.find("END:VEVENT", at) - at);
