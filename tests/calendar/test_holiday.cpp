@@ -15,6 +15,7 @@
 #include "calendar/uHoliday.h"
 #include "platform/uDateTime.h"
 #include "tests/calendar/CalendTestUtil.h"
+#include "tests/test_dir.h"
 
 namespace kadrel {
 namespace {
@@ -189,16 +190,15 @@ TEST(HolidayFile, AMakeUpWorkdayOnAStatutoryDayIsRefused) {
 class HolidayFolderTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-holidays-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(temp_.Path().empty());
+    root_ = temp_.Path();
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
   std::string Write(const std::string& folder, const std::string& name, const std::string& text) {
     std::filesystem::create_directories(root_ / folder);
     std::ofstream(root_ / folder / name, std::ios::binary) << text;
     return (root_ / folder).string();
   }
+  TTestDir temp_;
   std::filesystem::path root_;
 };
 
