@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 fs::path SourceDir() {
   if (const char* dir = std::getenv("KADREL_SOURCE_DIR")) return dir;
-  return fs::path(__FILE__).parent_path().parent_path().parent_path();
+  return KADREL_SOURCE_ROOT;
 }
 
 std::vector<fs::path> FuzzInputs() {
