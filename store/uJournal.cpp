@@ -56,6 +56,7 @@ std::vector<unsigned char> EncodeJournal(const TJournal& journal) {
   std::vector<unsigned char> out(kMagic, kMagic + 8);
   Put(out, 0, 8);  // the checksum, filled in below
   Put(out, static_cast<std::uint64_t>(journal.OldLength), 8);
+  Put(out, journal.OldCrc, 8);
   Put(out, journal.Regions.size(), 4);
   Put(out, 0, 4);
   for (const auto& r : journal.Regions) {
@@ -82,13 +83,14 @@ TJournalState DecodeJournal(const unsigned char* data, std::size_t size, std::in
   // From here on the bytes are as a writer meant them; what they say must
   // still fit this table, or the journal is someone else's.
   const std::uint64_t oldLength = Get(data + 16, 8);
-  const std::uint64_t count = Get(data + 24, 4);
+  const std::uint64_t count = Get(data + 32, 4);
   if (oldLength > static_cast<std::uint64_t>(INT64_MAX / 2)) {
     why = "it gives an impossible table length";
     return TJournalState::Damaged;
   }
   TJournal parsed;
   parsed.OldLength = static_cast<std::int64_t>(oldLength);
+  parsed.OldCrc = Get(data + 24, 8);
   std::vector<std::pair<std::int64_t, std::int64_t>> spans;
   std::size_t at = kJournalHeaderBytes;
   for (std::uint64_t i = 0; i < count; ++i) {
@@ -123,11 +125,12 @@ TJournalState DecodeJournal(const unsigned char* data, std::size_t size, std::in
   return TJournalState::Valid;
 }
 
-void ApplyJournal(const TJournal& journal, std::vector<unsigned char>& image) {
+bool ApplyJournal(const TJournal& journal, std::vector<unsigned char>& image) {
   image.resize(static_cast<std::size_t>(journal.OldLength), 0);
   for (const auto& r : journal.Regions) {
     std::copy(r.Old.begin(), r.Old.end(), image.begin() + r.Offset);
   }
+  return Crc64(image.data(), image.size()) == journal.OldCrc;
 }
 
 }  // namespace kadrel

@@ -7,9 +7,10 @@
 //   0       8     magic "KDRLJNL1"
 //   8       8     checksum: CRC-64/XZ of every byte from offset 16 to the end
 //   16      8     the table's length before the change
-//   24      4     region count n
-//   28      4     zero
-//   32      ...   n regions, each: offset (8), length L (4), then the L bytes
+//   24      8     CRC-64/XZ of the whole table before the change
+//   32      4     region count n
+//   36      4     zero
+//   40      ...   n regions, each: offset (8), length L (4), then the L bytes
 //                 the table held there before the change
 //
 // All integers are little-endian. The writer's order of work for a change:
@@ -25,11 +26,14 @@
 // change. Doing so twice gives the same result, so a crash while a journal
 // is replayed loses nothing either.
 //
-// A journal with a good checksum must also make sense for the table it lies
+// A journal with a good checksum must also belong to the table it lies
 // beside, or it is refused as damage (never applied): every region lies
-// inside the old length, and the regions cover all of the old table beyond
-// the table's present length (a change that cut the table saved the part it
-// cut).
+// inside the old length, the regions cover all of the old table beyond the
+// table's present length (a change that cut the table saved the part it
+// cut), and the table with the old bytes put back is exactly the table the
+// journal was written for (its CRC). A change only ever touches its regions,
+// so every state a crash or power cut can leave passes; a journal left beside
+// another file (a backup put back over the table, say) does not.
 #pragma once
 
 #include <cstddef>
@@ -47,10 +51,11 @@ struct TJournalRegion {
 
 struct TJournal {
   std::int64_t OldLength = 0;
+  std::uint64_t OldCrc = 0;
   std::vector<TJournalRegion> Regions;
 };
 
-inline constexpr std::size_t kJournalHeaderBytes = 32;
+inline constexpr std::size_t kJournalHeaderBytes = 40;
 inline constexpr std::size_t kJournalRegionHeaderBytes = 12;
 // No journal of ours comes near this; a bigger file is refused unread.
 inline constexpr std::int64_t kMaxJournalBytes = std::int64_t{1} << 30;
@@ -74,7 +79,9 @@ enum class TJournalState {
 TJournalState DecodeJournal(const unsigned char* data, std::size_t size, std::int64_t tableLength,
                             TJournal& journal, std::string& why);
 
-// Applies a valid journal to a copy of the table held in memory.
-void ApplyJournal(const TJournal& journal, std::vector<unsigned char>& image);
+// Applies a valid journal to a copy of the table held in memory; false (the
+// copy then undefined) when the result is not the table the journal was
+// written for.
+bool ApplyJournal(const TJournal& journal, std::vector<unsigned char>& image);
 
 }  // namespace kadrel

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -34,6 +35,12 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string NotOursIn(const std::string& journal) {
+  return "the journal " + BaseName(journal) +
+         " does not belong to this table (it would not give back the table it was written for); move it away";
+}
+
+
 bool ReadAll(int fd, std::int64_t offset, unsigned char* out, std::size_t n) {
   std::size_t got = 0;
   while (got < n) {
@@ -54,6 +61,8 @@ bool Exists(const std::string& path) {
 }
 
 }  // namespace
+
+std::string TTableFile::NotOurs() const { return NotOursIn(JournalPath(realPath_)); }
 
 bool TTableFile::Fail(std::string why) {
   error_ = std::move(why);
@@ -167,8 +176,16 @@ bool TTableFile::Recover() {
   std::int64_t length = Length();
   bool ok = length >= 0 ? ReadJournal(length, found, journal) : Fail("cannot read: " + Errno());
   if (ok && found && journal.OldLength >= 0) {
-    ok = PutBack(journal);
-    if (!ok) error_ = "cannot undo a change that a crash interrupted: " + error_;
+    // Worked out in memory first: only a journal that gives back exactly
+    // the table it was written for is applied.
+    Bytes image;
+    if (length > kMaxReadBytes || !ReadRange(0, length, image)) {
+      ok = Fail("cannot read the table to undo an interrupted change: " + Errno());
+    } else if (!ApplyJournal(journal, image)) {
+      ok = Fail(NotOurs());
+    } else if (!PutBack(journal)) {
+      ok = Fail("cannot undo a change that a crash interrupted: " + error_);
+    }
   }
   // A journal that is gone, or whose old bytes are back, can be dropped; if
   // dropping it fails it is harmless (it matches the table) and goes later.
@@ -192,7 +209,7 @@ bool TTableFile::TakeCopy() {
   ok = ok && ReadJournal(length, found, journal);
   UnlockByte(fd_.Get(), kChangeLockByte);
   if (!ok) return false;
-  if (found && journal.OldLength >= 0) ApplyJournal(journal, copy_);
+  if (found && journal.OldLength >= 0 && !ApplyJournal(journal, copy_)) return Fail(NotOurs());
   hasCopy_ = true;
   return true;
 }
@@ -254,22 +271,25 @@ bool TTableFile::Commit(std::vector<TWrite> writes, std::int64_t newLength) {
   }
   const std::int64_t oldLength = Length();
   if (oldLength < 0) return Fail("cannot read: " + Errno());
+  // The whole table as it is: the old bytes of every region, and the CRC
+  // that ties the journal to this table.
+  Bytes file;
+  if (!ReadRange(0, oldLength, file)) return Fail("cannot read: " + Errno());
+  auto oldBytes = [&](std::int64_t offset, std::int64_t n) {
+    n = std::clamp<std::int64_t>(std::min(n, oldLength - offset), 0, oldLength);
+    return n > 0 ? Bytes(file.begin() + offset, file.begin() + offset + n) : Bytes();
+  };
   TJournal journal;
   journal.OldLength = oldLength;
+  journal.OldCrc = Crc64(file.data(), file.size());
   std::vector<TWrite> changed;
   for (auto& w : writes) {
-    Bytes old;
-    const std::int64_t within = std::min<std::int64_t>(static_cast<std::int64_t>(w.Data.size()), oldLength - w.Offset);
-    if (!ReadRange(w.Offset, within, old)) return Fail("cannot read: " + Errno());
+    Bytes old = oldBytes(w.Offset, static_cast<std::int64_t>(w.Data.size()));
     if (old == w.Data) continue;
     if (!old.empty()) journal.Regions.push_back({w.Offset, std::move(old)});
     changed.push_back(std::move(w));
   }
-  if (newLength < oldLength) {
-    Bytes cut;
-    if (!ReadRange(newLength, oldLength - newLength, cut)) return Fail("cannot read: " + Errno());
-    journal.Regions.push_back({newLength, std::move(cut)});
-  }
+  if (newLength < oldLength) journal.Regions.push_back({newLength, oldBytes(newLength, oldLength - newLength)});
   if (changed.empty() && newLength == oldLength) return true;
 
   if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Exclusive, kLockWaitMs)) return Fail(kBusy);
@@ -323,9 +343,14 @@ void TTableFile::CleanStaleTemps() {
       temp = temp || (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0);
     }
     if (!temp) continue;
-    // One still being built is held by its writer; only a crashed one's is free.
+    // One still being built is held by its writer; only a crashed one's is
+    // free. A creation that crashed after linking the new table in leaves a
+    // second name of the table itself, which we hold: that name goes too.
     TUniqueFd f(::open(it->path().c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (f.Valid() && TryLockByte(f.Get(), kWriterLockByte, TLockKind::Exclusive)) {
+    struct stat found {}, table {};
+    const bool ours = f.Valid() && fd_.Valid() && ::fstat(f.Get(), &found) == 0 && ::fstat(fd_.Get(), &table) == 0 &&
+                      found.st_dev == table.st_dev && found.st_ino == table.st_ino;
+    if (f.Valid() && (ours || TryLockByte(f.Get(), kWriterLockByte, TLockKind::Exclusive))) {
       ops_->Unlink(it->path().c_str());
     }
   }

@@ -99,6 +99,7 @@ class TTableFile {
 
  private:
   bool Fail(std::string why);
+  std::string NotOurs() const;
   bool Resolve(const std::string& name, bool mayBeMissing);
   bool OpenRegular(int flags, TUniqueFd& out);
   bool ReadJournal(std::int64_t tableLength, bool& found, TJournal& journal);
