@@ -13,21 +13,25 @@ namespace kadrel {
 namespace {
 
 // Prints what the change produced only once every file is closed, so a
-// printed ID always names a record that is on disk.
+// printed ID always names a record that is on disk. A failure after the
+// change is committed (compacting after a deletion, closing) is a warning:
+// the change is saved, and a retry must not make it twice.
 template <class Change>
 int WithWritableTables(TCliContext& ctx, Change change) {
   TScheduleTables tables;
   std::string error;
   if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Write, error)) {
+    if (error.find(": in use by another writer") != std::string::npos) error += "; nothing was changed";
     return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
   }
   std::string output;
   TEditError editError;
   bool changed = change(tables, output, editError);
   bool closed = CloseScheduleTables(tables, error);
-  if (!changed) return DataError(ctx, editError.Reason);
-  if (!closed) return DataError(ctx, error);
+  if (!changed && editError.Fault != TEditFault::PackFailed) return DataError(ctx, editError.Reason);
   ctx.Out << output;
+  if (!changed) ctx.Err << "kadrel-cli: warning: the change is saved; " << editError.Reason << '\n';
+  if (!closed) ctx.Err << "kadrel-cli: warning: the change is saved, but " << error << '\n';
   return kExitOk;
 }
 
