@@ -56,6 +56,8 @@ int DataError(TCliContext& ctx, std::string_view message);
 std::optional<std::int64_t> ParseCliDate(std::string_view text);
 // A decimal 32-bit integer, optionally signed, nothing else.
 std::optional<std::int32_t> ParseCliInteger(std::string_view text);
+// Duty-kind IDs separated by commas ("1,1,2,3"), each as ParseCliInteger.
+std::optional<std::vector<std::int32_t>> ParseCliIdList(std::string_view text);
 // Stored GBK text for the terminal; damaged bytes show as U+FFFD, control
 // bytes as \t, \n, \r or \xNN.
 std::string ShowText(std::string_view gbk);

@@ -51,7 +51,9 @@ std::optional<std::string> NameArgument(TCliContext& ctx, const std::string& utf
   return gbk;
 }
 
-std::optional<std::vector<std::int32_t>> ParseIdList(std::string_view text) {
+}  // namespace
+
+std::optional<std::vector<std::int32_t>> ParseCliIdList(std::string_view text) {
   std::vector<std::int32_t> ids;
   while (true) {
     auto comma = text.find(',');
@@ -62,8 +64,6 @@ std::optional<std::vector<std::int32_t>> ParseIdList(std::string_view text) {
     text.remove_prefix(comma + 1);
   }
 }
-
-}  // namespace
 
 int CmdAddDuty(TCliContext& ctx) {
   int rc = kExitOk;
@@ -86,7 +86,7 @@ int CmdAddDuty(TCliContext& ctx) {
 }
 
 int CmdAddScheme(TCliContext& ctx) {
-  auto cycle = ParseIdList(ctx.Args[1]);
+  auto cycle = ParseCliIdList(ctx.Args[1]);
   if (!cycle) return UsageError(ctx, "the cycle must be duty-kind IDs separated by commas, such as 1,1,2,3");
   int rc = kExitOk;
   auto name = NameArgument(ctx, ctx.Args[0], rc);

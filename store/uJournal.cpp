@@ -21,6 +21,24 @@ constexpr std::array<std::uint64_t, 256> MakeCrcTable() {
 }
 constexpr auto kCrcTable = MakeCrcTable();
 
+// GF(2) matrices of 64 rows: appending zero bits to a message multiplies its
+// CRC by a power of x, which is a matrix times the CRC.
+using TMatrix = std::array<std::uint64_t, 64>;
+
+std::uint64_t Times(const TMatrix& m, std::uint64_t v) {
+  std::uint64_t sum = 0;
+  for (int i = 0; v != 0; ++i, v >>= 1) {
+    if (v & 1) sum ^= m[static_cast<std::size_t>(i)];
+  }
+  return sum;
+}
+
+TMatrix Square(const TMatrix& m) {
+  TMatrix out{};
+  for (std::size_t i = 0; i < 64; ++i) out[i] = Times(m, m[i]);
+  return out;
+}
+
 std::uint64_t Get(const unsigned char* p, int bytes) {
   std::uint64_t v = 0;
   for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
@@ -50,6 +68,27 @@ std::uint64_t Crc64(const unsigned char* data, std::size_t size, std::uint64_t c
   crc = ~crc;
   for (std::size_t i = 0; i < size; ++i) crc = kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
   return ~crc;
+}
+
+std::uint64_t Crc64Combine(std::uint64_t crcA, std::uint64_t crcB, std::uint64_t lengthB) {
+  if (lengthB == 0) return crcA;
+  TMatrix odd{};  // one zero bit
+  odd[0] = 0xC96C5795D7870F42ULL;
+  for (std::size_t i = 1; i < 64; ++i) odd[i] = std::uint64_t{1} << (i - 1);
+  TMatrix even = Square(odd);  // two zero bits
+  odd = Square(even);          // four
+  // Each round squares again: eight zero bits (one byte), then 2, 4, ... bytes.
+  while (true) {
+    even = Square(odd);
+    if (lengthB & 1) crcA = Times(even, crcA);
+    lengthB >>= 1;
+    if (lengthB == 0) break;
+    odd = Square(even);
+    if (lengthB & 1) crcA = Times(odd, crcA);
+    lengthB >>= 1;
+    if (lengthB == 0) break;
+  }
+  return crcA ^ crcB;
 }
 
 std::vector<unsigned char> EncodeJournal(const TJournal& journal) {

@@ -65,6 +65,10 @@ std::string JournalPath(const std::string& tablePath);
 // CRC-64/XZ (ECMA-182 polynomial, reflected, all ones in and out).
 std::uint64_t Crc64(const unsigned char* data, std::size_t size, std::uint64_t crc = 0);
 
+// The CRC of A followed by B from the CRCs of A and B and B's length, in
+// O(log length): how a writer keeps its table's CRC without rereading it.
+std::uint64_t Crc64Combine(std::uint64_t crcA, std::uint64_t crcB, std::uint64_t lengthB);
+
 std::vector<unsigned char> EncodeJournal(const TJournal& journal);
 
 enum class TJournalState {

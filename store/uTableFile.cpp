@@ -130,6 +130,7 @@ bool TTableFile::Open(const std::string& name, bool write) {
       return false;
     }
     if (write) CleanStaleTemps();
+    crcKnown_ = false;
     return true;
   }
   return Fail("the file keeps being replaced");
@@ -271,25 +272,24 @@ bool TTableFile::Commit(std::vector<TWrite> writes, std::int64_t newLength) {
   }
   const std::int64_t oldLength = Length();
   if (oldLength < 0) return Fail("cannot read: " + Errno());
-  // The whole table as it is: the old bytes of every region, and the CRC
-  // that ties the journal to this table.
-  Bytes file;
-  if (!ReadRange(0, oldLength, file)) return Fail("cannot read: " + Errno());
-  auto oldBytes = [&](std::int64_t offset, std::int64_t n) {
-    n = std::clamp<std::int64_t>(std::min(n, oldLength - offset), 0, oldLength);
-    return n > 0 ? Bytes(file.begin() + offset, file.begin() + offset + n) : Bytes();
-  };
+  if (!crcKnown_ && !ComputeCrc()) return Fail("cannot read: " + Errno());
   TJournal journal;
   journal.OldLength = oldLength;
-  journal.OldCrc = Crc64(file.data(), file.size());
+  journal.OldCrc = crc_;
   std::vector<TWrite> changed;
   for (auto& w : writes) {
-    Bytes old = oldBytes(w.Offset, static_cast<std::int64_t>(w.Data.size()));
+    Bytes old;
+    const std::int64_t within = std::min<std::int64_t>(static_cast<std::int64_t>(w.Data.size()), oldLength - w.Offset);
+    if (!ReadRange(w.Offset, within, old)) return Fail("cannot read: " + Errno());
     if (old == w.Data) continue;
     if (!old.empty()) journal.Regions.push_back({w.Offset, std::move(old)});
     changed.push_back(std::move(w));
   }
-  if (newLength < oldLength) journal.Regions.push_back({newLength, oldBytes(newLength, oldLength - newLength)});
+  if (newLength < oldLength) {
+    Bytes cut;
+    if (!ReadRange(newLength, oldLength - newLength, cut)) return Fail("cannot read: " + Errno());
+    journal.Regions.push_back({newLength, std::move(cut)});
+  }
   if (changed.empty() && newLength == oldLength) return true;
 
   if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Exclusive, kLockWaitMs)) return Fail(kBusy);
@@ -303,6 +303,7 @@ bool TTableFile::Commit(std::vector<TWrite> writes, std::int64_t newLength) {
     // Removing the journal is the commit; until then a crash undoes the change.
     bool committed = ApplyWrites(changed, oldLength, newLength);
     if (committed && ops_->Unlink(path.c_str()) != 0) committed = Fail("cannot remove the journal: " + Errno());
+    if (committed) UpdateCrc(changed, journal, newLength);
     if (!committed) {
       const std::string why = error_;
       if (PutBack(journal)) {
@@ -329,6 +330,46 @@ void TTableFile::Poison(const TJournal& journal) {
   ApplyJournal(journal, image);
   copy_ = std::move(image);
   hasCopy_ = true;
+}
+
+bool TTableFile::ComputeCrc() {
+  const std::int64_t length = Length();
+  if (length < 0) return false;
+  Bytes chunk;
+  std::uint64_t crc = 0;
+  for (std::int64_t at = 0; at < length; at += static_cast<std::int64_t>(chunk.size())) {
+    if (!ReadRange(at, std::min<std::int64_t>(length - at, 1 << 20), chunk)) return false;
+    crc = Crc64(chunk.data(), chunk.size(), crc);
+  }
+  crc_ = crc;
+  crcKnown_ = true;
+  return true;
+}
+
+// After a committed change: an overwrite changes the CRC by its difference
+// moved past the bytes after it, an append extends it; a cut is worked out
+// afresh by the next change.
+void TTableFile::UpdateCrc(const std::vector<TWrite>& writes, const TJournal& journal, std::int64_t newLength) {
+  std::int64_t length = journal.OldLength;
+  std::size_t region = 0;
+  for (const auto& w : writes) {
+    const auto n = static_cast<std::int64_t>(w.Data.size());
+    if (w.Offset + n <= length && region < journal.Regions.size() && journal.Regions[region].Offset == w.Offset &&
+        journal.Regions[region].Old.size() == w.Data.size()) {
+      Bytes diff = journal.Regions[region++].Old;
+      for (std::size_t i = 0; i < diff.size(); ++i) diff[i] ^= w.Data[i];
+      const Bytes zeros(diff.size(), 0);
+      const std::uint64_t raw = Crc64(diff.data(), diff.size()) ^ Crc64(zeros.data(), zeros.size());
+      crc_ ^= Crc64Combine(raw, 0, static_cast<std::uint64_t>(length - w.Offset - n));
+    } else if (w.Offset == length) {
+      crc_ = Crc64Combine(crc_, Crc64(w.Data.data(), w.Data.size()), static_cast<std::uint64_t>(n));
+      length += n;
+    } else {
+      crcKnown_ = false;
+      return;
+    }
+  }
+  if (newLength != length) crcKnown_ = false;
 }
 
 void TTableFile::CleanStaleTemps() {
@@ -462,6 +503,7 @@ void TTableFile::Close() {
   tempPath_.clear();
   Bytes().swap(copy_);
   hasCopy_ = false;
+  crcKnown_ = false;
 }
 
 }  // namespace kadrel

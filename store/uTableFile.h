@@ -113,6 +113,8 @@ class TTableFile {
   bool Place();
   bool ReplaceEmpty();
   void CleanStaleTemps();
+  bool ComputeCrc();
+  void UpdateCrc(const std::vector<TWrite>& writes, const TJournal& journal, std::int64_t newLength);
 
   TFileOps* ops_ = &TFileOps::System();
   TUniqueFd fd_;
@@ -125,6 +127,10 @@ class TTableFile {
   TUniqueFd replaced_;  // the file Create(Replace) replaces, held until Finish
   Bytes copy_;
   bool hasCopy_ = false;
+  // A writer's CRC of its whole table, kept up to date by each change so that
+  // a journal names the table it belongs to without the table being reread.
+  std::uint64_t crc_ = 0;
+  bool crcKnown_ = false;
   std::string error_;
 };
 

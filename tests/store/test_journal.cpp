@@ -42,6 +42,14 @@ TEST(Journal, CrcIsTheStandardCrc64Xz) {
   EXPECT_EQ(Crc64(reinterpret_cast<const unsigned char*>(check), 9), 0x995DC9BBDF1939FAULL);
 }
 
+TEST(Journal, CrcsCombineAsIfTheBytesWereRead) {
+  Bytes all = OldTable();
+  for (std::size_t cut : {0u, 1u, 31u, 32u, 299u, 300u}) {
+    const std::uint64_t a = Crc64(all.data(), cut), b = Crc64(all.data() + cut, all.size() - cut);
+    EXPECT_EQ(Crc64Combine(a, b, all.size() - cut), Crc64(all.data(), all.size())) << cut;
+  }
+}
+
 TEST(Journal, AWholeJournalRoundTripsAndPutsTheOldBytesBack) {
   Bytes encoded = EncodeJournal(Sample());
   ASSERT_EQ(encoded.size(), 40u + 12u + 32u + 12u + 46u);
