@@ -4,7 +4,7 @@
 // record locks (F_SETLK) would not do: they belong to the process, not to the
 // open file, so a second TTableStream of the same process would be granted the
 // "exclusive" lock too, and closing any descriptor of the file in the process
-// (a reader that opens and closes it, or Pack closing the old file) silently
+// (a reader of the same process that opens and closes it) silently
 // drops every lock the process holds on it. An OFD lock belongs to one open()
 // and lives exactly as long as that descriptor, so it shuts out other objects
 // of the same process as well as other processes.

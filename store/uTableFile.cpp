@@ -403,10 +403,18 @@ bool TTableFile::Create(const std::string& name, TCreate mode) {
   if (name.empty()) return Fail("no file name given");
   if (!Resolve(name, true)) return false;
   if (mode == TCreate::Replace && Exists(realPath_)) {
-    if (!OpenRegular(O_RDWR, replaced_)) return false;
-    if (!TryLockByte(replaced_.Get(), kWriterLockByte, TLockKind::Exclusive)) {
-      replaced_.Reset();
+    if (!OpenRegular(O_RDWR, fd_)) return false;
+    if (!TryLockByte(fd_.Get(), kWriterLockByte, TLockKind::Exclusive)) {
+      fd_.Reset();
       return Fail(kInUse);
+    }
+    // A change a crash interrupted is undone first: should this creation be
+    // interrupted too, the old table must be whole without its journal.
+    const bool recovered = Recover();
+    replaced_ = std::move(fd_);
+    if (!recovered) {
+      replaced_.Reset();
+      return false;
     }
   }
   CleanStaleTemps();

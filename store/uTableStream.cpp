@@ -602,9 +602,10 @@ bool TTableStream::Impl::WriteSchema() {
 bool TTableStream::Impl::FinishCreate() {
   Bytes table = EncodeFieldTable(fields);
   head.DataStart = kFieldTableStart + static_cast<std::int32_t>(table.size());
-  Bytes bytes = HeaderBytes(head);
-  bytes.resize(kFieldTableStart, 0);
-  bytes.insert(bytes.end(), table.begin(), table.end());
+  const Bytes header = HeaderBytes(head);
+  Bytes bytes(static_cast<std::size_t>(head.DataStart), 0);
+  std::copy(header.begin(), header.end(), bytes.begin());
+  std::copy(table.begin(), table.end(), bytes.begin() + kFieldTableStart);
   return file.Finish(bytes) || Fail(file.Error());
 }
 

@@ -199,6 +199,33 @@ const TCrashCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Changes, TableStreamCrash, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// A CreateTable that replaces a table a crash left half-changed, itself cut
+// off before the new file is in place: the old table is whole.
+TEST(TableStreamCrashLayer, ReplacingATableUndoesAnInterruptedChangeFirst) {
+  TTempDir dir;
+  const std::string path = dir.File(kTable);
+  Fill(path, 3, {});
+  const Bytes old = testing::ReadBytes(path);
+  {
+    TCrashOps ops(dir.Path());
+    ops.StopAt = 7;  // after the journal, its folder and both table writes: before the table's fsync
+    TTableStream t(path, kRW);
+    t.SetFileOps(&ops);
+    EXPECT_FALSE(AddUser(t, "half"));
+  }
+  ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
+  ASSERT_NE(testing::ReadBytes(path), old);
+  {
+    TCrashOps ops(dir.Path());
+    ops.StopAt = 100;  // nothing stops but the scope: the new file is never put in place
+    TTableStream t(kRW);
+    t.SetFileOps(&ops);
+    ASSERT_TRUE(t.CreateTable(path)) << t.ErrorString();
+  }
+  EXPECT_EQ(testing::ReadBytes(path), old);
+  EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+}
+
 TEST(TableStreamCrashLayer, ACloseWithoutChangesMakesNoCall) {
   TTempDir dir;
   const std::string path = dir.File(kTable);

@@ -106,32 +106,5 @@ TEST(TableStreamLinks, AJournalThatIsNotOursIsRefusedAndLeftAlone) {
   EXPECT_NE(linked.ErrorString().find("is a symbolic link"), std::string::npos) << linked.ErrorString();
 }
 
-TEST(TableStreamLinks, ATornJournalIsDroppedByAWriterAndIgnoredByAReader) {
-  TTempDir dir;
-  const std::string path = dir.File("userdat.kd2");
-  ASSERT_TRUE(testing::CreateUsers(path));
-  {
-    TTableStream t(path, kRW);
-    ASSERT_TRUE(AddUser(t, "a"));
-  }
-  const Bytes table = ReadBytes(path);
-  TJournal j;
-  j.OldLength = 192;
-  j.OldCrc = Crc64(table.data(), 192);
-  j.Regions.push_back({0, Bytes(table.begin(), table.begin() + 32)});
-  Bytes torn = EncodeJournal(j);
-  torn.back() ^= 0xFF;
-  testing::WriteBytes(JournalPath(path), torn);
-  {
-    TTableStream r(path, kRead);
-    EXPECT_EQ(LiveNames(r), std::vector<std::string>{"a"});
-  }
-  EXPECT_TRUE(fs::exists(JournalPath(path))) << "a reader changes nothing";
-  TTableStream w(path, kRW);
-  EXPECT_EQ(LiveNames(w), std::vector<std::string>{"a"});
-  EXPECT_FALSE(fs::exists(JournalPath(path)));
-  EXPECT_EQ(ReadBytes(path), table);
-}
-
 }  // namespace
 }  // namespace kadrel
