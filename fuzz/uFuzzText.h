@@ -211,7 +211,7 @@ inline void CheckIcs(const std::string& ics, std::string& problems) {
   }
   if (open != 0) problems += "an event left open; ";
   if (!IsUtf8(unfolded)) problems += "bad UTF-8; ";
-  if (unfolded.find("DTEND") != std::string::npos) problems += "an exclusive end date; ";
+  if (unfolded.find("\nDTEND") != std::string::npos) problems += "an exclusive end date; ";
 }
 
 inline std::string FuzzExport(const std::uint8_t* data, std::size_t size) {
