@@ -70,23 +70,25 @@ std::uint64_t Crc64(const unsigned char* data, std::size_t size, std::uint64_t c
   return ~crc;
 }
 
+// kZeroBytes[k] appends 2^k zero bytes; made once, so that a combine costs a
+// few matrix-vector products instead of squaring matrices each time.
+const std::array<TMatrix, 64>& ZeroBytes() {
+  static const std::array<TMatrix, 64> table = [] {
+    std::array<TMatrix, 64> t{};
+    TMatrix bit{};  // one zero bit
+    bit[0] = 0xC96C5795D7870F42ULL;
+    for (std::size_t i = 1; i < 64; ++i) bit[i] = std::uint64_t{1} << (i - 1);
+    t[0] = Square(Square(Square(bit)));  // eight zero bits
+    for (std::size_t k = 1; k < t.size(); ++k) t[k] = Square(t[k - 1]);
+    return t;
+  }();
+  return table;
+}
+
 std::uint64_t Crc64Combine(std::uint64_t crcA, std::uint64_t crcB, std::uint64_t lengthB) {
-  if (lengthB == 0) return crcA;
-  TMatrix odd{};  // one zero bit
-  odd[0] = 0xC96C5795D7870F42ULL;
-  for (std::size_t i = 1; i < 64; ++i) odd[i] = std::uint64_t{1} << (i - 1);
-  TMatrix even = Square(odd);  // two zero bits
-  odd = Square(even);          // four
-  // Each round squares again: eight zero bits (one byte), then 2, 4, ... bytes.
-  while (true) {
-    even = Square(odd);
-    if (lengthB & 1) crcA = Times(even, crcA);
-    lengthB >>= 1;
-    if (lengthB == 0) break;
-    odd = Square(even);
-    if (lengthB & 1) crcA = Times(odd, crcA);
-    lengthB >>= 1;
-    if (lengthB == 0) break;
+  const auto& zeros = ZeroBytes();
+  for (std::size_t k = 0; lengthB != 0; ++k, lengthB >>= 1) {
+    if (lengthB & 1) crcA = Times(zeros[k], crcA);
   }
   return crcA ^ crcB;
 }

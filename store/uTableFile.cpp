@@ -70,7 +70,7 @@ bool TTableFile::Fail(std::string why) {
 }
 
 std::int64_t TTableFile::Length() const {
-  if (hasCopy_) return static_cast<std::int64_t>(copy_.size());
+  if (hasCopy_) return copyLength_;
   struct stat st {};
   if (!fd_.Valid() || ::fstat(fd_.Get(), &st) != 0) return -1;
   return st.st_size;
@@ -211,6 +211,7 @@ bool TTableFile::TakeCopy() {
   UnlockByte(fd_.Get(), kChangeLockByte);
   if (!ok) return false;
   if (found && journal.OldLength >= 0 && !ApplyJournal(journal, copy_)) return Fail(NotOurs());
+  copyLength_ = static_cast<std::int64_t>(copy_.size());
   hasCopy_ = true;
   return true;
 }
@@ -329,6 +330,7 @@ void TTableFile::Poison(const TJournal& journal) {
   if (length < 0 || length > kMaxReadBytes || !ReadRange(0, length, image)) return;
   ApplyJournal(journal, image);
   copy_ = std::move(image);
+  copyLength_ = static_cast<std::int64_t>(copy_.size());
   hasCopy_ = true;
 }
 

@@ -90,8 +90,9 @@ class TTableFile {
   bool Poisoned() const { return poisoned_; }
   int Fd() const { return fd_.Get(); }
   const std::string& RealPath() const { return realPath_; }
-  // A reader's copy of the whole file; empty for a writer.
-  const Bytes& Copy() const { return copy_; }
+  // A reader's copy of the whole file (or a poisoned writer's), handed over
+  // once; Length() still gives its length.
+  Bytes ReleaseCopy() { return std::move(copy_); }
   bool HasCopy() const { return hasCopy_; }
   // The file's length: a reader's copy's, or the file's now; -1 on failure.
   std::int64_t Length() const;
@@ -126,6 +127,7 @@ class TTableFile {
   std::string tempPath_;
   TUniqueFd replaced_;  // the file Create(Replace) replaces, held until Finish
   Bytes copy_;
+  std::int64_t copyLength_ = 0;
   bool hasCopy_ = false;
   // A writer's CRC of its whole table, kept up to date by each change so that
   // a journal names the table it belongs to without the table being reread.

@@ -281,10 +281,10 @@ class TChunkReader {
   void Invalidate() {
     if (!pinned_) len_ = 0;
   }
-  void Pin(const Bytes& whole) {
-    chunk_ = whole;
+  void Pin(Bytes whole) {
+    chunk_ = std::move(whole);
     start_ = 0;
-    len_ = static_cast<std::int64_t>(whole.size());
+    len_ = static_cast<std::int64_t>(chunk_.size());
     pinned_ = true;
   }
   void Release() {
@@ -455,7 +455,9 @@ struct TTableStream::Impl {
     reader.Invalidate();
     bool ok = file.Commit(std::move(writes), newLength);
     reader.Invalidate();
-    if (file.HasCopy()) reader.Pin(file.Copy());  // poisoned: see TTableFile
+    // Poisoned (see TTableFile): from now on reads come from a copy without
+    // the half change.
+    if (Bytes copy = file.ReleaseCopy(); !copy.empty()) reader.Pin(std::move(copy));
     return ok || Fail(file.Error());
   }
 
@@ -786,7 +788,7 @@ bool TTableStream::Open() {
   if (d.fileName.empty()) return d.Fail("no file name given");
   const bool write = (d.openMode & 3) != 0;
   if (!d.file.Open(d.fileName, write)) return d.Fail(d.file.Error());
-  if (d.file.HasCopy()) d.reader.Pin(d.file.Copy());
+  if (d.file.HasCopy()) d.reader.Pin(d.file.ReleaseCopy());
   if (!d.Validate(d.file.Length())) {
     std::string why = d.error;
     d.ResetClosed();
