@@ -353,6 +353,9 @@ bool TwizdForm::Export(TMonthSet months) {
 
 void ShowExportWizard(const TShiftUser& user, int year, QWidget* owner) {
   TwizdForm wizard(user, year, owner);
+  // The toolkit's own placement leaves room for a title bar these windows
+  // do not have.
+  if (owner) wizard.move(owner->geometry().center() - wizard.rect().center());
   wizard.exec();
 }
 

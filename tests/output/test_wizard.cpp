@@ -223,14 +223,19 @@ TEST_F(WizardTest, TheBrowseButtonOffersTheNameAndTakesThePathChosen) {
 }
 
 TEST_F(WizardTest, ShowExportWizardRunsModallyAndCancelWritesNothing) {
+  QWidget owner;
+  owner.setGeometry(100, 100, 698, 442);
+  owner.show();
   bool sawModal = false;
   QTimer::singleShot(0, [&] {
     auto* w = dynamic_cast<TwizdForm*>(QApplication::activeModalWidget());
     sawModal = w && w->PageIndex() == 0 && w->rgSelectType->ItemIndex() == int(TExportType::Html) &&
                w->Edit1->text().isEmpty();
-    if (w) w->fbCancel->click();
+    if (!w) return;
+    EXPECT_EQ(w->geometry().center(), owner.geometry().center());
+    w->fbCancel->click();
   });
-  ShowExportWizard(testing::ZhangSan(), 2005);
+  ShowExportWizard(testing::ZhangSan(), 2005, &owner);
   EXPECT_TRUE(sawModal);
   EXPECT_EQ(FilesHere(), 0u);
 }
