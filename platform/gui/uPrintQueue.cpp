@@ -30,7 +30,8 @@ std::string RefusalText(const std::string& queue, ipp_status_t status, const std
   const std::string nothing = "这次什么也没有打印。";
   switch (status) {
     case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS: {
-      const std::string why = StateMessage(queue);
+      std::string why = StateMessage(queue);
+      if (why == "Rejecting Jobs") why.clear();  // the service's stand-in for no reason given
       return printer + "现在不接受打印作业" + (why.empty() ? "" : "：" + why) + "。" + nothing;
     }
     case IPP_STATUS_ERROR_NOT_FOUND:

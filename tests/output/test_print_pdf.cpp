@@ -305,6 +305,11 @@ TEST_F(CupsPrint, AYearReachesTheQueueAsAPdfAndARefusingQueueIsReported) {
   EXPECT_EQ(messages_.Shown()[0].Text, QStringLiteral("打印机“kadrel-pdf”现在不接受打印作业：纸盒已空。这次什么也没有打印。"));
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(Jobs().size(), 1u);
+
+  Tool("cupsreject", {kQueue});  // no reason given
+  form.FlatButton1->click();
+  ASSERT_EQ(messages_.Shown().size(), 2u);
+  EXPECT_EQ(messages_.Shown()[1].Text, QStringLiteral("打印机“kadrel-pdf”现在不接受打印作业。这次什么也没有打印。"));
 }
 
 }  // namespace
