@@ -6,8 +6,10 @@
 #include "widgets/uKadrelStyle.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -16,6 +18,13 @@ int main(int argc, char** argv) {
   // Every window, the dialogs included, takes the application's icon.
   QApplication::setWindowIcon(kadrel::ProgramIcon());
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+  // The toolkit's own dialogs (the save dialog of the export) speak the
+  // program's language, whatever the desktop's is. Without the translation
+  // installed they stay English, which is no reason not to start.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTexts);
+  }
 
   kadrel::TfrmMain frmMain;
   if (!frmMain.Loaded()) return 1;  // the reason has been shown

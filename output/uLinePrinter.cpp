@@ -32,8 +32,8 @@ TLinePrinter::~TLinePrinter() {
   if (open_) Close(ignored);
 }
 
-bool TLinePrinter::Open(std::string& error) {
-  if (open_ || !surface_.BeginDoc(error)) return false;
+bool TLinePrinter::Open(std::string_view title, std::string& error) {
+  if (open_ || !surface_.BeginDoc(title, error)) return false;
   open_ = true;
   x_ = 0;
   y_ = 0;

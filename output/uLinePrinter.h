@@ -40,8 +40,9 @@ class TLinePrinter {
   TLinePrinter(const TLinePrinter&) = delete;
   TLinePrinter& operator=(const TLinePrinter&) = delete;
 
-  // Starts the job; false with the surface's reason when it cannot.
-  bool Open(std::string& error);
+  // Starts the job named `title` (GBK); false with the surface's reason
+  // when it cannot.
+  bool Open(std::string_view title, std::string& error);
   // Ends the job; false with the reason when it was lost.
   bool Close(std::string& error);
 

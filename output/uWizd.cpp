@@ -17,6 +17,7 @@
 #include "output/uExport.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
+#include "platform/gui/uQtGbk.h"
 #include "platform/uDateWords.h"
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelFrame.h"
@@ -338,6 +339,13 @@ void TwizdForm::fbFinishClick() {
 void TwizdForm::fbCancelClick() { reject(); }
 
 bool TwizdForm::Export(TMonthSet months) {
+  // Every other type lists the days anyway; a calendar would be empty.
+  if (SelectedType() == TExportType::Ics && user_.Count <= 0) {
+    ShowNotice(this, QStringLiteral("用户“%1”还没有倒班规律，日历文件里不会有任何班次。"
+                                    "请先在“配置倒班规律”中为其选择班制，或选择其他导出类型。")
+                         .arg(GbkToQString(user_.Name)));
+    return false;
+  }
   const QString fileName = Edit1->text().trimmed();
   if (fileName.isEmpty()) {
     ShowNotice(this, QStringLiteral("请输入导出文件的文件名。"));
@@ -353,6 +361,9 @@ bool TwizdForm::Export(TMonthSet months) {
 
 void ShowExportWizard(const TShiftUser& user, int year, QWidget* owner) {
   TwizdForm wizard(user, year, owner);
+  // The toolkit's own placement leaves room for a title bar these windows
+  // do not have.
+  if (owner) wizard.move(owner->geometry().center() - wizard.rect().center());
   wizard.exec();
 }
 

@@ -146,6 +146,13 @@ void TfrmYearWZ::FlatButton1Click() {
 
 void TfrmYearWZ::FlatButton2Click() { done(kModalCancel); }
 
+void TfrmYearWZ::showEvent(QShowEvent* event) {
+  // The caller only runs the dialog; the toolkit's own placement leaves room
+  // for a title bar these windows do not have.
+  if (QWidget* owner = parentWidget()) move(owner->window()->geometry().center() - rect().center());
+  QDialog::showEvent(event);
+}
+
 void TfrmYearWZ::reject() { done(kModalCancel); }
 
 }  // namespace kadrel

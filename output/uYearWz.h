@@ -72,6 +72,10 @@ class TfrmYearWZ : public QDialog {
   QPushButton* FlatButton1 = nullptr;  // "确定"
   QPushButton* FlatButton2 = nullptr;  // "取消"
 
+ protected:
+  // Centres the dialog over its owner's window.
+  void showEvent(QShowEvent* event) override;
+
  private:
   TKadrelFrame* frame_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "output/uLinePrinter.h"
+#include "output/uScheduleDoc.h"
 #include "output/uYearDocument.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uDateWords.h"
@@ -94,16 +95,16 @@ void TprnForm::FlatButton1Click() {
   for (int m = 1; m <= 12; ++m) {
     if (!CheckBox1->isChecked() || MonthBox(m)->isChecked()) months.Add(m);
   }
-  if (Print(BuildYearDocument(user_, year_, months, TExportType::Print))) accept();
+  if (Print(ScheduleTitle(user_, year_), BuildYearDocument(user_, year_, months, TExportType::Print))) accept();
 }
 
 void TprnForm::FlatButton2Click() { reject(); }
 
-bool TprnForm::Print(std::string_view document) {
+bool TprnForm::Print(std::string_view title, std::string_view document) {
   std::unique_ptr<TPageSurface> surface = MakePrintSurface();
   TLinePrinter printer(*surface);
   std::string error;
-  if (!printer.Open(error)) {
+  if (!printer.Open(title, error)) {
     ShowError(this, QString::fromStdString(error));
     return false;
   }

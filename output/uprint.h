@@ -50,8 +50,9 @@ class TprnForm : public QDialog {
 
  private:
   void CreateControls();
-  // Sends the print form to the printer; false when it showed why it could not.
-  bool Print(std::string_view document);
+  // Sends the print form to the printer as the job `title` (GBK); false
+  // when it showed why it could not.
+  bool Print(std::string_view title, std::string_view document);
 
   TShiftUser user_;
   int year_;

@@ -25,9 +25,10 @@ class TPageSurface {
  public:
   virtual ~TPageSurface() = default;
 
-  // Starts the print job on the first page. False, with the reason for the
-  // user in `error` (UTF-8), when the device cannot print.
-  virtual bool BeginDoc(std::string& error) = 0;
+  // Starts the print job on the first page; `title` (GBK) names the job in
+  // the printer's queue. False, with the reason for the user in `error`
+  // (UTF-8), when the device cannot print.
+  virtual bool BeginDoc(std::string_view title, std::string& error) = 0;
   // Hands the job over. False, with the reason, when the job was lost.
   virtual bool EndDoc(std::string& error) = 0;
   virtual void NewPage() = 0;

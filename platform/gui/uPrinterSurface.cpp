@@ -1,9 +1,12 @@
 #include "platform/gui/uPrinterSurface.h"
 
 #include <QFontMetrics>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryDir>
 
+#include "platform/gui/uPrintQueue.h"
 #include "platform/gui/uQtGbk.h"
 
 namespace kadrel {
@@ -26,7 +29,15 @@ std::unique_ptr<TPageSurface> MakePrintSurface() {
   return TPrinterSurface::DefaultPrinter();
 }
 
-TPrinterSurface::TPrinterSurface(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer)) {}
+TPrinterSurface::TPrinterSurface(std::unique_ptr<QPrinter> printer, TDelivery deliver)
+    : printer_(std::move(printer)), deliver_(std::move(deliver)) {
+  if (!printer_) return;
+  // The pen starts at the top left corner of what the printer can reach;
+  // a margin of the toolkit's own would cost lines on every page.
+  QPageLayout layout = printer_->pageLayout();
+  layout.setMargins(layout.minimumMargins());
+  printer_->setPageLayout(layout);
+}
 
 TPrinterSurface::~TPrinterSurface() {
   if (painter_.isActive()) painter_.end();
@@ -35,14 +46,31 @@ TPrinterSurface::~TPrinterSurface() {
 std::unique_ptr<TPrinterSurface> TPrinterSurface::DefaultPrinter() {
   const QPrinterInfo info = QPrinterInfo::defaultPrinter();
   if (info.isNull()) return std::make_unique<TPrinterSurface>(nullptr);
-  return std::make_unique<TPrinterSurface>(std::make_unique<QPrinter>(info, QPrinter::HighResolution));
+  // The queue's paper and unprintable border, as its driver declares them.
+  const QPageLayout layout = QPrinter(info, QPrinter::HighResolution).pageLayout();
+  // The toolkit hands its own jobs to the queue without asking how that
+  // went; drawing into a file and submitting it ourselves hears the answer.
+  auto spool = std::make_shared<QTemporaryDir>();
+  const QString file = spool->filePath(QStringLiteral("job.pdf"));
+  auto pdf = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  pdf->setOutputFormat(QPrinter::PdfFormat);
+  pdf->setOutputFileName(file);
+  pdf->setPageLayout(layout);
+  TPrintJob job{info.printerName().toStdString(), file.toStdString(), {}, layout.pageSize().key().toStdString()};
+  return std::make_unique<TPrinterSurface>(
+      std::move(pdf), [spool, job](const std::string& title, std::string& error) {
+        TPrintJob named = job;
+        named.Title = title;
+        return SubmitPrintJob(named, error);
+      });
 }
 
-bool TPrinterSurface::BeginDoc(std::string& error) {
+bool TPrinterSurface::BeginDoc(std::string_view title, std::string& error) {
   if (!printer_) {
     error = kNoDefaultPrinter;
     return false;
   }
+  printer_->setDocName(GbkToQString(title));
   if (!printer_->isValid() || !painter_.begin(printer_.get())) {
     error = kPrinterNotValid;
     return false;
@@ -61,7 +89,7 @@ bool TPrinterSurface::EndDoc(std::string& error) {
     error = "打印作业未能交给打印机。";
     return false;
   }
-  return true;
+  return !deliver_ || deliver_(printer_->docName().toStdString(), error);
 }
 
 void TPrinterSurface::NewPage() { printer_->newPage(); }

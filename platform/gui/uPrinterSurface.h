@@ -25,15 +25,22 @@ inline constexpr const char* kPrinterNotValid = "Printer selected is not valid";
 
 class TPrinterSurface : public TPageSurface {
  public:
-  // Prints on `printer`; a null printer is "no printer installed", and
-  // BeginDoc then fails with kNoDefaultPrinter.
-  explicit TPrinterSurface(std::unique_ptr<QPrinter> printer);
+  // Hands the finished pages on once the painter is done with them; false,
+  // with the reason for the user, when they did not reach the printer.
+  using TDelivery = std::function<bool(const std::string& titleUtf8, std::string& error)>;
+
+  // Prints on `printer`, with no margins beyond its unprintable border,
+  // then runs `deliver` if there is one. A null printer is "no printer
+  // installed", and BeginDoc then fails with kNoDefaultPrinter.
+  explicit TPrinterSurface(std::unique_ptr<QPrinter> printer, TDelivery deliver = {});
   ~TPrinterSurface() override;
 
-  // The system's default printer at its own resolution.
+  // The system's default printer: the pages go into a PDF file on the
+  // queue's paper, and EndDoc hands the file to the queue, so a queue that
+  // refuses the job says so.
   static std::unique_ptr<TPrinterSurface> DefaultPrinter();
 
-  bool BeginDoc(std::string& error) override;
+  bool BeginDoc(std::string_view title, std::string& error) override;
   bool EndDoc(std::string& error) override;
   void NewPage() override;
   void SetFont(const TPrintFont& font) override;
@@ -45,6 +52,7 @@ class TPrinterSurface : public TPageSurface {
 
  private:
   std::unique_ptr<QPrinter> printer_;
+  TDelivery deliver_;
   QPainter painter_;
 };
 

@@ -58,6 +58,7 @@ TEST_F(PrintDialog, AWholeYearIsTheTitleAndTwelveMonths) {
     const std::vector<std::string> printed = Printed();
     ASSERT_EQ(printed.size(), lines);
     EXPECT_EQ(printed[0], "张三的Kadrel " + std::to_string(year) + "年(公历)");
+    EXPECT_EQ(Utf8(record_.Title), printed[0]);  // what the queue lists
     EXPECT_EQ(printed[1], "1月");
     EXPECT_EQ(printed.back(), std::string(80, '-'));
     EXPECT_EQ(record_.Font.Name, GbkLiteral("宋体"));

@@ -25,7 +25,7 @@ class LinePrinter : public ::testing::Test {
     surface_ = std::make_unique<TRecordingSurface>(record_, width, height);
     printer_ = std::make_unique<TLinePrinter>(*surface_);
     std::string error;
-    EXPECT_TRUE(printer_->Open(error)) << error;
+    EXPECT_TRUE(printer_->Open("job", error)) << error;
     return *printer_;
   }
   void Close() {

@@ -1,5 +1,6 @@
-// The print dialog on a real QPrinter writing a PDF file, read back with
-// pdftotext: what the user would find on paper, with the real font metrics.
+// The print dialog on a real QPrinter writing a PDF file, and on a real print
+// service with a PDF queue; read back with pdftotext: what the user would
+// find on paper, with the real font metrics.
 #include "output/uprint.h"
 
 #include <QFontInfo>
@@ -8,11 +9,18 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStringList>
+#include <cups/cups.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <thread>
 
 #include "platform/gui/uPrinterSurface.h"
 #include "output/uYearDocument.h"
@@ -25,6 +33,7 @@ namespace kadrel {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using testing::Utf8;
 using testing::ZhangSan;
 
@@ -40,9 +49,11 @@ class PdfPrint : public ::testing::Test {
   }
 
   // Lines per page by the layout rule, measured independently of the
-  // surface: floor(H / (text height + 2)) - 1.
+  // surface: floor(H / (text height + 2)) - 1, H being the whole sheet, as a
+  // PDF has no unprintable border.
   int LinesPerPage() {
     std::unique_ptr<QPrinter> probe = PdfPrinter(dir_ / "probe.pdf");
+    probe->setFullPage(true);
     QPainter painter(probe.get());
     QFont font(QStringLiteral("宋体"));
     font.setPointSize(8);
@@ -56,13 +67,8 @@ class PdfPrint : public ::testing::Test {
   // draws 月 and 日 with the glyphs of the Kangxi radicals ⽉ and ⽇, and the
   // PDF names those code points for them; NFKC folds them back.
   static std::vector<std::vector<std::string>> ReadBack(const fs::path& pdf) {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-layout"), QString::fromStdString(pdf.string()), QStringLiteral("-")});
-    EXPECT_TRUE(process.waitForFinished(30000)) << "pdftotext (poppler-utils) did not run";
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     std::vector<std::vector<std::string>> pages;
-    const QStringList texts = QString::fromUtf8(process.readAllStandardOutput()).split(QChar('\f'));
+    const QStringList texts = QString::fromStdString(Tool("pdftotext", {"-layout", Q(pdf), "-"})).split(QChar('\f'));
     for (const QString& text : texts) {
       std::vector<std::string> lines;
       for (const QString& line : text.split(QChar('\n'))) {
@@ -74,6 +80,25 @@ class PdfPrint : public ::testing::Test {
     EXPECT_EQ(texts.size() - 1, static_cast<qsizetype>(pages.size())) << "a page without text";
     return pages;
   }
+
+  // The printout's lines, the title first, as ReadBack gives them.
+  static std::vector<std::string> Expected(const TShiftUser& user, int year) {
+    std::vector<std::string> lines;
+    const QString form = QString::fromStdString(Utf8(BuildYearDocument(user, year, TMonthSet::All(), TExportType::Print)));
+    for (const QString& line : form.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+      lines.push_back(line.simplified().toStdString());
+    return lines;
+  }
+
+  // Runs a tool to its end; its standard output.
+  static std::string Tool(const QString& program, const QStringList& args) {
+    QProcess tool;
+    tool.start(program, args);
+    EXPECT_TRUE(tool.waitForFinished(30000)) << program.toStdString() << " did not run";
+    EXPECT_EQ(tool.exitCode(), 0) << program.toStdString() << ": " << tool.readAllStandardError().toStdString();
+    return tool.readAllStandardOutput().toStdString();
+  }
+  static QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
   TTestDir temp_;
   const fs::path& dir_ = temp_.Path();
@@ -89,14 +114,11 @@ TEST_F(PdfPrint, AWholeYearReadsBackLineForLineOnTheExpectedPages) {
   ASSERT_TRUE(messages.Shown().empty()) << messages.Shown()[0].Text.toStdString();
   ASSERT_FALSE(form.isVisible());
 
-  std::vector<std::string> expected;
-  const QString document = QString::fromStdString(Utf8(BuildYearDocument(ZhangSan(), 2024, TMonthSet::All(), TExportType::Print)));
-  for (const QString& line : document.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-    expected.push_back(line.simplified().toStdString());
+  const std::vector<std::string> expected = Expected(ZhangSan(), 2024);
   ASSERT_EQ(expected.size(), 121u);
 
   const int perPage = LinesPerPage();
-  ASSERT_GT(perPage, 10);
+  EXPECT_EQ(perPage, 71) << "on A4 in the CJK face at 8 points";
   const std::vector<std::vector<std::string>> pages = ReadBack(pdf);
   EXPECT_EQ(pages.size(), std::size_t((121 + perPage - 1) / perPage)) << perPage << " lines a page";
 
@@ -114,13 +136,180 @@ TEST_F(PdfPrint, AWholeYearReadsBackLineForLineOnTheExpectedPages) {
   ASSERT_NE(march, read.end());
   EXPECT_EQ(*(march + 1), "3月1日 休息 3月2日 早班 3月3日 中班 3月4日 晚班");
   EXPECT_EQ(read, expected);
+
+  const std::string about = Tool("pdfinfo", {Q(pdf)});
+  EXPECT_NE(about.find("Title:           张三的Kadrel 2024年(公历)\n"), std::string::npos) << about;
 }
 
 TEST_F(PdfPrint, APrinterThatCannotOpenItsOutputIsNotValid) {
   TPrinterSurface surface(PdfPrinter(dir_ / "missing-folder" / "out.pdf"));
   std::string error;
-  EXPECT_FALSE(surface.BeginDoc(error));
+  EXPECT_FALSE(surface.BeginDoc("", error));
   EXPECT_EQ(error, kPrinterNotValid);
+}
+
+// A cupsd of the test's own (its own folders and socket, beside any system
+// one) with a cups-pdf queue as the default printer, the way a user's printer
+// is set up.
+class CupsPrint : public PdfPrint {
+ protected:
+  static constexpr const char* kCupsd = "/usr/sbin/cupsd";
+  static constexpr const char* kQueue = "kadrel-pdf";
+
+  void SetUp() override {
+    PdfPrint::SetUp();
+    // The filters run as the service's own user and must reach the folders.
+    fs::permissions(dir_, fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
+    fs::create_directories(root_ / "tmp");
+    fs::permissions(root_ / "tmp", fs::perms::all | fs::perms::sticky_bit);
+    const std::string r = root_.string();
+    std::ofstream(root_ / "cupsd.conf") << "Listen " << socket_ << "\nBrowsing Off\nWebInterface No\n"
+                                        << "DefaultAuthType None\n<Policy default>\n<Limit All>\n"
+                                        << "Order deny,allow\nAllow all\n</Limit>\n</Policy>\n";
+    std::ofstream(root_ / "cups-files.conf")
+        << "ServerRoot " << r << "\nRequestRoot " << r << "/spool\nCacheDir " << r << "/cache\nStateDir " << r
+        << "/state\nTempDir " << r << "/tmp\nErrorLog " << r << "/error_log\nAccessLog " << r
+        << "/access_log\nPageLog " << r << "/page_log\nFileDevice Yes\n";
+    cupsd_.setProcessChannelMode(QProcess::MergedChannels);
+    cupsd_.start(kCupsd, {"-f", "-c", Q(root_ / "cupsd.conf"), "-s", Q(root_ / "cups-files.conf")});
+    for (int i = 0; i < 100 && !fs::exists(socket_) && cupsd_.state() != QProcess::NotRunning; ++i)
+      std::this_thread::sleep_for(50ms);
+    if (!fs::exists(socket_)) {
+      GTEST_SKIP() << "cupsd cannot start (" << kCupsd << ", package cups): " << cupsd_.errorString().toStdString()
+                   << " " << cupsd_.readAll().toStdString();
+    }
+    // The dialog, the toolkit and the tools below all talk to this service.
+    setenv("CUPS_SERVER", socket_.c_str(), 1);
+    cupsSetServer(socket_.c_str());
+    // Only a cupsd started by root runs the cups-pdf backend; without root
+    // the queue prints into /dev/null, which still lists the job and refuses.
+    const char* device = geteuid() == 0 ? "cups-pdf:/" : "file:///dev/null";
+    Tool("lpadmin", {"-p", kQueue, "-E", "-v", device, "-P", "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"});
+    Tool("lpadmin", {"-d", kQueue});
+  }
+
+  void TearDown() override {
+    cupsd_.terminate();
+    cupsd_.waitForFinished(5000);
+    cupsSetServer(nullptr);
+    unsetenv("CUPS_SERVER");
+  }
+
+  struct TJob {
+    int Id;
+    std::string Title;
+    ipp_jstate_t State;
+  };
+  static std::vector<TJob> Jobs() {
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, kQueue, 0, CUPS_WHICHJOBS_ALL);
+    std::vector<TJob> list;
+    for (int i = 0; i < count; ++i) list.push_back({jobs[i].id, jobs[i].title ? jobs[i].title : "", jobs[i].state});
+    cupsFreeJobs(count, jobs);
+    return list;
+  }
+
+  // cups-pdf's folder for the user's files (by default ~/PDF).
+  static fs::path CupsPdfFolder() {
+    std::string out = "${HOME}/PDF";
+    std::ifstream conf("/etc/cups/cups-pdf.conf");
+    for (std::string line; std::getline(conf, line);)
+      if (line.rfind("Out ", 0) == 0) out = line.substr(4);
+    const passwd* me = getpwuid(geteuid());
+    for (auto [key, value] : {std::pair{"${HOME}", me->pw_dir}, std::pair{"${USER}", me->pw_name}})
+      if (auto at = out.find(key); at != std::string::npos) out.replace(at, std::string(key).size(), value);
+    return out;
+  }
+  // The file of job `id` there, whose name also holds `mark`.
+  static fs::path CupsPdfFile(const fs::path& folder, int id, const std::string& mark) {
+    const std::string tail = "job_" + std::to_string(id) + ".pdf";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (name.ends_with(tail) && name.find(mark) != std::string::npos) return entry.path();
+    }
+    return {};
+  }
+
+  const fs::path root_ = dir_ / "cups";
+  const std::string socket_ = (root_ / "cups.sock").string();
+  QProcess cupsd_;
+  TMessageBoxOverride messages_;
+};
+
+// The service's PDF names its glyphs by their order in the font, not by
+// their characters, so only the pattern of the characters survives: `read`
+// must spell `expected` with each character standing for one other
+// throughout, and no two for the same. The very first glyph reads as a
+// blank, so the title is compared without its first character.
+void ExpectSameTextUnderOneCipher(std::vector<std::string> expected, const std::vector<std::string>& read) {
+  ASSERT_EQ(read.size(), expected.size());
+  expected[0] = QString::fromStdString(expected[0]).mid(1).toStdString();
+  std::map<char32_t, char32_t> to, from;
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    const QList<uint> e = QString::fromStdString(expected[i]).toUcs4(), r = QString::fromStdString(read[i]).toUcs4();
+    ASSERT_EQ(r.size(), e.size()) << expected[i] << " read as " << read[i];
+    for (qsizetype j = 0; j < e.size(); ++j) {
+      ASSERT_EQ(to.emplace(e[j], r[j]).first->second, r[j]) << expected[i] << " read as " << read[i];
+      ASSERT_EQ(from.emplace(r[j], e[j]).first->second, e[j]) << expected[i] << " read as " << read[i];
+    }
+  }
+}
+
+TEST_F(CupsPrint, AYearReachesTheQueueAsAPdfAndARefusingQueueIsReported) {
+  // The process number keeps this run's file apart from any other's.
+  const std::string mark = std::to_string(getpid());
+  const TShiftUser user = testing::MakeUser("印" + mark, {"早班", "中班", "晚班", "休息"});
+  const fs::path folder = CupsPdfFolder();
+  const bool madeFolder = !fs::exists(folder);
+  {
+    TprnForm form(user, 2024);
+    form.show();
+    form.FlatButton1->click();
+    ASSERT_TRUE(messages_.Shown().empty()) << messages_.Shown()[0].Text.toStdString();
+    EXPECT_FALSE(form.isVisible());
+  }
+  std::vector<TJob> jobs = Jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].Title, "印" + mark + "的Kadrel 2024年(公历)");
+
+  if (geteuid() == 0) {
+    for (int i = 0; i < 300 && jobs[0].State < IPP_JSTATE_STOPPED; ++i) {
+      std::this_thread::sleep_for(50ms);
+      jobs = Jobs();
+    }
+    ASSERT_EQ(jobs[0].State, IPP_JSTATE_COMPLETED) << "see " << root_ / "error_log";
+    const fs::path pdf = CupsPdfFile(folder, jobs[0].Id, mark);
+    ASSERT_FALSE(pdf.empty()) << "no file of job " << jobs[0].Id << " in " << folder;
+    const std::string about = Tool("pdfinfo", {Q(pdf)});
+    const std::vector<std::vector<std::string>> pages = ReadBack(pdf);
+    std::error_code ec;
+    fs::remove(pdf, ec);
+    if (madeFolder) fs::remove(folder, ec);  // only while empty
+    EXPECT_NE(about.find("595 x 842 pts (A4)"), std::string::npos) << about;
+    // The queue's A4 sheet has no unprintable border: the page holds all
+    // 71 lines a whole sheet has room for.
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0].size(), 71u);
+    std::vector<std::string> read = pages[0];
+    read.insert(read.end(), pages[1].begin(), pages[1].end());
+    ExpectSameTextUnderOneCipher(Expected(user, 2024), read);
+  }
+
+  Tool("cupsreject", {"-r", "纸盒已空", kQueue});
+  TprnForm form(user, 2024);
+  form.show();
+  form.FlatButton1->click();
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("错误"));
+  EXPECT_EQ(messages_.Shown()[0].Text, QStringLiteral("打印机“kadrel-pdf”现在不接受打印作业：纸盒已空。这次什么也没有打印。"));
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(Jobs().size(), 1u);
+
+  Tool("cupsreject", {kQueue});  // no reason given
+  form.FlatButton1->click();
+  ASSERT_EQ(messages_.Shown().size(), 2u);
+  EXPECT_EQ(messages_.Shown()[1].Text, QStringLiteral("打印机“kadrel-pdf”现在不接受打印作业。这次什么也没有打印。"));
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ inline void PrintTo(const TPlacedText& t, std::ostream* os) {
 struct TPrintRecord {
   bool Begun = false;
   bool Ended = false;
+  std::string Title;  // GBK
   TPrintFont Font;
   std::vector<std::vector<TPlacedText>> Pages;
 
@@ -47,12 +48,13 @@ class TRecordingSurface : public TPageSurface {
   TRecordingSurface(TPrintRecord& record, int width, int height, std::string beginError = {})
       : record_(record), width_(width), height_(height), beginError_(std::move(beginError)) {}
 
-  bool BeginDoc(std::string& error) override {
+  bool BeginDoc(std::string_view title, std::string& error) override {
     if (!beginError_.empty()) {
       error = beginError_;
       return false;
     }
     record_.Begun = true;
+    record_.Title = title;
     record_.Pages.emplace_back();
     return true;
   }

@@ -176,6 +176,31 @@ TEST_F(WizardTest, CalendarTypeWritesAnIcsFile) {
   EXPECT_EQ(Read(dir_ / "张三的Kadrel(2005年).ics").rfind("BEGIN:VCALENDAR\r\n", 0), 0u);
 }
 
+TEST_F(WizardTest, ACalendarOfAUserWithoutACycleIsRefusedWithANotice) {
+  TMessageBoxOverride boxes;
+  TwizdForm w(testing::MakeUser("李四", {}), 2005);
+  w.show();
+  w.fbNextClick();
+  w.rgSelectType->Item(int(TExportType::Ics))->click();
+  w.fbNextClick();
+  w.fbNextClick();
+  w.fbFinishClick();
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].Caption, QStringLiteral("提示"));
+  EXPECT_TRUE(boxes.Shown()[0].Text.startsWith(QStringLiteral("用户“李四”还没有倒班规律")));
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(FilesHere(), 0u);
+  // The days themselves can still be listed.
+  w.fbPriClick();
+  w.fbPriClick();
+  w.rgSelectType->Item(int(TExportType::Text))->click();
+  w.fbNextClick();
+  w.fbNextClick();
+  w.fbFinishClick();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(FilesHere(), 1u);
+}
+
 TEST_F(WizardTest, RefusedExportsKeepTheWizardOpenOnTheLastPage) {
   TMessageBoxOverride boxes;
   auto w = Open(3);
@@ -223,14 +248,19 @@ TEST_F(WizardTest, TheBrowseButtonOffersTheNameAndTakesThePathChosen) {
 }
 
 TEST_F(WizardTest, ShowExportWizardRunsModallyAndCancelWritesNothing) {
+  QWidget owner;
+  owner.setGeometry(100, 100, 698, 442);
+  owner.show();
   bool sawModal = false;
   QTimer::singleShot(0, [&] {
     auto* w = dynamic_cast<TwizdForm*>(QApplication::activeModalWidget());
     sawModal = w && w->PageIndex() == 0 && w->rgSelectType->ItemIndex() == int(TExportType::Html) &&
                w->Edit1->text().isEmpty();
-    if (w) w->fbCancel->click();
+    if (!w) return;
+    EXPECT_EQ(w->geometry().center(), owner.geometry().center());
+    w->fbCancel->click();
   });
-  ShowExportWizard(testing::ZhangSan(), 2005);
+  ShowExportWizard(testing::ZhangSan(), 2005, &owner);
   EXPECT_TRUE(sawModal);
   EXPECT_EQ(FilesHere(), 0u);
 }

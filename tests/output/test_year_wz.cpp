@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "widgets/uKadrelFrame.h"
@@ -44,6 +45,18 @@ TEST(YearNavigator, OkHandsBackTheTypedYearBounded) {
     EXPECT_EQ(nav.Shown(), QString::number(row.Year));
     EXPECT_EQ(nav.beeps, 0);
   }
+}
+
+TEST(YearNavigator, OpensCentredOverItsOwner) {
+  QWidget owner;
+  owner.setGeometry(100, 100, 698, 442);
+  owner.show();
+  TfrmYearWZ form(&owner);
+  QTimer::singleShot(0, [&] {
+    EXPECT_EQ(form.geometry().center(), owner.geometry().center());
+    form.FlatButton2->click();
+  });
+  EXPECT_EQ(form.exec(), TfrmYearWZ::kModalCancel);
 }
 
 TEST(YearNavigator, CancelAndEscapeReportCancel) {
