@@ -5,9 +5,9 @@
 // Pack. It works on tables opened and closed by store/uScheduleFiles, so the
 // journal and the writer's lock of the table stream hold for every change.
 //
-// Rules of every save, in the order they are checked (a refused change
-// writes nothing, because a table in insert or edit state has no way back
-// but Post):
+// Rules of every save, all checked before anything is written (a table in
+// insert or edit state has no way back but Post, so a refused change writes
+// nothing):
 //   1. A change or deletion acts on a live record only.
 //   2. Names are stored as the write policy says (below). The stored text
 //      must fit its field (9 bytes), be valid GBK and hold no control byte,
