@@ -246,28 +246,6 @@ TEST_F(ScheduleRecords, UserNamesAreUniqueIgnoringTheCaseOfAToZ) {
   EXPECT_TRUE(AddUser("Lin", 0, 40000, 0, error));
 }
 
-// The one change of behaviour: blanks at the ends of a stored name no longer
-// hide it, whichever side has them and whichever front end saves.
-TEST_F(ScheduleRecords, NamesThatDifferOnlyInBlanksAreTheSameUser) {
-  const std::string zhao = GbkLiteral("赵六");
-  TScheduleError error;
-  for (TScheduleRecords* records : {&records_, &dialog_}) {
-    SCOPED_TRACE(records == &dialog_ ? "as typed" : "trimmed");
-    PutUser(tables_.User, "  " + zhao + " ", 0, 40000, 0);
-    PutUser(tables_.User, "Ann", 0, 40000, 0);
-    EXPECT_FALSE(AddUser(zhao, 0, 40000, 0, error, records));
-    EXPECT_EQ(error.Fault, TEditFault::Duplicate);
-    TUserRecord ann = *records->FindUser("Ann");
-    ann.Name = zhao + "  ";
-    EXPECT_FALSE(records->SaveUser(ann, error));
-    EXPECT_EQ(error.Fault, TEditFault::Duplicate);
-    while (!records_.Users().empty()) ASSERT_TRUE(records_.DeleteUser(records_.Users()[0].Slot, error));
-  }
-  ASSERT_TRUE(AddUser(zhao, 0, 40000, 0, error, &dialog_));
-  EXPECT_FALSE(AddUser(" " + zhao + "  ", 0, 40000, 0, error, &dialog_));
-  EXPECT_EQ(error.Fault, TEditFault::Duplicate);
-}
-
 TEST_F(ScheduleRecords, SchemeCyclesMustNameDutyKindsAndFitTheirField) {
   Duty("A");
   Duty("B");
