@@ -217,7 +217,7 @@ void TfrmMain::FormCreate() {
   if (!LoadData()) return;
   // Only what the lookups need is tested: without duty kinds or users there
   // is nothing to show. Slots a failed compaction left deleted do not count.
-  if (LiveRecordCount(tables_->Work) == 0 || LiveRecordCount(tables_->User) == 0) {
+  if (records_->LiveCount(TScheduleFile::Work) == 0 || records_->LiveCount(TScheduleFile::User) == 0) {
     ShowNotice(this, QStringLiteral("请先对Kadrel进行配置!(菜单-配置倒班规律)"));
   }
   // Bad lines in the holiday files are told once, at start; the good lines
@@ -235,8 +235,8 @@ bool TfrmMain::LoadData() {
     ShowOpenFailure(failure);
     return false;
   }
+  records_ = std::make_unique<TScheduleRecords>(*tables_, TWritePolicy::AsTyped);
   currentUser_ = TShiftUser{};
-  if (tables_->User.RecordCount() > 0) tables_->User.First();
   const int year = DecodeDate(WholeDays(Today())).Year;
 
   Calendar = new TCalendar(Panel1);
@@ -298,27 +298,20 @@ void TfrmMain::RebuildUserMenu() {
   }
   userMenu_->clear();
 
-  TTableStream& users = tables_->User;
   bool found = false;
-  users.PushPosition();
-  if (users.RecordCount() > 0) {
-    for (users.First(); !users.Eof(); users.Next()) {
-      if (users.IsDeleted()) continue;
-      const std::string name = users.FieldByName("Name").AsString();
-      const std::string caption = UserItemCaption(name);
-      QAction* item = userMenu_->addAction(KadrelMenuImage(12), GbkToQString(caption));
-      // The caption in the file's own bytes, so that the name found again is
-      // exactly the stored one whatever the display made of it.
-      item->setData(QByteArray::fromStdString(caption));
-      item->setCheckable(true);
-      connect(item, &QAction::triggered, this, [this, item] { UserMenuItemClick(item); });
-      if (haveRemembered && !found && name == remembered) {
-        UserMenuItemClick(item);
-        found = true;
-      }
+  for (const TUserRecord& user : records_->Users()) {
+    const std::string caption = UserItemCaption(user.Name);
+    QAction* item = userMenu_->addAction(KadrelMenuImage(12), GbkToQString(caption));
+    // The caption in the file's own bytes, so that the name found again is
+    // exactly the stored one whatever the display made of it.
+    item->setData(QByteArray::fromStdString(caption));
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this, [this, item] { UserMenuItemClick(item); });
+    if (haveRemembered && !found && user.Name == remembered) {
+      UserMenuItemClick(item);
+      found = true;
     }
   }
-  users.PopPosition();
   if (!found && !userMenu_->actions().isEmpty()) UserMenuItemClick(userMenu_->actions().first());
 }
 
@@ -330,19 +323,13 @@ QList<QAction*> TfrmMain::DisplayItems() const { return displayMenu_->actions();
 void TfrmMain::UserMenuItemClick(QAction* item) {
   if (!item || !tables_) return;
   for (QAction* other : userMenu_->actions()) other->setChecked(other == item);
-  TTableStream& users = tables_->User;
-  users.PushPosition();
   const std::string name = UserNameOfCaption(item->data().toByteArray().toStdString());
-  // Only a live record may be taken for the user: loading from wherever the
-  // cursor happens to stand would show another user's duties under this name.
-  if (LocateLiveText(users, "Name", name)) {
-    LoadShiftUser(currentUser_, users, tables_->Shift, tables_->Work);
+  // A name no live user has any more leaves no user shown, never another one.
+  if (LoadShiftUser(currentUser_, *records_, name)) {
     Label1->SetText(GbkToQString(BannerText(currentUser_)));
   } else {
-    currentUser_ = TShiftUser{};
     Label1->SetText({});
   }
-  users.PopPosition();
   ViewButtonClick(YearButton);
 }
 
@@ -414,7 +401,7 @@ void TfrmMain::N1Click() {
   if (!tables_) return;
   Label1->SetText({});
   {
-    TfrmOption option(this, tables_->User, tables_->Shift, tables_->Work);
+    TfrmOption option(this, *records_);
     option.exec();
   }
   RebuildUserMenu();
@@ -492,16 +479,11 @@ void TfrmMain::FormClose() {
   if (!tables_) return;
   TShell& shell = Shell();
   if (const TWindowId help = shell.FindTopLevelWindow(HelpWindowTitle())) shell.CloseWindow(help);
-  QStringList failed;
-  for (TTableStream* table : {&tables_->User, &tables_->Shift, &tables_->Work}) {
-    if (table->IsOpen() && !table->Close()) {
-      failed << QStringLiteral("%1：%2").arg(QString::fromStdString(table->FileName()),
-                                            QString::fromStdString(table->ErrorString()));
-    }
-  }
   // Every record was on disk before; what failed is the final header write.
-  if (!failed.isEmpty()) {
-    ShowError(this, QStringLiteral("关闭数据文件时出错。\n%1").arg(failed.join(QLatin1Char('\n'))));
+  TScheduleError error;
+  if (!records_->Close(error)) {
+    ShowError(this, QStringLiteral("关闭数据文件时出错。\n%1：%2")
+                        .arg(QString::fromStdString(error.File), QString::fromStdString(error.Reason)));
   }
 }
 

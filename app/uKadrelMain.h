@@ -18,7 +18,7 @@
 
 #include "calendar/uCalendar.h"
 #include "schedule/uShiftUser.h"
-#include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 
 class QAction;
 class QDialog;
@@ -141,6 +141,7 @@ class TfrmMain : public QWidget {
 
   std::string dataDir_;
   std::unique_ptr<TScheduleTables> tables_;
+  std::unique_ptr<TScheduleRecords> records_;  // over tables_, as the options dialog stores them
   TShiftUser currentUser_;
   TFontOfCalendar yearFonts_;
   TFontOfCalendar monthFonts_;

@@ -13,12 +13,6 @@ namespace {
 // A missing file and an empty one (left by an interrupted creation) are made anew.
 bool Missing(const std::string& path) { return ScheduleFileMissing(path); }
 
-// The store names the file in front of its reason; the message names it apart.
-std::string ReasonOnly(const std::string& error, TScheduleFile file) {
-  const std::string prefix = std::string(ScheduleFileName(file)) + ": ";
-  return error.starts_with(prefix) ? error.substr(prefix.size()) : error;
-}
-
 }  // namespace
 
 bool ScheduleFileInUse(const std::string& path) {
@@ -39,20 +33,20 @@ bool ScheduleFileInUse(const std::string& path) {
 std::unique_ptr<TScheduleTables> OpenMainTables(const std::string& dir, TOpenFailure& failure) {
   failure = {};
   auto tables = std::make_unique<TScheduleTables>();
-  auto fail = [&](TScheduleFile file, TOpenFault otherwise, const std::string& error) {
+  auto fail = [&](TScheduleFile file, TOpenFault otherwise, const TScheduleError& error) {
     // Destroying the tables releases them without a write. It comes first:
     // a table refused for its fields is still open and would hold the very
     // lock the probe asks about.
     tables.reset();
     const std::string path = SchedulePath(dir, file);
     const TOpenFault fault = ScheduleFileInUse(path) ? TOpenFault::InUse : otherwise;
-    failure = {fault, ScheduleFileName(file), ReasonOnly(error, file)};
+    failure = {fault, ScheduleFileName(file), error.Reason};
     return nullptr;
   };
   for (TScheduleFile file : kScheduleFiles) {
     const std::string path = SchedulePath(dir, file);
     if (Missing(path)) continue;
-    std::string error;
+    TScheduleError error;
     if (!OpenScheduleFile(tables->Table(file), file, path, TTableStream::kModeReadWrite, error)) {
       return fail(file, TOpenFault::Unusable, error);
     }
@@ -60,7 +54,7 @@ std::unique_ptr<TScheduleTables> OpenMainTables(const std::string& dir, TOpenFai
   for (TScheduleFile file : kScheduleFiles) {
     if (tables->Table(file).IsOpen()) continue;
     const std::string path = SchedulePath(dir, file);
-    std::string error;
+    TScheduleError error;
     if (!OpenOrCreateScheduleFile(tables->Table(file), file, path, error)) {
       return fail(file, Missing(path) ? TOpenFault::CannotCreate : TOpenFault::Unusable, error);
     }

@@ -17,7 +17,7 @@
 #include "app/uKadrelMain.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 #include "widgets/uKadrelStyle.h"
 #include "widgets/uToggleButton.h"
 
@@ -33,20 +33,23 @@ class TDataSet {
     std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data())) dir_ = pattern;
     TScheduleTables tables;
-    std::string error;
+    TScheduleError error;
     ok_ = !dir_.empty() && OpenScheduleTables(tables, dir_, TScheduleAccess::Write, error);
-    TEditError edit;
-    std::int32_t id = 0;
+    TScheduleRecords records(tables, TWritePolicy::Trimmed);
     for (const char* duty : {"白班", "夜班", "中班", "休息"}) {
-      ok_ = ok_ && AddDutyKind(tables.Work, GbkLiteral(duty), "", id, edit);
+      TDutyKindRecord kind{0, GbkLiteral(duty), ""};
+      ok_ = ok_ && records.SaveDutyKind(kind, error);
     }
-    ok_ = ok_ && AddScheme(tables.Shift, tables.Work, GbkLiteral("四班三倒"), {1, 1, 3, 3, 2, 2, 4, 4}, id, edit);
-    ok_ = ok_ && AddScheme(tables.Shift, tables.Work, GbkLiteral("常白班"), {1, 1, 1, 1, 1, 4, 4}, id, edit);
-    ok_ = ok_ && AddScheme(tables.Shift, tables.Work, GbkLiteral("两班倒"), {1, 2, 4}, id, edit);
+    auto scheme = [&](const char* name, std::vector<std::int32_t> cycle) {
+      TSchemeRecord record{0, GbkLiteral(name), std::move(cycle)};
+      return records.SaveScheme(record, error);
+    };
+    ok_ = ok_ && scheme("四班三倒", {1, 1, 3, 3, 2, 2, 4, 4}) && scheme("常白班", {1, 1, 1, 1, 1, 4, 4}) &&
+          scheme("两班倒", {1, 2, 4});
     for (int u = 0; u < 50; ++u) {
-      const std::string name = GbkLiteral("员工") + std::to_string(u);
       const TDateTime start = static_cast<TDateTime>(EncodeDate(2026, 1, 1 + u % 28));
-      ok_ = ok_ && AddUser(tables, name, 1 + u % 3, start, 0, edit);
+      TUserRecord user{0, GbkLiteral("员工") + std::to_string(u), 1 + u % 3, start, 0};
+      ok_ = ok_ && records.SaveUser(user, error);
     }
     ok_ = ok_ && CloseScheduleTables(tables, error);
   }

@@ -2,7 +2,7 @@
 //
 // A 200-entry cycle cannot exist in a real schemes file: "worklist" holds 199
 // bytes, and even one-digit identifiers take two bytes an entry, so 99 is the
-// longest cycle that fits. LoadShiftUser finds fields by name, so the
+// longest cycle that fits. The records are read by field index, so the
 // 200-entry cases use a schemes table whose "worklist" is 1000 bytes wide;
 // the 99-entry case uses the real schema.
 #include <stdlib.h>
@@ -15,6 +15,7 @@
 
 #include "schedule/uShiftUser.h"
 #include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 
 namespace kadrel {
 namespace {
@@ -44,7 +45,7 @@ struct TBenchData {
   TTableStream user{TTableStream::kModeReadWrite};
 
   TBenchData(int kinds, const std::vector<std::int32_t>& cycle, std::int32_t worklistWidth) {
-    std::string error;
+    TScheduleError error;
     bool ok = OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File("workdat.kd2"), error) &&
               OpenOrCreateScheduleFile(user, TScheduleFile::User, dir.File("userdat.kd2"), error) &&
               CreateShifts(worklistWidth);
@@ -61,6 +62,9 @@ struct TBenchData {
          user.SetFloat(kUserStart, 40000) && user.SetInteger(kUserFirstID, 0) && user.Post();
     if (!ok) std::abort();
   }
+
+  TScheduleRecords records{shift, work, user, TWritePolicy::Trimmed};
+  TUserRecord First() { return records.Users().at(0); }
 
   bool CreateShifts(std::int32_t worklistWidth) {
     const std::string path = dir.File("shiftdat.kd2");
@@ -84,7 +88,7 @@ void BM_GetDutyName(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   TBenchData data(9, Cycle(entries, 9), 200);
   TShiftUser user;
-  LoadShiftUser(user, data.user, data.shift, data.work);
+  LoadShiftUser(user, data.records, data.First());
   if (user.Count != entries) std::abort();
   std::string name;
   std::int64_t day = 30000;
@@ -114,8 +118,9 @@ void BM_LoadShiftUser(benchmark::State& state) {
   const int distinct = static_cast<int>(state.range(1));
   TBenchData data(distinct, Cycle(entries, distinct), entries > 99 ? 1000 : 200);
   TShiftUser user;
+  const TUserRecord record = data.First();
   for (auto _ : state) {
-    LoadShiftUser(user, data.user, data.shift, data.work);
+    LoadShiftUser(user, data.records, record);
     benchmark::DoNotOptimize(user.Count);
   }
   if (user.Count != entries) state.SkipWithError("the cycle did not load whole");

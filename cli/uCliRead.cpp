@@ -8,7 +8,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
-#include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 
 namespace kadrel {
 namespace {
@@ -27,9 +27,9 @@ int NoData(TCliContext& ctx) {
 
 int OpenForReading(TCliContext& ctx, TScheduleTables& tables) {
   if (AllFilesMissing(ctx)) return NoData(ctx);
-  std::string error;
+  TScheduleError error;
   if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Read, error)) {
-    return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
+    return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
   }
   return kExitOk;
 }
@@ -72,13 +72,14 @@ int CmdCheck(TCliContext& ctx) {
   ctx.Out << "folder: " << DataDirPath(ctx) << '\n';
   for (TScheduleFile file : kScheduleFiles) {
     TTableStream table;
-    std::string error;
+    TScheduleError error;
     if (!OpenScheduleFile(table, file, SchedulePath(ctx.DataDir, file), TTableStream::kModeReadShared, error)) {
-      return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
+      return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
     }
     std::int32_t live = 0;
-    if (!ScanTable(table, live, error)) {
-      return DataError(ctx, std::string(ScheduleFileName(file)) + ": " + error);
+    std::string problem;
+    if (!ScanTable(table, live, problem)) {
+      return DataError(ctx, std::string(ScheduleFileName(file)) + ": " + problem);
     }
     ctx.Out << ScheduleFileName(file) << ": " << table.RecordCount() << " slots, " << live << " live, "
             << table.AppendedCount() << " appended\n";
@@ -89,18 +90,16 @@ int CmdCheck(TCliContext& ctx) {
 int CmdUsers(TCliContext& ctx) {
   TScheduleTables tables;
   if (int rc = OpenForReading(ctx, tables)) return rc;
-  TTableStream& users = tables.User;
+  TScheduleRecords records(tables, TWritePolicy::Trimmed);
   const char* separator = "";
   if (ctx.Json) ctx.Out << '[';
-  for (users.First(); users.RecordCount() > 0 && !users.Eof(); users.Next()) {
-    if (users.IsDeleted()) continue;
-    std::string name = users.FieldByName("Name").AsString();
-    std::int32_t shiftId = users.FieldByName("ShiftID").AsInteger();
-    TDateTime start = users.FieldByName("Start").AsDateTime();
-    std::int32_t first = users.FieldByName("FirstID").AsInteger();
+  for (const TUserRecord& user : records.Users()) {
+    const std::string& name = user.Name;
+    const TDateTime start = user.Start;
+    const std::int32_t first = user.FirstID;
     // Found as the duty computation finds it, deleted slots included.
     std::string scheme;
-    if (tables.Shift.LocateInteger("ID", shiftId)) scheme = tables.Shift.FieldByName("Name").AsString();
+    if (const auto found = records.FindScheme(user.ShiftID)) scheme = found->Name;
     if (ctx.Json) {
       const std::string startText = StartText(start);
       ctx.Out << separator << "{\"name\":" << JsonText(ShowText(name)) << ",\"scheme\":" << JsonText(ShowText(scheme))
@@ -117,11 +116,11 @@ int CmdUsers(TCliContext& ctx) {
 int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user) {
   TScheduleTables tables;
   if (int rc = OpenForReading(ctx, tables)) return rc;
+  TScheduleRecords records(tables, TWritePolicy::Trimmed);
   auto gbk = Utf8ToGbk(name);
-  if (!gbk || !LocateLiveText(tables.User, "Name", *gbk)) {
+  if (!gbk || !LoadShiftUser(user, records, *gbk)) {
     return DataError(ctx, "no user named " + name + " in " + DescribeDataDir(ctx));
   }
-  LoadShiftUser(user, tables.User, tables.Shift, tables.Work);
   return kExitOk;
 }
 
@@ -154,16 +153,15 @@ int CmdToday(TCliContext& ctx) {
   TScheduleTables tables;
   if (int rc = OpenForReading(ctx, tables)) return rc;
   const TDateTime today = static_cast<TDateTime>(WholeDays(Today()));
-  TTableStream& users = tables.User;
+  TScheduleRecords records(tables, TWritePolicy::Trimmed);
   const char* separator = "";
   if (ctx.Json) ctx.Out << '[';
-  for (users.First(); users.RecordCount() > 0 && !users.Eof(); users.Next()) {
-    if (users.IsDeleted()) continue;
+  for (const TUserRecord& record : records.Users()) {
     TShiftUser user;
-    LoadShiftUser(user, users, tables.Shift, tables.Work);
+    LoadShiftUser(user, records, record);
     std::string duty;
     const bool hasCycle = GetDutyName(user, today, duty);
-    const std::string name = ShowText(users.FieldByName("Name").AsString());
+    const std::string name = ShowText(record.Name);
     if (ctx.Json) {
       ctx.Out << separator << "{\"name\":" << JsonText(name) << ",\"duty\":" << (hasCycle ? JsonText(ShowText(duty)) : "null")
               << '}';

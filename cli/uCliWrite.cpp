@@ -1,13 +1,14 @@
 // The write commands: each opens the three files for reading and writing,
-// creating any that is missing, makes its change through the same checks the
-// options dialog makes, and closes the files.
+// creating any that is missing, makes its change through the records layer
+// that the options dialog uses too (with names trimmed, and every reference
+// and place checked against the files), and closes the files.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/uCliCommands.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 
 namespace kadrel {
 namespace {
@@ -19,20 +20,21 @@ namespace {
 template <class Change>
 int WithWritableTables(TCliContext& ctx, Change change) {
   TScheduleTables tables;
-  std::string error;
+  TScheduleError error;
   if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Write, error)) {
-    if (error.find(": in use by another writer") != std::string::npos) error += "; nothing was changed";
-    return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
+    if (error.Reason.find("in use by another writer") != std::string::npos) error.Reason += "; nothing was changed";
+    return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
   }
+  TScheduleRecords records(tables, TWritePolicy::Trimmed);
   std::string output;
-  TEditError editError;
-  bool changed = change(tables, output, editError);
-  bool closed = CloseScheduleTables(tables, error);
+  TScheduleError editError;
+  bool changed = change(records, output, editError);
+  bool closed = records.Close(error);
   if (!changed && editError.Fault != TEditFault::PackFailed) return DataError(ctx, editError.Reason);
   ctx.Err << ctx.NewDataNote;
   ctx.Out << output;
   if (!changed) ctx.Err << "kadrel-cli: warning: the change is saved; " << editError.Reason << '\n';
-  if (!closed) ctx.Err << "kadrel-cli: warning: the change is saved, but " << error << '\n';
+  if (!closed) ctx.Err << "kadrel-cli: warning: the change is saved, but " << error.Text() << '\n';
   return kExitOk;
 }
 
@@ -44,7 +46,7 @@ std::optional<std::string> NameArgument(TCliContext& ctx, const std::string& utf
     rc = DataError(ctx, "the name " + utf8 + " cannot be written in GBK");
     return std::nullopt;
   }
-  TEditError error;
+  TScheduleError error;
   if (!CheckNameText(*gbk, error)) {
     rc = DataError(ctx, error.Reason);
     return std::nullopt;
@@ -74,14 +76,14 @@ int CmdAddDuty(TCliContext& ctx) {
   if (ctx.Args.size() > 1) {
     auto gbk = Utf8ToGbk(ctx.Args[1]);
     if (!gbk) return DataError(ctx, "the description cannot be written in GBK");
-    TEditError error;
+    TScheduleError error;
     if (!CheckHintText(*gbk, error)) return DataError(ctx, error.Reason);
     hint = *gbk;
   }
-  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string& out, TEditError& error) {
-    std::int32_t id = 0;
-    if (!AddDutyKind(t.Work, *name, hint, id, error)) return false;
-    out = std::to_string(id) + "\n";
+  return WithWritableTables(ctx, [&](TScheduleRecords& r, std::string& out, TScheduleError& error) {
+    TDutyKindRecord kind{0, *name, hint};
+    if (!r.SaveDutyKind(kind, error)) return false;
+    out = std::to_string(kind.ID) + "\n";
     return true;
   });
 }
@@ -92,12 +94,12 @@ int CmdAddScheme(TCliContext& ctx) {
   int rc = kExitOk;
   auto name = NameArgument(ctx, ctx.Args[0], rc);
   if (!name) return rc;
-  TEditError check;
+  TScheduleError check;
   if (!CheckCycleText(*cycle, check)) return DataError(ctx, check.Reason);
-  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string& out, TEditError& error) {
-    std::int32_t id = 0;
-    if (!AddScheme(t.Shift, t.Work, *name, *cycle, id, error)) return false;
-    out = std::to_string(id) + "\n";
+  return WithWritableTables(ctx, [&](TScheduleRecords& r, std::string& out, TScheduleError& error) {
+    TSchemeRecord scheme{0, *name, *cycle};
+    if (!r.SaveScheme(scheme, error)) return false;
+    out = std::to_string(scheme.ID) + "\n";
     return true;
   });
 }
@@ -112,8 +114,9 @@ int CmdAddUser(TCliContext& ctx) {
   int rc = kExitOk;
   auto name = NameArgument(ctx, ctx.Args[0], rc);
   if (!name) return rc;
-  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
-    return AddUser(t, *name, *shiftId, static_cast<TDateTime>(*start), *first, error);
+  return WithWritableTables(ctx, [&](TScheduleRecords& r, std::string&, TScheduleError& error) {
+    TUserRecord user{0, *name, *shiftId, static_cast<TDateTime>(*start), *first};
+    return r.SaveUser(user, error);
   });
 }
 
@@ -121,16 +124,18 @@ int CmdDeleteDuty(TCliContext& ctx) {
   int rc = kExitOk;
   auto name = NameArgument(ctx, ctx.Args[0], rc);
   if (!name) return rc;
-  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
-    return DeleteDutyKind(t.Work, *name, error);
+  return WithWritableTables(ctx, [&](TScheduleRecords& r, std::string&, TScheduleError& error) {
+    const std::optional<TDutyKindRecord> kind = r.FindDutyKindNamed(*name);
+    if (!kind) return error.Fail(TEditFault::NotFound, "no duty kind has that name");
+    return r.DeleteDutyKind(kind->ID, error);
   });
 }
 
 int CmdDeleteScheme(TCliContext& ctx) {
   auto id = ParseCliInteger(ctx.Args[0]);
   if (!id) return UsageError(ctx, "ID must be an integer");
-  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
-    return DeleteScheme(t.Shift, *id, error);
+  return WithWritableTables(ctx, [&](TScheduleRecords& r, std::string&, TScheduleError& error) {
+    return r.DeleteScheme(*id, error);
   });
 }
 
@@ -138,8 +143,10 @@ int CmdDeleteUser(TCliContext& ctx) {
   int rc = kExitOk;
   auto name = NameArgument(ctx, ctx.Args[0], rc);
   if (!name) return rc;
-  return WithWritableTables(ctx, [&](TScheduleTables& t, std::string&, TEditError& error) {
-    return DeleteUser(t.User, *name, error);
+  return WithWritableTables(ctx, [&](TScheduleRecords& r, std::string&, TScheduleError& error) {
+    const std::optional<TUserRecord> user = r.FindUser(*name);
+    if (!user) return error.Fail(TEditFault::NotFound, "no user has that name");
+    return r.DeleteUser(user->Slot, error);
   });
 }
 

@@ -166,8 +166,8 @@ std::int32_t ItemId(const QTreeWidgetItem* item) { return item->data(0, kDataRol
 
 }  // namespace
 
-TfrmOption::TfrmOption(QWidget* owner, TTableStream& users, TTableStream& shifts, TTableStream& works)
-    : QDialog(owner), users_(users), shifts_(shifts), works_(works), frame_(new TKadrelFrame(this)) {
+TfrmOption::TfrmOption(QWidget* owner, TScheduleRecords& records)
+    : QDialog(owner), records_(records), frame_(new TKadrelFrame(this)) {
   setWindowTitle(QStringLiteral("设置"));
   setFixedSize(486, 333);
   setFont(KadrelFont(12));
@@ -305,8 +305,8 @@ void TfrmOption::showEvent(QShowEvent* event) {
 }
 
 void TfrmOption::FormShow() {
-  if (users_.RecordCount() > 0) FillUserList();
-  if (works_.RecordCount() > 0) FillDutyKindList();
+  FillUserList();
+  FillDutyKindList();
   DateTimePicker1->SetDateTime(Now());
   PageControl2Change();
   PageControl1Change();
@@ -340,7 +340,7 @@ void TfrmOption::keyPressEvent(QKeyEvent* event) {
 void TfrmOption::PageControl1Change() {
   const QSignalBlocker block(fcbSelectShift);
   fcbSelectShift->clear();
-  for (const TSchemeInfo& scheme : ReadSchemes(shifts_, nullptr)) {
+  for (const TSchemeRecord& scheme : records_.Schemes()) {
     fcbSelectShift->addItem(QString::number(scheme.ID) + QLatin1Char('|') + GbkToQString(scheme.Name), scheme.ID);
   }
   fcbSelectShift->setCurrentIndex(-1);
@@ -362,7 +362,7 @@ void TfrmOption::SetUserMode(TEditMode mode) {
 void TfrmOption::FillUserList() {
   const QSignalBlocker block(lvUser);
   lvUser->clear();
-  for (const TUserRow& row : ReadUserRows(users_, shifts_, works_)) {
+  for (const TUserRow& row : ReadUserRows(records_)) {
     auto* item = new QTreeWidgetItem(lvUser, {GbkToQString(row.Name), GbkToQString(row.SchemeName), GbkToQString(row.StartText)});
     item->setData(0, kDataRole, row.Slot);
   }
@@ -371,11 +371,11 @@ void TfrmOption::FillUserList() {
 void TfrmOption::lvUserClick() {
   QTreeWidgetItem* row = SelectedItem(lvUser);
   if (!row) return;
-  if (!SeekLiveSlot(users_, ItemId(row))) return;
-  const std::int32_t shiftId = users_.FieldByName("ShiftID").AsInteger();
+  const std::optional<TUserRecord> user = records_.UserAt(ItemId(row));
+  if (!user) return;
   flbShiftWork->clear();
-  if (shiftId == -1) return;
-  for (const std::string& name : SchemeCycleNames(shifts_, works_, shiftId)) flbShiftWork->addItem(GbkToQString(name));
+  if (user->ShiftID == -1) return;
+  for (const std::string& name : SchemeCycleNames(records_, user->ShiftID)) flbShiftWork->addItem(GbkToQString(name));
 }
 
 void TfrmOption::fcbSelectShiftChange() {
@@ -384,7 +384,7 @@ void TfrmOption::fcbSelectShiftChange() {
   chosenShiftId_ = fcbSelectShift->itemData(index).toInt();
   const QSignalBlocker block(fclbWork);
   fclbWork->clear();
-  for (const std::string& name : SchemeCycleNames(shifts_, works_, chosenShiftId_)) {
+  for (const std::string& name : SchemeCycleNames(records_, chosenShiftId_)) {
     auto* item = new QListWidgetItem(GbkToQString(name), fclbWork);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
@@ -432,13 +432,14 @@ void TfrmOption::FlatButton1Click() {
     return;
   }
   QTreeWidgetItem* row = SelectedItem(lvUser);
-  if (!row || !SeekLiveSlot(users_, ItemId(row))) return;
+  const std::optional<TUserRecord> user = row ? records_.UserAt(ItemId(row)) : std::nullopt;
+  if (!user) return;
   SetUserMode(TEditMode::Modifying);
   fedUserName->setText(row->text(0));
-  modifiedUserSlot_ = ItemId(row);
-  const std::int32_t shiftId = users_.FieldByName("ShiftID").AsInteger();
-  const std::int32_t firstId = users_.FieldByName("FirstID").AsInteger();
-  DateTimePicker1->SetDateTime(users_.FieldByName("Start").AsDateTime());
+  modifiedUserSlot_ = user->Slot;
+  const std::int32_t shiftId = user->ShiftID;
+  const std::int32_t firstId = user->FirstID;
+  DateTimePicker1->SetDateTime(user->Start);
   // The entry of exactly this scheme: a text search for "1|" would also
   // stop at "11|" and "21|" and hand the user another scheme on saving.
   const int index = fcbSelectShift->findData(shiftId);
@@ -458,12 +459,13 @@ void TfrmOption::FlatButton1Click() {
 
 // The record the editor describes. Without any scheme the user gets none
 // (0); a chosen scheme that is not in the file gives -1, today and -1.
-TUserRecord TfrmOption::EditedUser(const std::string& name) {
+TUserRecord TfrmOption::EditedUser(const std::string& name, std::int32_t slot) {
   TUserRecord user;
+  user.Slot = slot;
   user.Name = name;
-  user.ShiftID = fcbSelectShift->count() == 0                   ? 0
-                 : shifts_.LocateInteger("ID", chosenShiftId_) ? chosenShiftId_
-                                                                : -1;
+  user.ShiftID = fcbSelectShift->count() == 0           ? 0
+                 : records_.FindScheme(chosenShiftId_) ? chosenShiftId_
+                                                        : -1;
   user.Start = user.ShiftID == -1 ? Today() : DateTimePicker1->DateTime();
   user.FirstID = user.ShiftID == -1 ? -1 : checkedWork_;
   return user;
@@ -472,11 +474,11 @@ TUserRecord TfrmOption::EditedUser(const std::string& name) {
 void TfrmOption::SaveUser() {
   const bool adding = userMode_ == TEditMode::Adding;
   std::string name;
-  TEditError check;
+  TScheduleError check;
   if (!QStringToGbk(fedUserName->text(), name)) {
     check.Fault = TEditFault::BadText;
   } else {
-    CheckTypedName(name, false, check);
+    CheckName(records_.Policy(), TScheduleFile::User, name, check);
   }
   if (check.Fault != TEditFault::None) {
     if (check.Fault == TEditFault::EmptyName) {
@@ -487,15 +489,16 @@ void TfrmOption::SaveUser() {
     fedUserName->setFocus();
     return;
   }
-  TEditError error;
-  if (OtherUserHasName(users_, name, adding ? 0 : modifiedUserSlot_)) {
+  TScheduleError error;
+  TUserRecord user = EditedUser(name, adding ? 0 : modifiedUserSlot_);
+  if (!records_.SaveUser(user, error) && error.Fault == TEditFault::Duplicate) {
     WarnUser(this, QStringLiteral("用户数据中已经有该用户名称!"));
     // A new user goes back to browse unwritten; a modified one stays open.
     if (!adding) {
       fedUserName->setFocus();
       return;
     }
-  } else if (!WriteUser(users_, adding ? 0 : modifiedUserSlot_, EditedUser(name), error)) {
+  } else if (error.Fault != TEditFault::None) {
     ShowWriteError();
   }
   SetUserMode(TEditMode::Browse);
@@ -507,8 +510,11 @@ void TfrmOption::FlatButton3Click() {
   if (!row) return;
   const bool yes = ShowMessageBox(this, {QStringLiteral("请确认删除当前的用户!"), QStringLiteral("询问"),
                                          TMsgIcon::Warning, TMsgButtons::YesNo}) == TMsgResult::Yes;
-  TEditError error;
-  if (!DeleteUserThenPack(users_, ItemId(row), yes, error)) ShowWriteError();
+  // The file is compacted whatever the answer, and when the user is gone already.
+  TScheduleError error;
+  bool done = yes ? records_.DeleteUser(ItemId(row), error) : records_.PackUsers(error);
+  if (!done && error.Fault == TEditFault::NotFound) done = records_.PackUsers(error);
+  if (!done) ShowWriteError();
   FillUserList();
 }
 
@@ -528,7 +534,7 @@ void TfrmOption::SetDutyMode(TEditMode mode) {
 void TfrmOption::FillDutyKindList() {
   const QSignalBlocker block(flbWork);
   flbWork->clear();
-  for (const TDutyKindInfo& kind : ReadDutyKinds(works_)) {
+  for (const TDutyKindRecord& kind : records_.DutyKinds()) {
     auto* item = new QListWidgetItem(GbkToQString(kind.Name), flbWork);
     item->setData(kDataRole, kind.ID);
   }
@@ -538,9 +544,10 @@ void TfrmOption::FillDutyKindList() {
 // each entry shows, changes and deletes its own.
 void TfrmOption::flbWorkClick() {
   QListWidgetItem* entry = SelectedItem(flbWork);
-  if (!entry || !LocateLiveInteger(works_, "ID", entry->data(kDataRole).toInt())) return;
-  FlatEdit1->setText(GbkToQString(works_.FieldByName("Name").AsString()));
-  FlatMemo1->setPlainText(HintToEditor(works_.FieldByName("Hint").AsString()));
+  const std::optional<TDutyKindRecord> kind = entry ? records_.FindDutyKind(entry->data(kDataRole).toInt()) : std::nullopt;
+  if (!kind) return;
+  FlatEdit1->setText(GbkToQString(kind->Name));
+  FlatMemo1->setPlainText(HintToEditor(kind->Hint));
 }
 
 void TfrmOption::FlatButton4Click() {
@@ -572,8 +579,8 @@ void TfrmOption::SaveDutyKind() {
   std::string name, hint;
   const bool nameOk = QStringToGbk(FlatEdit1->text(), name);
   const bool hintOk = QStringToGbk(EditorToHint(FlatMemo1->toPlainText()), hint);
-  TEditError check;
-  if (!nameOk || !CheckNameText(name, check)) {
+  TScheduleError check;
+  if (!nameOk || !CheckName(records_.Policy(), TScheduleFile::Work, name, check)) {
     if (check.Fault == TEditFault::EmptyName) {
       ShowNotice(this, QStringLiteral("倒班名称不能为空！"));
     } else {
@@ -588,20 +595,18 @@ void TfrmOption::SaveDutyKind() {
     return;
   }
 
-  TEditError error;
-  std::int32_t id = modifiedDutyId_;
+  TScheduleError error;
   const bool adding = dutyMode_ == TEditMode::Adding;
-  const bool written = adding ? AddDutyKind(works_, name, hint, id, error)
-                              : UpdateDutyKind(works_, modifiedDutyId_, name, hint, error);
-  if (!written) {
+  TDutyKindRecord kind{adding ? 0 : modifiedDutyId_, name, hint};
+  if (!records_.SaveDutyKind(kind, error)) {
     ShowWriteError();
     FillDutyKindList();
   } else {
     const QSignalBlocker block(flbWork);
     QListWidgetItem* entry = adding ? nullptr : SelectedItem(flbWork);
     if (!entry) entry = new QListWidgetItem(flbWork);
-    entry->setText(GbkToQString(TrimBlanks(name)));
-    entry->setData(kDataRole, id);
+    entry->setText(GbkToQString(kind.Name));
+    entry->setData(kDataRole, kind.ID);
   }
   SetDutyMode(TEditMode::Browse);
 }
@@ -609,8 +614,8 @@ void TfrmOption::SaveDutyKind() {
 void TfrmOption::FlatButton6Click() {
   QListWidgetItem* entry = SelectedItem(flbWork);
   if (!entry) return;
-  TEditError error;
-  if (!DeleteDutyKindById(works_, entry->data(kDataRole).toInt(), error)) {
+  TScheduleError error;
+  if (!records_.DeleteDutyKind(entry->data(kDataRole).toInt(), error)) {
     ShowWriteError();
     FillDutyKindList();
     return;
@@ -640,21 +645,19 @@ void TfrmOption::SetSchemeMode(TEditMode mode) {
 void TfrmOption::PageControl2Change() {
   if (schemeMode_ == TEditMode::Browse) {
     tvShift->clear();
-    if (shifts_.RecordCount() > 0) {
-      for (const TSchemeInfo& scheme : ReadSchemes(shifts_, &works_)) {
-        auto* root = new QTreeWidgetItem(tvShift, {GbkToQString(scheme.Name)});
-        root->setData(0, kDataRole, scheme.ID);
-        root->setFlags(root->flags() | Qt::ItemIsEditable);
-        for (const TResolvedEntry& entry : scheme.Entries) {
-          auto* child = new QTreeWidgetItem(root, {GbkToQString(entry.Name)});
-          child->setData(0, kDataRole, entry.ID);
-          child->setFlags(child->flags() | Qt::ItemIsEditable);
-        }
+    for (const TSchemeRecord& scheme : records_.Schemes()) {
+      auto* root = new QTreeWidgetItem(tvShift, {GbkToQString(scheme.Name)});
+      root->setData(0, kDataRole, scheme.ID);
+      root->setFlags(root->flags() | Qt::ItemIsEditable);
+      for (const TResolvedEntry& entry : records_.ResolveCycle(scheme.Cycle)) {
+        auto* child = new QTreeWidgetItem(root, {GbkToQString(entry.Name)});
+        child->setData(0, kDataRole, entry.ID);
+        child->setFlags(child->flags() | Qt::ItemIsEditable);
       }
     }
   }
   lvWork->clear();
-  for (const TDutyKindInfo& kind : ReadDutyKinds(works_)) {
+  for (const TDutyKindRecord& kind : records_.DutyKinds()) {
     QString hint = GbkToQString(kind.Hint);
     hint.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     new QTreeWidgetItem(lvWork, {QString::number(kind.ID), GbkToQString(kind.Name), hint});
@@ -690,7 +693,7 @@ void TfrmOption::FlatButton8Click() {
     return;
   }
   SetSchemeMode(TEditMode::Modifying);
-  if (!shifts_.LocateInteger("ID", ItemId(editedScheme_))) CancelSchemeEdit();
+  if (!records_.FindScheme(ItemId(editedScheme_))) CancelSchemeEdit();
 }
 
 void TfrmOption::CancelSchemeEdit() {
@@ -719,8 +722,8 @@ void TfrmOption::SaveScheme() {
   std::vector<std::int32_t> ids;
   for (int i = 0; i < editedScheme_->childCount(); ++i) ids.push_back(ItemId(editedScheme_->child(i)));
   std::string name;
-  TEditError check;
-  if (!QStringToGbk(editedScheme_->text(0), name) || !CheckTypedName(name, true, check)) {
+  TScheduleError check;
+  if (!QStringToGbk(editedScheme_->text(0), name) || !CheckName(records_.Policy(), TScheduleFile::Shift, name, check)) {
     Refuse(this, TTextField::SchemeName, check.Fault == TEditFault::None ? TEditFault::BadText : check.Fault,
            TMsgIcon::Information);
     return;
@@ -729,15 +732,15 @@ void TfrmOption::SaveScheme() {
     Refuse(this, TTextField::Cycle, check.Fault, TMsgIcon::Information);
     return;
   }
-  std::int32_t id = ItemId(editedScheme_);
-  TEditError error;
-  if (!WriteScheme(shifts_, id, name, ids, error)) {
+  TSchemeRecord scheme{ItemId(editedScheme_), name, ids};
+  TScheduleError error;
+  if (!records_.SaveScheme(scheme, error)) {
     ShowWriteError();
     SetSchemeMode(TEditMode::Browse);
     PageControl2Change();
     return;
   }
-  editedScheme_->setData(0, kDataRole, id);
+  editedScheme_->setData(0, kDataRole, scheme.ID);
   SetSchemeMode(TEditMode::Browse);
 }
 
@@ -748,8 +751,8 @@ void TfrmOption::FlatButton7Click() {
                             TMsgButtons::YesNo}) != TMsgResult::Yes) {
     return;
   }
-  TEditError error;
-  if (!DeleteScheme(shifts_, ItemId(node), error)) {
+  TScheduleError error;
+  if (!records_.DeleteScheme(ItemId(node), error)) {
     ShowWriteError();
     PageControl2Change();
     return;

@@ -1,9 +1,11 @@
 // TfrmOption: the modal options dialog in which users, duty kinds and
 // rotation schemes are added, changed and deleted. It works on the three
-// tables its creator holds open and writes every save straight into them;
-// there is no overall OK or Cancel. The creator shows it and frees it:
+// tables its creator holds open, through their records with the write
+// policy AsTyped, and writes every save straight into them; there is no
+// overall OK or Cancel. The creator shows it and frees it:
 //
-//   TfrmOption dlg(this, tables.User, tables.Shift, tables.Work);
+//   TScheduleRecords records(tables, TWritePolicy::AsTyped);
+//   TfrmOption dlg(this, records);
 //   dlg.exec();
 //   // then reload whatever shows users, schemes or duty kinds
 //
@@ -18,7 +20,7 @@
 #include <string>
 
 #include "config/uOptionData.h"
-#include "store/uTableStream.h"
+#include "store/uScheduleRecords.h"
 
 class QComboBox;
 class QLabel;
@@ -42,7 +44,7 @@ class TfrmOption : public QDialog {
   Q_OBJECT
 
  public:
-  TfrmOption(QWidget* owner, TTableStream& users, TTableStream& shifts, TTableStream& works);
+  TfrmOption(QWidget* owner, TScheduleRecords& records);
   ~TfrmOption() override;
 
   TEditMode UserMode() const { return userMode_; }
@@ -132,16 +134,14 @@ class TfrmOption : public QDialog {
 
   void FillUserList();
   void FillDutyKindList();
-  TUserRecord EditedUser(const std::string& name);
+  TUserRecord EditedUser(const std::string& name, std::int32_t slot);
   void SaveUser();
   void SaveDutyKind();
   void SaveScheme();
   void CancelSchemeEdit();
   void ShowWriteError();
 
-  TTableStream& users_;
-  TTableStream& shifts_;
-  TTableStream& works_;
+  TScheduleRecords& records_;
   TKadrelFrame* frame_ = nullptr;
 
   TEditMode userMode_ = TEditMode::Browse;

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/uFileOps.h"
@@ -88,8 +89,12 @@ inline void ReadEveryField(TTableStream& t) {
 // cursor is saved and restored around them) with two more read-only openers
 // of the same file standing for the other two schedule files.
 inline void ExerciseRecordReaders(TTableStream& users, TTableStream& shifts, TTableStream& works) {
+  TScheduleRecords records(shifts, works, users, TWritePolicy::Trimmed);
+  const std::optional<TUserRecord> record = records.UserAt(users.CurrentSlot());
+  if (!record) return;
+  records.StoredCycle(record->ShiftID);
   TShiftUser user;
-  LoadShiftUser(user, users, shifts, works);
+  LoadShiftUser(user, records, *record);
   std::string duty;
   for (TDateTime day : {-1e7, -1.5, 0.0, 37742.0, 73051.0, 1e7, user.Start, user.Start - 1}) {
     GetDutyName(user, day, duty);

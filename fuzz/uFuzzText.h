@@ -22,6 +22,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 
 namespace kadrel::fuzz {
 
@@ -96,7 +97,7 @@ inline TScheduleTables& FuzzScheduleTables() {
   static TNoSyncOps noSync;
   static TScheduleTables tables;
   static const bool opened = [] {
-    std::string error;
+    TScheduleError error;
     for (TScheduleFile f : kScheduleFiles) tables.Table(f).SetFileOps(&noSync);
     return OpenScheduleTables(tables, std::filesystem::path(dir.File()).parent_path().string(),
                               TScheduleAccess::Write, error);
@@ -128,29 +129,34 @@ inline std::string FuzzSchedule(const std::uint8_t* data, std::size_t size) {
 
   TScheduleTables& t = FuzzScheduleTables();
   if (!t.Work.IsOpen()) return problems;
-  TEditError error;
+  TScheduleRecords records(t, TWritePolicy::Trimmed);
+  TScheduleError error;
   const bool nameOk = CheckNameText(name, error);
   const bool hintOk = CheckHintText(hint, error);
   const std::int32_t before = LiveRecordCount(t.Work);
-  std::int32_t id = 0;
-  const bool added = AddDutyKind(t.Work, name, hint, id, error);
-  if (added != (nameOk && hintOk)) problems += "AddDutyKind and the checks disagree: " + error.Reason + "; ";
+  TDutyKindRecord kind{0, name, hint};
+  const bool added = records.SaveDutyKind(kind, error);
+  if (added != (nameOk && hintOk)) problems += "saving a duty kind and the checks disagree: " + error.Reason + "; ";
   if (!added && error.Reason.empty()) problems += "a refusal without a reason; ";
   const std::string stored = Trimmed(name);
   if (added) {
-    if (!LocateLiveInteger(t.Work, "ID", id)) problems += "the new duty kind is not found; ";
-    for (const auto& entry : ResolveWorkList(t.Work, cycle + std::to_string(id) + "#", 300)) {
-      if (!LocateLiveInteger(t.Work, "ID", entry.ID)) problems += "a resolved entry does not exist; ";
+    if (!records.FindDutyKind(kind.ID)) problems += "the new duty kind is not found; ";
+    std::vector<std::int32_t> ids = WorkListIds(cycle);
+    ids.push_back(kind.ID);
+    for (const auto& entry : records.ResolveCycle(ids, 300)) {
+      if (!records.FindDutyKind(entry.ID)) problems += "a resolved entry does not exist; ";
     }
-    std::int32_t scheme = 0;
-    std::vector<std::int32_t> cycleIds = {id};
-    if (AddScheme(t.Shift, t.Work, name, cycleIds, scheme, error)) {
-      if (!AddUser(t, name, scheme, 37627.5, 0, error)) problems += "a user of a valid scheme refused: " + error.Reason + "; ";
-      if (!DeleteUser(t.User, stored, error)) problems += "the new user cannot be deleted: " + error.Reason + "; ";
-      if (!DeleteScheme(t.Shift, scheme, error)) problems += "scheme not deleted; ";
+    TSchemeRecord scheme{0, name, {kind.ID}};
+    if (records.SaveScheme(scheme, error)) {
+      TUserRecord user{0, name, scheme.ID, 37627.5, 0};
+      if (!records.SaveUser(user, error)) problems += "a user of a valid scheme refused: " + error.Reason + "; ";
+      const auto found = records.FindUser(stored);
+      if (!found || !records.DeleteUser(found->Slot, error)) problems += "the new user cannot be deleted; ";
+      if (!records.DeleteScheme(scheme.ID, error)) problems += "scheme not deleted; ";
     }
     // Names are stored trimmed; the first match of that name goes.
-    if (!DeleteDutyKind(t.Work, stored, error)) problems += "the new duty kind cannot be deleted: " + error.Reason + "; ";
+    const auto named = records.FindDutyKindNamed(stored);
+    if (!named || !records.DeleteDutyKind(named->ID, error)) problems += "the new duty kind cannot be deleted; ";
   }
   if (LiveRecordCount(t.Work) != before) problems += "the table did not come back to its size; ";
   if (t.Shift.RecordCount() > 64) t.Shift.Pack();  // deleted schemes stay until packed

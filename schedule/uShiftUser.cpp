@@ -1,11 +1,11 @@
 #include "schedule/uShiftUser.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleFiles.h"
 
 namespace kadrel {
 namespace {
@@ -22,34 +22,40 @@ std::string CutName(std::string text) {
 
 }  // namespace
 
-void LoadShiftUser(TShiftUser& user, TTableStream& users, TTableStream& shifts, TTableStream& works) {
+void LoadShiftUser(TShiftUser& user, TScheduleRecords& records, const TUserRecord& record) {
   TShiftUser loaded;
-  loaded.Name = CutName(users.FieldByName("Name").AsString());
-  loaded.ShiftID = users.FieldByName("ShiftID").AsInteger();
-  loaded.Start = users.FieldByName("Start").AsDateTime();
-  loaded.FirstID = users.FieldByName("FirstID").AsInteger();
+  loaded.Name = CutName(record.Name);
+  loaded.ShiftID = record.ShiftID;
+  loaded.Start = record.Start;
+  loaded.FirstID = record.FirstID;
   loaded.Count = -1;
 
   // A damaged start could not be turned into a day count, so such a user
   // has no cycle rather than an arbitrary one.
-  if (IsUsableDay(loaded.Start) && shifts.LocateInteger("ID", loaded.ShiftID)) {
-    std::int32_t stored = shifts.FieldByName("Count").AsInteger();
-    if (stored > 0) {
-      auto cycle = ResolveWorkList(works, shifts.FieldByName("worklist").AsString(),
-                                   static_cast<std::size_t>(stored));
-      if (!cycle.empty()) {
-        loaded.worklist.reserve(cycle.size());
-        for (auto& entry : cycle) loaded.worklist.push_back(CutName(std::move(entry.Name)));
-        loaded.Count = static_cast<std::int32_t>(cycle.size());
-        // Held in 64 bits: a damaged FirstID near the int32 limits must not
-        // overflow. The sum stays far inside a double's exact integers.
-        std::int64_t shift = std::int64_t{loaded.Count} - loaded.FirstID;
-        loaded.Start += static_cast<double>(shift);
-        loaded.FirstID = 0;
-      }
+  if (IsUsableDay(loaded.Start)) {
+    auto cycle = records.UserCycle(loaded.ShiftID);
+    if (!cycle.empty()) {
+      loaded.worklist.reserve(cycle.size());
+      for (auto& entry : cycle) loaded.worklist.push_back(CutName(std::move(entry.Name)));
+      loaded.Count = static_cast<std::int32_t>(cycle.size());
+      // Held in 64 bits: a damaged FirstID near the int32 limits must not
+      // overflow. The sum stays far inside a double's exact integers.
+      std::int64_t shift = std::int64_t{loaded.Count} - loaded.FirstID;
+      loaded.Start += static_cast<double>(shift);
+      loaded.FirstID = 0;
     }
   }
   user = std::move(loaded);
+}
+
+bool LoadShiftUser(TShiftUser& user, TScheduleRecords& records, std::string_view name) {
+  const std::optional<TUserRecord> record = records.FindUser(name);
+  if (!record) {
+    user = TShiftUser{};
+    return false;
+  }
+  LoadShiftUser(user, records, *record);
+  return true;
 }
 
 bool GetDutyName(const TShiftUser& user, TDateTime date, std::string& name) {

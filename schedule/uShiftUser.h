@@ -8,10 +8,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/uDateTime.h"
-#include "store/uTableStream.h"
+#include "store/uScheduleRecords.h"
 
 namespace kadrel {
 
@@ -31,16 +32,19 @@ struct TShiftUser {
   std::vector<std::string> worklist;
 };
 
-// Fills `user` from the record on which `users` stands. Moves the cursors of
-// `shifts` and `works`, never that of `users`. The outcome shows in Count:
-// no scheme with the user's "ShiftID", a scheme "Count" of 0 or less, no
-// "worklist" entry naming a live duty kind, or a start that is not a finite
-// date all leave the user without a cycle (Count -1).
+// Fills `user` from the user record `record`, reading its scheme and duty
+// kinds through `records`. The outcome shows in Count: no scheme with the
+// user's "ShiftID" (as references find it), a scheme "Count" of 0 or less,
+// no "worklist" entry naming a live duty kind, or a start that is not a
+// finite date all leave the user without a cycle (Count -1).
 //
 // Tokens of "worklist" that are not decimal integers are skipped like those
 // naming a missing duty kind; resolvable tokens beyond the scheme's "Count"
 // are ignored.
-void LoadShiftUser(TShiftUser& user, TTableStream& users, TTableStream& shifts, TTableStream& works);
+void LoadShiftUser(TShiftUser& user, TScheduleRecords& records, const TUserRecord& record);
+// The same for the first live user called `name` (as LocateText matches);
+// false, with `user` emptied, when there is none.
+bool LoadShiftUser(TShiftUser& user, TScheduleRecords& records, std::string_view name);
 
 // The duty on the whole date `date`: true with `name` set when the user has a
 // cycle, false with `name` untouched otherwise (also for a date that is not

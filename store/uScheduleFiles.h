@@ -1,4 +1,6 @@
-// The three schedule files and the rules every writer and reader of them keeps.
+// The three schedule files and the rules every writer and reader of them
+// keeps: their schemas, opening and closing them, and their cycle texts.
+// Records are read and changed through store/uScheduleRecords.
 //
 //   file            holds        fields (index: name, type, width)
 //   shiftdat.kd2    schemes      0 "ID" 1/4, 1 "Count" 1/4, 2 "Name" 3/10, 3 "worklist" 3/200
@@ -63,10 +65,51 @@ std::string SchedulePath(const std::string& dir, TScheduleFile file);
 // The file's fields in order.
 std::span<const TFieldSpec> ScheduleSchema(TScheduleFile file);
 
+// Why an operation on the schedule files failed: which file, and the reason
+// apart, so that each front end words its own message.
+enum class TEditFault {
+  None,
+  EmptyName,      // nothing left after trimming
+  TooLong,        // more bytes than the field holds
+  BadText,        // not valid GBK, or a control byte inside a name
+  Duplicate,      // a live user of that name (A..Z case ignored) exists
+  NotFound,       // no live record to change or delete
+  BadReference,   // a duty kind or scheme that does not exist
+  BadPlace,       // "FirstID" outside the resolved cycle
+  BadDate,        // a start that is not a date of years 1 to 9999
+  WriteFailed,    // the table refused the write; the file is as it was
+  PackFailed,     // the record is deleted, but compacting the file failed
+  CannotOpen,     // the file is missing, damaged, in use or not this file's table
+};
+
+struct TScheduleError {
+  TEditFault Fault = TEditFault::None;
+  std::string File;    // the bare file name ("userdat.kd2"); empty when no file is at fault
+  std::string Reason;  // plain English, without the file's name and without record data
+
+  // "file: reason", or the reason alone, for a line of text.
+  std::string Text() const { return File.empty() ? Reason : File + ": " + Reason; }
+  // Records a refusal and gives false, for `return error.Fail(...)`.
+  bool Fail(TEditFault fault, std::string reason, std::string file = {}) {
+    Fault = fault;
+    File = std::move(file);
+    Reason = std::move(reason);
+    return false;
+  }
+  bool Succeed() {
+    *this = {};
+    return true;
+  }
+};
+
+// Why the table's last operation failed, without the path it puts in front
+// (callers name the file apart); `fallback` when it gave no reason.
+std::string TableReason(TTableStream& table, const char* fallback);
+
 // True when the open table's fields are exactly the file's schema (names
 // compared without regard to case). A file with other fields would have its
 // data written into the wrong bytes, so it is refused before any use.
-bool HasScheduleSchema(TTableStream& table, TScheduleFile file, std::string& error);
+bool HasScheduleSchema(TTableStream& table, TScheduleFile file, TScheduleError& error);
 
 // True when no file of that name exists, or an empty one: the only thing a
 // crash during an older version's creation of the file leaves.
@@ -79,11 +122,11 @@ bool ScheduleFileMissing(const std::string& path);
 // file that appeared meanwhile: that one is opened instead. A file that
 // exists is never truncated, even when it cannot be opened.
 bool OpenOrCreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
-                              std::string& error);
+                              TScheduleError& error);
 
 // Opens an existing file with `mode` and never creates one.
 bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
-                      std::uint16_t mode, std::string& error);
+                      std::uint16_t mode, TScheduleError& error);
 
 // The three tables of one data folder.
 struct TScheduleTables {
@@ -102,9 +145,9 @@ enum class TScheduleAccess {
 // Opens all three in the order shiftdat, workdat, userdat. `error` names the
 // file that failed.
 bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TScheduleAccess access,
-                        std::string& error);
-// Closes every open table; false if any Close failed.
-bool CloseScheduleTables(TScheduleTables& tables, std::string& error);
+                        TScheduleError& error);
+// Closes every open table; false if any Close failed, `error` naming the first.
+bool CloseScheduleTables(TScheduleTables& tables, TScheduleError& error);
 
 // --- Cycles ---------------------------------------------------------------
 
@@ -125,10 +168,10 @@ struct TResolvedEntry {
   std::string Name;  // the duty kind's "Name", GBK
 };
 
-// The entries of a cycle whose duty kind exists in `work` (first match by
-// "ID", as LocateInteger finds it), in order, at most `limit` of them. Each
-// distinct identifier is looked up once. Moves `work`'s cursor.
-std::vector<TResolvedEntry> ResolveWorkList(TTableStream& work, std::string_view text,
+// The entries of a cycle whose duty kind is live in `work` (first match by
+// "ID"), in order, at most `limit` of them. Each distinct identifier is
+// looked up once. Moves `work`'s cursor.
+std::vector<TResolvedEntry> ResolveWorkList(TTableStream& work, const std::vector<std::int32_t>& ids,
                                             std::size_t limit);
 
 // --- Finding records ------------------------------------------------------
@@ -136,76 +179,11 @@ std::vector<TResolvedEntry> ResolveWorkList(TTableStream& work, std::string_view
 // Text equality with the bytes of A..Z compared as a..z, as LocateText has it.
 bool SameTextIgnoringAZ(std::string_view a, std::string_view b);
 
-// Like LocateText and LocateInteger, but only live slots count: a deleted slot
-// left behind by a failed Pack must never be taken for a record.
-bool LocateLiveText(TTableStream& table, std::string_view field, std::string_view text);
-bool LocateLiveInteger(TTableStream& table, std::string_view field, std::int32_t value);
+// Like LocateText and LocateInteger on the field with that index, but only
+// live slots count: a deleted slot left behind by a failed Pack must never be
+// taken for a record.
+bool LocateLiveText(TTableStream& table, int field, std::string_view text);
+bool LocateLiveInteger(TTableStream& table, int field, std::int32_t value);
 std::int32_t LiveRecordCount(TTableStream& table);
-
-// --- Changing records -----------------------------------------------------
-//
-// Each helper checks everything before it calls Append or Edit, because a
-// table left in insert state has no way back; a refused change writes
-// nothing. Names are GBK and are stored trimmed of blanks and control bytes
-// at both ends.
-
-enum class TEditFault {
-  None,
-  EmptyName,      // nothing left after trimming
-  TooLong,        // more bytes than the field holds
-  BadText,        // not valid GBK, or a control byte inside a name
-  Duplicate,      // a live user of that name (A..Z case ignored) exists
-  NotFound,       // no live record to delete
-  BadReference,   // a duty kind or scheme that does not exist
-  BadPlace,       // "FirstID" outside the resolved cycle
-  BadDate,        // a start that is not a date of years 1 to 9999
-  WriteFailed,    // the table refused the write; the file is as it was
-  PackFailed,     // the record is deleted, but compacting the file failed
-};
-
-struct TEditError {
-  TEditFault Fault = TEditFault::None;
-  std::string Reason;  // plain English, no record data
-
-  // Records a refusal and gives false, for `return error.Fail(...)`.
-  bool Fail(TEditFault fault, std::string reason) {
-    Fault = fault;
-    Reason = std::move(reason);
-    return false;
-  }
-  bool Succeed() {
-    *this = {};
-    return true;
-  }
-};
-
-// The checks the add helpers make on a name (after trimming), a description
-// and a cycle, for callers that refuse bad input before they open or create
-// any file.
-bool CheckNameText(std::string_view name, TEditError& error);
-bool CheckHintText(std::string_view hint, TEditError& error);
-bool CheckCycleText(const std::vector<std::int32_t>& cycle, TEditError& error);
-
-// Appends a duty kind; `id` receives its new "ID".
-bool AddDutyKind(TTableStream& work, std::string_view name, std::string_view hint,
-                 std::int32_t& id, TEditError& error);
-
-// Appends a scheme with the cycle `cycle` (every identifier must name a live
-// duty kind); `id` receives its new "ID".
-bool AddScheme(TTableStream& shift, TTableStream& work, std::string_view name,
-               const std::vector<std::int32_t>& cycle, std::int32_t& id, TEditError& error);
-
-// Appends a user. `shiftId` must name a live scheme, or be 0 while no live
-// scheme exists. `firstId` is a place in that scheme's resolved cycle (only 0
-// when the cycle is empty). `start` is stored as given.
-bool AddUser(TScheduleTables& tables, std::string_view name, std::int32_t shiftId,
-             TDateTime start, std::int32_t firstId, TEditError& error);
-
-// Deletes the first live duty kind of that name (A..Z case ignored), then packs.
-bool DeleteDutyKind(TTableStream& work, std::string_view name, TEditError& error);
-// Deletes the live scheme with that "ID"; the file is not packed.
-bool DeleteScheme(TTableStream& shift, std::int32_t id, TEditError& error);
-// Deletes the first live user of that name (A..Z case ignored), then packs.
-bool DeleteUser(TTableStream& user, std::string_view name, TEditError& error);
 
 }  // namespace kadrel

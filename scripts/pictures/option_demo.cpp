@@ -10,7 +10,7 @@
 #include "config/uDatePicker.h"
 #include "config/uNewShift.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 #include "widgets/uKadrelStyle.h"
 
 #include <QApplication>
@@ -30,19 +30,27 @@ namespace {
 
 using namespace kadrel;
 
-bool WriteDemoData(TScheduleTables& tables) {
-  TEditError e;
-  std::int32_t id = 0;
+bool WriteDemoData(TScheduleRecords& records) {
+  TScheduleError e;
   auto g = [](const char* utf8) { return GbkLiteral(utf8); };
-  bool ok = AddDutyKind(tables.Work, g("白班"), g("早八点到晚八点"), id, e) &&
-            AddDutyKind(tables.Work, g("夜班"), g("晚八点到早八点\r\n次日休息"), id, e) &&
-            AddDutyKind(tables.Work, g("休息"), "", id, e) &&
-            AddScheme(tables.Shift, tables.Work, g("四班三倒"), {1, 1, 2, 2, 3, 3, 3, 3}, id, e) &&
-            AddScheme(tables.Shift, tables.Work, g("常白班"), {1, 1, 1, 1, 1, 3, 3}, id, e);
+  auto duty = [&](const char* name, std::string hint) {
+    TDutyKindRecord kind{0, g(name), std::move(hint)};
+    return records.SaveDutyKind(kind, e);
+  };
+  auto scheme = [&](const char* name, std::vector<std::int32_t> cycle) {
+    TSchemeRecord record{0, g(name), std::move(cycle)};
+    return records.SaveScheme(record, e);
+  };
   const TDateTime start = static_cast<TDateTime>(EncodeDate(2026, 1, 5)) + 0.375;
-  ok = ok && AddUser(tables, g("张三"), 1, start, 0, e) && AddUser(tables, g("李四"), 2, start, 3, e) &&
-       AddUser(tables, "Wang Wu", 1, start, 4, e);
-  if (!ok) std::fprintf(stderr, "option_demo: %s\n", e.Reason.c_str());
+  auto user = [&](std::string name, std::int32_t shiftId, std::int32_t first) {
+    TUserRecord record{0, std::move(name), shiftId, start, first};
+    return records.SaveUser(record, e);
+  };
+  const bool ok = duty("白班", g("早八点到晚八点")) && duty("夜班", g("晚八点到早八点\r\n次日休息")) &&
+                  duty("休息", "") && scheme("四班三倒", {1, 1, 2, 2, 3, 3, 3, 3}) &&
+                  scheme("常白班", {1, 1, 1, 1, 1, 3, 3}) && user(g("张三"), 1, 0) && user(g("李四"), 2, 3) &&
+                  user("Wang Wu", 1, 4);
+  if (!ok) std::fprintf(stderr, "option_demo: %s\n", e.Text().c_str());
   return ok;
 }
 
@@ -97,14 +105,16 @@ int main(int argc, char** argv) {
 
   QTemporaryDir data;
   TScheduleTables tables;
-  std::string error;
+  TScheduleRecords records(tables, TWritePolicy::Trimmed);
+  TScheduleError error;
   if (!data.isValid() || !OpenScheduleTables(tables, data.path().toStdString(), TScheduleAccess::Write, error) ||
-      !WriteDemoData(tables)) {
-    std::fprintf(stderr, "option_demo: cannot write the demo data %s\n", error.c_str());
+      !WriteDemoData(records)) {
+    std::fprintf(stderr, "option_demo: cannot write the demo data %s\n", error.Text().c_str());
     return 1;
   }
 
-  TfrmOption dlg(nullptr, tables.User, tables.Shift, tables.Work);
+  TScheduleRecords dialogRecords(tables, TWritePolicy::AsTyped);
+  TfrmOption dlg(nullptr, dialogRecords);
   const QStringList args = app.arguments();
   const qsizetype grab = args.indexOf(QStringLiteral("--grab"));
   if (grab < 0) return dlg.exec(), 0;

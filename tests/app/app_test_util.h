@@ -34,8 +34,8 @@ struct TUserSpec {
 // scheme 2 is 白班 alone; then the given users, in order.
 inline void WriteDataSet(const std::string& dir, const std::vector<TUserSpec>& users, bool withDuties = true) {
   TScheduleTables tables;
-  std::string error;
-  ASSERT_TRUE(OpenScheduleTables(tables, dir, TScheduleAccess::Write, error)) << error;
+  TScheduleError error;
+  ASSERT_TRUE(OpenScheduleTables(tables, dir, TScheduleAccess::Write, error)) << error.Text();
   if (withDuties) {
     schedtest::PutDuty(tables.Work, 1, G("白班"));
     schedtest::PutDuty(tables.Work, 2, G("夜班"));
@@ -44,7 +44,7 @@ inline void WriteDataSet(const std::string& dir, const std::vector<TUserSpec>& u
     schedtest::PutScheme(tables.Shift, 2, 1, G("常白班"), "1#");
   }
   for (const TUserSpec& u : users) schedtest::PutUser(tables.User, G(u.Name), u.ShiftID, u.Start, u.FirstID);
-  ASSERT_TRUE(CloseScheduleTables(tables, error)) << error;
+  ASSERT_TRUE(CloseScheduleTables(tables, error)) << error.Text();
 }
 
 // Every data file of the folder, for checking that nothing changed.

@@ -113,7 +113,7 @@ class MainCommands : public ::testing::Test {
     window_->N1Click();
   }
   void RenameUser(TScheduleTables& t, const char* from, const char* to) {
-    ASSERT_TRUE(LocateLiveText(t.User, "Name", G(from)));
+    ASSERT_TRUE(LocateLiveText(t.User, kUserName, G(from)));
     ASSERT_TRUE(t.User.Edit());
     ASSERT_TRUE(t.User.SetText(kUserName, G(to)));
     ASSERT_TRUE(t.User.Post()) << t.User.ErrorString();
@@ -165,7 +165,7 @@ TEST_F(MainCommands, DeletingEveryUserLeavesNoUserShown) {
   TfrmMain& w = Open({{"张三", 1, Date(2024, 2, 1), 0}});
   w.ViewButton(2)->Click();
   Configure([](TScheduleTables& t) {
-    ASSERT_TRUE(LocateLiveText(t.User, "Name", G("张三")));
+    ASSERT_TRUE(LocateLiveText(t.User, kUserName, G("张三")));
     ASSERT_TRUE(t.User.Delete());
   });
   EXPECT_TRUE(w.UserItems().isEmpty());

@@ -23,8 +23,8 @@ TEST(OpenMainTables, EmptyFolderGetsThreeEmptyFilesWithTheirSchemas) {
     TTableStream& t = tables->Table(f);
     EXPECT_TRUE(t.IsOpen()) << Name(f);
     EXPECT_EQ(t.RecordCount(), 0) << Name(f);
-    std::string error;
-    EXPECT_TRUE(HasScheduleSchema(t, f, error)) << error;
+    TScheduleError error;
+    EXPECT_TRUE(HasScheduleSchema(t, f, error)) << error.Text();
   }
 }
 

@@ -114,8 +114,8 @@ TEST_F(MainWindow, FirstStartInAnEmptyFolder) {
   window_.reset();
   for (TScheduleFile f : kScheduleFiles) {
     TTableStream t(TTableStream::kModeReadShared);
-    std::string error;
-    ASSERT_TRUE(OpenScheduleFile(t, f, dir_.File(f), TTableStream::kModeReadShared, error)) << error;
+    TScheduleError error;
+    ASSERT_TRUE(OpenScheduleFile(t, f, dir_.File(f), TTableStream::kModeReadShared, error)) << error.Text();
     EXPECT_EQ(t.RecordCount(), 0);
   }
 }
@@ -132,11 +132,11 @@ TEST_F(MainWindow, TheNoticeAsksForWhatIsMissing) {
   TScratchDir other;
   {
     TScheduleTables tables;
-    std::string error;
-    ASSERT_TRUE(OpenScheduleTables(tables, other.Path(), TScheduleAccess::Write, error)) << error;
+    TScheduleError error;
+    ASSERT_TRUE(OpenScheduleTables(tables, other.Path(), TScheduleAccess::Write, error)) << error.Text();
     schedtest::PutDuty(tables.Work, 1, G("白班"));
     schedtest::PutUser(tables.User, G("张三"), 1, Date(2024, 2, 1), 0);
-    ASSERT_TRUE(CloseScheduleTables(tables, error)) << error;
+    ASSERT_TRUE(CloseScheduleTables(tables, error)) << error.Text();
   }
   TfrmMain w(other.Path());
   ASSERT_TRUE(w.Loaded());
@@ -444,8 +444,8 @@ TEST_F(MainWindow, ClosingClosesTheThreeTables) {
   for (TScheduleFile f : kScheduleFiles) EXPECT_FALSE(w.Tables()->Table(f).IsOpen());
   EXPECT_TRUE(messages_.Shown().empty());
   TScheduleTables again;
-  std::string error;
-  EXPECT_TRUE(OpenScheduleTables(again, dir_.Path(), TScheduleAccess::Read, error)) << error;
+  TScheduleError error;
+  EXPECT_TRUE(OpenScheduleTables(again, dir_.Path(), TScheduleAccess::Read, error)) << error.Text();
 }
 
 class TFailingWrites : public TFileOps {

@@ -202,7 +202,7 @@ TEST_F(CliCrash, EveryKillLeavesEachFileAsBeforeOrAfter) {
   KillAtEveryCall({"delete-duty", "休息"}, [&] { MakeWorkedExample(); }, [&] {
     // Deleted, not yet packed.
     TTableStream work(dir_.File(TScheduleFile::Work), TTableStream::kModeReadWrite);
-    ASSERT_TRUE(LocateLiveText(work, "Name", GbkLiteral("休息")) && work.Delete());
+    ASSERT_TRUE(LocateLiveText(work, kWorkName, GbkLiteral("休息")) && work.Delete());
   });
   KillAtEveryCall({"delete-scheme", "1"}, [&] { MakeWorkedExample(); });
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/uGbk.h"
 #include "tests/schedule/schedule_test_util.h"
 
 namespace kadrel {
@@ -225,6 +226,20 @@ TEST_F(CliProgram, DuplicateUserInAnotherCaseIsRefused) {
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), before);
 }
 
+// The options dialog stores a name as typed: its blanks do not hide it.
+TEST_F(CliProgram, ANameStoredWithBlanksIsTakenToo) {
+  MakeWorkedExample();
+  {
+    TScheduleTables tables;
+    TScheduleError error;
+    ASSERT_TRUE(OpenScheduleTables(tables, dir_.Path(), TScheduleAccess::Write, error)) << error.Text();
+    schedtest::PutUser(tables.User, GbkLiteral("  赵六 "), 1, 37742.0, 0);
+  }
+  auto before = ReadFileBytes(dir_.File(TScheduleFile::User));
+  ExpectError({"add-user", "赵六", "1", "2003-05-01", "0"}, 2, "already exists");
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), before);
+}
+
 TEST_F(CliProgram, BadReferencesAreRefusedAndWriteNothing) {
   MakeWorkedExample();
   auto shift = ReadFileBytes(dir_.File(TScheduleFile::Shift));
@@ -302,16 +317,16 @@ TEST_F(CliProgram, ASingleMissingFileIsNamed) {
 TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
   MakeWorkedExample();
   TScheduleTables gui;
-  std::string error;
-  ASSERT_TRUE(OpenScheduleTables(gui, dir_.Path(), TScheduleAccess::Write, error)) << error;
+  TScheduleError error;
+  ASSERT_TRUE(OpenScheduleTables(gui, dir_.Path(), TScheduleAccess::Write, error)) << error.Text();
   ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
   ExpectOk({"duty", "li", "2003-05-01"}, "2003-05-01\t夜班\n");
   auto before = ReadFileBytes(dir_.File(TScheduleFile::User));
   ExpectError({"add-user", "Wu", "1", "2003-05-01", "0"}, 2, "shiftdat.kd2: in use by another writer");
   ExpectError({"delete-user", "Li"}, 2, "nothing was changed");
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), before);
-  TEditError edit;
-  ASSERT_TRUE(DeleteUser(gui.User, "Li", edit)) << edit.Reason;
+  TScheduleRecords records(gui, TWritePolicy::AsTyped);
+  ASSERT_TRUE(records.DeleteUser(records.FindUser("Li")->Slot, error)) << error.Text();
   ExpectOk({"users"}, "");  // a change is seen as soon as it is made
   EXPECT_TRUE(CloseScheduleTables(gui, error));
 }
@@ -319,8 +334,8 @@ TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
 TEST_F(CliProgram, ControlBytesFromAForeignFileAreShownEscaped) {
   {
     TScheduleTables tables;
-    std::string error;
-    ASSERT_TRUE(OpenScheduleTables(tables, dir_.Path(), TScheduleAccess::Write, error)) << error;
+    TScheduleError error;
+    ASSERT_TRUE(OpenScheduleTables(tables, dir_.Path(), TScheduleAccess::Write, error)) << error.Text();
     schedtest::PutDuty(tables.Work, 1, "a\tb\x01");
     schedtest::PutScheme(tables.Shift, 1, 1, "s\nt", "1#");
     schedtest::PutUser(tables.User, "x\ry", 1, 37742.0, 0);

@@ -1,16 +1,12 @@
-// The reading and checking rules behind the options dialog, without a window.
+// The users page's listings, without a window.
 #include "config/uOptionData.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/uGbk.h"
-#include "tests/schedule/schedule_test_util.h"
 
 namespace kadrel {
 namespace {
-
-using schedtest::PutScheme;
-using schedtest::TScheduleFixture;
 
 struct TTimeCase {
   const char* Name;
@@ -31,44 +27,17 @@ INSTANTIATE_TEST_SUITE_P(
                       TTimeCase{"Before1900", -1.25, "6:00:00"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-class SchemePlace : public TScheduleFixture {
- protected:
-  std::int32_t PlaceOf(std::int32_t id, std::int32_t count, const std::string& worklist, std::int32_t place) {
-    PutScheme(tables_.Shift, id, count, "s", worklist);
-    EXPECT_TRUE(tables_.Shift.LocateInteger("ID", id));
-    return SchemePlaceId(tables_.Shift, place);
-  }
-};
+std::int32_t PlaceOf(std::int32_t count, const std::string& worklist, std::int32_t place) {
+  return SchemePlaceId({count, ReadWorkList(worklist)}, place);
+}
 
 // The users list reads the raw cycle text, entry by entry, up to "Count".
-TEST_F(SchemePlace, IsTheRawEntryWithinCount) {
-  EXPECT_EQ(PlaceOf(1, 3, "4#x#6#", 2), 6);
-  EXPECT_EQ(PlaceOf(2, 3, "4#x#6#", 1), -1);  // not a number
-  EXPECT_EQ(PlaceOf(3, 3, "4#5#6#", 3), -1);  // at "Count"
-  EXPECT_EQ(PlaceOf(4, 1, "4#5#6#", 2), -1);  // beyond "Count", though the text goes on
-  EXPECT_EQ(PlaceOf(5, 3, "4#5#6#", -1), -1);
-}
-
-TEST(TypedName, BlanksKeptAtTheEndsMustFitTheFieldToo) {
-  TEditError error;
-  EXPECT_TRUE(CheckTypedName(" abcdefg ", false, error));
-  EXPECT_FALSE(CheckTypedName("  abcdefg ", false, error));
-  EXPECT_EQ(error.Fault, TEditFault::TooLong);
-  EXPECT_FALSE(CheckTypedName(GbkLiteral("张三李四王"), false, error));
-  EXPECT_EQ(error.Fault, TEditFault::TooLong);
-}
-
-TEST(TypedName, ControlBytesAreRefusedEvenAtTheEnds) {
-  TEditError error;
-  EXPECT_FALSE(CheckTypedName("ann\t", false, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadText);
-}
-
-TEST(TypedName, OnlyASchemeNameMayBeEmpty) {
-  TEditError error;
-  EXPECT_TRUE(CheckTypedName("  ", true, error));
-  EXPECT_FALSE(CheckTypedName("  ", false, error));
-  EXPECT_EQ(error.Fault, TEditFault::EmptyName);
+TEST(SchemePlace, IsTheRawEntryWithinCount) {
+  EXPECT_EQ(PlaceOf(3, "4#x#6#", 2), 6);
+  EXPECT_EQ(PlaceOf(3, "4#x#6#", 1), -1);  // not a number
+  EXPECT_EQ(PlaceOf(3, "4#5#6#", 3), -1);  // at "Count"
+  EXPECT_EQ(PlaceOf(1, "4#5#6#", 2), -1);  // beyond "Count", though the text goes on
+  EXPECT_EQ(PlaceOf(3, "4#5#6#", -1), -1);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ class OptionDialog : public TScheduleFixture {
     PutScheme(tables_.Shift, 2, 1, G("常白班"), "1#");
   }
   TfrmOption& Open() {
-    dlg_ = std::make_unique<TfrmOption>(nullptr, tables_.User, tables_.Shift, tables_.Work);
+    dlg_ = std::make_unique<TfrmOption>(nullptr, records_);
     dlg_->show();
     return *dlg_;
   }
@@ -113,6 +113,7 @@ class OptionDialog : public TScheduleFixture {
   }
   QString LastText() const { return messages_.Shown().empty() ? QString() : messages_.Shown().back().Text; }
 
+  TScheduleRecords records_{tables_, TWritePolicy::AsTyped};
   TClockOverride clock_{[] { return FixedNow(); }};  // 14 March 2026, 18:00
   TMsgResult answer_ = TMsgResult::No;
   TMessageBoxOverride messages_{[this](const TMessageRequest&) { return answer_; }};
@@ -195,6 +196,24 @@ TEST_F(OptionDialog, ANameTakenInAnotherLetterCaseIsRefusedAndBlanksAreStored) {
   d.fedUserName->setText(QStringLiteral("  Bob "));
   Click(d.FlatButton2);
   EXPECT_EQ(TextAt(File(TScheduleFile::User), At(kUsers, 2, 5), 10), "  Bob ");
+}
+
+// Blanks at the ends of the stored name do not make another user either.
+TEST_F(OptionDialog, ANameTakenWithBlanksAroundItIsRefusedOnAddingAndModifying) {
+  PutUser(tables_.User, G("  赵六 "), 0, FixedNow(), 0);
+  PutUser(tables_.User, "Ann", 0, FixedNow(), 0);
+  TfrmOption& d = Open();
+  const Bytes before = File(TScheduleFile::User);
+  Click(d.FlatButton2);
+  d.fedUserName->setText(QStringLiteral("赵六"));
+  Click(d.FlatButton2);
+  SelectRow(d.lvUser, 1);
+  Click(d.FlatButton1);
+  d.fedUserName->setText(QStringLiteral("赵六 "));
+  Click(d.FlatButton2);
+  ASSERT_EQ(messages_.Shown().size(), 2u);
+  for (const TMessageRequest& r : messages_.Shown()) EXPECT_EQ(r.Text, QStringLiteral("用户数据中已经有该用户名称!"));
+  EXPECT_EQ(File(TScheduleFile::User), before);
 }
 
 TEST_F(OptionDialog, AModifiedUserIsCheckedLikeANewOne) {

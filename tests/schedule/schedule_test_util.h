@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,9 @@
 
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
+#include "platform/uFileOps.h"
 #include "store/uScheduleFiles.h"
+#include "store/uScheduleRecords.h"
 #include "store/uTableStream.h"
 #include "tests/test_dir.h"
 
@@ -84,21 +87,50 @@ inline void PutUser(TTableStream& user, const std::string& name, std::int32_t sh
   ASSERT_TRUE(user.Post()) << user.ErrorString();
 }
 
+// Fails every write, rename or truncation, as asked, through a table's file seam.
+class TFailingOps : public TFileOps {
+ public:
+  bool FailWrites = false;
+  bool FailRenames = false;
+  bool FailTruncates = false;
+  int Truncate(int fd, off_t length) override {
+    if (FailTruncates) {
+      errno = EIO;
+      return -1;
+    }
+    return TFileOps::Truncate(fd, length);
+  }
+  ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
+    if (FailWrites) {
+      errno = ENOSPC;
+      return -1;
+    }
+    return TFileOps::Write(fd, data, size, offset);
+  }
+  int Rename(const char* from, const char* to) override {
+    if (FailRenames) {
+      errno = EIO;
+      return -1;
+    }
+    return TFileOps::Rename(from, to);
+  }
+};
+
 // The three tables of a scratch folder, opened for writing.
 class TScheduleFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(OpenScheduleTables(tables_, dir_.Path(), TScheduleAccess::Write, error)) << error;
+    TScheduleError error;
+    ASSERT_TRUE(OpenScheduleTables(tables_, dir_.Path(), TScheduleAccess::Write, error)) << error.Text();
   }
   void TearDown() override {
-    std::string error;
-    EXPECT_TRUE(CloseScheduleTables(tables_, error)) << error;
+    TScheduleError error;
+    EXPECT_TRUE(CloseScheduleTables(tables_, error)) << error.Text();
   }
   void Reopen() {
-    std::string error;
-    ASSERT_TRUE(CloseScheduleTables(tables_, error)) << error;
-    ASSERT_TRUE(OpenScheduleTables(tables_, dir_.Path(), TScheduleAccess::Write, error)) << error;
+    TScheduleError error;
+    ASSERT_TRUE(CloseScheduleTables(tables_, error)) << error.Text();
+    ASSERT_TRUE(OpenScheduleTables(tables_, dir_.Path(), TScheduleAccess::Write, error)) << error.Text();
   }
 
   TScratchDir dir_;

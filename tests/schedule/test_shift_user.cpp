@@ -31,8 +31,13 @@ class ShiftUserTest : public schedtest::TScheduleFixture {
     PutScheme(tables_.Shift, 1, count, "S", worklist);
     PutUser(tables_.User, "U", 1, start, firstId);
     TShiftUser user;
-    LoadShiftUser(user, tables_.User, tables_.Shift, tables_.Work);
+    LoadCurrent(user);
     return user;
+  }
+  // Loads the user on which the users table stands, the one put last.
+  void LoadCurrent(TShiftUser& user) {
+    TScheduleRecords records(tables_, TWritePolicy::Trimmed);
+    LoadShiftUser(user, records, *records.UserAt(tables_.User.CurrentSlot()));
   }
 
   static std::string Duty(const TShiftUser& user, std::int64_t day) {
@@ -84,7 +89,7 @@ TEST_F(ShiftUserTest, StoredStartAndTheDayBeforeFollowFirstIdModuloCount) {
     TShiftUser user;
     PutScheme(tables_.Shift, 100 + first, 5, "S", "4#5#6#7#8#");
     PutUser(tables_.User, "U", 100 + first, static_cast<TDateTime>(start), first);
-    LoadShiftUser(user, tables_.User, tables_.Shift, tables_.Work);
+    LoadCurrent(user);
     const std::string letters = "ABCDE";
     auto at = [&](std::int64_t place) { return std::string(1, letters[static_cast<std::size_t>(((place % 5) + 5) % 5)]); };
     EXPECT_EQ(Duty(user, start), at(first));
@@ -122,7 +127,7 @@ TEST_F(ShiftUserTest, TimeOfDayOfTheStartIsIgnored) {
   TShiftUser bare = Load(4, "1#1#2#3#", 37742, 2);
   PutUser(tables_.User, "V", 1, 37742.99, 2);
   TShiftUser late;
-  LoadShiftUser(late, tables_.User, tables_.Shift, tables_.Work);
+  LoadCurrent(late);
   for (std::int64_t day = 37700; day < 37800; ++day) ASSERT_EQ(Duty(late, day), Duty(bare, day)) << day;
 }
 
@@ -203,7 +208,7 @@ TEST_F(ShiftUserTest, UnknownSchemeClearsTheCycleOfThePreviousUser) {
   TShiftUser user = Load(4, "1#1#2#3#", 37742, 2);
   ASSERT_EQ(user.Count, 4);
   PutUser(tables_.User, "Lost", 77, 37742, 0);
-  LoadShiftUser(user, tables_.User, tables_.Shift, tables_.Work);
+  LoadCurrent(user);
   EXPECT_EQ(user.Name, "Lost");
   EXPECT_EQ(user.Count, -1);
   EXPECT_TRUE(user.worklist.empty());
@@ -216,10 +221,10 @@ TEST_F(ShiftUserTest, ADeletedSchemeStillResolvesUntilItsSlotIsReused) {
   TShiftUser user = Load(4, "1#1#2#3#", 37742, 2);
   ASSERT_TRUE(tables_.Shift.LocateInteger("ID", 1));
   ASSERT_TRUE(tables_.Shift.Delete());
-  LoadShiftUser(user, tables_.User, tables_.Shift, tables_.Work);
+  LoadCurrent(user);
   EXPECT_EQ(user.Count, 4);
   PutScheme(tables_.Shift, 2, 1, "New", "1#");  // takes the deleted slot
-  LoadShiftUser(user, tables_.User, tables_.Shift, tables_.Work);
+  LoadCurrent(user);
   EXPECT_EQ(user.Count, -1);
 }
 
@@ -231,7 +236,8 @@ TEST_F(ShiftUserTest, LoadingDoesNotMoveTheUsersTable) {
   for (tables_.User.First(); !tables_.User.Eof(); tables_.User.Next()) {
     std::int32_t slot = tables_.User.CurrentSlot();
     TShiftUser user;
-    LoadShiftUser(user, tables_.User, tables_.Shift, tables_.Work);
+    TScheduleRecords records(tables_, TWritePolicy::Trimmed);
+    LoadShiftUser(user, records, {slot, tables_.User.FieldByIndex(kUserName).AsString(), 1, 40000, 0});
     EXPECT_EQ(tables_.User.CurrentSlot(), slot);
     seen.push_back(user.Name);
   }

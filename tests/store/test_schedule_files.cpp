@@ -16,9 +16,8 @@ namespace {
 
 using schedtest::Bytes;
 using schedtest::FixedNow;
-using schedtest::PutScheme;
 using schedtest::ReadFileBytes;
-using schedtest::TScheduleFixture;
+using schedtest::TFailingOps;
 using schedtest::TScratchDir;
 
 // --- Bytes of a new file, spelled out independently of the code under test.
@@ -52,13 +51,13 @@ TEST(ScheduleFilesCreate, NewFilesHaveTheirSchemasByteForByte) {
   TScratchDir dir;
   {
     TScheduleTables tables;
-    std::string error;
-    ASSERT_TRUE(OpenScheduleTables(tables, dir.Path(), TScheduleAccess::Write, error)) << error;
+    TScheduleError error;
+    ASSERT_TRUE(OpenScheduleTables(tables, dir.Path(), TScheduleAccess::Write, error)) << error.Text();
     for (TScheduleFile f : kScheduleFiles) {
       EXPECT_EQ(tables.Table(f).RecordCount(), 0);
       EXPECT_TRUE(tables.Table(f).Eof());
     }
-    ASSERT_TRUE(CloseScheduleTables(tables, error)) << error;
+    ASSERT_TRUE(CloseScheduleTables(tables, error)) << error.Text();
   }
   const double today = std::floor(FixedNow());
   Bytes shift = NewFile(today, 192, {{"ID", 1, 4}, {"Count", 1, 4}, {"Name", 3, 10}, {"worklist", 3, 200}});
@@ -74,70 +73,36 @@ TEST(ScheduleFilesCreate, NewFilesHaveTheirSchemasByteForByte) {
 
 TEST(ScheduleFilesCreate, AnExistingFileIsOpenedNotRecreated) {
   TScratchDir dir;
-  std::int32_t id = 0;
-  TEditError edit;
+  TScheduleError error;
   {
     TScheduleTables tables;
-    std::string error;
-    ASSERT_TRUE(OpenScheduleTables(tables, dir.Path(), TScheduleAccess::Write, error)) << error;
-    ASSERT_TRUE(AddDutyKind(tables.Work, "A", "", id, edit)) << edit.Reason;
+    ASSERT_TRUE(OpenScheduleTables(tables, dir.Path(), TScheduleAccess::Write, error)) << error.Text();
+    schedtest::PutDuty(tables.Work, 1, "A");
     ASSERT_TRUE(CloseScheduleTables(tables, error));
   }
   TTableStream work;
-  std::string error;
-  ASSERT_TRUE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error)) << error;
+  ASSERT_TRUE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error)) << error.Text();
   EXPECT_EQ(work.RecordCount(), 1);
-  EXPECT_EQ(work.FieldByName("Name").AsString(), "A");
+  EXPECT_EQ(work.FieldByIndex(kWorkName).AsString(), "A");
   work.Close();
 }
 
 TEST(ScheduleFilesCreate, AFileHeldByAnotherWriterIsNeitherOpenedNorTruncated) {
   TScratchDir dir;
   TScheduleTables first;
-  std::string error;
-  ASSERT_TRUE(OpenScheduleTables(first, dir.Path(), TScheduleAccess::Write, error)) << error;
-  std::int32_t id = 0;
-  TEditError edit;
-  ASSERT_TRUE(AddDutyKind(first.Work, "A", "", id, edit));
+  TScheduleError error;
+  ASSERT_TRUE(OpenScheduleTables(first, dir.Path(), TScheduleAccess::Write, error)) << error.Text();
+  schedtest::PutDuty(first.Work, 1, "A");
   Bytes before = ReadFileBytes(dir.File(TScheduleFile::Work));
 
   TScheduleTables second;
   EXPECT_FALSE(OpenScheduleTables(second, dir.Path(), TScheduleAccess::Write, error));
-  EXPECT_NE(error.find("shiftdat.kd2"), std::string::npos) << error;
+  EXPECT_EQ(error.File, "shiftdat.kd2") << error.Text();
   TTableStream work;
   EXPECT_FALSE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error));
   EXPECT_EQ(ReadFileBytes(dir.File(TScheduleFile::Work)), before);
   CloseScheduleTables(first, error);
 }
-
-// Fails every write, or every rename, through the table's file seam.
-class TFailingOps : public TFileOps {
- public:
-  bool FailWrites = false;
-  bool FailRenames = false;
-  bool FailTruncates = false;
-  int Truncate(int fd, off_t length) override {
-    if (FailTruncates) {
-      errno = EIO;
-      return -1;
-    }
-    return TFileOps::Truncate(fd, length);
-  }
-  ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
-    if (FailWrites) {
-      errno = ENOSPC;
-      return -1;
-    }
-    return TFileOps::Write(fd, data, size, offset);
-  }
-  int Rename(const char* from, const char* to) override {
-    if (FailRenames) {
-      errno = EIO;
-      return -1;
-    }
-    return TFileOps::Rename(from, to);
-  }
-};
 
 TEST(ScheduleFilesCreate, ACreationThatFailsLeavesNoFileBehind) {
   TScratchDir dir;
@@ -145,28 +110,28 @@ TEST(ScheduleFilesCreate, ACreationThatFailsLeavesNoFileBehind) {
   ops.FailWrites = true;
   TTableStream work;
   work.SetFileOps(&ops);
-  std::string error;
+  TScheduleError error;
   EXPECT_FALSE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error));
-  EXPECT_EQ(error.rfind("workdat.kd2: cannot create", 0), 0u) << error;
+  EXPECT_EQ(error.Text().rfind("workdat.kd2: cannot create", 0), 0u) << error.Text();
   EXPECT_TRUE(dir.Entries().empty());
   // A torn file would have been refused as damaged on every later start.
   ops.FailWrites = false;
-  EXPECT_TRUE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error)) << error;
+  EXPECT_TRUE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error)) << error.Text();
   work.Close();
 }
 
 TEST(ScheduleFilesOpen, ReadingNeverCreatesAFile) {
   TScratchDir dir;
   TScheduleTables tables;
-  std::string error;
+  TScheduleError error;
   EXPECT_FALSE(OpenScheduleTables(tables, dir.Path(), TScheduleAccess::Read, error));
-  EXPECT_EQ(error, "shiftdat.kd2: no such file");
+  EXPECT_EQ(error.Text(), "shiftdat.kd2: no such file");
   EXPECT_TRUE(dir.Entries().empty());
 }
 
 TEST(ScheduleFilesOpen, AFileWithAnotherSchemaIsRefused) {
   TScratchDir dir;
-  std::string error;
+  TScheduleError error;
   {
     // A duty-kinds file under the users file's name.
     TTableStream work;
@@ -176,12 +141,13 @@ TEST(ScheduleFilesOpen, AFileWithAnotherSchemaIsRefused) {
   TTableStream user;
   EXPECT_FALSE(OpenScheduleFile(user, TScheduleFile::User, dir.File(TScheduleFile::User),
                                 TTableStream::kModeReadShared, error));
-  EXPECT_EQ(error, "userdat.kd2: its fields are not those of this file");
+  EXPECT_EQ(error.File, "userdat.kd2");
+  EXPECT_EQ(error.Reason, "its fields are not those of this file");
 }
 
 TEST(ScheduleFilesOpen, ADamagedFileGivesTheTableReason) {
   TScratchDir dir;
-  std::string error;
+  TScheduleError error;
   {
     TTableStream user;
     ASSERT_TRUE(OpenOrCreateScheduleFile(user, TScheduleFile::User, dir.File(TScheduleFile::User), error));
@@ -192,7 +158,7 @@ TEST(ScheduleFilesOpen, ADamagedFileGivesTheTableReason) {
   schedtest::WriteFileBytes(dir.File(TScheduleFile::User), bytes);
   TTableStream user;
   EXPECT_FALSE(OpenOrCreateScheduleFile(user, TScheduleFile::User, dir.File(TScheduleFile::User), error));
-  EXPECT_EQ(error.rfind("userdat.kd2: ", 0), 0u) << error;
+  EXPECT_EQ(error.File, "userdat.kd2") << error.Text();
   EXPECT_EQ(ReadFileBytes(dir.File(TScheduleFile::User)).size(), 100u);  // left for the user to rescue
 }
 
@@ -230,299 +196,6 @@ TEST(WorkList, WriterProducesWhatTheReaderReads) {
   EXPECT_EQ(WriteWorkList({1, 1, 2, 3}), "1#1#2#3#");
   EXPECT_EQ(WriteWorkList({}), "");
   EXPECT_EQ(WorkListIds(WriteWorkList({10, 200, 3})), (std::vector<std::int32_t>{10, 200, 3}));
-}
-
-// --- Records through the helpers
-
-class ScheduleRecords : public TScheduleFixture {
- protected:
-  std::int32_t Duty(const std::string& name) {
-    std::int32_t id = 0;
-    TEditError error;
-    EXPECT_TRUE(AddDutyKind(tables_.Work, name, "", id, error)) << error.Reason;
-    return id;
-  }
-  std::int32_t Scheme(const std::string& name, const std::vector<std::int32_t>& cycle) {
-    std::int32_t id = 0;
-    TEditError error;
-    EXPECT_TRUE(AddScheme(tables_.Shift, tables_.Work, name, cycle, id, error)) << error.Reason;
-    return id;
-  }
-  std::vector<std::int32_t> LiveIds(TTableStream& table) {
-    std::vector<std::int32_t> ids;
-    if (table.RecordCount() == 0) return ids;
-    for (table.First(); !table.Eof(); table.Next()) {
-      if (!table.IsDeleted()) ids.push_back(table.FieldByName("ID").AsInteger());
-    }
-    return ids;
-  }
-  // Every file's bytes, to prove a refused change wrote nothing.
-  std::vector<Bytes> Snapshot() const {
-    std::vector<Bytes> all;
-    for (TScheduleFile f : kScheduleFiles) all.push_back(ReadFileBytes(dir_.File(f)));
-    return all;
-  }
-};
-
-TEST_F(ScheduleRecords, IdentifiersComeFromTheAppendedCountAndAreNeverReused) {
-  EXPECT_EQ(Duty("A"), 1);
-  EXPECT_EQ(Duty("B"), 2);
-  EXPECT_EQ(Duty("C"), 3);
-  TEditError error;
-  ASSERT_TRUE(DeleteDutyKind(tables_.Work, "b", error)) << error.Reason;
-  EXPECT_EQ(tables_.Work.RecordCount(), 2);  // packed
-  EXPECT_EQ(Duty("D"), 4);
-  Reopen();
-  EXPECT_EQ(LiveIds(tables_.Work), (std::vector<std::int32_t>{1, 3, 4}));
-  EXPECT_EQ(tables_.Work.AppendedCount(), 4);
-}
-
-TEST_F(ScheduleRecords, WorkedExampleUserSlot) {
-  Duty("A");
-  Duty("B");
-  Scheme("X", {1});
-  ASSERT_EQ(Scheme("Y", {1, 2}), 2);
-  TEditError error;
-  ASSERT_TRUE(AddUser(tables_, "Li", 2, 37627.0, 1, error)) << error.Reason;
-  Bytes file = ReadFileBytes(dir_.File(TScheduleFile::User));
-  ASSERT_EQ(file.size(), 192u + 31u);
-  Bytes slot(file.begin() + 192, file.end());
-  const Bytes head = {0x20, 0x01, 0x00, 0x00, 0x00, 0x4C, 0x69, 0x00};
-  const Bytes tail = {0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x60, 0x5F,
-                      0xE2, 0x40, 0x01, 0x00, 0x00, 0x00};
-  EXPECT_EQ(Bytes(slot.begin(), slot.begin() + 8), head);
-  EXPECT_EQ(Bytes(slot.begin() + 15, slot.end()), tail);  // bytes 8-14 are not significant
-}
-
-TEST_F(ScheduleRecords, DeletedDutyKindDropsOutOfEveryCycle) {
-  Duty("A");
-  Duty("B");
-  Duty("C");
-  PutScheme(tables_.Shift, 1, 4, "S", "3#1#1#2#");
-  TEditError error;
-  ASSERT_TRUE(DeleteDutyKind(tables_.Work, "C", error));
-  ASSERT_TRUE(LocateLiveInteger(tables_.Shift, "ID", 1));
-  EXPECT_EQ(tables_.Shift.FieldByName("worklist").AsString(), "3#1#1#2#");  // the scheme is untouched
-  EXPECT_EQ(tables_.Shift.FieldByName("Count").AsInteger(), 4);
-  std::vector<std::int32_t> ids;
-  for (const auto& e : ResolveWorkList(tables_.Work, "3#1#1#2#", 10)) ids.push_back(e.ID);
-  EXPECT_EQ(ids, (std::vector<std::int32_t>{1, 1, 2}));
-}
-
-TEST_F(ScheduleRecords, ResolveStopsAtTheLimitAndSkipsWhatIsNotThere) {
-  Duty("A");
-  Duty("B");
-  auto cycle = ResolveWorkList(tables_.Work, "1#x#9#2#1#2#", 3);
-  ASSERT_EQ(cycle.size(), 3u);
-  EXPECT_EQ(cycle[0].Name, "A");
-  EXPECT_EQ(cycle[1].Name, "B");
-  EXPECT_EQ(cycle[2].Name, "A");
-  EXPECT_TRUE(ResolveWorkList(tables_.Work, "1#2#", 0).empty());
-}
-
-TEST_F(ScheduleRecords, DeletionPacksDutyKindsAndUsersButNotSchemes) {
-  Duty("A");
-  Scheme("S", {1});
-  Scheme("T", {1});
-  TEditError error;
-  ASSERT_TRUE(DeleteScheme(tables_.Shift, 1, error)) << error.Reason;
-  EXPECT_EQ(tables_.Shift.RecordCount(), 2);
-  EXPECT_EQ(tables_.Shift.DeletedCount(), 1);
-  // Users of the deleted scheme still find it until its slot is reused.
-  EXPECT_TRUE(tables_.Shift.LocateInteger("ID", 1));
-  EXPECT_FALSE(LocateLiveInteger(tables_.Shift, "ID", 1));
-  EXPECT_FALSE(DeleteScheme(tables_.Shift, 1, error));
-  EXPECT_EQ(error.Fault, TEditFault::NotFound);
-
-  ASSERT_TRUE(AddUser(tables_, "P", 2, 40000, 0, error)) << error.Reason;
-  ASSERT_TRUE(AddUser(tables_, "Q", 2, 40000, 0, error)) << error.Reason;
-  ASSERT_TRUE(DeleteUser(tables_.User, "p", error)) << error.Reason;
-  EXPECT_EQ(tables_.User.RecordCount(), 1);
-  EXPECT_EQ(tables_.User.DeletedCount(), 0);
-  EXPECT_FALSE(DeleteUser(tables_.User, "P", error));
-  EXPECT_EQ(error.Fault, TEditFault::NotFound);
-}
-
-TEST_F(ScheduleRecords, LookupsSkipSlotsLeftDeletedByAFailedPack) {
-  schedtest::PutUser(tables_.User, "Ann", 0, 40000, 0);
-  schedtest::PutUser(tables_.User, "ann", 0, 40001, 0);
-  ASSERT_TRUE(tables_.User.LocateText("Name", "ANN"));
-  ASSERT_TRUE(tables_.User.Delete());  // as if the Pack after it had failed
-  ASSERT_TRUE(LocateLiveText(tables_.User, "Name", "ANN"));
-  EXPECT_EQ(tables_.User.CurrentSlot(), 2);
-  ASSERT_TRUE(LocateLiveInteger(tables_.User, "ShiftID", 0));
-  EXPECT_EQ(tables_.User.CurrentSlot(), 2);
-  EXPECT_FALSE(LocateLiveInteger(tables_.User, "ShiftID", 1));
-  TEditError error;
-  ASSERT_TRUE(DeleteUser(tables_.User, "Ann", error)) << error.Reason;
-  EXPECT_EQ(tables_.User.RecordCount(), 0);
-}
-
-TEST_F(ScheduleRecords, ADutyKindWhosePackFailedIsGoneAllTheSame) {
-  Duty("A");
-  Duty("B");
-  TFailingOps ops;
-  ops.FailTruncates = true;  // only the Pack cuts the file
-  tables_.Work.SetFileOps(&ops);
-  TEditError error;
-  EXPECT_FALSE(DeleteDutyKind(tables_.Work, "B", error));
-  EXPECT_EQ(error.Fault, TEditFault::PackFailed);
-  tables_.Work.SetFileOps(nullptr);
-  EXPECT_EQ(tables_.Work.DeletedCount(), 1);
-  EXPECT_TRUE(ResolveWorkList(tables_.Work, "2#", 5).empty());
-  std::int32_t id = 0;
-  EXPECT_FALSE(AddScheme(tables_.Shift, tables_.Work, "S", {2}, id, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadReference);
-  EXPECT_FALSE(DeleteDutyKind(tables_.Work, "B", error));
-  EXPECT_EQ(error.Fault, TEditFault::NotFound);
-  EXPECT_EQ(Duty("C"), 3);
-}
-
-TEST_F(ScheduleRecords, NamesAreCheckedBeforeAnythingIsWritten) {
-  static const std::string four = GbkLiteral("一二三四");
-  static const std::string five = GbkLiteral("一二三四五");
-  Duty("A");
-  struct TCase {
-    const char* Label;
-    std::string Name;
-    TEditFault Fault;
-  };
-  const TCase cases[] = {
-      {"blank", "  \t ", TEditFault::EmptyName},
-      {"five Chinese characters", five, TEditFault::TooLong},
-      {"ten ASCII letters", "abcdefghij", TEditFault::TooLong},
-      {"lone lead byte", "\x81", TEditFault::BadText},
-      {"tab inside", "a\tb", TEditFault::BadText},
-      {"zero byte inside", std::string("a\0b", 3), TEditFault::BadText},
-  };
-  auto before = Snapshot();
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Label);
-    std::int32_t id = -7;
-    TEditError error;
-    EXPECT_FALSE(AddDutyKind(tables_.Work, c.Name, "", id, error));
-    EXPECT_EQ(error.Fault, c.Fault);
-    EXPECT_FALSE(error.Reason.empty());
-    EXPECT_EQ(id, -7);
-    EXPECT_FALSE(AddScheme(tables_.Shift, tables_.Work, c.Name, {1}, id, error));
-    EXPECT_EQ(error.Fault, c.Fault);
-    EXPECT_FALSE(AddUser(tables_, c.Name, 0, 40000, 0, error));
-    EXPECT_EQ(error.Fault, c.Fault);
-  }
-  EXPECT_EQ(Snapshot(), before);
-  // The widest names that fit: four Chinese characters and one letter, or nine letters.
-  EXPECT_EQ(Duty(four + "a"), 2);
-  EXPECT_EQ(Duty("abcdefghi"), 3);
-}
-
-TEST_F(ScheduleRecords, DescriptionsHoldFortyNineBytesAndLineBreaks) {
-  std::int32_t id = 0;
-  TEditError error;
-  EXPECT_FALSE(AddDutyKind(tables_.Work, "A", std::string(50, 'x'), id, error));
-  EXPECT_EQ(error.Fault, TEditFault::TooLong);
-  EXPECT_EQ(tables_.Work.AppendedCount(), 0);
-  ASSERT_TRUE(AddDutyKind(tables_.Work, "A", "8:00\r\n20:00", id, error)) << error.Reason;
-  ASSERT_TRUE(AddDutyKind(tables_.Work, "B", std::string(49, 'x'), id, error)) << error.Reason;
-  ASSERT_TRUE(LocateLiveInteger(tables_.Work, "ID", 1));
-  EXPECT_EQ(tables_.Work.FieldByName("Hint").AsString(), "8:00\r\n20:00");
-}
-
-TEST_F(ScheduleRecords, NamesAreStoredTrimmed) {
-  std::int32_t id = 0;
-  TEditError error;
-  ASSERT_TRUE(AddDutyKind(tables_.Work, "  Day ", "  note ", id, error));
-  EXPECT_EQ(tables_.Work.FieldByName("Name").AsString(), "Day");
-  EXPECT_EQ(tables_.Work.FieldByName("Hint").AsString(), "note");
-  ASSERT_TRUE(AddUser(tables_, " Li  ", 0, 40000, 0, error));
-  EXPECT_EQ(tables_.User.FieldByName("Name").AsString(), "Li");
-}
-
-TEST_F(ScheduleRecords, UserNamesAreUniqueIgnoringTheCaseOfAToZ) {
-  TEditError error;
-  ASSERT_TRUE(AddUser(tables_, "Li", 0, 40000, 0, error));
-  auto before = Snapshot();
-  for (const char* other : {"LI", "li", " lI "}) {
-    SCOPED_TRACE(other);
-    EXPECT_FALSE(AddUser(tables_, other, 0, 40000, 0, error));
-    EXPECT_EQ(error.Fault, TEditFault::Duplicate);
-  }
-  EXPECT_EQ(Snapshot(), before);
-  EXPECT_TRUE(AddUser(tables_, "Lin", 0, 40000, 0, error));
-}
-
-TEST_F(ScheduleRecords, SchemeCyclesMustNameDutyKindsAndFitTheirField) {
-  Duty("A");
-  Duty("B");
-  auto before = Snapshot();
-  std::int32_t id = 0;
-  TEditError error;
-  EXPECT_FALSE(AddScheme(tables_.Shift, tables_.Work, "S", {1, 3}, id, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadReference);
-  EXPECT_FALSE(AddScheme(tables_.Shift, tables_.Work, "S", std::vector<std::int32_t>(100, 1), id, error));
-  EXPECT_EQ(error.Fault, TEditFault::TooLong);  // 200 bytes
-  EXPECT_EQ(Snapshot(), before);
-
-  ASSERT_TRUE(AddScheme(tables_.Shift, tables_.Work, "S", std::vector<std::int32_t>(99, 2), id, error));
-  EXPECT_EQ(tables_.Shift.FieldByName("Count").AsInteger(), 99);
-  EXPECT_EQ(tables_.Shift.FieldByName("worklist").AsString().size(), 198u);
-  ASSERT_TRUE(AddScheme(tables_.Shift, tables_.Work, "Empty", {}, id, error));
-  EXPECT_EQ(tables_.Shift.FieldByName("Count").AsInteger(), 0);
-  EXPECT_EQ(tables_.Shift.FieldByName("worklist").AsString(), "");
-}
-
-TEST_F(ScheduleRecords, AUserWithoutSchemeIsOnlyPossibleWhileThereIsNone) {
-  TEditError error;
-  ASSERT_TRUE(AddUser(tables_, "Early", 0, 40000.5, 0, error)) << error.Reason;
-  EXPECT_EQ(tables_.User.FieldByName("ShiftID").AsInteger(), 0);
-  EXPECT_EQ(tables_.User.FieldByName("Start").AsDateTime(), 40000.5);
-  EXPECT_FALSE(AddUser(tables_, "Odd", 0, 40000, 1, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadPlace);
-
-  Duty("A");
-  Scheme("S", {1});
-  EXPECT_FALSE(AddUser(tables_, "Late", 0, 40000, 0, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadReference);
-  EXPECT_FALSE(AddUser(tables_, "Late", 7, 40000, 0, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadReference);
-}
-
-TEST_F(ScheduleRecords, FirstPlaceCountsOnlyResolvableEntries) {
-  Duty("A");
-  Duty("B");
-  PutScheme(tables_.Shift, 1, 3, "S", "1#9#2#");  // kind 9 does not exist: two places
-  PutScheme(tables_.Shift, 2, 0, "None", "");
-  auto before = Snapshot();
-  TEditError error;
-  for (std::int32_t bad : {2, 3, -1}) {
-    SCOPED_TRACE(bad);
-    EXPECT_FALSE(AddUser(tables_, "U", 1, 40000, bad, error));
-    EXPECT_EQ(error.Fault, TEditFault::BadPlace);
-  }
-  EXPECT_FALSE(AddUser(tables_, "U", 2, 40000, 1, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadPlace);
-  EXPECT_EQ(Snapshot(), before);
-  EXPECT_TRUE(AddUser(tables_, "U", 1, 40000, 1, error)) << error.Reason;
-  EXPECT_TRUE(AddUser(tables_, "V", 2, 40000, 0, error)) << error.Reason;
-}
-
-TEST_F(ScheduleRecords, DeletedSchemesCannotBeChosen) {
-  Duty("A");
-  Scheme("S", {1});
-  Scheme("T", {1});
-  TEditError error;
-  ASSERT_TRUE(DeleteScheme(tables_.Shift, 1, error));
-  EXPECT_FALSE(AddUser(tables_, "U", 1, 40000, 0, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadReference);
-}
-
-TEST_F(ScheduleRecords, StartMustBeADate) {
-  TEditError error;
-  for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(), 1e300, -1e9}) {
-    SCOPED_TRACE(bad);
-    EXPECT_FALSE(AddUser(tables_, "U", 0, bad, 0, error));
-    EXPECT_EQ(error.Fault, TEditFault::BadDate);
-  }
-  EXPECT_EQ(tables_.User.AppendedCount(), 0);
 }
 
 TEST(SameText, OnlyAToZFoldCase) {

@@ -100,9 +100,9 @@ class TableStreamCrash : public ::testing::TestWithParam<TCrashCase> {
       seenByReader = Dump(r);
     }
     TTableStream w(kRW);
-    std::string error;
+    TScheduleError error;
     if (GetParam().Creates) {
-      ASSERT_TRUE(OpenOrCreateScheduleFile(w, TScheduleFile::User, path_, error)) << error;
+      ASSERT_TRUE(OpenOrCreateScheduleFile(w, TScheduleFile::User, path_, error)) << error.Text();
     } else {
       ASSERT_TRUE(w.Open(path_)) << w.ErrorString();
     }
@@ -184,13 +184,13 @@ const TCrashCase kCases[] = {
      {Open, [](TTableStream& t, const std::string&) { return t.Fields().Remove(3) && t.Close(); }}},
     {"CreateWhereNoFileIs", [](const std::string&) {},
      {[](TTableStream& t, const std::string& p) {
-       std::string error;
+       TScheduleError error;
        return OpenOrCreateScheduleFile(t, TScheduleFile::User, p, error);
      }},
      true},
     {"CreateOverAnEmptyFile", [](const std::string& p) { testing::WriteBytes(p, {}); },
      {[](TTableStream& t, const std::string& p) {
-       std::string error;
+       TScheduleError error;
        return OpenOrCreateScheduleFile(t, TScheduleFile::User, p, error);
      }},
      true},
