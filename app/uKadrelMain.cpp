@@ -17,6 +17,7 @@
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uKadrelFrame.h"
+#include "widgets/uListMenu.h"
 #include "widgets/uMenuImages.h"
 #include "widgets/uOfficeButton.h"
 #include "widgets/uPopupMenu.h"
@@ -187,7 +188,8 @@ void TfrmMain::CreatePopupMenu() {
   };
 
   add(N1, "N1", 0, "配置倒班规律", &TfrmMain::N1Click);
-  userMenu_ = PopupMenu1->AddSubMenu(KadrelMenuImage(13), QStringLiteral("选择用户"));
+  userMenu_ = PopupMenu1->AddListMenu(KadrelMenuImage(13), QStringLiteral("选择用户"));
+  connect(userMenu_, &TListMenu::Triggered, this, &TfrmMain::UserMenuItemClick);
   seluser = userMenu_->menuAction();
   seluser->setObjectName(QStringLiteral("seluser"));
   add(N4, "N4", 11, "年份导航", &TfrmMain::N4Click);
@@ -287,52 +289,45 @@ void TfrmMain::BuildDisplayMenu() {
 }
 
 void TfrmMain::RebuildUserMenu() {
-  std::string remembered;
-  bool haveRemembered = false;
-  for (QAction* item : userMenu_->actions()) {
-    if (item->isChecked()) {
-      remembered = UserNameOfCaption(item->data().toByteArray().toStdString());
-      haveRemembered = true;
-      break;
-    }
-  }
-  userMenu_->clear();
+  const int checked = userMenu_->CheckedRow();
+  const bool haveRemembered = checked >= 0;
+  const std::string remembered = haveRemembered ? UserNameOfCaption(userCaptions_[checked]) : std::string();
 
+  // The whole list is read first and handed to the menu in one go: items
+  // added one by one cost time with the square of their number.
+  userCaptions_.clear();
+  QStringList captions;
+  int found = -1;
   TTableStream& users = tables_->User;
-  bool found = false;
   users.PushPosition();
   if (users.RecordCount() > 0) {
     for (users.First(); !users.Eof(); users.Next()) {
       if (users.IsDeleted()) continue;
       const std::string name = users.FieldByName("Name").AsString();
-      const std::string caption = UserItemCaption(name);
-      QAction* item = userMenu_->addAction(KadrelMenuImage(12), GbkToQString(caption));
-      // The caption in the file's own bytes, so that the name found again is
-      // exactly the stored one whatever the display made of it.
-      item->setData(QByteArray::fromStdString(caption));
-      item->setCheckable(true);
-      connect(item, &QAction::triggered, this, [this, item] { UserMenuItemClick(item); });
-      if (haveRemembered && !found && name == remembered) {
-        UserMenuItemClick(item);
-        found = true;
-      }
+      if (haveRemembered && found < 0 && name == remembered) found = int(userCaptions_.size());
+      userCaptions_.push_back(UserItemCaption(name));
+      captions.append(GbkToQString(userCaptions_.back()));
     }
   }
   users.PopPosition();
-  if (!found && !userMenu_->actions().isEmpty()) UserMenuItemClick(userMenu_->actions().first());
+  userMenu_->SetItems(captions, KadrelMenuImage(12));
+  if (found >= 0) {
+    UserMenuItemClick(found);
+  } else if (!userCaptions_.empty()) {
+    UserMenuItemClick(0);
+  }
 }
 
-QList<QAction*> TfrmMain::UserItems() const { return userMenu_->actions(); }
 QList<QAction*> TfrmMain::DisplayItems() const { return displayMenu_->actions(); }
 
 // --- Users and views ---------------------------------------------------------
 
-void TfrmMain::UserMenuItemClick(QAction* item) {
-  if (!item || !tables_) return;
-  for (QAction* other : userMenu_->actions()) other->setChecked(other == item);
+void TfrmMain::UserMenuItemClick(int row) {
+  if (!tables_ || row < 0 || row >= int(userCaptions_.size())) return;
+  userMenu_->SetCheckedRow(row);
   TTableStream& users = tables_->User;
   users.PushPosition();
-  const std::string name = UserNameOfCaption(item->data().toByteArray().toStdString());
+  const std::string name = UserNameOfCaption(userCaptions_[row]);
   // Only a live record may be taken for the user: loading from wherever the
   // cursor happens to stand would show another user's duties under this name.
   if (LocateLiveText(users, "Name", name)) {
@@ -418,7 +413,7 @@ void TfrmMain::N1Click() {
     option.exec();
   }
   RebuildUserMenu();
-  if (UserItems().isEmpty()) {
+  if (userCaptions_.empty()) {
     // Every user was deleted. The one shown last is gone from the files, so
     // its duties must not stay on screen: the window looks as it does at a
     // start without users.

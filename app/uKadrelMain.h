@@ -15,6 +15,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "calendar/uCalendar.h"
 #include "schedule/uShiftUser.h"
@@ -29,6 +30,7 @@ namespace kadrel {
 
 class TBannerLabel;
 class TKadrelFrame;
+class TListMenu;
 class TOfficeButton;
 class TPopupMenu;
 class TToggleButton;
@@ -46,7 +48,8 @@ class TfrmMain : public QWidget {
   bool Loaded() const { return tables_ != nullptr; }
 
   // --- Handlers, named after the control and its event ---------------------
-  void UserMenuItemClick(QAction* item);
+  // `row`: the user item's place in the "选择用户" submenu.
+  void UserMenuItemClick(int row);
   void ViewButtonClick(TToggleButton* sender);
   void MonthMenuItemClick(QObject* sender);
   void StartMouseUp(Qt::MouseButton button, QPoint position);
@@ -88,8 +91,9 @@ class TfrmMain : public QWidget {
   TScheduleTables* Tables() const { return tables_.get(); }
   TKadrelFrame* Frame() const { return frame_; }
   TToggleButton* ViewButton(int tag) const { return viewButtons_.at(tag); }
-  // Items of the "选择用户" and "显示" submenus.
-  QList<QAction*> UserItems() const;
+  // The "选择用户" submenu, one item per user in file order, and the items
+  // of the "显示" submenu.
+  TListMenu* UserMenu() const { return userMenu_; }
   QList<QAction*> DisplayItems() const;
 
   // --- Controls ------------------------------------------------------------
@@ -148,7 +152,10 @@ class TfrmMain : public QWidget {
 
   TKadrelFrame* frame_ = nullptr;
   std::array<TToggleButton*, 13> viewButtons_{};
-  TPopupMenu* userMenu_ = nullptr;
+  TListMenu* userMenu_ = nullptr;
+  // The user items' captions in the file's own bytes, so that the name found
+  // again is exactly the stored one whatever the display made of it.
+  std::vector<std::string> userCaptions_;
   TPopupMenu* displayMenu_ = nullptr;
   QDialog* aboutBox_ = nullptr;
 };

@@ -92,17 +92,10 @@ class MainCommands : public ::testing::Test {
     if (window_->Loaded()) window_->show();
     return *window_;
   }
-  QAction* UserItem(const QString& caption) {
-    for (QAction* a : window_->UserItems())
-      if (a->text() == caption) return a;
-    ADD_FAILURE() << "no user item " << caption.toStdString();
-    return nullptr;
-  }
+  int UserItem(const QString& caption) { return apptest::UserRow(*window_->UserMenu(), caption); }
   QStringList CheckedUsers() const {
-    QStringList checked;
-    for (QAction* a : window_->UserItems())
-      if (a->isChecked()) checked << a->text();
-    return checked;
+    const TListMenu& menu = *window_->UserMenu();
+    return menu.CheckedRow() < 0 ? QStringList{} : QStringList{menu.Text(menu.CheckedRow())};
   }
   // Runs the options dialog, changing the tables while it is open as a user
   // of the dialog would.
@@ -136,7 +129,7 @@ TEST_F(MainCommands, TheUserSelectedBeforeTheOptionsDialogStaysSelected) {
   Configure([](TScheduleTables& t) {
     schedtest::PutUser(t.User, G("王五"), 1, Date(2024, 1, 1), 0);
   });
-  EXPECT_EQ(w.UserItems().size(), 4);
+  EXPECT_EQ(w.UserMenu()->Count(), 4);
   EXPECT_EQ(CheckedUsers(), QStringList{QStringLiteral("李四_")});
   EXPECT_EQ(U(w.CurrentUser().Name), "李四");
   EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：李四"));
@@ -168,7 +161,7 @@ TEST_F(MainCommands, DeletingEveryUserLeavesNoUserShown) {
     ASSERT_TRUE(LocateLiveText(t.User, "Name", G("张三")));
     ASSERT_TRUE(t.User.Delete());
   });
-  EXPECT_TRUE(w.UserItems().isEmpty());
+  EXPECT_EQ(w.UserMenu()->Count(), 0);
   EXPECT_TRUE(w.Label1->Text().isEmpty());
   EXPECT_EQ(w.CurrentUser().Count, -1) << "a deleted user's duties stay off the screen";
   EXPECT_TRUE(w.Calendar->YearMode());

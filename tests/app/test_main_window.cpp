@@ -8,6 +8,7 @@
 #include "platform/uClock.h"
 #include "platform/uFileOps.h"
 #include "widgets/uKadrelFrame.h"
+#include "widgets/uListMenu.h"
 #include "widgets/uOfficeButton.h"
 #include "widgets/uPopupMenu.h"
 #include "widgets/uToggleButton.h"
@@ -47,12 +48,7 @@ class MainWindow : public ::testing::Test {
     if (window_->Loaded()) window_->show();
     return *window_;
   }
-  QAction* UserItem(const QString& caption) {
-    for (QAction* a : window_->UserItems())
-      if (a->text() == caption) return a;
-    ADD_FAILURE() << "no user item " << caption.toStdString();
-    return nullptr;
-  }
+  int UserItem(const QString& caption) { return UserRow(*window_->UserMenu(), caption); }
   std::vector<int> DownButtons() const {
     std::vector<int> down;
     for (int t = 0; t <= 12; ++t)
@@ -95,7 +91,7 @@ TEST_F(MainWindow, FirstStartInAnEmptyFolder) {
   EXPECT_EQ(messages_.Shown()[0].Text, kConfigureNotice);
   EXPECT_EQ(messages_.Shown()[0].Icon, TMsgIcon::Information);
 
-  EXPECT_TRUE(w.UserItems().isEmpty());
+  EXPECT_EQ(w.UserMenu()->Count(), 0);
   EXPECT_TRUE(w.Calendar->YearMode());
   EXPECT_EQ(w.Calendar->Year(), 2024);
   EXPECT_EQ(w.Calendar->size(), QSize(680, 350));
@@ -149,11 +145,10 @@ TEST_F(MainWindow, StartsWithTheFirstUserInTheYearView) {
   WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}, {"李四", 2, Date(2024, 2, 1), 0}});
   TfrmMain& w = Open();
   EXPECT_TRUE(messages_.Shown().empty());
-  ASSERT_EQ(w.UserItems().size(), 2);
-  EXPECT_EQ(w.UserItems()[0]->text(), QStringLiteral("张三_"));
-  EXPECT_EQ(w.UserItems()[1]->text(), QStringLiteral("李四_"));
-  EXPECT_TRUE(w.UserItems()[0]->isChecked());
-  EXPECT_FALSE(w.UserItems()[1]->isChecked());
+  ASSERT_EQ(w.UserMenu()->Count(), 2);
+  EXPECT_EQ(w.UserMenu()->Text(0), QStringLiteral("张三_"));
+  EXPECT_EQ(w.UserMenu()->Text(1), QStringLiteral("李四_"));
+  EXPECT_EQ(w.UserMenu()->CheckedRow(), 0);
   EXPECT_EQ(U(w.CurrentUser().Name), "张三");
   EXPECT_EQ(w.CurrentUser().Count, 3);
   EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：张三"));
@@ -171,8 +166,8 @@ TEST_F(MainWindow, DeletedUsersAreLeftOut) {
     ASSERT_TRUE(users.Close());
   }
   TfrmMain& w = Open();
-  ASSERT_EQ(w.UserItems().size(), 1);
-  EXPECT_EQ(w.UserItems()[0]->text(), QStringLiteral("李四_"));
+  ASSERT_EQ(w.UserMenu()->Count(), 1);
+  EXPECT_EQ(w.UserMenu()->Text(0), QStringLiteral("李四_"));
   EXPECT_EQ(U(w.CurrentUser().Name), "李四");
 }
 
@@ -182,14 +177,13 @@ TEST_F(MainWindow, AUserWhoseNameHoldsAnUnderscoreIsFound) {
   // "a" comes first and would be what a cut at the first "_" finds.
   WriteDataSet(dir_.Path(), {{"a", 2, Date(2024, 2, 1), 0}, {"a_b", 1, Date(2024, 2, 1), 1}});
   TfrmMain& w = Open();
-  QAction* item = UserItem(QStringLiteral("a_b_"));
-  ASSERT_TRUE(item);
-  w.UserMenuItemClick(item);
+  const int item = UserItem(QStringLiteral("a_b_"));
+  ASSERT_EQ(item, 1);
+  w.UserMenu()->Trigger(item);  // as a click on it does
   EXPECT_EQ(w.CurrentUser().Name, "a_b");
   EXPECT_EQ(w.CurrentUser().Count, 3);
   EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：a_b"));
-  EXPECT_FALSE(w.UserItems()[0]->isChecked());
-  EXPECT_TRUE(item->isChecked());
+  EXPECT_EQ(w.UserMenu()->CheckedRow(), item);
 }
 
 TEST_F(MainWindow, SelectingAUserReturnsToTheYearViewAndKeepsTheHiddenList) {
