@@ -380,6 +380,8 @@ void TfrmMain::FillMonthList(int month) {
   ListView1->setUpdatesEnabled(false);
   ListView1->clear();
   ListView1->addTopLevelItems(rows);
+  // Every month opens at its first day, whatever part of the last one was in view.
+  ListView1->scrollToTop();
   ListView1->setUpdatesEnabled(true);
 }
 

@@ -14,8 +14,10 @@
 #include "widgets/uToggleButton.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -228,6 +230,24 @@ TEST_F(MainWindow, FebruaryOfACommonYearListsTwentyEightDaysEmptyWithoutAUser) {
   w.ViewButton(2)->Click();
   EXPECT_EQ(ListColumn(0).size(), 28);
   for (const QString& duty : ListColumn(1)) EXPECT_TRUE(duty.isEmpty());
+}
+
+TEST_F(MainWindow, EveryMonthOpensAtItsFirstDay) {
+  WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}});
+  TfrmMain& w = Open();
+  QScrollBar* bar = w.ListView1->verticalScrollBar();
+  auto scrollToTheEnd = [bar] {
+    QCoreApplication::processEvents();  // the list lays its rows out later
+    bar->setValue(bar->maximum());
+  };
+  w.ViewButton(1)->Click();
+  scrollToTheEnd();
+  ASSERT_GT(bar->value(), 0) << "31 rows do not fit";
+  w.ViewButton(3)->Click();
+  EXPECT_EQ(bar->value(), 0);
+  scrollToTheEnd();
+  w.ViewButton(3)->Click();  // the month shown again starts over too
+  EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(MainWindow, ViewButtonsAndTheDisplayMenuActAsOneRadioGroup) {
