@@ -1,7 +1,9 @@
 #include "widgets/uKadrelStyle.h"
 
+#include "widgets/uFocusMark.h"
 #include "widgets/uFonts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -197,6 +199,16 @@ void TKadrelStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* o
     case PE_IndicatorRadioButton:
       DrawRadio(painter, option);
       return;
+    case PE_FrameFocusRect:
+      // Buttons of every kind mark their focus crisply once the window is
+      // worked from the keyboard; other controls keep the base style's look.
+      if (qobject_cast<const QAbstractButton*>(widget)) {
+        if (option->state & State_KeyboardFocusChange) {
+          DrawFocusMark(*painter, option->rect, option->palette.color(QPalette::ButtonText));
+        }
+        return;
+      }
+      break;
     case PE_PanelMenu:
       DrawMenuBackground(painter, option->rect.left() + kMenuFrame, option->rect);
       return;
@@ -301,6 +313,14 @@ void TKadrelStyle::drawControl(ControlElement element, const QStyleOption* optio
         return;
       }
       break;
+    case CE_PushButton:
+      // The base style shows a push button's focus only by a tint of its
+      // edge, which the flat face above replaces.
+      QProxyStyle::drawControl(element, option, painter, widget);
+      if ((option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange)) {
+        DrawFocusMark(*painter, option->rect.adjusted(3, 3, -4, -4), option->palette.color(QPalette::ButtonText));
+      }
+      return;
     case CE_MenuEmptyArea:
       DrawMenuBackground(painter, option->rect.left() + kMenuFrame, option->rect);
       return;

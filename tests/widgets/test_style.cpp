@@ -18,7 +18,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionMenuItem>
+#include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -220,6 +222,46 @@ TEST(OfficeButton, ReportsEveryButtonButClicksOnlyForTheLeft) {
   EXPECT_EQ(up[1][0].value<Qt::MouseButton>(), Qt::LeftButton);
   EXPECT_EQ(up[1][1].toPoint(), QPoint(10, 10));
   EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST(FocusMark, PushToolAndOfficeButtonsShowItOnlyOnceTheKeyboardIsUsed) {
+  QWidget window;
+  window.resize(300, 40);
+  auto* push = new QPushButton(QStringLiteral("保存"), &window);
+  push->setGeometry(4, 4, 78, 26);
+  auto* tool = new QToolButton(&window);
+  tool->setText(QStringLiteral("..."));
+  tool->setGeometry(90, 4, 40, 26);
+  auto* start = new TOfficeButton(&window);
+  start->setText(QStringLiteral("Kadrel v2.0 "));
+  start->setGeometry(140, 4, 130, 28);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const QColor ink = push->palette().color(QPalette::ButtonText);
+  for (QWidget* button : {static_cast<QWidget*>(push), static_cast<QWidget*>(tool), static_cast<QWidget*>(start)}) {
+    window.setAttribute(Qt::WA_KeyboardFocusChange, false);
+    window.setFocus();
+    const QImage unfocused = button->grab().toImage();
+    button->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(button->grab().toImage(), unfocused) << button->metaObject()->className() << ": focus by the mouse";
+    window.setAttribute(Qt::WA_KeyboardFocusChange);
+    const QImage marked = button->grab().toImage();
+    // What the mark changes: dots of the caption's ink, never two side by side.
+    int dots = 0, adjacent = 0, otherInk = 0;
+    for (int y = 0; y < marked.height(); ++y) {
+      for (int x = 0; x < marked.width(); ++x) {
+        if (marked.pixel(x, y) == unfocused.pixel(x, y)) continue;
+        ++dots;
+        otherInk += marked.pixelColor(x, y) != ink;
+        adjacent += x > 0 && marked.pixel(x - 1, y) != unfocused.pixel(x - 1, y);
+      }
+    }
+    const char* kind = button->metaObject()->className();
+    EXPECT_GT(dots, 40) << kind;
+    EXPECT_EQ(otherInk, 0) << kind;
+    EXPECT_EQ(adjacent, 0) << kind << ": dotted";
+  }
 }
 
 TEST(KadrelStyle, InstalledOnTheApplication) {
