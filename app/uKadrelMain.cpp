@@ -16,6 +16,7 @@
 #include "platform/uGbk.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
+#include "widgets/uFocusMark.h"
 #include "widgets/uKadrelFrame.h"
 #include "widgets/uListMenu.h"
 #include "widgets/uMenuImages.h"
@@ -30,7 +31,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -94,6 +98,9 @@ TfrmMain::TfrmMain(std::string dataDir, QWidget* parent)
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+  for (const QKeySequence& key : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::Key_F10)}) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, &TfrmMain::CommandMenuKey);
+  }
 
   FormCreate();
 }
@@ -109,6 +116,9 @@ void TfrmMain::CreateControls() {
   Start->setGeometry(16, 5, 130, 28);
   Start->setText(QStringLiteral("Kadrel v2.0 "));
   Start->setToolTip(QStringLiteral("点击这里开始..."));
+  // Tab goes round the view buttons alone; the Menu key and F10 stand for
+  // the start button, the page keys for the month list.
+  Start->setFocusPolicy(Qt::NoFocus);
   connect(Start, &TOfficeButton::MouseUp, this, &TfrmMain::StartMouseUp);
 
   TitleStrip = new QWidget(panel);
@@ -153,6 +163,7 @@ void TfrmMain::CreateMonthList() {
   ListView1->setAllColumnsShowFocus(true);
   ListView1->setMouseTracking(true);  // rows light up under the pointer
   ListView1->setFrameShape(QFrame::NoFrame);
+  ListView1->setFocusPolicy(Qt::NoFocus);
   SetColor(ListView1, QPalette::Base, KadrelBodyColor());
 }
 
@@ -403,6 +414,54 @@ QPoint TfrmMain::StartMenuPosition() const {
 void TfrmMain::StartMouseUp(Qt::MouseButton button, QPoint) {
   if (button != Qt::LeftButton) return;
   PopupMenu1->popup(StartMenuPosition());
+}
+
+void TfrmMain::CommandMenuKey() {
+  PopupMenu1->popup(StartMenuPosition());
+  PopupMenu1->setActiveAction(N1);
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  QScrollBar* list = ListView1->verticalScrollBar();
+  const auto focused = std::find(viewButtons_.begin(), viewButtons_.end(), focusWidget());
+  int step = 0;
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+      step = -1;
+      break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+      step = 1;
+      break;
+    case Qt::Key_PageUp:
+      list->triggerAction(QAbstractSlider::SliderPageStepSub);
+      return;
+    case Qt::Key_PageDown:
+      list->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      return;
+    case Qt::Key_Home:
+      list->triggerAction(QAbstractSlider::SliderToMinimum);
+      return;
+    case Qt::Key_End:
+      list->triggerAction(QAbstractSlider::SliderToMaximum);
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  const int count = int(viewButtons_.size());
+  int from = int(focused - viewButtons_.begin());
+  if (focused == viewButtons_.end()) {
+    // Without a focused view button, the arrows first go to the one shown.
+    from = int(std::find_if(viewButtons_.begin(), viewButtons_.end(), [](auto* b) { return b->Down(); }) -
+               viewButtons_.begin());
+    if (from == count) from = 0;
+    step = 0;
+  }
+  TToggleButton* next = viewButtons_[(from + step + count) % count];
+  ShowKeyboardCues(*next);
+  next->setFocus(Qt::TabFocusReason);
 }
 
 // --- Commands ------------------------------------------------------------------

@@ -53,6 +53,9 @@ class TfrmMain : public QWidget {
   void ViewButtonClick(TToggleButton* sender);
   void MonthMenuItemClick(QObject* sender);
   void StartMouseUp(Qt::MouseButton button, QPoint position);
+  // The Menu key or F10: the command menu where the start button opens it,
+  // its first item lit, for the arrows to go on from.
+  void CommandMenuKey();
   void MinimizeButtonClick();
   void CloseButtonClick();
   void Timer1Timer();
@@ -126,6 +129,9 @@ class TfrmMain : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The arrows move the focus among the view buttons, round from the last
+  // to the first; the page keys, Home and End scroll the month list.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateControls();

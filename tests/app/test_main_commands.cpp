@@ -7,6 +7,7 @@
 #include "app/uBannerLabel.h"
 #include "app/uKadrelMain.h"
 #include "config/uKDOption.h"
+#include "config/uNewShift.h"
 #include "output/uWizd.h"
 #include "output/uScheduleDoc.h"
 #include "output/uYearWz.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -289,6 +291,30 @@ TEST_F(MainCommands, AboutShowsTheBoxMadeAtStartModallyEachTime) {
     EXPECT_TRUE(shownModally) << "time " << time;
     EXPECT_FALSE(about.isVisible());
   }
+}
+
+TEST_F(MainCommands, EscapeClosesEveryDialog) {
+  TfrmMain& w = Open();
+  TAboutBox about(&w);
+  w.SetAboutBox(&about);
+  printtest::TPrintRecord record;
+  TPrintSurfaceOverride printer(
+      [&record] { return std::make_unique<printtest::TRecordingSurface>(record, 2000, 3000); });
+  // Escape goes to whatever has the focus in the dialog, as a key does.
+  auto escape = [](QDialog& dialog) {
+    QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible()) << dialog.metaObject()->className();
+    EXPECT_NE(dialog.result(), QDialog::Accepted) << dialog.metaObject()->className();
+  };
+  for (void (TfrmMain::*command)() :
+       {&TfrmMain::N1Click, &TfrmMain::N4Click, &TfrmMain::N2Click, &TfrmMain::N9Click, &TfrmMain::N12Click}) {
+    WhenModal<QDialog>(escape);
+    (w.*command)();
+  }
+  EXPECT_TRUE(record.Texts().empty()) << "nothing printed";
+  TfmNewShift name(&w);
+  name.show();
+  escape(name);
 }
 
 // A viewer puts its own name beside the guide's title; only a whole title

@@ -14,6 +14,7 @@
 #include "widgets/uToggleButton.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -371,6 +372,78 @@ TEST_F(MainWindow, ASecondKadrelOnTheSameFolderIsTurnedAway) {
 }
 
 // --- Start button, banner, dragging, closing -------------------------------------
+
+// --- Keyboard --------------------------------------------------------------------
+
+class MainWindowKeys : public MainWindow {
+ protected:
+  TfrmMain& OpenActive() {
+    WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}});
+    TfrmMain& w = Open();
+    w.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+    return w;
+  }
+  int Focused() const {
+    for (int t = 0; t <= 12; ++t)
+      if (window_->ViewButton(t)->hasFocus()) return t;
+    return -1;
+  }
+  void Key(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+};
+
+TEST_F(MainWindowKeys, TabAndTheArrowsGoRoundTheThirteenViewButtons) {
+  TfrmMain& w = OpenActive();
+  w.ViewButton(0)->setFocus();
+  std::vector<int> order;
+  for (int i = 0; i < 13; ++i) {
+    Key(Qt::Key_Tab);
+    order.push_back(Focused());
+  }
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0})) << "nothing else takes the focus";
+  Key(Qt::Key_Left);
+  EXPECT_EQ(Focused(), 12);
+  Key(Qt::Key_Right);
+  EXPECT_EQ(Focused(), 0);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Up);
+  EXPECT_EQ(Focused(), 1);
+  EXPECT_TRUE(w.ViewButton(1)->Face().Focused) << "the focus can be seen";
+  EXPECT_EQ(DownButtons(), std::vector<int>{0}) << "moving the focus chooses nothing";
+}
+
+TEST_F(MainWindowKeys, SpaceOrReturnChoosesTheFocusedViewAndThePageKeysScrollTheMonthList) {
+  TfrmMain& w = OpenActive();
+  w.ViewButton(3)->setFocus();
+  Key(Qt::Key_Space);
+  EXPECT_EQ(DownButtons(), std::vector<int>{3});
+  EXPECT_EQ(w.Calendar->Month(), 3);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(DownButtons(), std::vector<int>{4});
+  EXPECT_EQ(CheckedViews(), std::vector<int>{4});
+  QCoreApplication::processEvents();  // the list lays its rows out later
+  QScrollBar* bar = w.ListView1->verticalScrollBar();
+  Key(Qt::Key_PageDown);
+  EXPECT_GT(bar->value(), 0);
+  Key(Qt::Key_Home);
+  EXPECT_EQ(bar->value(), 0);
+  Key(Qt::Key_End);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_EQ(Focused(), 4) << "the focus stays on the buttons";
+}
+
+TEST_F(MainWindowKeys, TheMenuKeyAndF10OpenTheCommandMenuWithItsFirstItemLit) {
+  TfrmMain& w = OpenActive();
+  for (const Qt::Key key : {Qt::Key_Menu, Qt::Key_F10}) {
+    Key(key);
+    EXPECT_TRUE(w.PopupMenu1->isVisible()) << key;
+    EXPECT_EQ(w.PopupMenu1->pos(), w.StartMenuPosition());
+    EXPECT_EQ(w.PopupMenu1->activeAction(), w.N1);
+    w.PopupMenu1->close();
+  }
+}
 
 TEST_F(MainWindow, OnlyTheLeftButtonOpensTheCommandMenuBelowTheStartButton) {
   TfrmMain& w = Open();
