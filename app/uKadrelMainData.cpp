@@ -3,7 +3,6 @@
 #include <fcntl.h>
 
 #include <cerrno>
-#include <filesystem>
 
 #include "platform/uFileLock.h"
 
@@ -11,10 +10,8 @@ namespace kadrel {
 
 namespace {
 
-bool Missing(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::status(path, ec).type() == std::filesystem::file_type::not_found;
-}
+// A missing file and an empty one (left by an interrupted creation) are made anew.
+bool Missing(const std::string& path) { return ScheduleFileMissing(path); }
 
 // The store names the file in front of its reason; the message names it apart.
 std::string ReasonOnly(const std::string& error, TScheduleFile file) {
@@ -25,9 +22,9 @@ std::string ReasonOnly(const std::string& error, TScheduleFile file) {
 }  // namespace
 
 bool ScheduleFileInUse(const std::string& path) {
-  // Asking for the lock this program would need tells whether someone else
-  // holds one; the lock goes when the descriptor closes. A file we may only
-  // read can still be held: ask for a shared lock on it then.
+  // Asking for the writer's lock tells whether another writer holds it; the
+  // lock goes when the descriptor closes. A file we may only read can still
+  // be held: ask for a shared lock on it then.
   TLockKind kind = TLockKind::Exclusive;
   TUniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
   if (!fd.Valid()) {
@@ -35,7 +32,7 @@ bool ScheduleFileInUse(const std::string& path) {
     kind = TLockKind::Shared;
   }
   if (!fd.Valid()) return false;
-  if (TryLockFile(fd.Get(), kind)) return false;
+  if (TryLockByte(fd.Get(), kWriterLockByte, kind)) return false;
   return errno == EAGAIN || errno == EACCES;
 }
 

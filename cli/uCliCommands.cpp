@@ -261,7 +261,29 @@ std::optional<std::int32_t> ParseCliInteger(std::string_view text) {
   return value;
 }
 
-std::string ShowText(std::string_view gbk) { return GbkToUtf8Lossy(gbk); }
+std::string ShowText(std::string_view gbk) {
+  std::string utf8 = GbkToUtf8Lossy(gbk);
+  if (std::none_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    return utf8;
+  }
+  // A damaged or foreign file may hold control bytes; shown raw they would
+  // break the tab-separated lines (or the terminal).
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (char c : utf8) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7F) {
+      shown += c;
+    } else if (c == '\t' || c == '\n' || c == '\r') {
+      shown += c == '\t' ? "\\t" : c == '\n' ? "\\n" : "\\r";
+    } else {
+      shown += "\\x";
+      shown += kHex[u >> 4];
+      shown += kHex[u & 15];
+    }
+  }
+  return shown;
+}
 
 std::string DescribeDataDir(const TCliContext& ctx) {
   if (!ctx.DataDir.empty()) return ctx.DataDir;

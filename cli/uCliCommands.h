@@ -74,7 +74,10 @@ std::optional<TCliDayRange> ParseFromTo(TCliContext& ctx, const std::string& fro
 std::string JsonText(std::string_view utf8);
 // A decimal 32-bit integer, optionally signed, nothing else.
 std::optional<std::int32_t> ParseCliInteger(std::string_view text);
-// Stored GBK text for the terminal; damaged bytes show as U+FFFD.
+// Duty-kind IDs separated by commas ("1,1,2,3"), each as ParseCliInteger.
+std::optional<std::vector<std::int32_t>> ParseCliIdList(std::string_view text);
+// Stored GBK text for the terminal; damaged bytes show as U+FFFD, control
+// bytes as \t, \n, \r or \xNN.
 std::string ShowText(std::string_view gbk);
 // "the current directory" or the folder given with --data.
 std::string DescribeDataDir(const TCliContext& ctx);

@@ -1,6 +1,6 @@
-// The read commands: they open the files shared for reading and never create
-// or change one.
-#include <filesystem>
+// The read commands: they open the files for reading and never create or
+// change one. They work while Kadrel runs: each file is read as it was
+// between two of its changes.
 #include <string>
 
 #include "cli/uCliCommands.h"
@@ -15,11 +15,7 @@ namespace {
 
 bool AllFilesMissing(const TCliContext& ctx) {
   for (TScheduleFile file : kScheduleFiles) {
-    std::error_code ec;
-    if (std::filesystem::status(SchedulePath(ctx.DataDir, file), ec).type() !=
-        std::filesystem::file_type::not_found) {
-      return false;
-    }
+    if (!ScheduleFileMissing(SchedulePath(ctx.DataDir, file))) return false;
   }
   return true;
 }

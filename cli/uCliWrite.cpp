@@ -13,22 +13,26 @@ namespace kadrel {
 namespace {
 
 // Prints what the change produced only once every file is closed, so a
-// printed ID always names a record that is on disk.
+// printed ID always names a record that is on disk. A failure after the
+// change is committed (compacting after a deletion, closing) is a warning:
+// the change is saved, and a retry must not make it twice.
 template <class Change>
 int WithWritableTables(TCliContext& ctx, Change change) {
   TScheduleTables tables;
   std::string error;
   if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Write, error)) {
+    if (error.find(": in use by another writer") != std::string::npos) error += "; nothing was changed";
     return DataError(ctx, error + " (in " + DescribeDataDir(ctx) + ")");
   }
   std::string output;
   TEditError editError;
   bool changed = change(tables, output, editError);
   bool closed = CloseScheduleTables(tables, error);
-  if (!changed) return DataError(ctx, editError.Reason);
-  if (!closed) return DataError(ctx, error);
+  if (!changed && editError.Fault != TEditFault::PackFailed) return DataError(ctx, editError.Reason);
   ctx.Err << ctx.NewDataNote;
   ctx.Out << output;
+  if (!changed) ctx.Err << "kadrel-cli: warning: the change is saved; " << editError.Reason << '\n';
+  if (!closed) ctx.Err << "kadrel-cli: warning: the change is saved, but " << error << '\n';
   return kExitOk;
 }
 
@@ -48,7 +52,9 @@ std::optional<std::string> NameArgument(TCliContext& ctx, const std::string& utf
   return gbk;
 }
 
-std::optional<std::vector<std::int32_t>> ParseIdList(std::string_view text) {
+}  // namespace
+
+std::optional<std::vector<std::int32_t>> ParseCliIdList(std::string_view text) {
   std::vector<std::int32_t> ids;
   while (true) {
     auto comma = text.find(',');
@@ -59,8 +65,6 @@ std::optional<std::vector<std::int32_t>> ParseIdList(std::string_view text) {
     text.remove_prefix(comma + 1);
   }
 }
-
-}  // namespace
 
 int CmdAddDuty(TCliContext& ctx) {
   int rc = kExitOk;
@@ -83,7 +87,7 @@ int CmdAddDuty(TCliContext& ctx) {
 }
 
 int CmdAddScheme(TCliContext& ctx) {
-  auto cycle = ParseIdList(ctx.Args[1]);
+  auto cycle = ParseCliIdList(ctx.Args[1]);
   if (!cycle) return UsageError(ctx, "the cycle must be duty-kind IDs separated by commas, such as 1,1,2,3");
   int rc = kExitOk;
   auto name = NameArgument(ctx, ctx.Args[0], rc);

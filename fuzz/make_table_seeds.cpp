@@ -1,11 +1,17 @@
-// Writes the seed corpus of fuzz_table into the folder given as argument:
-// the three schedule schemas, empty and with records, and a users
-// table with deleted slots on its free list. Run once; the output is committed
-// in fuzz/corpus/table/.
+// Writes the seed corpora of the fuzz targets into the folder given as
+// argument (fuzz/corpus/): for fuzz_table the three schedule schemas, empty
+// and with records, and a users table with deleted slots on its free list;
+// for fuzz_journal the journals of a Post and of a Pack of its table; a few
+// texts for the others. Run once; the output is committed.
 #include <cstdio>
 #include <string>
 
+#include <filesystem>
+#include <fstream>
+
+#include "fuzz/uFuzzJournal.h"
 #include "platform/uFileOps.h"
+#include "platform/uGbk.h"
 #include "store/uTableStream.h"
 
 namespace {
@@ -75,14 +81,53 @@ bool MakeAll(const std::string& dir) {
   return ok;
 }
 
+void Put(const std::filesystem::path& file, const std::string& bytes) {
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string AsText(const std::vector<unsigned char>& b) { return std::string(b.begin(), b.end()); }
+
+// A journal as a change of the fuzz table writes it: `regions` of the table.
+std::string JournalSeed(const std::vector<unsigned char>& table, std::int64_t oldLength,
+                        std::initializer_list<std::pair<std::int64_t, std::int64_t>> regions) {
+  kadrel::TJournal j;
+  j.OldLength = oldLength;
+  j.OldCrc = kadrel::Crc64(table.data(), table.size());
+  for (auto [at, n] : regions) j.Regions.push_back({at, {table.begin() + at, table.begin() + at + n}});
+  return std::string(1, '\0') + AsText(kadrel::EncodeJournal(j));
+}
+
+bool MakeOthers(const std::filesystem::path& corpus) {
+  kadrel::fuzz::TFuzzDir dir;
+  const auto& table = kadrel::fuzz::FuzzJournalTable(dir);
+  if (table.size() != 192 + 4 * 31) return false;
+  Put(corpus / "journal" / "post-new", JournalSeed(table, 192 + 4 * 31, {{0, 32}}));
+  Put(corpus / "journal" / "post-reuse", JournalSeed(table, 192 + 4 * 31, {{192 + 31, 31}, {0, 32}}));
+  Put(corpus / "journal" / "pack", JournalSeed(table, 192 + 4 * 31, {{0, 32}, {192 + 31, 3 * 31}}));
+  Put(corpus / "gbk" / "names", kadrel::GbkLiteral("张三 Li 休息\r\n"));
+  Put(corpus / "gbk" / "utf8", "白班 ABC\xF0\x9F\x98\x80");
+  Put(corpus / "schedule" / "duty", std::string("\x06") + kadrel::GbkLiteral("白班") + "Li" + "\x0a" + "8:00-16:00" +
+                                        "1#1#2#3#");
+  Put(corpus / "schedule" / "blanks", std::string("\x05 ab \x01\x03x\ty") + "3#x#-2#+7# 9 #");
+  Put(corpus / "cli" / "date", "2024-02-29");
+  Put(corpus / "cli" / "cycle", "1,1,2,3");
+  Put(corpus / "cli" / "text", "a\tb\x01" + kadrel::GbkLiteral("夜班"));
+  Put(corpus / "export" / "user", std::string("\x04") + kadrel::GbkLiteral("张三") + "\xd4\x07\xff\x0f" +
+                                      std::string("\x00\x00\x00\x00\x60\x5f\xe2\x40", 8) + "\x02\x04" +
+                                      kadrel::GbkLiteral("早班") + "\x04" + kadrel::GbkLiteral("休息"));
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make_table_seeds DIR\n");
+    std::fprintf(stderr, "usage: make_table_seeds CORPUS-DIR\n");
     return 1;
   }
-  if (!MakeAll(argv[1])) {
+  std::filesystem::create_directories(std::filesystem::path(argv[1]) / "table");
+  if (!MakeAll((std::filesystem::path(argv[1]) / "table").string()) || !MakeOthers(argv[1])) {
     std::fprintf(stderr, "make_table_seeds: failed\n");
     return 2;
   }

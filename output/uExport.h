@@ -3,7 +3,15 @@
 // A file is never left half-written: the bytes go to a temporary file in the
 // target's folder, which is flushed to disk and then renamed over the target.
 // On any failure the temporary file is removed and an existing target stays
-// exactly as it was.
+// exactly as it was. A replaced file keeps its owner and permissions.
+//
+// What the target is decides where the bytes go:
+//   - a symbolic link: the file it names (which keeps the link intact);
+//   - a FIFO or a character device (/dev/stdout, /dev/null): written
+//     through as a stream, the node itself untouched;
+//   - a regular file with more than one hard link: rewritten in place, so
+//     every name keeps the same file (not atomic);
+//   - a folder, a block device or a socket: "File access denied".
 #pragma once
 
 #include <optional>

@@ -73,7 +73,10 @@ std::string IcsEscape(std::string_view utf8) {
         if (i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
         out += "\\n";
         break;
-      default: out += c;
+      default:
+        // Other control characters are not allowed in a TEXT value (RFC 5545
+        // 3.3.11); they can only come from a damaged file, and are dropped.
+        if ((static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) || c == '\t') out += c;
     }
   }
   return out;
@@ -131,7 +134,9 @@ std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std
       AddLine(out, "UID:" + EventUid(user.Name, serial));
       AddLine(out, "DTSTAMP:" + std::string(dtstamp));
       AddLine(out, "DTSTART;VALUE=DATE:" + IcsDate(serial));
-      AddLine(out, "DTEND;VALUE=DATE:" + IcsDate(serial + 1));
+      // A duration rather than the exclusive end date, which for 31 December
+      // 9999 would need a five-digit year.
+      AddLine(out, "DURATION:P1D");
       AddLine(out, "SUMMARY:" + IcsEscape(utf8(duty)));
       const TCalendKD kd = DayRecord(year, m, d);
       AddLine(out, "DESCRIPTION:" + IcsEscape(Description(utf8, kd)));

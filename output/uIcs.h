@@ -1,7 +1,8 @@
 // The year schedule as an iCalendar file (RFC 5545), so that a rota can be
 // imported into a phone or any calendar program.
 //
-// One all-day event per chosen day that has a duty. The UID depends only on
+// One all-day event per chosen day that has a duty (DTSTART as a date and
+// DURATION:P1D, valid for every year 1 to 9999). The UID depends only on
 // the user's name and the date, so importing a newer export of the same
 // user updates the events instead of duplicating them. Unlike every other
 // Kadrel document the file is UTF-8, as the standard requires.
@@ -23,7 +24,8 @@ std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std
 // The clock's present time, in UTC, in the form DTSTAMP needs.
 std::string IcsTimestampNow();
 
-// Escapes TEXT values: backslash, semicolon, comma and line breaks.
+// Escapes TEXT values: backslash, semicolon, comma and line breaks; drops the
+// other control characters but the tab.
 std::string IcsEscape(std::string_view utf8);
 
 // Folds one content line (without its CR LF) at 75 octets, never inside a

@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace kadrel {
 
@@ -31,6 +34,39 @@ bool TryLockFile(int fd, TLockKind kind) {
   lock.l_pid = 0;  // must be 0 for OFD locks
   return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
+
+namespace {
+
+bool SetByteLock(int fd, off_t at, short type) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = at;
+  lock.l_len = 1;
+  lock.l_pid = 0;
+  return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+}  // namespace
+
+bool TryLockByte(int fd, off_t at, TLockKind kind) {
+  return SetByteLock(fd, at, kind == TLockKind::Exclusive ? F_WRLCK : F_RDLCK);
+}
+
+bool LockByte(int fd, off_t at, TLockKind kind, int waitMs) {
+  long waitedUs = 0;
+  long stepUs = 200;
+  while (!TryLockByte(fd, at, kind)) {
+    if ((errno != EAGAIN && errno != EACCES) || waitedUs >= waitMs * 1000L) return false;
+    struct timespec pause {0, stepUs * 1000};
+    ::nanosleep(&pause, nullptr);
+    waitedUs += stepUs;
+    if (stepUs < 10000) stepUs *= 2;
+  }
+  return true;
+}
+
+void UnlockByte(int fd, off_t at) { SetByteLock(fd, at, F_UNLCK); }
 
 bool IsSameFile(int fd, const std::string& path) {
   struct stat byFd {};

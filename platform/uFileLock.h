@@ -1,14 +1,27 @@
-// File descriptors and whole-file locks for the table stream.
+// File descriptors and the locks of the table stream.
 //
 // Locks are open-file-description (OFD) locks, F_OFD_SETLK. Classic POSIX
 // record locks (F_SETLK) would not do: they belong to the process, not to the
 // open file, so a second TTableStream of the same process would be granted the
 // "exclusive" lock too, and closing any descriptor of the file in the process
-// (a reader that opens and closes it, or Pack closing the old file) silently
+// (a reader of the same process that opens and closes it) silently
 // drops every lock the process holds on it. An OFD lock belongs to one open()
 // and lives exactly as long as that descriptor, so it shuts out other objects
 // of the same process as well as other processes.
+//
+// A table is locked by two single bytes far beyond the end of any table (a
+// lock needs no data under it), so the two do not stand in each other's way:
+//   kWriterLockByte  exclusive, held by the one writer for as long as it has
+//                    the table open; a second writer is refused.
+//   kChangeLockByte  exclusive while the writer changes the file (journal,
+//                    table, journal removed), shared by a reader while it
+//                    takes its copy of the file; so a reader never sees a
+//                    change half-way, and a writer only waits for a read.
+// Readers take nothing else, so they work beside a running writer. An older
+// Kadrel's whole-file lock covers both bytes and keeps its meaning.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -39,6 +52,17 @@ enum class TLockKind { Shared, Exclusive };
 // Takes a whole-file OFD lock without waiting. False (errno kept) when another
 // open file description holds a conflicting lock or the call fails.
 bool TryLockFile(int fd, TLockKind kind);
+
+inline constexpr off_t kWriterLockByte = off_t{1} << 62;
+inline constexpr off_t kChangeLockByte = kWriterLockByte + 1;
+
+// Locks the one byte at `at` without waiting; false (errno kept) on conflict.
+bool TryLockByte(int fd, off_t at, TLockKind kind);
+// The same, retried for up to `waitMs` milliseconds while another holds a
+// conflicting lock. Polls rather than blocks, so a holder that hangs cannot
+// hang us too.
+bool LockByte(int fd, off_t at, TLockKind kind, int waitMs);
+void UnlockByte(int fd, off_t at);
 
 // True when `fd` is still the file that `path` names (same device and inode).
 // A file renamed over `path` after it was opened is not.

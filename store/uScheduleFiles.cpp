@@ -1,5 +1,8 @@
 #include "store/uScheduleFiles.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -119,25 +122,21 @@ bool DeleteCurrent(TTableStream& table, bool pack, TEditError& error) {
   return error.Succeed();
 }
 
+// Builds the file under a temporary name and links it in place, so that a
+// crash leaves no torn file and a file that appeared meanwhile is never
+// replaced (only an empty one, which an older version's crash leaves).
 bool CreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                         std::string& error) {
   const char* name = ScheduleFileName(file);
-  if (!table.CreateTable(path)) {
+  if (!table.CreateTable(path, TTableStream::TCreateMode::KeepExisting)) {
     error = std::string(name) + ": cannot create: " + TableReason(table, "unknown error");
     return false;
   }
   bool written = true;
   for (const auto& f : ScheduleSchema(file)) written = written && table.Fields().AddField(f.Name, f.Type, f.Width);
   written = table.Close() && written;
-  if (!written) {
-    // The file did not exist before, so removing the torn one loses nothing
-    // and lets the next start create it afresh.
-    error = std::string(name) + ": cannot write the new file: " + TableReason(table, "unknown error");
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    return false;
-  }
-  return true;
+  if (!written) error = std::string(name) + ": cannot create: " + TableReason(table, "unknown error");
+  return written;
 }
 
 }  // namespace
@@ -181,17 +180,22 @@ bool HasScheduleSchema(TTableStream& table, TScheduleFile file, std::string& err
   return same;
 }
 
+bool ScheduleFileMissing(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
+  return S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
 bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                       std::uint16_t mode, std::string& error) {
   const char* name = ScheduleFileName(file);
-  std::error_code ec;
-  auto status = std::filesystem::status(path, ec);
-  if (status.type() == std::filesystem::file_type::not_found) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
     error = std::string(name) + ": no such file";
     return false;
   }
-  if (ec) {
-    error = std::string(name) + ": " + ec.message();
+  if (ScheduleFileMissing(path)) {
+    error = std::string(name) + ": the file is empty (its creation was interrupted); Kadrel or a write command creates it again";
     return false;
   }
   if (!table.SetOpenMode(mode)) {
@@ -207,15 +211,14 @@ bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string
 
 bool OpenOrCreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                               std::string& error) {
-  std::error_code ec;
-  auto status = std::filesystem::status(path, ec);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    if (!CreateScheduleFile(table, file, path, error)) return false;
-  } else if (ec) {
-    error = std::string(ScheduleFileName(file)) + ": " + ec.message();
-    return false;
-  }
-  return OpenScheduleFile(table, file, path, TTableStream::kModeReadWrite, error);
+  std::string createError;
+  // Whatever lies at the name once the creation is over is opened, ours or
+  // not: a damaged file is reported, never overwritten.
+  const bool missing = ScheduleFileMissing(path);
+  if (missing) CreateScheduleFile(table, file, path, createError);
+  if (OpenScheduleFile(table, file, path, TTableStream::kModeReadWrite, error)) return true;
+  if (missing && ScheduleFileMissing(path) && !createError.empty()) error = createError;
+  return false;
 }
 
 TTableStream& TScheduleTables::Table(TScheduleFile file) {

@@ -68,10 +68,16 @@ std::span<const TFieldSpec> ScheduleSchema(TScheduleFile file);
 // data written into the wrong bytes, so it is refused before any use.
 bool HasScheduleSchema(TTableStream& table, TScheduleFile file, std::string& error);
 
-// Opens `path` in mode 2 (read and write, nobody else); when no file of that
-// name exists, creates it first with CreateTable, the fields in order, Close
-// and Open, so that a new file holds no records. A file that exists is never
-// truncated, even when it cannot be opened.
+// True when no file of that name exists, or an empty one: the only thing a
+// crash during an older version's creation of the file leaves.
+bool ScheduleFileMissing(const std::string& path);
+
+// Opens `path` in mode 2 (read and write, one writer); when it is missing
+// (ScheduleFileMissing), creates it first with CreateTable (KeepExisting),
+// the fields in order, Close and Open, so that a new file holds no records.
+// The new file takes the name only once it is whole, and never replaces a
+// file that appeared meanwhile: that one is opened instead. A file that
+// exists is never truncated, even when it cannot be opened.
 bool OpenOrCreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                               std::string& error);
 

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <optional>
 
@@ -15,6 +14,7 @@
 #include "platform/uFileLock.h"
 #include "platform/uFileOps.h"
 #include "platform/uGbk.h"
+#include "store/uTableFile.h"
 
 namespace kadrel {
 namespace {
@@ -248,7 +248,9 @@ std::string ParseFieldDef(const unsigned char* p, int i, TFields& fields) {
 // ---- chunked reading ---------------------------------------------------------
 
 // Serves reads of file ranges from one chunk read ahead of them, so that a
-// scan costs one read call per kChunkBytes instead of one per slot.
+// scan costs one read call per kChunkBytes instead of one per slot. A
+// reader's whole copy of the file can be pinned as the one chunk; then the
+// file itself is never read again.
 class TChunkReader {
  public:
   // Pointer to `n` bytes at `offset`, or null if the file (whose length is
@@ -257,7 +259,7 @@ class TChunkReader {
     if (offset >= start_ && offset + static_cast<std::int64_t>(n) <= start_ + len_) {
       return chunk_.data() + (offset - start_);
     }
-    if (offset < 0 || offset + static_cast<std::int64_t>(n) > end) return nullptr;
+    if (pinned_ || offset < 0 || offset + static_cast<std::int64_t>(n) > end) return nullptr;
     auto want = static_cast<std::size_t>(
         std::min<std::int64_t>(end - offset, std::max(n, TTableStream::kChunkBytes)));
     if (chunk_.size() < want) chunk_.resize(want);
@@ -276,16 +278,26 @@ class TChunkReader {
   }
   // Bytes held from `offset` (inside the chunk) on.
   std::int64_t Available(std::int64_t offset) const { return start_ + len_ - offset; }
-  void Invalidate() { len_ = 0; }
+  void Invalidate() {
+    if (!pinned_) len_ = 0;
+  }
+  void Pin(Bytes whole) {
+    chunk_ = std::move(whole);
+    start_ = 0;
+    len_ = static_cast<std::int64_t>(chunk_.size());
+    pinned_ = true;
+  }
   void Release() {
     Bytes().swap(chunk_);
     len_ = 0;
+    pinned_ = false;
   }
 
  private:
   Bytes chunk_;
   std::int64_t start_ = 0;
   std::int64_t len_ = 0;
+  bool pinned_ = false;
 };
 
 // The counts that Post, Delete and Pack change, saved so a failure can put
@@ -303,7 +315,6 @@ enum class TState : std::uint8_t { Insert = 0, Edit = 1, Browse = 2 };
 }  // namespace
 
 // ---- TFields -------------------------------------------------------------------
-
 std::int32_t TFields::FieldSize(std::int16_t type) {
   switch (type) {
     case 1: return 4;
@@ -377,13 +388,11 @@ std::string TRecordStream::AsString() const {
 
 struct TTableStream::Impl {
   std::string fileName;
-  std::string absPath;
   std::uint16_t openMode = kModeReadShared;
   TDateTime created = Today();
   THeader head;  // Slots, Deleted, DataStart, Head, Appended as in the file
   std::int32_t recordSize = 0;
-  TUniqueFd fd;
-  bool writable = false;
+  TTableFile file;
   bool isOpen = false;
   TState state = TState::Browse;
   TRecordStream buffer;
@@ -394,7 +403,6 @@ struct TTableStream::Impl {
   TFields fields;
   std::vector<TFieldDef> fieldsAtOpen;
   std::string error;
-  TFileOps* ops = &TFileOps::System();
   TChunkReader reader;
 
   // -- geometry
@@ -426,7 +434,7 @@ struct TTableStream::Impl {
   // -- reading slots
   const unsigned char* SlotBytes(std::int64_t k) {
     if (!isOpen || k < 1 || k > head.Slots) return nullptr;
-    return reader.Get(fd.Get(), SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
+    return reader.Get(file.Fd(), SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
   }
   bool LoadSlot(std::int32_t k) {
     const unsigned char* p = SlotBytes(k);
@@ -436,90 +444,55 @@ struct TTableStream::Impl {
     return true;
   }
 
-  // -- writing
-  bool WriteAt(std::int64_t offset, const unsigned char* data, std::size_t n) {
+  // -- writing: every change is one all-or-nothing Commit of the file
+  Bytes HeaderBytes(const THeader& h) const {
+    THeader withDate = h;
+    withDate.Created = created;
+    auto b = EncodeHeader(withDate);
+    return Bytes(b.begin(), b.end());
+  }
+  bool Commit(std::vector<TTableFile::TWrite> writes, std::int64_t newLength) {
     reader.Invalidate();
-    ssize_t r = ops->Write(fd.Get(), data, n, static_cast<off_t>(offset));
-    if (r < 0) return Fail("write failed: " + Errno());
-    if (static_cast<std::size_t>(r) != n) return Fail("short write (disk full?)");
-    return true;
-  }
-  bool WriteHeader() {
-    THeader h = head;
-    h.Created = created;
-    auto b = EncodeHeader(h);
-    return WriteAt(0, b.data(), b.size());
-  }
-  bool SyncFile() {
-    if (ops->Sync(fd.Get()) != 0) return Fail("flushing to disk failed: " + Errno());
-    return true;
-  }
-  bool TruncateTo(std::int64_t length) {
+    bool ok = file.Commit(std::move(writes), newLength);
     reader.Invalidate();
-    if (ops->Truncate(fd.Get(), static_cast<off_t>(length)) != 0) return Fail("truncate failed: " + Errno());
-    return true;
+    // Poisoned (see TTableFile): from now on reads come from a copy without
+    // the half change.
+    if (Bytes copy = file.ReleaseCopy(); !copy.empty()) reader.Pin(std::move(copy));
+    return ok || Fail(file.Error());
   }
 
   // -- lifecycle
-  bool OpenFile(bool write, bool create);
-  bool Validate();
+  bool Validate(std::int64_t fileSize);
   std::string ValidateFieldTable(std::int64_t fileSize);
   std::string ScanSlots(std::vector<std::int32_t>& links);
   std::string CheckFreeList(std::vector<std::int32_t>& links) const;
   void ResetClosed();
   bool WriteSchema();
+  bool FinishCreate();
   bool FieldsChanged() const;
 
   // -- changes
   bool PostNew();
   bool PostEdit();
-  bool Rollback(const TCounts& before, std::int64_t offset, const Bytes& oldBytes, bool truncate);
   bool RequireWritable(const char* op);
 
   // -- pack
   bool Pack();
-  bool WritePacked(int out);
-  bool SwapIn(TUniqueFd packed);
-  void CleanStaleTemps() const;
 
   // -- search
   template <class Match>
   bool Scan(TFieldView f, Match match);
 };
 
-bool TTableStream::Impl::OpenFile(bool write, bool create) {
-  if (fileName.empty()) return Fail("no file name given");
-  std::error_code ec;
-  absPath = std::filesystem::absolute(fileName, ec).string();
-  if (ec) absPath = fileName;
-  int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (create ? O_CREAT : 0);
-  // Another table may Pack (rename a new file over the name) between our open
-  // and our lock; then we locked a file that is no longer the table: retry.
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    TUniqueFd f(::open(absPath.c_str(), flags, 0666));
-    if (!f.Valid()) return Fail("cannot open: " + Errno());
-    if (!TryLockFile(f.Get(), write ? TLockKind::Exclusive : TLockKind::Shared)) {
-      if (errno == EAGAIN || errno == EACCES) return Fail("in use by another program or table");
-      return Fail("cannot lock: " + Errno());
-    }
-    if (IsSameFile(f.Get(), absPath)) {
-      fd = std::move(f);
-      writable = write;
-      return true;
-    }
-  }
-  return Fail("the file keeps being replaced");
-}
-
 std::string TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
-  const unsigned char* p = reader.Get(fd.Get(), 0, kHeaderSize, fileSize);
+  const unsigned char* p = reader.Get(file.Fd(), 0, kHeaderSize, fileSize);
   if (!p) return "file is shorter than its 32-byte header";
   THeader h = DecodeHeader(p);
   if (std::string why = CheckHeader(h, fileSize); !why.empty()) return why;
   int count = (h.DataStart - kFieldTableStart) / kFieldDefSize;
   fields.Clear();
   for (int i = 0; i < count; ++i) {
-    p = reader.Get(fd.Get(), kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
+    p = reader.Get(file.Fd(), kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
     if (!p) return "cannot read the field table";
     if (std::string why = ParseFieldDef(p, i, fields); !why.empty()) return why;
   }
@@ -575,14 +548,12 @@ std::string TTableStream::Impl::CheckFreeList(std::vector<std::int32_t>& links) 
   return {};
 }
 
-bool TTableStream::Impl::Validate() {
-  struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return Fail("cannot read: " + Errno());
-  if (!S_ISREG(st.st_mode)) return Fail("not a regular file");
+bool TTableStream::Impl::Validate(std::int64_t fileSize) {
+  if (fileSize < 0) return Fail("cannot read: " + Errno());
   reader.Invalidate();
   isOpen = true;  // SlotBytes reads only while open; undone by the caller on failure
   std::vector<std::int32_t> links;
-  std::string why = ValidateFieldTable(st.st_size);
+  std::string why = ValidateFieldTable(fileSize);
   if (why.empty()) why = ScanSlots(links);
   if (why.empty() && head.Deleted > 0) why = CheckFreeList(links);
   if (why.empty() && head.Deleted == 0 && head.Head != 0) why = "free-list head set on an empty free list";
@@ -591,10 +562,9 @@ bool TTableStream::Impl::Validate() {
 }
 
 void TTableStream::Impl::ResetClosed() {
-  fd.Reset();
+  file.Close();
   reader.Release();
   isOpen = false;
-  writable = false;
   fields.Clear();
   fieldsAtOpen.clear();
   head = THeader{};
@@ -614,41 +584,38 @@ bool TTableStream::Impl::FieldsChanged() const {
   return false;
 }
 
-// Close's writes: the field table, the length that goes with it, the header.
+// Close of an open table: only a field list changed on a table without
+// records is written (through the journal, like any change); the header and
+// every slot are on disk since their last change.
 bool TTableStream::Impl::WriteSchema() {
-  if (head.Slots > 0 && FieldsChanged()) {
-    return Fail("the field list changed while the table holds records; it was not written");
-  }
+  if (!FieldsChanged()) return true;
+  if (head.Slots > 0) return Fail("the field list changed while the table holds records; it was not written");
+  Bytes table = EncodeFieldTable(fields);
+  THeader h = head;
+  h.DataStart = kFieldTableStart + static_cast<std::int32_t>(table.size());
+  std::vector<TTableFile::TWrite> writes;
+  if (!table.empty()) writes.push_back({kFieldTableStart, std::move(table)});
+  writes.push_back({0, HeaderBytes(h)});
+  return Commit(std::move(writes), h.DataStart);
+}
+
+// Close after CreateTable: header, the zero gap and the field table become
+// the new file, which only then takes the table's name.
+bool TTableStream::Impl::FinishCreate() {
   Bytes table = EncodeFieldTable(fields);
   head.DataStart = kFieldTableStart + static_cast<std::int32_t>(table.size());
-  recordSize = fields.RecordSize();
-  if (!table.empty() && !WriteAt(kFieldTableStart, table.data(), table.size())) return false;
-  struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return Fail("cannot read: " + Errno());
-  if (st.st_size != FileEnd() && !TruncateTo(FileEnd())) return false;
-  return WriteHeader() && SyncFile();
+  const Bytes header = HeaderBytes(head);
+  Bytes bytes(static_cast<std::size_t>(head.DataStart), 0);
+  std::copy(header.begin(), header.end(), bytes.begin());
+  std::copy(table.begin(), table.end(), bytes.begin() + kFieldTableStart);
+  return file.Finish(bytes) || Fail(file.Error());
 }
 
 bool TTableStream::Impl::RequireWritable(const char* op) {
   if (!isOpen) return Fail(std::string(op) + ": the table is not open");
-  if (!writable) return Fail(std::string(op) + ": the table is open read-only");
+  if (!file.Writable()) return Fail(std::string(op) + ": the table is open read-only");
+  if (file.Creating()) return Fail(std::string(op) + ": the new table must be closed and opened first");
   return true;
-}
-
-// Puts back what a failed change wrote, best effort, and the counts exactly.
-bool TTableStream::Impl::Rollback(const TCounts& before, std::int64_t offset, const Bytes& oldBytes,
-                                  bool truncate) {
-  std::string why = error;
-  Restore(before);
-  if (truncate) {
-    TruncateTo(FileEnd());
-  } else {
-    WriteAt(offset, oldBytes.data(), oldBytes.size());
-  }
-  WriteHeader();
-  SyncFile();
-  error = why;
-  return false;
 }
 
 bool TTableStream::Impl::PostNew() {
@@ -656,11 +623,9 @@ bool TTableStream::Impl::PostNew() {
   const TCounts before = Counts();
   const bool reuse = head.Head > 0;
   const std::int32_t k = reuse ? head.Head : head.Slots + 1;
-  Bytes old;
   if (reuse) {
     const unsigned char* p = SlotBytes(k);
     if (!p || p[0] != kDeleted) return Fail("free list damaged at slot " + std::to_string(k));
-    old.assign(p, p + SlotSize());
     std::int32_t link = GetI32(p + 1);
     if (link < 0 || link > head.Slots) return Fail("free list damaged at slot " + std::to_string(k));
     head.Head = link;
@@ -673,25 +638,27 @@ bool TTableStream::Impl::PostNew() {
   b.resize(static_cast<std::size_t>(SlotSize()));
   b[0] = kLive;
   PutI32(b.data() + 1, k);
-  if (!WriteAt(SlotOffset(k), b.data(), b.size()) || !WriteHeader() || !SyncFile()) {
-    return Rollback(before, SlotOffset(k), old, !reuse);
+  if (!Commit({{SlotOffset(k), b}, {0, HeaderBytes(head)}}, FileEnd())) {
+    Restore(before);
+    return false;
   }
+  // The buffer holds what was written: nothing is read back, so nothing can
+  // fail once the record is on disk.
   current = k;
-  return LoadSlot(k);
+  buffer.Position(0, 0);
+  return true;
 }
 
 bool TTableStream::Impl::PostEdit() {
-  const TCounts before = Counts();
-  const unsigned char* p = SlotBytes(current);
-  if (!p) return Fail("cannot read slot " + std::to_string(current));
-  Bytes old(p, p + SlotSize());
   Bytes& b = buffer.Bytes();
   b.resize(static_cast<std::size_t>(SlotSize()));
-  if (!WriteAt(SlotOffset(current) + 5, b.data() + 5, b.size() - 5) || !WriteHeader() || !SyncFile()) {
-    return Rollback(before, SlotOffset(current), old, false);
-  }
-  return LoadSlot(current);
+  Bytes data(b.begin() + 5, b.end());
+  // The header does not change; Commit leaves out what is already on disk.
+  if (!Commit({{SlotOffset(current) + 5, std::move(data)}, {0, HeaderBytes(head)}}, FileEnd())) return false;
+  buffer.Position(0, 0);
+  return true;
 }
+
 
 template <class Match>
 bool TTableStream::Impl::Scan(TFieldView f, Match match) {
@@ -722,100 +689,51 @@ bool TTableStream::Impl::Scan(TFieldView f, Match match) {
   return false;
 }
 
+
 // ---- pack --------------------------------------------------------------------
 
-void TTableStream::Impl::CleanStaleTemps() const {
-  namespace fs = std::filesystem;
-  fs::path table(absPath);
-  std::string prefix = table.filename().string() + ".pack-";
-  std::error_code ec;
-  for (fs::directory_iterator it(table.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-    std::string name = it->path().filename().string();
-    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
-    // A Pack in progress holds its temporary file locked; only a crashed one's is free.
-    TUniqueFd f(::open(it->path().c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-    if (f.Valid() && TryLockFile(f.Get(), TLockKind::Exclusive)) ::unlink(it->path().c_str());
-  }
-}
-
-bool TTableStream::Impl::WritePacked(int out) {
-  const std::int32_t live = head.Slots - head.Deleted;
-  Bytes chunk;
-  const unsigned char* prefix = reader.Get(fd.Get(), 0, static_cast<std::size_t>(head.DataStart), FileEnd());
-  if (!prefix) return Fail("cannot read the field table");
-  chunk.assign(prefix, prefix + head.DataStart);
-  THeader h = head;
-  h.Created = created;
-  h.Slots = live;
-  h.Deleted = 0;
-  h.Head = 0;
-  auto hb = EncodeHeader(h);
-  std::copy(hb.begin(), hb.end(), chunk.begin());
-  std::int64_t written = 0;
-  auto flush = [&]() {
-    ssize_t r = ops->Write(out, chunk.data(), chunk.size(), static_cast<off_t>(written));
-    if (r < 0) return Fail("writing the packed copy failed: " + Errno());
-    if (static_cast<std::size_t>(r) != chunk.size()) return Fail("short write of the packed copy");
-    written += r;
-    chunk.clear();
-    return true;
-  };
-  if (!flush()) return false;
-  std::int32_t number = 0;
+// In place, through the journal, like any other change: the live slots from
+// the first deleted one on move up and are renumbered, the file is cut after
+// the last. The file stays the same file, so its links, owner, mode and
+// every other opener's locks stay as they were.
+bool TTableStream::Impl::Pack() {
+  if (!RequireWritable("Pack")) return false;
+  if (state != TState::Browse) return Fail("Pack: a record is being edited or appended");
+  error.clear();
+  if (head.Head == 0) return true;
+  std::int64_t first = 0;
+  Bytes tail;
+  std::int32_t live = 0;
   for (std::int64_t k = 1; k <= head.Slots; ++k) {
     const unsigned char* p = SlotBytes(k);
     if (!p) return Fail("cannot read slot " + std::to_string(k));
-    if (p[0] != kLive) continue;
-    std::size_t at = chunk.size();
-    chunk.insert(chunk.end(), p, p + SlotSize());
-    PutI32(chunk.data() + at + 1, ++number);
-    if (chunk.size() >= kChunkBytes && !flush()) return false;
+    if (p[0] != kLive) {
+      if (first == 0) first = k;
+      continue;
+    }
+    ++live;
+    if (first == 0) continue;  // before the first gap nothing moves
+    std::size_t at = tail.size();
+    tail.insert(tail.end(), p, p + SlotSize());
+    PutI32(tail.data() + at + 1, live);
   }
-  return chunk.empty() || flush();
-}
-
-// Continues with the packed file, which now carries the table's name.
-bool TTableStream::Impl::SwapIn(TUniqueFd packed) {
-  fd = std::move(packed);  // closing the old file drops its lock; the new one is locked
-  head.Slots -= head.Deleted;
-  head.Deleted = 0;
-  head.Head = 0;
+  if (first == 0) return Fail("the free list is set but no slot is deleted");
+  THeader h = head;
+  h.Slots = live;
+  h.Deleted = 0;
+  h.Head = 0;
+  const std::int64_t newLength = head.DataStart + std::int64_t{live} * SlotSize();
+  if (!Commit({{0, HeaderBytes(h)}, {SlotOffset(first), std::move(tail)}}, newLength)) return false;
+  head = h;
   openMode = kModeReadWrite;
-  reader.Invalidate();
   depth = 0;
   state = TState::Browse;
   current = 0;
   eof = head.Slots == 0;
   if (head.Slots > 0) {
     current = 1;
-    LoadSlot(1);
-  }
-  return true;
-}
-
-bool TTableStream::Impl::Pack() {
-  if (!RequireWritable("Pack")) return false;
-  if (state != TState::Browse) return Fail("Pack: a record is being edited or appended");
-  error.clear();
-  if (head.Head == 0) return true;
-  CleanStaleTemps();
-  std::string temp = absPath + ".pack-XXXXXX";
-  TUniqueFd out(::mkostemp(temp.data(), O_CLOEXEC));
-  if (!out.Valid()) return Fail("cannot create a temporary file: " + Errno());
-  struct stat st {};
-  if (::fstat(fd.Get(), &st) == 0) ::fchmod(out.Get(), st.st_mode & 07777);  // best effort
-  bool ok = TryLockFile(out.Get(), TLockKind::Exclusive) || Fail("cannot lock the temporary file");
-  ok = ok && WritePacked(out.Get());
-  if (ok && ops->Sync(out.Get()) != 0) ok = Fail("flushing the packed copy failed: " + Errno());
-  if (ok && ops->Rename(temp.c_str(), absPath.c_str()) != 0) ok = Fail("renaming the packed copy failed: " + Errno());
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  SwapIn(std::move(out));
-  TUniqueFd dir(::open(std::filesystem::path(absPath).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!dir.Valid() || ops->Sync(dir.Get()) != 0) {
-    return Fail("the table was packed but its folder could not be flushed: " + Errno());
+    LoadSlot(1);  // a failed read here is a read error, not a failed Pack
+    error.clear();
   }
   return true;
 }
@@ -833,16 +751,16 @@ TTableStream::TTableStream(const std::string& fileName, std::uint16_t openMode)
 
 TTableStream::~TTableStream() = default;
 
-bool TTableStream::CreateTable(const std::string& fileName) {
+bool TTableStream::CreateTable(const std::string& fileName) { return CreateTable(fileName, TCreateMode::Replace); }
+
+bool TTableStream::CreateTable(const std::string& fileName, TCreateMode mode) {
   if (d_->isOpen) Close();
   Impl& d = *d_;
   d.error.clear();
   d.fileName = fileName;
-  if (!d.OpenFile(true, true)) return false;
-  if (d.ops->Truncate(d.fd.Get(), 0) != 0) {
-    d.Fail("cannot truncate: " + Errno());
-    d.ResetClosed();
-    return false;
+  if (!d.file.Create(fileName, mode == TCreateMode::Replace ? TTableFile::TCreate::Replace
+                                                           : TTableFile::TCreate::KeepExisting)) {
+    return d.Fail(d.file.Error());
   }
   d.isOpen = true;
   d.fields.Clear();
@@ -867,9 +785,11 @@ bool TTableStream::Open() {
   if (d_->isOpen) Close();
   Impl& d = *d_;
   d.error.clear();
+  if (d.fileName.empty()) return d.Fail("no file name given");
   const bool write = (d.openMode & 3) != 0;
-  if (!d.OpenFile(write, false)) return false;
-  if (!d.Validate()) {
+  if (!d.file.Open(d.fileName, write)) return d.Fail(d.file.Error());
+  if (d.file.HasCopy()) d.reader.Pin(d.file.ReleaseCopy());
+  if (!d.Validate(d.file.Length())) {
     std::string why = d.error;
     d.ResetClosed();
     d.error = why;
@@ -884,7 +804,6 @@ bool TTableStream::Open() {
   d.buffer.Position(0, 0);
   d.eof = true;
   if (d.head.Slots > 0) First();
-  if (write) d.CleanStaleTemps();
   return true;
 }
 
@@ -892,7 +811,14 @@ bool TTableStream::Close() {
   Impl& d = *d_;
   if (!d.isOpen) return true;
   d.error.clear();
-  bool ok = !d.writable || d.WriteSchema();
+  bool ok = true;
+  if (d.file.Creating()) {
+    ok = d.FinishCreate();
+  } else if (d.file.Poisoned()) {
+    ok = d.Fail("an earlier change could not be undone here; the next open of the table undoes it");
+  } else if (d.file.Writable()) {
+    ok = d.WriteSchema();
+  }
   d.ResetClosed();
   return ok;
 }
@@ -917,7 +843,7 @@ TDateTime TTableStream::CreationDate() const { return d_->created; }
 std::int32_t TTableStream::CurrentSlot() const { return d_->current; }
 const std::string& TTableStream::FileName() const { return d_->fileName; }
 const std::string& TTableStream::ErrorString() const { return d_->error; }
-void TTableStream::SetFileOps(TFileOps* ops) { d_->ops = ops ? ops : &TFileOps::System(); }
+void TTableStream::SetFileOps(TFileOps* ops) { d_->file.SetOps(ops); }
 
 void TTableStream::First() {
   Impl& d = *d_;
@@ -1038,16 +964,19 @@ bool TTableStream::Delete() {
   d.error.clear();
   const TCounts before = d.Counts();
   const std::int32_t k = d.current;
-  Bytes old(p, p + 5);
-  unsigned char mark[5] = {kDeleted};
-  PutI32(mark + 1, d.head.Head);
+  // As the slot is read back after its status is marked: its number is still k.
+  Bytes slot(p, p + d.SlotSize());
+  slot[0] = kDeleted;
+  Bytes mark(slot.begin(), slot.begin() + 5);
+  PutI32(mark.data() + 1, d.head.Head);
   d.head.Head = k;
   ++d.head.Deleted;
-  if (!d.WriteAt(d.SlotOffset(k), mark, sizeof mark) || !d.WriteHeader() || !d.SyncFile()) {
-    return d.Rollback(before, d.SlotOffset(k), old, false);
+  if (!d.Commit({{d.SlotOffset(k), std::move(mark)}, {0, d.HeaderBytes(d.head)}}, d.FileEnd())) {
+    d.Restore(before);
+    return false;
   }
-  if (!d.LoadSlot(k)) return false;
-  PutI32(d.buffer.Bytes().data() + 1, k);  // the slot is read back before it is linked in
+  d.buffer.Bytes() = std::move(slot);
+  d.buffer.Position(0, 0);
   return true;
 }
 

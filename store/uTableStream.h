@@ -50,32 +50,41 @@
 // from the definition; at most width - 1 bytes of text), 4 TDateTime (8),
 // 5 byte (1), 6 double (8).
 //
-// Durability. Every Post, Delete and Close writes with pwrite, checks that
-// every byte was written, and then fsyncs the file; if any of that fails the
-// operation returns false, puts back the bytes it had changed (best effort)
-// and leaves the in-memory counts as they were, so the object never claims a
-// record the file lacks. After each of them the bytes on disk are exactly the
-// format above. Reads go through a chunk cache that every write invalidates;
-// the file stays the only truth (nobody else can write it while we hold it).
+// Crash safety (see store/uTableFile.h and store/uJournal.h). Every Post,
+// Delete, Pack and changing Close is one all-or-nothing change of the file:
+// the old bytes of what it changes go to the journal "<table>-journal",
+// which is fsynced (with its folder) before the table is touched; the table
+// is written and fsynced; removing the journal commits the change. The next
+// Open of the table, in any mode, finds the state before or after the
+// change: a writer replays a journal left by a crash (or drops one that was
+// still being written), a reader reads through it. A failure puts the old
+// bytes back and leaves the in-memory counts as they were, so the object
+// never claims a record the file lacks. Bytes that would not change are not
+// written: an Edit leaves the header alone, a Close without a changed field
+// list writes nothing. After each change the bytes on disk are exactly the
+// format above, and the journal is gone.
 //
-// Pack never loses the table: it writes the packed table to a temporary file
-// "<table>.pack-XXXXXX" beside it, fsyncs it, renames it over the table
-// (atomic), fsyncs the directory and carries on with the new file. Until the
-// rename the original is untouched, and a failure before it leaves the object
-// as it was. A temporary file left by a crash is harmless: it is removed by
-// the next Open in a writable mode, or the next Pack, of the same table.
+// Pack rewrites the table in place through the journal, so the file keeps its
+// links, owner and mode. CreateTable builds the new table under a temporary
+// name "<table>.new-XXXXXX"; Close fsyncs it and gives it the table's name
+// (a rename for CreateTable, a link that replaces nothing for
+// TCreateMode::KeepExisting). Until Close the name keeps what it held.
+// Temporary files left by a crash are removed by the next writable Open.
 //
-// Sharing. Mode kModeReadWrite (2) takes an exclusive lock on the file, mode
-// kModeReadShared (0x20) a shared one; both are open-file-description locks
-// (see platform/uFileLock.h for why not classic fcntl locks), so a second
-// opener - another process or another TTableStream of this process - that
-// conflicts is refused, also after a Pack (the new file is locked before it
-// is renamed into place). CreateTable takes the exclusive lock before it
-// truncates. Modes with access bits (mode & 3) of 0 open read-only; any
-// other opens for reading and writing.
+// Sharing. One writer at a time: a mode with access bits (mode & 3) other
+// than 0 opens for reading and writing and holds the writer lock, so a second
+// writer - another process or another TTableStream of this process - is
+// refused ("in use"). CreateTable takes it on a file it replaces. A
+// read-only opener (mode 0x20) takes a copy of the whole file at Open,
+// between two changes, and serves every read from it: readers work beside a
+// writer and always see a state before or after a change. The locks are
+// open-file-description locks; see platform/uFileLock.h for why not classic
+// fcntl locks, and for the lock bytes. A data file that is not a regular file
+// (a FIFO, a device) is refused before it is opened.
 //
 // Refusals beyond the classic table behaviour, all of things no caller does:
-//   - Edit, Append, Post, Delete and Pack return false on a read-only table;
+//   - Edit, Append, Post, Delete and Pack return false on a read-only table,
+//     and between CreateTable and Close;
 //     Edit and Delete need a current slot; Delete and Pack need browse state.
 //   - After a failed Post the state is browse again and the cursor is where it
 //     was before Append/Edit (there is no cancel otherwise).
@@ -83,6 +92,8 @@
 //     and SetFloat write at most the field's width.
 //   - Close of a read-only table writes nothing. Close refuses (false) to write
 //     a field table that differs from the file's while the table holds slots.
+//   - A change waits up to 3 seconds for a reader taking its copy, and a
+//     reader as long for a change; then it fails with "busy".
 //   - Open, CreateTable, Close and Pack empty the saved-position stack.
 #pragma once
 
@@ -181,21 +192,28 @@ class TTableStream {
   explicit TTableStream(std::uint16_t openMode);
   TTableStream(const std::string& fileName, std::uint16_t openMode);
   // Releases the file (and its lock) without writing: the file is already
-  // consistent after every Post and Delete. Call Close to write the field table.
+  // consistent after every Post and Delete. A table being created is not
+  // put in place.
   ~TTableStream();
   TTableStream(const TTableStream&) = delete;
   TTableStream& operator=(const TTableStream&) = delete;
 
-  // Creates or truncates the file (after taking its exclusive lock; false if
-  // another opener holds it). Then add fields through Fields() and Close.
+  enum class TCreateMode {
+    Replace,       // an existing file is replaced at Close (refused while a writer holds it)
+    KeepExisting,  // an existing file is kept (Close fails), unless it is empty
+  };
+  // A new, empty table of that name (Replace). Then add fields through
+  // Fields() and Close, which puts the file in place.
   bool CreateTable(const std::string& fileName);
+  bool CreateTable(const std::string& fileName, TCreateMode mode);
   // Validates the whole file (see the invariants above) before it trusts it.
   // An open table is closed first.
   bool Open();
   bool Open(const std::string& fileName);
-  // Writes the field table and the header (not in a read-only mode), fsyncs,
-  // releases the file and its lock, and resets the object. False when a write
-  // or the fsync failed; the object is closed all the same.
+  // Writes a field list changed since Open, or the new table after
+  // CreateTable; otherwise nothing. Releases the file and its lock and resets
+  // the object. False when a write or an fsync failed; the object is closed
+  // all the same.
   bool Close();
   bool SetOpenMode(std::uint16_t mode);
   std::uint16_t OpenMode() const;
@@ -216,8 +234,7 @@ class TTableStream {
   // success of Open, CreateTable, Close, Post, Delete or Pack.
   const std::string& ErrorString() const;
 
-  // The seam for writes, flushes, truncations and renames; null restores the
-  // real one. Not owned; it must outlive its use by this table.
+  // The seam for every call that changes a file; null restores the real one. Not owned; it must outlive its use by this table.
   void SetFileOps(TFileOps* ops);
 
   void First();
@@ -239,8 +256,7 @@ class TTableStream {
   bool Post();
   bool Delete();
   // True also when there was nothing to pack. On false the table on disk is
-  // the original (or, if only the directory fsync after the rename failed, the
-  // complete packed table) and the object stays usable.
+  // the original and the object stays usable.
   bool Pack();
 
   bool LocateInteger(std::string_view name, std::int32_t value);

@@ -543,15 +543,15 @@ class TFailingWrites : public TFileOps {
   }
 };
 
-TEST_F(MainWindow, AFailedCloseIsReportedNotSwallowed) {
+// Every record is on disk before: closing writes nothing, so a disk that
+// fails by then cannot turn the end of the program into an error.
+TEST_F(MainWindow, ClosingWritesNothingSoAFailingDiskShowsNoError) {
   TfrmMain& w = Open();
   messages_.Clear();
   TFailingWrites failing;
   w.Tables()->Work.SetFileOps(&failing);
   w.CloseButtonClick();
-  ASSERT_EQ(messages_.Shown().size(), 1u);
-  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("错误"));
-  EXPECT_TRUE(messages_.Shown()[0].Text.contains(QStringLiteral("workdat.kd2")));
+  EXPECT_TRUE(messages_.Shown().empty());
   for (TScheduleFile f : kScheduleFiles) EXPECT_FALSE(w.Tables()->Table(f).IsOpen());
 }
 

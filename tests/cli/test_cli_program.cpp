@@ -1,6 +1,7 @@
 // Runs the built kadrel-cli in a scratch folder and checks its output, its
 // one-line errors, its exit codes and what it leaves on disk.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -295,6 +296,48 @@ TEST_F(CliProgram, ASingleMissingFileIsNamed) {
   std::filesystem::remove(dir_.File(TScheduleFile::Work));
   ExpectError({"users"}, 2, "workdat.kd2: no such file");
   EXPECT_FALSE(std::filesystem::exists(dir_.File(TScheduleFile::Work)));
+}
+
+// As while Kadrel runs: this process holds the three files for writing.
+TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
+  MakeWorkedExample();
+  TScheduleTables gui;
+  std::string error;
+  ASSERT_TRUE(OpenScheduleTables(gui, dir_.Path(), TScheduleAccess::Write, error)) << error;
+  ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
+  ExpectOk({"duty", "li", "2003-05-01"}, "2003-05-01\t夜班\n");
+  auto before = ReadFileBytes(dir_.File(TScheduleFile::User));
+  ExpectError({"add-user", "Wu", "1", "2003-05-01", "0"}, 2, "shiftdat.kd2: in use by another writer");
+  ExpectError({"delete-user", "Li"}, 2, "nothing was changed");
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), before);
+  TEditError edit;
+  ASSERT_TRUE(DeleteUser(gui.User, "Li", edit)) << edit.Reason;
+  ExpectOk({"users"}, "");  // a change is seen as soon as it is made
+  EXPECT_TRUE(CloseScheduleTables(gui, error));
+}
+
+TEST_F(CliProgram, ControlBytesFromAForeignFileAreShownEscaped) {
+  {
+    TScheduleTables tables;
+    std::string error;
+    ASSERT_TRUE(OpenScheduleTables(tables, dir_.Path(), TScheduleAccess::Write, error)) << error;
+    schedtest::PutDuty(tables.Work, 1, "a\tb\x01");
+    schedtest::PutScheme(tables.Shift, 1, 1, "s\nt", "1#");
+    schedtest::PutUser(tables.User, "x\ry", 1, 37742.0, 0);
+  }
+  ExpectOk({"users"}, "x\\ry\ts\\nt\t2003-05-01\t0\n");
+  ExpectOk({"duty", "x\ry", "2003-05-01"}, "2003-05-01\ta\\tb\\x01\n");
+}
+
+TEST_F(CliProgram, AnEmptyFileCountsAsMissingAndAFifoNeverHangs) {
+  schedtest::WriteFileBytes(dir_.File(TScheduleFile::Work), {});
+  ExpectError({"users"}, 2, "no schedule data");
+  ExpectOk({"add-duty", "A"}, "1\n");
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::Work)).size(), 160u + 69u) << "the empty file was made anew";
+  std::filesystem::remove(dir_.File(TScheduleFile::User));
+  ASSERT_EQ(::mkfifo(dir_.File(TScheduleFile::User).c_str(), 0600), 0);
+  ExpectError({"users"}, 2, "userdat.kd2: not a regular file (a FIFO)");
+  ExpectError({"add-duty", "B"}, 2, "userdat.kd2: not a regular file (a FIFO)");
 }
 
 TEST_F(CliProgram, DayPrintsTheDateAndItsWeekday) {

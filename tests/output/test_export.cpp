@@ -110,6 +110,58 @@ TEST(SaveFiles, OverwritesAnExistingFileWithoutAsking) {
   EXPECT_EQ(ReadFile(dir / "a.dat"), BuildDatFile(lines));
 }
 
+// What the target is decides where the bytes go; every link, node, owner and
+// mode stays as it was.
+TEST(SaveFiles, ALinkedTargetIsWrittenWhereItPointsAndKeepsItsMode) {
+  TempDir dir;
+  fs::create_directory(dir / "real");
+  std::ofstream(dir / "real/a.txt") << "old";
+  ::chmod((dir / "real/a.txt").c_str(), 0600);
+  fs::create_symlink("real/a.txt", dir / "link.txt");
+  fs::create_hard_link(dir / "real/a.txt", dir / "second.txt");
+  ASSERT_FALSE(WriteFileAtomically(dir / "link.txt", "new"));
+  EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+  EXPECT_EQ(ReadFile(dir / "real/a.txt"), "new");
+  EXPECT_EQ(ReadFile(dir / "second.txt"), "new") << "a hard link stays the same file";
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "real/a.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_nlink, 2u);
+  fs::remove(dir / "second.txt");
+  const bool root = ::geteuid() == 0;  // as root, the user's file must stay the user's
+  if (root) {
+    ASSERT_EQ(::chown((dir / "real/a.txt").c_str(), 65534, 65534), 0);
+  }
+  ASSERT_FALSE(WriteFileAtomically(dir / "link.txt", "newer"));  // now replaced atomically
+  ASSERT_EQ(::stat((dir / "real/a.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 65534u);
+  }
+  EXPECT_EQ(ReadFile(dir / "link.txt"), "newer");
+  EXPECT_EQ(EntriesIn(dir / "real"), 1u);
+}
+
+TEST(SaveFiles, AFifoOrADeviceIsWrittenThrough) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::string got = ReadFile(dir / "pipe");
+    ::_exit(got == "through the pipe" ? 0 : 1);
+  }
+  EXPECT_FALSE(WriteFileAtomically(dir / "pipe", "through the pipe"));
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+  fs::create_symlink("/dev/null", dir / "null");
+  EXPECT_FALSE(WriteFileAtomically(dir / "null", "gone"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_symlink(dir / "null"));
+  EXPECT_EQ(EntriesIn(dir.Path()), 2u);
+}
+
 TEST(SaveFiles, MissingFolderIsAnInvalidFilename) {
   TempDir dir;
   auto err = SaveAsText("t", dir / "no/such/folder/a.txt", {});

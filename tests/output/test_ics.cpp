@@ -118,6 +118,39 @@ TEST(Ics, SpecialCharactersSurviveEscaping) {
   EXPECT_EQ(IcsEscape("a\r\nb\nc"), "a\\nb\\nc");
 }
 
+TEST(Ics, ControlBytesFromADamagedFileNeverReachTheFile) {
+  TShiftUser user = testing::MakeUser(std::string("a\x01b\x1b", 4), {std::string("x\x7f\tyz")});
+  std::string text = BuildIcsFile(user, 2005, TMonthSet{1}, "20260101T000000Z");
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    EXPECT_TRUE(u >= 0x20 || c == '\r' || c == '\n' || c == '\t') << int(u);
+    EXPECT_NE(u, 0x7F);
+  }
+  auto events = EventsOf(Parse(text).get());
+  ASSERT_EQ(events.size(), 31u);
+  EXPECT_EQ(events[0].summary, "x\tyz");
+}
+
+// The first and the last year the CLI takes: each day lasts one day, also the
+// last day of 9999, whose exclusive end would need a five-digit year.
+TEST(Ics, TheFirstAndTheLastYearAreValid) {
+  for (int year : {1, 9999}) {
+    SCOPED_TRACE(year);
+    std::string text = BuildIcsFile(testing::ZhangSan(), year, TMonthSet{1, 12}, "20260101T000000Z");
+    EXPECT_EQ(text.find("DTEND"), std::string::npos);
+    IcalPtr cal = Parse(text);
+    ASSERT_TRUE(cal);
+    EXPECT_EQ(icalcomponent_count_errors(cal.get()), 0);
+    std::vector<Event> events = EventsOf(cal.get());
+    ASSERT_EQ(events.size(), 62u);
+    EXPECT_EQ(events.back().start.year, year);
+    EXPECT_EQ(events.back().start.day, 31);
+    EXPECT_NE(text.find(year == 1 ? "DTSTART;VALUE=DATE:00011231\r\nDURATION:P1D\r\n"
+                                  : "DTSTART;VALUE=DATE:99991231\r\nDURATION:P1D\r\n"),
+              std::string::npos);
+  }
+}
+
 TEST(IcsFold, LinesStayWithin75OctetsAndNeverSplitACharacter) {
   std::string line = "DESCRIPTION:";
   for (int i = 0; i < 40; ++i) line += "农";

@@ -115,6 +115,14 @@ class TFailingOps : public TFileOps {
  public:
   bool FailWrites = false;
   bool FailRenames = false;
+  bool FailTruncates = false;
+  int Truncate(int fd, off_t length) override {
+    if (FailTruncates) {
+      errno = EIO;
+      return -1;
+    }
+    return TFileOps::Truncate(fd, length);
+  }
   ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
     if (FailWrites) {
       errno = ENOSPC;
@@ -139,7 +147,7 @@ TEST(ScheduleFilesCreate, ACreationThatFailsLeavesNoFileBehind) {
   work.SetFileOps(&ops);
   std::string error;
   EXPECT_FALSE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error));
-  EXPECT_EQ(error.rfind("workdat.kd2: cannot write the new file", 0), 0u) << error;
+  EXPECT_EQ(error.rfind("workdat.kd2: cannot create", 0), 0u) << error;
   EXPECT_TRUE(dir.Entries().empty());
   // A torn file would have been refused as damaged on every later start.
   ops.FailWrites = false;
@@ -354,7 +362,7 @@ TEST_F(ScheduleRecords, ADutyKindWhosePackFailedIsGoneAllTheSame) {
   Duty("A");
   Duty("B");
   TFailingOps ops;
-  ops.FailRenames = true;
+  ops.FailTruncates = true;  // only the Pack cuts the file
   tables_.Work.SetFileOps(&ops);
   TEditError error;
   EXPECT_FALSE(DeleteDutyKind(tables_.Work, "B", error));

@@ -1,11 +1,15 @@
-// Open mode 2 shuts out every other opener, in this process or another, also
-// after a Pack; mode 0x20 lets readers share. See platform/uFileLock.h.
+// Open mode 2 shuts out every other writer, in this process or another, also
+// after a Pack; readers (mode 0x20) work beside it, each on the table as it
+// was between two changes. See platform/uFileLock.h.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+
+#include "platform/uFileLock.h"
 #include "tests/store/test_table_stream_util.h"
 
 namespace kadrel {
@@ -49,12 +53,12 @@ class TableStreamLock : public ::testing::Test {
     TTableStream second(path_, kRW);
     EXPECT_FALSE(second.IsOpen());
     EXPECT_NE(second.ErrorString().find("in use"), std::string::npos) << second.ErrorString();
-    TTableStream reader(path_, kRead);
-    EXPECT_FALSE(reader.IsOpen());
     TTableStream creator(kRW);
     EXPECT_FALSE(creator.CreateTable(path_));
     EXPECT_EQ(OpensInAnotherProcess(path_, kRW), 0);
-    EXPECT_EQ(OpensInAnotherProcess(path_, kRead), 0);
+    TTableStream reader(path_, kRead);
+    EXPECT_TRUE(reader.IsOpen()) << reader.ErrorString();
+    EXPECT_EQ(OpensInAnotherProcess(path_, kRead), 1);
   }
   TTempDir dir_;
   std::string path_;
@@ -88,19 +92,43 @@ TEST_F(TableStreamLock, ModeTwoShutsOutOthersAfterAPack) {
   EXPECT_EQ(OpensInAnotherProcess(path_, kRW), 1);
 }
 
-TEST_F(TableStreamLock, ReadersShareAndKeepWritersOut) {
+TEST_F(TableStreamLock, ReadersKeepTheTableAsItWasWhenTheyOpened) {
   TTableStream r1(path_, kRead);
-  TTableStream r2(path_, kRead);
   ASSERT_TRUE(r1.IsOpen());
-  ASSERT_TRUE(r2.IsOpen());
-  EXPECT_EQ(OpensInAnotherProcess(path_, kRead), 1);
   TTableStream writer(path_, kRW);
-  EXPECT_FALSE(writer.IsOpen());
-  EXPECT_EQ(OpensInAnotherProcess(path_, kRW), 0);
-  r1.Close();
-  EXPECT_FALSE(writer.Open()) << "r2 still reads";
-  r2.Close();
-  EXPECT_TRUE(writer.Open()) << writer.ErrorString();
+  ASSERT_TRUE(writer.IsOpen()) << writer.ErrorString();
+  ASSERT_TRUE(AddUser(writer, "new"));
+  ASSERT_TRUE(writer.Pack());
+  EXPECT_EQ(r1.RecordCount(), 4);
+  EXPECT_EQ(testing::LiveNames(r1), (std::vector<std::string>{"u2", "u3", "u4"}));
+  TTableStream r2(path_, kRead);
+  EXPECT_EQ(testing::LiveNames(r2), (std::vector<std::string>{"new", "u2", "u3", "u4"}));
+}
+
+// A reader waits while a change is being written, then reads it whole.
+TEST_F(TableStreamLock, AReaderWaitsForAChangeInFlight) {
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    char c = fd >= 0 && TryLockByte(fd, kChangeLockByte, TLockKind::Exclusive) ? 'y' : 'n';
+    (void)!::write(ready[1], &c, 1);
+    ::usleep(300 * 1000);
+    ::_exit(0);  // the lock goes with the process
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  const auto start = std::chrono::steady_clock::now();
+  TTableStream r(path_, kRead);
+  EXPECT_TRUE(r.IsOpen()) << r.ErrorString();
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
 }
 
 // The reason for open-file-description locks: with classic fcntl locks,
@@ -139,6 +167,8 @@ TEST_F(TableStreamLock, AnotherProcessHoldingTheTableShutsUsOut) {
   EXPECT_FALSE(t.IsOpen());
   EXPECT_NE(t.ErrorString().find("in use"), std::string::npos);
   EXPECT_FALSE(t.CreateTable(path_));
+  TTableStream reader(path_, kRead);
+  EXPECT_EQ(reader.RecordCount(), 3) << "a reader sees the packed table";
   ASSERT_EQ(::write(toChild[1], "x", 1), 1);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
