@@ -242,12 +242,13 @@ void TfrmMain::FormCreate() {
 }
 
 bool TfrmMain::LoadData() {
-  TOpenFailure failure;
-  tables_ = OpenMainTables(dataDir_, failure);
-  if (!tables_) {
-    ShowOpenFailure(failure);
+  TMainTables opened = OpenMainTables(dataDir_);
+  if (!opened.Tables) {
+    ShowOpenFailure(opened.Failure);
     return false;
   }
+  tables_ = std::move(opened.Tables);
+  readOnly_ = opened.ReadOnly;
   currentUser_ = TShiftUser{};
   if (tables_->User.RecordCount() > 0) tables_->User.First();
   const int year = DecodeDate(WholeDays(Today())).Year;
@@ -269,23 +270,13 @@ bool TfrmMain::LoadData() {
 }
 
 void TfrmMain::ShowOpenFailure(const TOpenFailure& failure) {
-  const QString file = QString::fromStdString(failure.File);
-  const QString reason = QString::fromStdString(failure.Reason);
-  switch (failure.Fault) {
-    case TOpenFault::InUse:
-      ShowNotice(this, QStringLiteral("数据文件“%1”正被另一个Kadrel使用。\n请先关闭另一个Kadrel，Kadrel现在退出。")
-                           .arg(file));
-      return;
-    case TOpenFault::CannotCreate:
-      ShowError(this, QStringLiteral("无法创建数据文件“%1”：%2。\nKadrel现在退出。").arg(file, reason));
-      return;
-    case TOpenFault::None:
-    case TOpenFault::Unusable:
-      break;
+  const QString text = QString::fromStdString(OpenFailureText(failure));
+  // Another program's hold goes away by itself; everything else needs mending.
+  if (failure.Fault == TOpenFault::InUse) {
+    ShowNotice(this, text);
+  } else {
+    ShowError(this, text);
   }
-  ShowError(this, QStringLiteral("无法打开数据文件“%1”：%2。\n该文件可能已损坏，或不是Kadrel的数据表。"
-                                 "Kadrel现在退出，没有改动任何数据文件。")
-                      .arg(file, reason));
 }
 
 void TfrmMain::BuildDisplayMenu() {
@@ -468,6 +459,10 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 
 void TfrmMain::N1Click() {
   if (!tables_) return;
+  if (readOnly_) {
+    ShowNotice(this, QString::fromStdString(ReadOnlyNoticeText()));
+    return;
+  }
   Label1->SetText({});
   {
     TfrmOption option(this, tables_->User, tables_->Shift, tables_->Work);

@@ -46,6 +46,8 @@ class TfrmMain : public QWidget {
   ~TfrmMain() override;
 
   bool Loaded() const { return tables_ != nullptr; }
+  // The data can only be viewed: nothing is changed or written.
+  bool ReadOnly() const { return readOnly_; }
 
   // --- Handlers, named after the control and its event ---------------------
   // `row`: the user item's place in the "选择用户" submenu.
@@ -151,6 +153,7 @@ class TfrmMain : public QWidget {
 
   std::string dataDir_;
   std::unique_ptr<TScheduleTables> tables_;
+  bool readOnly_ = false;
   TShiftUser currentUser_;
   TFontOfCalendar yearFonts_;
   TFontOfCalendar monthFonts_;

@@ -3,6 +3,7 @@
 #include "app/uKadrelMain.h"
 
 #include "app/uBannerLabel.h"
+#include "app/uKadrelMainData.h"
 #include "calendar/uHoliday.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
@@ -347,6 +348,31 @@ TEST_F(MainWindow, ADamagedDataFileEndsTheStartWithoutWritingAnything) {
   EXPECT_TRUE(box.Text.contains(QStringLiteral("损坏"))) << box.Text.toStdString();
 
   w.close();  // closing a window that never loaded writes nothing either
+  window_.reset();
+  EXPECT_EQ(DataFileBytes(dir_), before);
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"shiftdat.kd2", "userdat.kd2", "workdat.kd2"}));
+}
+
+TEST_F(MainWindow, DataThatCanOnlyBeReadIsShownAndNeverWritten) {
+  WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}, {"李四", 2, Date(2024, 2, 1), 0}});
+  const std::vector<Bytes> before = DataFileBytes(dir_);
+  TWriteAccessOverride readOnly([](const std::string&) { return false; });
+  TfrmMain& w = Open();
+  ASSERT_TRUE(w.Loaded());
+  EXPECT_TRUE(w.ReadOnly());
+  EXPECT_TRUE(messages_.Shown().empty()) << "viewing needs no word at start";
+  EXPECT_EQ(w.UserMenu()->Count(), 2);
+  w.UserMenuItemClick(1);
+  EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：李四"));
+  w.ViewButton(2)->Click();
+  EXPECT_EQ(ListColumn(1).first(), QStringLiteral("白班"));
+
+  w.N1Click();  // no options dialog comes up: a test would wait for it
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("提示"));
+  EXPECT_TRUE(messages_.Shown()[0].Text.startsWith(QStringLiteral("数据文件是只读的")));
+  EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：李四")) << "nothing else happened";
+  w.close();
   window_.reset();
   EXPECT_EQ(DataFileBytes(dir_), before);
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"shiftdat.kd2", "userdat.kd2", "workdat.kd2"}));
