@@ -169,21 +169,5 @@ TEST(OpenMainTables, AFileThatMayNotBeReadIsNoPermission) {
   }));
 }
 
-TEST(OpenMainTables, WhatMayNotBeWrittenIsAskedThroughTheSeam) {
-  TScratchDir dir;
-  WriteDataSet(dir.Path(), {});
-  std::vector<std::string> asked;
-  TWriteAccessOverride folderOnly([&](const std::string& path) {
-    asked.push_back(path);
-    return path != dir.Path();
-  });
-  TMainTables opened = OpenMainTables(dir.Path());
-  ASSERT_TRUE(opened.Tables);
-  EXPECT_TRUE(opened.ReadOnly);
-  EXPECT_EQ(asked.front(), dir.Path());
-  EXPECT_EQ(asked.size(), 4u) << "the folder and each file";
-  EXPECT_FALSE(opened.Tables->Work.Append()) << "opened as a reader";
-}
-
 }  // namespace
 }  // namespace kadrel
