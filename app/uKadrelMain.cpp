@@ -16,7 +16,9 @@
 #include "platform/uGbk.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
+#include "widgets/uFocusMark.h"
 #include "widgets/uKadrelFrame.h"
+#include "widgets/uListMenu.h"
 #include "widgets/uMenuImages.h"
 #include "widgets/uOfficeButton.h"
 #include "widgets/uPopupMenu.h"
@@ -29,7 +31,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -93,6 +98,9 @@ TfrmMain::TfrmMain(std::string dataDir, QWidget* parent)
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+  for (const QKeySequence& key : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::Key_F10)}) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, &TfrmMain::CommandMenuKey);
+  }
 
   FormCreate();
 }
@@ -108,6 +116,9 @@ void TfrmMain::CreateControls() {
   Start->setGeometry(16, 5, 130, 28);
   Start->setText(QStringLiteral("Kadrel v2.0 "));
   Start->setToolTip(QStringLiteral("点击这里开始..."));
+  // Tab goes round the view buttons alone; the Menu key and F10 stand for
+  // the start button, the page keys for the month list.
+  Start->setFocusPolicy(Qt::NoFocus);
   connect(Start, &TOfficeButton::MouseUp, this, &TfrmMain::StartMouseUp);
 
   TitleStrip = new QWidget(panel);
@@ -152,6 +163,7 @@ void TfrmMain::CreateMonthList() {
   ListView1->setAllColumnsShowFocus(true);
   ListView1->setMouseTracking(true);  // rows light up under the pointer
   ListView1->setFrameShape(QFrame::NoFrame);
+  ListView1->setFocusPolicy(Qt::NoFocus);
   SetColor(ListView1, QPalette::Base, KadrelBodyColor());
 }
 
@@ -187,7 +199,8 @@ void TfrmMain::CreatePopupMenu() {
   };
 
   add(N1, "N1", 0, "配置倒班规律", &TfrmMain::N1Click);
-  userMenu_ = PopupMenu1->AddSubMenu(KadrelMenuImage(13), QStringLiteral("选择用户"));
+  userMenu_ = PopupMenu1->AddListMenu(KadrelMenuImage(13), QStringLiteral("选择用户"));
+  connect(userMenu_, &TListMenu::Triggered, this, &TfrmMain::UserMenuItemClick);
   seluser = userMenu_->menuAction();
   seluser->setObjectName(QStringLiteral("seluser"));
   add(N4, "N4", 11, "年份导航", &TfrmMain::N4Click);
@@ -229,12 +242,13 @@ void TfrmMain::FormCreate() {
 }
 
 bool TfrmMain::LoadData() {
-  TOpenFailure failure;
-  tables_ = OpenMainTables(dataDir_, failure);
-  if (!tables_) {
-    ShowOpenFailure(failure);
+  TMainTables opened = OpenMainTables(dataDir_);
+  if (!opened.Tables) {
+    ShowOpenFailure(opened.Failure);
     return false;
   }
+  tables_ = std::move(opened.Tables);
+  readOnly_ = opened.ReadOnly;
   records_ = std::make_unique<TScheduleRecords>(*tables_, TWritePolicy::AsTyped);
   currentUser_ = TShiftUser{};
   const int year = DecodeDate(WholeDays(Today())).Year;
@@ -256,23 +270,13 @@ bool TfrmMain::LoadData() {
 }
 
 void TfrmMain::ShowOpenFailure(const TOpenFailure& failure) {
-  const QString file = QString::fromStdString(failure.File);
-  const QString reason = QString::fromStdString(failure.Reason);
-  switch (failure.Fault) {
-    case TOpenFault::InUse:
-      ShowNotice(this, QStringLiteral("数据文件“%1”正被另一个Kadrel使用。\n请先关闭另一个Kadrel，Kadrel现在退出。")
-                           .arg(file));
-      return;
-    case TOpenFault::CannotCreate:
-      ShowError(this, QStringLiteral("无法创建数据文件“%1”：%2。\nKadrel现在退出。").arg(file, reason));
-      return;
-    case TOpenFault::None:
-    case TOpenFault::Unusable:
-      break;
+  const QString text = QString::fromStdString(OpenFailureText(failure));
+  // Another program's hold goes away by itself; everything else needs mending.
+  if (failure.Fault == TOpenFault::InUse) {
+    ShowNotice(this, text);
+  } else {
+    ShowError(this, text);
   }
-  ShowError(this, QStringLiteral("无法打开数据文件“%1”：%2。\n该文件可能已损坏，或不是Kadrel的数据表。"
-                                 "Kadrel现在退出，没有改动任何数据文件。")
-                      .arg(file, reason));
 }
 
 void TfrmMain::BuildDisplayMenu() {
@@ -287,43 +291,36 @@ void TfrmMain::BuildDisplayMenu() {
 }
 
 void TfrmMain::RebuildUserMenu() {
-  std::string remembered;
-  bool haveRemembered = false;
-  for (QAction* item : userMenu_->actions()) {
-    if (item->isChecked()) {
-      remembered = UserNameOfCaption(item->data().toByteArray().toStdString());
-      haveRemembered = true;
-      break;
-    }
-  }
-  userMenu_->clear();
+  const int checked = userMenu_->CheckedRow();
+  const bool haveRemembered = checked >= 0;
+  const std::string remembered = haveRemembered ? UserNameOfCaption(userCaptions_[checked]) : std::string();
 
-  bool found = false;
+  // The whole list is read first and handed to the menu in one go: items
+  // added one by one cost time with the square of their number.
+  userCaptions_.clear();
+  QStringList captions;
+  int found = -1;
   for (const TUserRecord& user : records_->Users()) {
-    const std::string caption = UserItemCaption(user.Name);
-    QAction* item = userMenu_->addAction(KadrelMenuImage(12), GbkToQString(caption));
-    // The caption in the file's own bytes, so that the name found again is
-    // exactly the stored one whatever the display made of it.
-    item->setData(QByteArray::fromStdString(caption));
-    item->setCheckable(true);
-    connect(item, &QAction::triggered, this, [this, item] { UserMenuItemClick(item); });
-    if (haveRemembered && !found && user.Name == remembered) {
-      UserMenuItemClick(item);
-      found = true;
-    }
+    if (haveRemembered && found < 0 && user.Name == remembered) found = int(userCaptions_.size());
+    userCaptions_.push_back(UserItemCaption(user.Name));
+    captions.append(GbkToQString(userCaptions_.back()));
   }
-  if (!found && !userMenu_->actions().isEmpty()) UserMenuItemClick(userMenu_->actions().first());
+  userMenu_->SetItems(captions, KadrelMenuImage(12));
+  if (found >= 0) {
+    UserMenuItemClick(found);
+  } else if (!userCaptions_.empty()) {
+    UserMenuItemClick(0);
+  }
 }
 
-QList<QAction*> TfrmMain::UserItems() const { return userMenu_->actions(); }
 QList<QAction*> TfrmMain::DisplayItems() const { return displayMenu_->actions(); }
 
 // --- Users and views ---------------------------------------------------------
 
-void TfrmMain::UserMenuItemClick(QAction* item) {
-  if (!item || !tables_) return;
-  for (QAction* other : userMenu_->actions()) other->setChecked(other == item);
-  const std::string name = UserNameOfCaption(item->data().toByteArray().toStdString());
+void TfrmMain::UserMenuItemClick(int row) {
+  if (!tables_ || row < 0 || row >= int(userCaptions_.size())) return;
+  userMenu_->SetCheckedRow(row);
+  const std::string name = UserNameOfCaption(userCaptions_[row]);
   // A name no live user has any more leaves no user shown, never another one.
   if (LoadShiftUser(currentUser_, *records_, name)) {
     Label1->SetText(GbkToQString(BannerText(currentUser_)));
@@ -372,6 +369,8 @@ void TfrmMain::FillMonthList(int month) {
   ListView1->setUpdatesEnabled(false);
   ListView1->clear();
   ListView1->addTopLevelItems(rows);
+  // Every month opens at its first day, whatever part of the last one was in view.
+  ListView1->scrollToTop();
   ListView1->setUpdatesEnabled(true);
 }
 
@@ -395,17 +394,69 @@ void TfrmMain::StartMouseUp(Qt::MouseButton button, QPoint) {
   PopupMenu1->popup(StartMenuPosition());
 }
 
+void TfrmMain::CommandMenuKey() {
+  PopupMenu1->popup(StartMenuPosition());
+  PopupMenu1->setActiveAction(N1);
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  QScrollBar* list = ListView1->verticalScrollBar();
+  const auto focused = std::find(viewButtons_.begin(), viewButtons_.end(), focusWidget());
+  int step = 0;
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+      step = -1;
+      break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+      step = 1;
+      break;
+    case Qt::Key_PageUp:
+      list->triggerAction(QAbstractSlider::SliderPageStepSub);
+      return;
+    case Qt::Key_PageDown:
+      list->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      return;
+    case Qt::Key_Home:
+      list->triggerAction(QAbstractSlider::SliderToMinimum);
+      return;
+    case Qt::Key_End:
+      list->triggerAction(QAbstractSlider::SliderToMaximum);
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  const int count = int(viewButtons_.size());
+  int from = int(focused - viewButtons_.begin());
+  if (focused == viewButtons_.end()) {
+    // Without a focused view button, the arrows first go to the one shown.
+    from = int(std::find_if(viewButtons_.begin(), viewButtons_.end(), [](auto* b) { return b->Down(); }) -
+               viewButtons_.begin());
+    if (from == count) from = 0;
+    step = 0;
+  }
+  TToggleButton* next = viewButtons_[(from + step + count) % count];
+  ShowKeyboardCues(*next);
+  next->setFocus(Qt::TabFocusReason);
+}
+
 // --- Commands ------------------------------------------------------------------
 
 void TfrmMain::N1Click() {
   if (!tables_) return;
+  if (readOnly_) {
+    ShowNotice(this, QString::fromStdString(ReadOnlyNoticeText()));
+    return;
+  }
   Label1->SetText({});
   {
     TfrmOption option(this, *records_);
     option.exec();
   }
   RebuildUserMenu();
-  if (UserItems().isEmpty()) {
+  if (userCaptions_.empty()) {
     // Every user was deleted. The one shown last is gone from the files, so
     // its duties must not stay on screen: the window looks as it does at a
     // start without users.

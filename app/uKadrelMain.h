@@ -15,6 +15,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "calendar/uCalendar.h"
 #include "schedule/uShiftUser.h"
@@ -29,6 +30,7 @@ namespace kadrel {
 
 class TBannerLabel;
 class TKadrelFrame;
+class TListMenu;
 class TOfficeButton;
 class TPopupMenu;
 class TToggleButton;
@@ -44,12 +46,18 @@ class TfrmMain : public QWidget {
   ~TfrmMain() override;
 
   bool Loaded() const { return tables_ != nullptr; }
+  // The data can only be viewed: nothing is changed or written.
+  bool ReadOnly() const { return readOnly_; }
 
   // --- Handlers, named after the control and its event ---------------------
-  void UserMenuItemClick(QAction* item);
+  // `row`: the user item's place in the "选择用户" submenu.
+  void UserMenuItemClick(int row);
   void ViewButtonClick(TToggleButton* sender);
   void MonthMenuItemClick(QObject* sender);
   void StartMouseUp(Qt::MouseButton button, QPoint position);
+  // The Menu key or F10: the command menu where the start button opens it,
+  // its first item lit, for the arrows to go on from.
+  void CommandMenuKey();
   void MinimizeButtonClick();
   void CloseButtonClick();
   void Timer1Timer();
@@ -88,8 +96,9 @@ class TfrmMain : public QWidget {
   TScheduleTables* Tables() const { return tables_.get(); }
   TKadrelFrame* Frame() const { return frame_; }
   TToggleButton* ViewButton(int tag) const { return viewButtons_.at(tag); }
-  // Items of the "选择用户" and "显示" submenus.
-  QList<QAction*> UserItems() const;
+  // The "选择用户" submenu, one item per user in file order, and the items
+  // of the "显示" submenu.
+  TListMenu* UserMenu() const { return userMenu_; }
   QList<QAction*> DisplayItems() const;
 
   // --- Controls ------------------------------------------------------------
@@ -122,6 +131,9 @@ class TfrmMain : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The arrows move the focus among the view buttons, round from the last
+  // to the first; the page keys, Home and End scroll the month list.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateControls();
@@ -142,6 +154,7 @@ class TfrmMain : public QWidget {
   std::string dataDir_;
   std::unique_ptr<TScheduleTables> tables_;
   std::unique_ptr<TScheduleRecords> records_;  // over tables_, as the options dialog stores them
+  bool readOnly_ = false;
   TShiftUser currentUser_;
   TFontOfCalendar yearFonts_;
   TFontOfCalendar monthFonts_;
@@ -149,7 +162,10 @@ class TfrmMain : public QWidget {
 
   TKadrelFrame* frame_ = nullptr;
   std::array<TToggleButton*, 13> viewButtons_{};
-  TPopupMenu* userMenu_ = nullptr;
+  TListMenu* userMenu_ = nullptr;
+  // The user items' captions in the file's own bytes, so that the name found
+  // again is exactly the stored one whatever the display made of it.
+  std::vector<std::string> userCaptions_;
   TPopupMenu* displayMenu_ = nullptr;
   QDialog* aboutBox_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/uKadrelMainData.h"
 #include "calendar/uCalendDay.h"
 #include "schedule/uShiftUser.h"
 
@@ -23,6 +24,18 @@ std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user);
 // The one notice about bad lines in holiday files, UTF-8 like the file
 // names it quotes: a sentence, then the first lines reported.
 std::string HolidayNoticeText(const std::vector<std::string>& messages);
+
+// What the user is told when the data files cannot be opened, UTF-8 like
+// the file names it quotes: the file, the kind of problem (damaged, with
+// what is wrong; no permission; not a regular file; in use) and that
+// nothing was changed.
+std::string OpenFailureText(const TOpenFailure& failure);
+
+// What is wrong with a damaged file, from the store's reason (UTF-8).
+std::string DamageDetail(std::string_view reason);
+
+// The notice of 配置倒班规律 while the data can only be viewed (UTF-8).
+std::string ReadOnlyNoticeText();
 
 // "当前用户：" and the user's name.
 std::string BannerText(const TShiftUser& user);

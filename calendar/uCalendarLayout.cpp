@@ -1,5 +1,6 @@
 #include "calendar/uCalendarLayout.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
@@ -70,6 +71,12 @@ void DrawText(TCalendarCanvas& canvas, TTextPos at, int dx, int dy, std::string_
   canvas.TextOut(at.X + dx, at.Y + dy, text);
 }
 
+// The two characters stand one above the other in the cell's top-right
+// corner, the second 5 pixels below the first. Where that would bring the
+// second down onto the lunar text, which sits low in the cell, it moves up
+// to keep kTermClearance pixels above it (but never onto the first).
+constexpr int kTermClearance = 2;
+
 void DrawTerm(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX, int cellY,
               std::string_view term) {
   const std::string_view first = term.substr(0, CharLength(term));
@@ -77,18 +84,23 @@ void DrawTerm(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX, int
   const std::string_view second = rest.substr(0, CharLength(rest));
   const int x = cellX + grid.CellWidth - canvas.TextWidth(first) - 2;
   const int y = cellY + 3;
+  const int height = canvas.TextHeight(first);
+  const int lunarTop = cellY + TextOffset(grid, canvas, first, kLowInCell, kCentred).Y;
+  const int secondY = std::max(y + height, std::min(y + height + 5, lunarTop - kTermClearance - height));
   canvas.TextOut(x, y, first);
-  canvas.TextOut(x, y + canvas.TextHeight(first) + 5, second);
+  canvas.TextOut(x, secondY, second);
 }
 
 // A leap eleventh or twelfth month ("闰十一月初一") is six characters, wider
 // than a cell; drawn as laid out it would run across the grid line and be
 // half covered by the next day's text. Such a text is narrowed to the space
-// between the lines instead.
+// between the lines instead. The last column ends at the border line, one
+// pixel inside the control, not at the next cell's line.
 void DrawLunarText(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX, int cellY,
                    std::string_view lunar) {
   const TTextPos at = TextOffset(grid, canvas, lunar, kLowInCell, kCentred);
-  const int room = grid.CellWidth - 1;
+  const int rightLine = std::min(cellX + grid.CellWidth, grid.Width - 1);
+  const int room = rightLine - (cellX + 1);
   if (room > 0 && canvas.TextWidth(lunar) > room) {
     canvas.TextOutNarrowed(cellX + 1, cellY + at.Y, room, lunar);
   } else {

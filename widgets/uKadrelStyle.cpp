@@ -1,7 +1,9 @@
 #include "widgets/uKadrelStyle.h"
 
+#include "widgets/uFocusMark.h"
 #include "widgets/uFonts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -18,7 +20,8 @@ const QColor kFrame(127, 157, 185);       // edges of edits, lists and boxes
 const QColor kFaceBorder(96, 118, 178);   // edges of buttons at rest
 const QColor kHotBorder(0, 45, 150);      // edges under the pointer or pressed
 const QColor kDisabledBorder(200, 196, 180);
-const QColor kMenuFrame(0, 45, 150);
+const QColor kMenuFrameColor(0, 45, 150);
+constexpr int kMenuFrame = 1;  // PM_MenuPanelWidth
 const QColor kGutterLeft(240, 244, 252);
 const QColor kGutterRight(196, 212, 242);
 const QColor kMenuSelect(193, 210, 238);
@@ -111,11 +114,11 @@ void DrawRadio(QPainter* p, const QStyleOption* option) {
   p->restore();
 }
 
-// The menu's background: white with the image column down its left side.
-void DrawMenuBackground(QPainter* p, const QRect& menuRect, const QRect& area) {
+// The menu's background: white with the image column down the left side of
+// the column of items that begins at `columnLeft`.
+void DrawMenuBackground(QPainter* p, int columnLeft, const QRect& area) {
   p->fillRect(area, QColor(255, 255, 255));
-  const int frame = 1;
-  QRect gutter(menuRect.left() + frame, area.top(), kMenuIconColumn, area.height());
+  QRect gutter(columnLeft, area.top(), kMenuIconColumn, area.height());
   QLinearGradient shade(gutter.topLeft(), gutter.topRight());
   shade.setColorAt(0, kGutterLeft);
   shade.setColorAt(1, kGutterRight);
@@ -196,11 +199,21 @@ void TKadrelStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* o
     case PE_IndicatorRadioButton:
       DrawRadio(painter, option);
       return;
+    case PE_FrameFocusRect:
+      // Buttons of every kind mark their focus crisply once the window is
+      // worked from the keyboard; other controls keep the base style's look.
+      if (qobject_cast<const QAbstractButton*>(widget)) {
+        if (option->state & State_KeyboardFocusChange) {
+          DrawFocusMark(*painter, option->rect, option->palette.color(QPalette::ButtonText));
+        }
+        return;
+      }
+      break;
     case PE_PanelMenu:
-      DrawMenuBackground(painter, option->rect, option->rect);
+      DrawMenuBackground(painter, option->rect.left() + kMenuFrame, option->rect);
       return;
     case PE_FrameMenu:
-      DrawBox(painter, option->rect, kMenuFrame);
+      DrawBox(painter, option->rect, kMenuFrameColor);
       return;
     default:
       break;
@@ -212,10 +225,11 @@ namespace {
 
 void DrawMenuItem(const QStyle* style, const QStyleOptionMenuItem* item, QPainter* p,
                   const QWidget* widget) {
+  // Everything is placed from the item's own left edge: a menu too tall for
+  // the screen sets its items in several columns.
   const QRect r = item->rect;
-  const QRect menuRect = item->menuRect.isValid() ? item->menuRect : r;
-  DrawMenuBackground(p, menuRect, r);
-  const QRect gutter(menuRect.left() + 1, r.top(), kMenuIconColumn, r.height());
+  DrawMenuBackground(p, r.left(), r);
+  const QRect gutter(r.left(), r.top(), kMenuIconColumn, r.height());
 
   if (item->menuItemType == QStyleOptionMenuItem::Separator) {
     const int y = r.center().y();
@@ -299,8 +313,16 @@ void TKadrelStyle::drawControl(ControlElement element, const QStyleOption* optio
         return;
       }
       break;
+    case CE_PushButton:
+      // The base style shows a push button's focus only by a tint of its
+      // edge, which the flat face above replaces.
+      QProxyStyle::drawControl(element, option, painter, widget);
+      if ((option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange)) {
+        DrawFocusMark(*painter, option->rect.adjusted(3, 3, -4, -4), option->palette.color(QPalette::ButtonText));
+      }
+      return;
     case CE_MenuEmptyArea:
-      DrawMenuBackground(painter, option->rect, option->rect);
+      DrawMenuBackground(painter, option->rect.left() + kMenuFrame, option->rect);
       return;
     case CE_TabBarTabShape:
       if (const auto* tab = qstyleoption_cast<const QStyleOptionTab*>(option)) {
@@ -362,7 +384,7 @@ QSize TKadrelStyle::sizeFromContents(ContentsType type, const QStyleOption* opti
 
 int TKadrelStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
   switch (metric) {
-    case PM_MenuPanelWidth: return 1;
+    case PM_MenuPanelWidth: return kMenuFrame;
     case PM_MenuHMargin: return 0;
     case PM_MenuVMargin: return 1;
     case PM_SmallIconSize: return 16;

@@ -1,5 +1,7 @@
 #include "widgets/uOfficeButton.h"
 
+#include "widgets/uFocusMark.h"
+
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,6 +49,8 @@ void TOfficeButtonFace::paint(QPainter* painter, const QRect& rect) const {
   const QRect caption = rect.adjusted(4, 2 + (Down ? 1 : 0), -4, -2 + (Down ? 1 : 0));
   DrawText3D(Font3D, *painter, Font, FontColor, Enabled, Qt::AlignHCenter, Caption, caption,
              TEllipsis::End);
+  // Inside the rounded outline, clear of its corners.
+  if (Focused) DrawFocusMark(*painter, rect.adjusted(3, 3, -4, -4), FontColor);
 }
 
 TOfficeButton::TOfficeButton(QWidget* parent) : QAbstractButton(parent) {
@@ -62,8 +66,8 @@ void TOfficeButton::SetFont3D(const TFont3D& style) {
 QSize TOfficeButton::sizeHint() const { return {130, 28}; }
 
 TOfficeButtonFace TOfficeButton::Face() const {
-  return {text(),    font(), palette().color(QPalette::ButtonText), font3D_, isEnabled(),
-          underMouse(), isDown()};
+  return {text(),       font(),   palette().color(QPalette::ButtonText), font3D_, isEnabled(),
+          underMouse(), isDown(), ShowsFocusMark(*this)};
 }
 
 void TOfficeButton::paintEvent(QPaintEvent*) {

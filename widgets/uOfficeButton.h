@@ -17,6 +17,7 @@ struct TOfficeButtonFace {
   bool Enabled = true;
   bool Hot = false;
   bool Down = false;
+  bool Focused = false;  // has the focus in a window worked from the keyboard
   void paint(QPainter* painter, const QRect& rect) const;
 };
 

@@ -1,6 +1,7 @@
 #include "widgets/uPopupMenu.h"
 
 #include "widgets/uFonts.h"
+#include "widgets/uListMenu.h"
 
 #include <QMouseEvent>
 
@@ -14,6 +15,13 @@ TPopupMenu::TPopupMenu(const QString& title, QWidget* parent) : QMenu(title, par
 
 TPopupMenu* TPopupMenu::AddSubMenu(const QIcon& icon, const QString& title) {
   auto* sub = new TPopupMenu(title, this);
+  sub->setIcon(icon);
+  addMenu(sub);
+  return sub;
+}
+
+TListMenu* TPopupMenu::AddListMenu(const QIcon& icon, const QString& title) {
+  auto* sub = new TListMenu(title, this);
   sub->setIcon(icon);
   addMenu(sub);
   return sub;

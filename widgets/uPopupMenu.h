@@ -6,6 +6,8 @@
 
 namespace kadrel {
 
+class TListMenu;
+
 class TPopupMenu : public QMenu {
   Q_OBJECT
 
@@ -15,6 +17,8 @@ class TPopupMenu : public QMenu {
 
   // A submenu that behaves like its parent menu.
   TPopupMenu* AddSubMenu(const QIcon& icon, const QString& title);
+  // A submenu of one long list of items (uListMenu.h).
+  TListMenu* AddListMenu(const QIcon& icon, const QString& title);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

@@ -59,7 +59,9 @@ void TRoundButtonFace::paint(QPainter* painter, const QRect& rect) const {
   if (rect.isEmpty()) return;
   painter->save();
   painter->translate(rect.topLeft());
-  painter->setRenderHint(QPainter::Antialiasing);
+  // One-pixel outlines are whole pixels: antialiased, each would smear
+  // into two half-strength ones.
+  painter->setRenderHint(QPainter::Antialiasing, false);
   const int w = rect.width(), h = rect.height();
 
   const QRectF disc(0.5, 0.5, w - 1, h - 1);
@@ -128,14 +130,14 @@ void TArrowButtonFace::paint(QPainter* painter, const QRect& rect) const {
 
   DrawGlyph(painter, Glyph, QRect(QPoint(0, 0), rect.size()).center());
 
-  painter->setRenderHint(QPainter::Antialiasing);
+  painter->setRenderHint(QPainter::Antialiasing, false);
   const QColor lit = Pressed ? ClBtnShadow() : ClBtnHighlight();
   const QColor dark = Pressed ? ClBtnHighlight() : ClBtnShadow();
   const int pen = std::max(1, ButtonRaise);
-  painter->setPen(QPen(dark, pen, Qt::SolidLine, Qt::RoundCap));
+  painter->setPen(QPen(dark, pen, Qt::SolidLine, Qt::SquareCap));
   painter->drawLine(c[0], c[1]);
   painter->drawLine(c[1], c[2]);
-  painter->setPen(QPen(lit, pen, Qt::SolidLine, Qt::RoundCap));
+  painter->setPen(QPen(lit, pen, Qt::SolidLine, Qt::SquareCap));
   painter->drawLine(c[0], c[2]);
   painter->restore();
 }

@@ -1,8 +1,10 @@
 #include "widgets/uToggleButton.h"
 
+#include "widgets/uFocusMark.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uSysColors.h"
 
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
@@ -52,6 +54,13 @@ QRect TToggleButtonFace::CaptionRect(QSize size, int shift) {
       .adjusted(0, 0, -1, -1);
 }
 
+QRect TToggleButtonFace::FocusRect(QSize size, TBevelLooks looks) {
+  const int outlines = looks == TBevelLooks::bk97 ? 1 : looks == TBevelLooks::bkNormal ? 2 : 3;
+  const int inset = outlines + 1;
+  // The bevel leaves the last column and row free; the mark keeps off them too.
+  return QRect(QPoint(inset, inset), QPoint(size.width() - 2 - inset, size.height() - 2 - inset));
+}
+
 void TToggleButtonFace::paint(QPainter* painter, const QRect& rect) const {
   painter->save();
   painter->translate(rect.topLeft());
@@ -61,12 +70,14 @@ void TToggleButtonFace::paint(QPainter* painter, const QRect& rect) const {
     if (Hot && !Pressed) DrawBevel(*painter, rect.size(), BevelLooks, true);
     if ((Pressed && Hot) || Down) DrawBevel(*painter, rect.size(), BevelLooks, false);
   }
+  if (Focused) DrawFocusMark(*painter, FocusRect(rect.size(), BevelLooks), FontColor);
   painter->restore();
 }
 
 TToggleButton::TToggleButton(QWidget* parent) : QWidget(parent) {
   resize(80, 21);
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void TToggleButton::SetCaption(const QString& caption) {
@@ -128,8 +139,8 @@ void TToggleButton::SetFont3D(const TFont3D& style) {
 }
 
 TToggleButtonFace TToggleButton::Face() const {
-  return {caption_, font(),  palette().color(QPalette::ButtonText), font3D_, bevel_, isEnabled(),
-          hot_,     pressed_, down_};
+  return {caption_, font(),   palette().color(QPalette::ButtonText), font3D_, bevel_, isEnabled(),
+          hot_,     pressed_, down_, ShowsFocusMark(*this)};
 }
 
 bool TToggleButton::CanBeHot() const {
@@ -213,6 +224,32 @@ bool TToggleButton::event(QEvent* event) {
     return true;
   }
   return QWidget::event(event);
+}
+
+void TToggleButton::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // A key held down clicks once.
+      if (!event->isAutoRepeat()) {
+        ShowKeyboardCues(*this);
+        Click();
+      }
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+void TToggleButton::focusInEvent(QFocusEvent* event) {
+  update();
+  QWidget::focusInEvent(event);
+}
+
+void TToggleButton::focusOutEvent(QFocusEvent* event) {
+  update();
+  QWidget::focusOutEvent(event);
 }
 
 void TToggleButton::changeEvent(QEvent* event) {

@@ -22,11 +22,14 @@ struct TToggleButtonFace {
   bool Hot = false;
   bool Pressed = false;
   bool Down = false;
+  bool Focused = false;  // has the focus in a window worked from the keyboard
 
   // 1 when the caption sits one pixel lower (pressed under the pointer, or down).
   int Shift() const { return ((Pressed && Hot) || Down) ? 1 : 0; }
   // Where the caption is centred for a button of `size`.
   static QRect CaptionRect(QSize size, int shift);
+  // The focus mark, one pixel inside the bevel of kind `looks`.
+  static QRect FocusRect(QSize size, TBevelLooks looks);
   void paint(QPainter* painter, const QRect& rect) const;
 };
 
@@ -56,7 +59,8 @@ class TToggleButton : public QWidget {
 
   TToggleButtonFace Face() const;
 
-  // Acts as a press and release of the left button over the button.
+  // Acts as a press and release of the left button over the button. Space,
+  // Return and Enter do the same while the button has the focus.
   void Click();
 
  signals:
@@ -70,6 +74,9 @@ class TToggleButton : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   QList<TToggleButton*> GroupMates() const;

@@ -7,6 +7,7 @@
 #include "widgets/uGradientPanel.h"
 #include "widgets/uKadrelFrame.h"
 #include "widgets/uKadrelStyle.h"
+#include "widgets/uListMenu.h"
 #include "widgets/uMenuImages.h"
 #include "widgets/uOfficeButton.h"
 #include "widgets/uPopupMenu.h"
@@ -112,12 +113,9 @@ void AddViewButtons(QWidget* body) {
 TPopupMenu* BuildMenu(QWidget* owner) {
   auto* menu = new TPopupMenu(owner);
   menu->addAction(KadrelMenuImage(0), QStringLiteral("配置倒班规律"));
-  TPopupMenu* users = menu->AddSubMenu(KadrelMenuImage(13), QStringLiteral("选择用户"));
-  for (const char* name : {"张三_", "a_b_"}) {
-    QAction* a = users->addAction(KadrelMenuImage(12), QString::fromUtf8(name));
-    a->setCheckable(true);
-    a->setChecked(users->actions().size() == 1);
-  }
+  TListMenu* users = menu->AddListMenu(KadrelMenuImage(13), QStringLiteral("选择用户"));
+  users->SetItems({QStringLiteral("张三_"), QStringLiteral("a_b_")}, KadrelMenuImage(12));
+  users->SetCheckedRow(0);
   menu->addAction(KadrelMenuImage(11), QStringLiteral("年份导航"));
   TPopupMenu* views = menu->AddSubMenu(KadrelMenuImage(10), QStringLiteral("显示"));
   QAction* year = views->addAction(QStringLiteral("2026年"));

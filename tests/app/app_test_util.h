@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/uGbk.h"
+#include "widgets/uListMenu.h"
 #include "tests/schedule/schedule_test_util.h"
 
 namespace kadrel::apptest {
@@ -45,6 +46,14 @@ inline void WriteDataSet(const std::string& dir, const std::vector<TUserSpec>& u
   }
   for (const TUserSpec& u : users) schedtest::PutUser(tables.User, G(u.Name), u.ShiftID, u.Start, u.FirstID);
   ASSERT_TRUE(CloseScheduleTables(tables, error)) << error.Text();
+}
+
+// The row of the user item captioned `caption`; -1, and a failure, if none.
+inline int UserRow(const TListMenu& menu, const QString& caption) {
+  for (int row = 0; row < menu.Count(); ++row)
+    if (menu.Text(row) == caption) return row;
+  ADD_FAILURE() << "no user item " << caption.toStdString();
+  return -1;
 }
 
 // Every data file of the folder, for checking that nothing changed.

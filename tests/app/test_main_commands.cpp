@@ -7,6 +7,7 @@
 #include "app/uBannerLabel.h"
 #include "app/uKadrelMain.h"
 #include "config/uKDOption.h"
+#include "config/uNewShift.h"
 #include "output/uWizd.h"
 #include "output/uScheduleDoc.h"
 #include "output/uYearWz.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -92,17 +94,10 @@ class MainCommands : public ::testing::Test {
     if (window_->Loaded()) window_->show();
     return *window_;
   }
-  QAction* UserItem(const QString& caption) {
-    for (QAction* a : window_->UserItems())
-      if (a->text() == caption) return a;
-    ADD_FAILURE() << "no user item " << caption.toStdString();
-    return nullptr;
-  }
+  int UserItem(const QString& caption) { return apptest::UserRow(*window_->UserMenu(), caption); }
   QStringList CheckedUsers() const {
-    QStringList checked;
-    for (QAction* a : window_->UserItems())
-      if (a->isChecked()) checked << a->text();
-    return checked;
+    const TListMenu& menu = *window_->UserMenu();
+    return menu.CheckedRow() < 0 ? QStringList{} : QStringList{menu.Text(menu.CheckedRow())};
   }
   // Runs the options dialog, changing the tables while it is open as a user
   // of the dialog would.
@@ -136,7 +131,7 @@ TEST_F(MainCommands, TheUserSelectedBeforeTheOptionsDialogStaysSelected) {
   Configure([](TScheduleTables& t) {
     schedtest::PutUser(t.User, G("王五"), 1, Date(2024, 1, 1), 0);
   });
-  EXPECT_EQ(w.UserItems().size(), 4);
+  EXPECT_EQ(w.UserMenu()->Count(), 4);
   EXPECT_EQ(CheckedUsers(), QStringList{QStringLiteral("李四_")});
   EXPECT_EQ(U(w.CurrentUser().Name), "李四");
   EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：李四"));
@@ -168,7 +163,7 @@ TEST_F(MainCommands, DeletingEveryUserLeavesNoUserShown) {
     ASSERT_TRUE(LocateLiveText(t.User, kUserName, G("张三")));
     ASSERT_TRUE(t.User.Delete());
   });
-  EXPECT_TRUE(w.UserItems().isEmpty());
+  EXPECT_EQ(w.UserMenu()->Count(), 0);
   EXPECT_TRUE(w.Label1->Text().isEmpty());
   EXPECT_EQ(w.CurrentUser().Count, -1) << "a deleted user's duties stay off the screen";
   EXPECT_TRUE(w.Calendar->YearMode());
@@ -296,6 +291,30 @@ TEST_F(MainCommands, AboutShowsTheBoxMadeAtStartModallyEachTime) {
     EXPECT_TRUE(shownModally) << "time " << time;
     EXPECT_FALSE(about.isVisible());
   }
+}
+
+TEST_F(MainCommands, EscapeClosesEveryDialog) {
+  TfrmMain& w = Open();
+  TAboutBox about(&w);
+  w.SetAboutBox(&about);
+  printtest::TPrintRecord record;
+  TPrintSurfaceOverride printer(
+      [&record] { return std::make_unique<printtest::TRecordingSurface>(record, 2000, 3000); });
+  // Escape goes to whatever has the focus in the dialog, as a key does.
+  auto escape = [](QDialog& dialog) {
+    QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible()) << dialog.metaObject()->className();
+    EXPECT_NE(dialog.result(), QDialog::Accepted) << dialog.metaObject()->className();
+  };
+  for (void (TfrmMain::*command)() :
+       {&TfrmMain::N1Click, &TfrmMain::N4Click, &TfrmMain::N2Click, &TfrmMain::N9Click, &TfrmMain::N12Click}) {
+    WhenModal<QDialog>(escape);
+    (w.*command)();
+  }
+  EXPECT_TRUE(record.Texts().empty()) << "nothing printed";
+  TfmNewShift name(&w);
+  name.show();
+  escape(name);
 }
 
 // A viewer puts its own name beside the guide's title; only a whole title

@@ -1,7 +1,16 @@
-// The hover text, the banner motion and the user-menu captions.
+// The hover text, the banner motion, the user-menu captions and what the
+// user is told when the data files cannot be opened.
 #include "app/uKadrelMainText.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <regex>
 
 #include "tests/app/app_test_util.h"
 
@@ -76,6 +85,78 @@ TEST(UserCaption, TheNameComesBackWhole) {
     EXPECT_EQ(caption, gbk + "_") << name;
     EXPECT_EQ(UserNameOfCaption(caption), gbk) << name;
   }
+}
+
+// The message of a start on a folder `damage` spoiled; every one is Chinese
+// apart from the names of the file and of the programs.
+std::string StartMessage(const std::function<void(apptest::TScratchDir&)>& damage) {
+  apptest::TScratchDir dir;
+  apptest::WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
+  damage(dir);
+  const TMainTables opened = OpenMainTables(dir.Path());
+  EXPECT_FALSE(opened.Tables);
+  const std::string text = OpenFailureText(opened.Failure);
+  const std::string rest = std::regex_replace(text, std::regex("[a-z]+dat\\.kd2(-journal)?|Kadrel|kadrel-cli"), "");
+  EXPECT_FALSE(std::regex_search(rest, std::regex("[A-Za-z]"))) << text;
+  return text;
+}
+
+TEST(OpenFailureText, DamageIsToldWithWhatIsWrong) {
+  using apptest::Bytes;
+  const std::string user = "userdat.kd2";
+  auto spoil = [](std::function<void(Bytes&)> change) {
+    return [change](apptest::TScratchDir& dir) {
+      Bytes bytes = apptest::ReadFileBytes(dir.File(TScheduleFile::User));
+      change(bytes);
+      apptest::WriteFileBytes(dir.File(TScheduleFile::User), bytes);
+    };
+  };
+  const char* const after = "。\nKadrel现在退出，没有改动任何数据文件。";
+  EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b.resize(b.size() - 3); })),
+            "数据文件“userdat.kd2”已损坏：文件长度为220字节，与文件头记下的1条记录不符，最后一条记录可能不完整" +
+                std::string(after));
+  EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b[0] = 'X'; })),
+            "数据文件“userdat.kd2”已损坏：文件开头没有Kadrel数据表的标记" + std::string(after));
+  EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b.resize(11); })),
+            "数据文件“userdat.kd2”已损坏：文件不足32字节，文件头不完整" + std::string(after));
+  EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b[192] = 'X'; })),  // the status byte of the first record
+            "数据文件“userdat.kd2”已损坏：第1条记录已损坏" + std::string(after));
+  EXPECT_EQ(StartMessage([](apptest::TScratchDir& dir) {
+              apptest::WriteFileBytes(dir.File(TScheduleFile::User),
+                                      apptest::ReadFileBytes(dir.File(TScheduleFile::Work)));
+            }),
+            "数据文件“userdat.kd2”已损坏：字段与这个数据文件应有的不同，它不是这个文件的数据表" + std::string(after));
+  EXPECT_EQ(StartMessage([](apptest::TScratchDir& dir) {
+              std::filesystem::create_directory(dir.File(TScheduleFile::User) + "-journal");
+            }),
+            "数据文件“userdat.kd2”已损坏：旁边的日志文件“userdat.kd2-journal”无法使用，请把它移到别处" +
+                std::string(after));
+  EXPECT_EQ(DamageDetail("something the store never said"), "内容不合Kadrel数据表的格式");
+}
+
+TEST(OpenFailureText, EveryOtherKindNamesTheFileAndWhatIsInTheWay) {
+  EXPECT_EQ(StartMessage([](apptest::TScratchDir& dir) {
+              std::filesystem::remove(dir.File(TScheduleFile::Work));
+              ASSERT_EQ(::mkfifo(dir.File(TScheduleFile::Work).c_str(), 0600), 0);
+            }),
+            "“workdat.kd2”不是普通文件，而是命名管道，不能作为数据文件使用。\nKadrel现在退出，没有改动任何数据文件。");
+  TOpenFailure failure{TOpenFault::NotRegular, "userdat.kd2", "", S_IFDIR, false};
+  EXPECT_EQ(OpenFailureText(failure),
+            "“userdat.kd2”不是普通文件，而是文件夹，不能作为数据文件使用。\nKadrel现在退出，没有改动任何数据文件。");
+  failure = {TOpenFault::InUse, "shiftdat.kd2", "in use", 0, false};
+  EXPECT_EQ(OpenFailureText(failure),
+            "数据文件“shiftdat.kd2”正被另一个程序使用（另一个Kadrel，或正在修改数据的kadrel-cli）。\n"
+            "请先关闭它，Kadrel现在退出。");
+  failure = {TOpenFault::NoPermission, "workdat.kd2", "cannot open: Permission denied", 0, false};
+  EXPECT_EQ(OpenFailureText(failure),
+            "没有权限读取数据文件“workdat.kd2”。\n请检查该文件和数据文件夹的权限。Kadrel现在退出，没有改动任何数据文件。");
+  failure.Creating = true;
+  EXPECT_EQ(OpenFailureText(failure),
+            "没有权限在数据文件夹中创建数据文件“workdat.kd2”。\n请检查数据文件夹的权限。"
+            "Kadrel现在退出，没有改动任何数据文件。");
+  failure = {TOpenFault::CannotCreate, "userdat.kd2", std::string("cannot create: ") + std::strerror(ENOSPC), 0, true};
+  EXPECT_EQ(OpenFailureText(failure),
+            "无法创建数据文件“userdat.kd2”：磁盘已满。\nKadrel现在退出，没有改动任何数据文件。");
 }
 
 }  // namespace

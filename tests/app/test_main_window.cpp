@@ -3,18 +3,23 @@
 #include "app/uKadrelMain.h"
 
 #include "app/uBannerLabel.h"
+#include "app/uKadrelMainData.h"
 #include "calendar/uHoliday.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
 #include "platform/uFileOps.h"
 #include "widgets/uKadrelFrame.h"
+#include "widgets/uListMenu.h"
 #include "widgets/uOfficeButton.h"
 #include "widgets/uPopupMenu.h"
 #include "widgets/uToggleButton.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -47,12 +52,7 @@ class MainWindow : public ::testing::Test {
     if (window_->Loaded()) window_->show();
     return *window_;
   }
-  QAction* UserItem(const QString& caption) {
-    for (QAction* a : window_->UserItems())
-      if (a->text() == caption) return a;
-    ADD_FAILURE() << "no user item " << caption.toStdString();
-    return nullptr;
-  }
+  int UserItem(const QString& caption) { return UserRow(*window_->UserMenu(), caption); }
   std::vector<int> DownButtons() const {
     std::vector<int> down;
     for (int t = 0; t <= 12; ++t)
@@ -95,7 +95,7 @@ TEST_F(MainWindow, FirstStartInAnEmptyFolder) {
   EXPECT_EQ(messages_.Shown()[0].Text, kConfigureNotice);
   EXPECT_EQ(messages_.Shown()[0].Icon, TMsgIcon::Information);
 
-  EXPECT_TRUE(w.UserItems().isEmpty());
+  EXPECT_EQ(w.UserMenu()->Count(), 0);
   EXPECT_TRUE(w.Calendar->YearMode());
   EXPECT_EQ(w.Calendar->Year(), 2024);
   EXPECT_EQ(w.Calendar->size(), QSize(680, 350));
@@ -149,11 +149,10 @@ TEST_F(MainWindow, StartsWithTheFirstUserInTheYearView) {
   WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}, {"李四", 2, Date(2024, 2, 1), 0}});
   TfrmMain& w = Open();
   EXPECT_TRUE(messages_.Shown().empty());
-  ASSERT_EQ(w.UserItems().size(), 2);
-  EXPECT_EQ(w.UserItems()[0]->text(), QStringLiteral("张三_"));
-  EXPECT_EQ(w.UserItems()[1]->text(), QStringLiteral("李四_"));
-  EXPECT_TRUE(w.UserItems()[0]->isChecked());
-  EXPECT_FALSE(w.UserItems()[1]->isChecked());
+  ASSERT_EQ(w.UserMenu()->Count(), 2);
+  EXPECT_EQ(w.UserMenu()->Text(0), QStringLiteral("张三_"));
+  EXPECT_EQ(w.UserMenu()->Text(1), QStringLiteral("李四_"));
+  EXPECT_EQ(w.UserMenu()->CheckedRow(), 0);
   EXPECT_EQ(U(w.CurrentUser().Name), "张三");
   EXPECT_EQ(w.CurrentUser().Count, 3);
   EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：张三"));
@@ -171,8 +170,8 @@ TEST_F(MainWindow, DeletedUsersAreLeftOut) {
     ASSERT_TRUE(users.Close());
   }
   TfrmMain& w = Open();
-  ASSERT_EQ(w.UserItems().size(), 1);
-  EXPECT_EQ(w.UserItems()[0]->text(), QStringLiteral("李四_"));
+  ASSERT_EQ(w.UserMenu()->Count(), 1);
+  EXPECT_EQ(w.UserMenu()->Text(0), QStringLiteral("李四_"));
   EXPECT_EQ(U(w.CurrentUser().Name), "李四");
 }
 
@@ -182,14 +181,13 @@ TEST_F(MainWindow, AUserWhoseNameHoldsAnUnderscoreIsFound) {
   // "a" comes first and would be what a cut at the first "_" finds.
   WriteDataSet(dir_.Path(), {{"a", 2, Date(2024, 2, 1), 0}, {"a_b", 1, Date(2024, 2, 1), 1}});
   TfrmMain& w = Open();
-  QAction* item = UserItem(QStringLiteral("a_b_"));
-  ASSERT_TRUE(item);
-  w.UserMenuItemClick(item);
+  const int item = UserItem(QStringLiteral("a_b_"));
+  ASSERT_EQ(item, 1);
+  w.UserMenu()->Trigger(item);  // as a click on it does
   EXPECT_EQ(w.CurrentUser().Name, "a_b");
   EXPECT_EQ(w.CurrentUser().Count, 3);
   EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：a_b"));
-  EXPECT_FALSE(w.UserItems()[0]->isChecked());
-  EXPECT_TRUE(item->isChecked());
+  EXPECT_EQ(w.UserMenu()->CheckedRow(), item);
 }
 
 TEST_F(MainWindow, SelectingAUserReturnsToTheYearViewAndKeepsTheHiddenList) {
@@ -234,6 +232,24 @@ TEST_F(MainWindow, FebruaryOfACommonYearListsTwentyEightDaysEmptyWithoutAUser) {
   w.ViewButton(2)->Click();
   EXPECT_EQ(ListColumn(0).size(), 28);
   for (const QString& duty : ListColumn(1)) EXPECT_TRUE(duty.isEmpty());
+}
+
+TEST_F(MainWindow, EveryMonthOpensAtItsFirstDay) {
+  WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}});
+  TfrmMain& w = Open();
+  QScrollBar* bar = w.ListView1->verticalScrollBar();
+  auto scrollToTheEnd = [bar] {
+    QCoreApplication::processEvents();  // the list lays its rows out later
+    bar->setValue(bar->maximum());
+  };
+  w.ViewButton(1)->Click();
+  scrollToTheEnd();
+  ASSERT_GT(bar->value(), 0) << "31 rows do not fit";
+  w.ViewButton(3)->Click();
+  EXPECT_EQ(bar->value(), 0);
+  scrollToTheEnd();
+  w.ViewButton(3)->Click();  // the month shown again starts over too
+  EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(MainWindow, ViewButtonsAndTheDisplayMenuActAsOneRadioGroup) {
@@ -337,6 +353,31 @@ TEST_F(MainWindow, ADamagedDataFileEndsTheStartWithoutWritingAnything) {
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"shiftdat.kd2", "userdat.kd2", "workdat.kd2"}));
 }
 
+TEST_F(MainWindow, DataThatCanOnlyBeReadIsShownAndNeverWritten) {
+  WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}, {"李四", 2, Date(2024, 2, 1), 0}});
+  const std::vector<Bytes> before = DataFileBytes(dir_);
+  TWriteAccessOverride readOnly([](const std::string&) { return false; });
+  TfrmMain& w = Open();
+  ASSERT_TRUE(w.Loaded());
+  EXPECT_TRUE(w.ReadOnly());
+  EXPECT_TRUE(messages_.Shown().empty()) << "viewing needs no word at start";
+  EXPECT_EQ(w.UserMenu()->Count(), 2);
+  w.UserMenuItemClick(1);
+  EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：李四"));
+  w.ViewButton(2)->Click();
+  EXPECT_EQ(ListColumn(1).first(), QStringLiteral("白班"));
+
+  w.N1Click();  // no options dialog comes up: a test would wait for it
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("提示"));
+  EXPECT_TRUE(messages_.Shown()[0].Text.startsWith(QStringLiteral("数据文件是只读的")));
+  EXPECT_EQ(w.Label1->Text(), QStringLiteral("当前用户：李四")) << "nothing else happened";
+  w.close();
+  window_.reset();
+  EXPECT_EQ(DataFileBytes(dir_), before);
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"shiftdat.kd2", "userdat.kd2", "workdat.kd2"}));
+}
+
 TEST_F(MainWindow, ASecondKadrelOnTheSameFolderIsTurnedAway) {
   WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}});
   TfrmMain& first = Open();
@@ -357,6 +398,78 @@ TEST_F(MainWindow, ASecondKadrelOnTheSameFolderIsTurnedAway) {
 }
 
 // --- Start button, banner, dragging, closing -------------------------------------
+
+// --- Keyboard --------------------------------------------------------------------
+
+class MainWindowKeys : public MainWindow {
+ protected:
+  TfrmMain& OpenActive() {
+    WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}});
+    TfrmMain& w = Open();
+    w.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+    return w;
+  }
+  int Focused() const {
+    for (int t = 0; t <= 12; ++t)
+      if (window_->ViewButton(t)->hasFocus()) return t;
+    return -1;
+  }
+  void Key(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+};
+
+TEST_F(MainWindowKeys, TabAndTheArrowsGoRoundTheThirteenViewButtons) {
+  TfrmMain& w = OpenActive();
+  w.ViewButton(0)->setFocus();
+  std::vector<int> order;
+  for (int i = 0; i < 13; ++i) {
+    Key(Qt::Key_Tab);
+    order.push_back(Focused());
+  }
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0})) << "nothing else takes the focus";
+  Key(Qt::Key_Left);
+  EXPECT_EQ(Focused(), 12);
+  Key(Qt::Key_Right);
+  EXPECT_EQ(Focused(), 0);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Up);
+  EXPECT_EQ(Focused(), 1);
+  EXPECT_TRUE(w.ViewButton(1)->Face().Focused) << "the focus can be seen";
+  EXPECT_EQ(DownButtons(), std::vector<int>{0}) << "moving the focus chooses nothing";
+}
+
+TEST_F(MainWindowKeys, SpaceOrReturnChoosesTheFocusedViewAndThePageKeysScrollTheMonthList) {
+  TfrmMain& w = OpenActive();
+  w.ViewButton(3)->setFocus();
+  Key(Qt::Key_Space);
+  EXPECT_EQ(DownButtons(), std::vector<int>{3});
+  EXPECT_EQ(w.Calendar->Month(), 3);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(DownButtons(), std::vector<int>{4});
+  EXPECT_EQ(CheckedViews(), std::vector<int>{4});
+  QCoreApplication::processEvents();  // the list lays its rows out later
+  QScrollBar* bar = w.ListView1->verticalScrollBar();
+  Key(Qt::Key_PageDown);
+  EXPECT_GT(bar->value(), 0);
+  Key(Qt::Key_Home);
+  EXPECT_EQ(bar->value(), 0);
+  Key(Qt::Key_End);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_EQ(Focused(), 4) << "the focus stays on the buttons";
+}
+
+TEST_F(MainWindowKeys, TheMenuKeyAndF10OpenTheCommandMenuWithItsFirstItemLit) {
+  TfrmMain& w = OpenActive();
+  for (const Qt::Key key : {Qt::Key_Menu, Qt::Key_F10}) {
+    Key(key);
+    EXPECT_TRUE(w.PopupMenu1->isVisible()) << key;
+    EXPECT_EQ(w.PopupMenu1->pos(), w.StartMenuPosition());
+    EXPECT_EQ(w.PopupMenu1->activeAction(), w.N1);
+    w.PopupMenu1->close();
+  }
+}
 
 TEST_F(MainWindow, OnlyTheLeftButtonOpensTheCommandMenuBelowTheStartButton) {
   TfrmMain& w = Open();

@@ -232,9 +232,16 @@ TEST(CalendarLayout, MonthViewLunarTextAndTerm) {
   EXPECT_EQ(lunar.Width, -1);
 
   const TDrawnText li = TextAt(view.Canvas, "立", 100 + 3);
-  const TDrawnText chun = TextAt(view.Canvas, "春", 100 + 3 + 13 + 5);
+  // 5 pixels under 立 would be 100 + 21, whose box ends on the lunar text's
+  // first row: 春 keeps 2 pixels clear of it instead.
+  const TDrawnText chun = TextAt(view.Canvas, "春", 100 + 33 - 2 - 13);
   EXPECT_EQ(li.X, 70 - 13 - 2);
   EXPECT_EQ(chun.X, li.X);
+  TCalendarGrid tall = Control(490, 490);
+  tall.Year = 2024;
+  TRecordingCanvas roomy{{16, 16, 13}};
+  DrawMonth(tall, roomy, 7, 7, 2);
+  EXPECT_EQ(TextAt(roomy, "春", 140 + 3 + 13 + 5).X, li.X) << "with room, 5 pixels under the first";
   EXPECT_EQ(li.Font, Font::Lunar);
   EXPECT_EQ(li.Color, Color::Weekend);
   EXPECT_TRUE(view.Canvas.TextsOf("立春").empty());
@@ -243,6 +250,7 @@ TEST(CalendarLayout, MonthViewLunarTextAndTerm) {
   EXPECT_EQ(TextAt(view.Canvas, "正月初十", 200 + 33).Color, Color::Lunar);
   EXPECT_EQ(TextAt(view.Canvas, "雨", 203).Color, Color::Lunar);
   EXPECT_EQ(TextAt(view.Canvas, "雨", 203).X, 70 + 70 - 13 - 2);
+  EXPECT_EQ(TextAt(view.Canvas, "水", 218).X, 70 + 70 - 13 - 2);
 
   // A leap month is named as such.
   const TMonthView leap(2023, 3);
@@ -300,6 +308,10 @@ TEST(CalendarLayout, ALunarTextWiderThanItsCellStaysInIt) {
   EXPECT_EQ(t.Width, 69) << "up to the next line";
   // Five characters still fit as laid out.
   EXPECT_EQ(TextAt(view.Canvas, "十一月三十", 200 + 33).Width, -1);
+  // 2033-12-31, a Saturday: the last column ends at the border, x = 489.
+  const TDrawnText saturday = TextAt(view.Canvas, "闰十一月初十", 250 + 33);
+  EXPECT_EQ(saturday.X, 6 * 70 + 1);
+  EXPECT_EQ(saturday.X + saturday.Width, 489) << "clear of the right border";
 }
 
 TEST(CalendarLayout, DaysWithoutLunarNames) {

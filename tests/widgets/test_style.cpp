@@ -1,7 +1,9 @@
 // The shared look: the menu images, the command menu's left-button rule,
-// its image column, the start button's mouse-up, and what
-// ApplyKadrelStyle installs.
+// its image column, the long list of the user menu, the start button's
+// mouse-up, and what ApplyKadrelStyle installs.
+#include "widgets/uFonts.h"
 #include "widgets/uKadrelStyle.h"
+#include "widgets/uListMenu.h"
 #include "widgets/uMenuImages.h"
 #include "widgets/uOfficeButton.h"
 #include "widgets/uPopupMenu.h"
@@ -10,10 +12,15 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QListView>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionMenuItem>
+#include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -90,6 +97,113 @@ TEST_F(CommandMenu, FlatItemsWithAnImageColumn) {
   EXPECT_EQ(shot.pixelColor(1 + kMenuIconColumn - 1, 3), column) << "one column from top to bottom";
 }
 
+TEST(MenuItem, DrawnWithinItsOwnColumn) {
+  // An item of a second column: its image column and caption lie inside its
+  // own rectangle, not at the menu's left edge.
+  QImage shot = test::Canvas(300, 30, QColor(255, 255, 255));
+  TPopupMenu menu;
+  QStyleOptionMenuItem item;
+  item.initFrom(&menu);
+  item.state = QStyle::State_Enabled;
+  item.menuItemType = QStyleOptionMenuItem::Normal;
+  item.text = QStringLiteral("u42_");
+  item.icon = KadrelMenuImage(12);
+  item.font = KadrelFont(12);
+  item.menuRect = QRect(0, 0, 300, 30);
+  item.rect = QRect(150, 4, 150, 22);
+  {
+    QPainter p(&shot);
+    QApplication::style()->drawControl(QStyle::CE_MenuItem, &item, &p);
+  }
+  EXPECT_EQ(test::At(shot, 1 + kMenuIconColumn - 1, 15), QColor(255, 255, 255)) << "nothing in the first column";
+  EXPECT_NE(test::At(shot, 150 + kMenuIconColumn - 1, 15), QColor(255, 255, 255)) << "its own image column";
+  int ink = 0;
+  for (int y = 4; y < 26; ++y)
+    for (int x = 150 + kMenuIconColumn; x < 300; ++x) ink += test::At(shot, x, y).lightness() < 128;
+  EXPECT_GT(ink, 10) << "the caption is painted";
+}
+
+class ListMenu : public testing::Test {
+ protected:
+  void Fill(int count) {
+    QStringList captions;
+    for (int i = 1; i <= count; ++i) captions << QStringLiteral("u%1_").arg(i);
+    menu_.SetItems(captions, KadrelMenuImage(12));
+  }
+  void Open() {
+    menu_.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu_));
+  }
+  QListView& List() { return *menu_.List(); }
+  QRect Row(int row) { return List().visualRect(List().model()->index(row, 0)); }
+  QPoint RowCentre(int row) { return Row(row).center(); }
+
+  TListMenu menu_{QStringLiteral("选择用户")};
+};
+
+TEST_F(ListMenu, ManyItemsScrollWithinTheScreenAndEveryOneCanBeReached) {
+  Fill(5000);
+  Open();
+  const QRect screen = menu_.screen()->availableGeometry();
+  EXPECT_LE(menu_.height(), screen.height());
+  EXPECT_EQ(List().height() % Row(0).height(), 0) << "whole rows only";
+  List().scrollToBottom();
+  const QRect last = Row(4999);
+  EXPECT_TRUE(List().viewport()->rect().contains(last)) << "the last item comes into view";
+  QSignalSpy chosen(&menu_, &TListMenu::Triggered);
+  QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, last.center());
+  ASSERT_EQ(chosen.count(), 1);
+  EXPECT_EQ(chosen[0][0].toInt(), 4999);
+  EXPECT_FALSE(menu_.isVisible());
+}
+
+TEST_F(ListMenu, AFewItemsAreSizedAsMenuItemsAndTheCheckedOneIsInSightAtOpening) {
+  Fill(3);
+  Open();
+  EXPECT_GE(Row(0).height(), 22);
+  EXPECT_EQ(List().height(), 3 * Row(0).height());
+  EXPECT_FALSE(List().verticalScrollBar()->isVisible());
+  menu_.hide();
+
+  Fill(5000);
+  menu_.SetCheckedRow(4000);
+  EXPECT_EQ(menu_.CheckedRow(), 4000);
+  Open();
+  EXPECT_TRUE(List().viewport()->rect().contains(Row(4000)));
+  menu_.SetCheckedRow(5000);
+  EXPECT_EQ(menu_.CheckedRow(), -1) << "no such item";
+}
+
+TEST_F(ListMenu, OnlyTheLeftButtonChoosesAndKeysRunRound) {
+  Fill(4);
+  Open();
+  QSignalSpy chosen(&menu_, &TListMenu::Triggered);
+  QTest::keyClick(&menu_, Qt::Key_Down);  // the menu reached from the keyboard
+  EXPECT_EQ(List().currentIndex().row(), 0);
+  QTest::mouseMove(List().viewport(), RowCentre(2));
+  EXPECT_EQ(List().currentIndex().row(), 2) << "the pointer lights the item";
+  QTest::mouseClick(List().viewport(), Qt::RightButton, {}, RowCentre(2));
+  QTest::mouseClick(List().viewport(), Qt::MiddleButton, {}, RowCentre(2));
+  EXPECT_EQ(chosen.count(), 0);
+  EXPECT_TRUE(menu_.isVisible());
+
+  QTest::keyClick(&List(), Qt::Key_Down);
+  QTest::keyClick(&List(), Qt::Key_Down);  // from the last round to the first
+  EXPECT_EQ(List().currentIndex().row(), 0);
+  QTest::keyClick(&List(), Qt::Key_Up);
+  EXPECT_EQ(List().currentIndex().row(), 3);
+  QTest::keyClick(&List(), Qt::Key_Return);
+  ASSERT_EQ(chosen.count(), 1);
+  EXPECT_EQ(chosen[0][0].toInt(), 3);
+}
+
+TEST_F(ListMenu, AnEmptyListLeavesTheMenuEmpty) {
+  Fill(0);
+  EXPECT_EQ(menu_.Count(), 0);
+  EXPECT_TRUE(menu_.isEmpty() || !menu_.actions().first()->isVisible());
+  EXPECT_TRUE(menu_.Text(0).isEmpty());
+}
+
 TEST(OfficeButton, ReportsEveryButtonButClicksOnlyForTheLeft) {
   QWidget window;
   auto* start = new TOfficeButton(&window);
@@ -108,6 +222,46 @@ TEST(OfficeButton, ReportsEveryButtonButClicksOnlyForTheLeft) {
   EXPECT_EQ(up[1][0].value<Qt::MouseButton>(), Qt::LeftButton);
   EXPECT_EQ(up[1][1].toPoint(), QPoint(10, 10));
   EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST(FocusMark, PushToolAndOfficeButtonsShowItOnlyOnceTheKeyboardIsUsed) {
+  QWidget window;
+  window.resize(300, 40);
+  auto* push = new QPushButton(QStringLiteral("保存"), &window);
+  push->setGeometry(4, 4, 78, 26);
+  auto* tool = new QToolButton(&window);
+  tool->setText(QStringLiteral("..."));
+  tool->setGeometry(90, 4, 40, 26);
+  auto* start = new TOfficeButton(&window);
+  start->setText(QStringLiteral("Kadrel v2.0 "));
+  start->setGeometry(140, 4, 130, 28);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const QColor ink = push->palette().color(QPalette::ButtonText);
+  for (QWidget* button : {static_cast<QWidget*>(push), static_cast<QWidget*>(tool), static_cast<QWidget*>(start)}) {
+    window.setAttribute(Qt::WA_KeyboardFocusChange, false);
+    window.setFocus();
+    const QImage unfocused = button->grab().toImage();
+    button->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(button->grab().toImage(), unfocused) << button->metaObject()->className() << ": focus by the mouse";
+    window.setAttribute(Qt::WA_KeyboardFocusChange);
+    const QImage marked = button->grab().toImage();
+    // What the mark changes: dots of the caption's ink, never two side by side.
+    int dots = 0, adjacent = 0, otherInk = 0;
+    for (int y = 0; y < marked.height(); ++y) {
+      for (int x = 0; x < marked.width(); ++x) {
+        if (marked.pixel(x, y) == unfocused.pixel(x, y)) continue;
+        ++dots;
+        otherInk += marked.pixelColor(x, y) != ink;
+        adjacent += x > 0 && marked.pixel(x - 1, y) != unfocused.pixel(x - 1, y);
+      }
+    }
+    const char* kind = button->metaObject()->className();
+    EXPECT_GT(dots, 40) << kind;
+    EXPECT_EQ(otherInk, 0) << kind;
+    EXPECT_EQ(adjacent, 0) << kind << ": dotted";
+  }
 }
 
 TEST(KadrelStyle, InstalledOnTheApplication) {

@@ -10,6 +10,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace kadrel {
 namespace {
 
@@ -120,6 +123,47 @@ TEST(RoundButtonFace, DiscShowsTheGradientAndCornersShowTheParent) {
   // Upper-left ring pixel: lit while up, dark while pressed.
   EXPECT_GT(up.pixelColor(4, 4).lightness(), down.pixelColor(4, 4).lightness());
   EXPECT_LT(up.pixelColor(18, 18).lightness(), down.pixelColor(18, 18).lightness());
+}
+
+// Crisp edges: every pixel of a face is the parent's, the gradient's at that
+// place, or exactly one of the edge colours; an antialiased edge would
+// leave blends of them.
+int BlendedPixels(const QImage& face, const std::vector<QColor>& edges) {
+  TPanelBackground background;
+  background.SetGradient(KadrelTitleButtonGradient());
+  QImage gradient(face.size(), QImage::Format_RGB32);
+  {
+    QPainter p(&gradient);
+    background.PaintBackground(p, face.width(), face.height(), true);
+  }
+  int blended = 0;
+  for (int y = 0; y < face.height(); ++y) {
+    for (int x = 0; x < face.width(); ++x) {
+      const QColor c = face.pixelColor(x, y);
+      if (c == kParent || c == gradient.pixelColor(x, y)) continue;
+      blended += std::find(edges.begin(), edges.end(), c) == edges.end();
+    }
+  }
+  return blended;
+}
+
+TEST(TitleButtonFaces, EdgesAreWholePixels) {
+  TPanelBackground background;
+  background.SetGradient(KadrelTitleButtonGradient());
+  const std::vector<QColor> edges = {QColor(0, 0, 0), ClBtnHighlight(), ClBtnShadow()};
+  for (const bool pressed : {false, true}) {
+    QImage round = test::Canvas(23, 23, kParent), arrow = test::Canvas(23, 20, kParent);
+    {
+      QPainter p(&round);
+      TRoundButtonFace{&background, pressed, {}}.paint(&p, round.rect());
+    }
+    {
+      QPainter p(&arrow);
+      TArrowButtonFace{&background, TArrowDirection::dDown, 1, pressed, {}}.paint(&p, arrow.rect());
+    }
+    EXPECT_EQ(BlendedPixels(round, edges), 0) << "round, pressed " << pressed;
+    EXPECT_EQ(BlendedPixels(arrow, edges), 0) << "arrow, pressed " << pressed;
+  }
 }
 
 struct ArrowCase {

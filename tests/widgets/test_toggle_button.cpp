@@ -1,9 +1,12 @@
-// The view-row toggle button: sticky groups, hot tracking and what a press
-// that ends elsewhere does, then its bevels on a picture.
+// The view-row toggle button: sticky groups, hot tracking, what a press
+// that ends elsewhere does and the keys, then its bevels and focus mark on a
+// picture.
 #include "widgets/uSysColors.h"
 #include "widgets/uToggleButton.h"
 #include "widget_test_util.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -131,6 +134,26 @@ TEST_F(ToggleButtons, AcceleratorActsAsAClick) {
   EXPECT_TRUE(b->Down());
 }
 
+TEST_F(ToggleButtons, SpaceAndReturnClickTheFocusedButtonOnceAndShowItsFocus) {
+  TToggleButton* b = buttons_[1];
+  b->SetGroupIndex(1);
+  QSignalSpy clicked(b, &TToggleButton::clicked);
+  b->setFocus(Qt::MouseFocusReason);
+  EXPECT_FALSE(b->Face().Focused) << "focus given by the mouse shows no mark";
+  QTest::keyClick(b, Qt::Key_Space);
+  EXPECT_EQ(clicked.count(), 1);
+  EXPECT_TRUE(b->Down());
+  EXPECT_TRUE(b->Face().Focused) << "a window worked from the keyboard shows it";
+  QTest::keyClick(b, Qt::Key_Return);
+  QTest::keyClick(b, Qt::Key_Enter);
+  QTest::keyPress(b, Qt::Key_Space, {}, -1);
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QString(), true);
+  QApplication::sendEvent(b, &repeat);
+  EXPECT_EQ(clicked.count(), 4) << "a key held down clicks once";
+  buttons_[0]->setFocus();
+  EXPECT_FALSE(b->Face().Focused);
+}
+
 // Bevels on a picture. The button face colour is the palette's, so the
 // bevel colours are told apart from a background of magenta.
 const QColor kBg(255, 0, 255);
@@ -181,6 +204,31 @@ TEST(ToggleButtonFace, Bevels) {
     EXPECT_EQ(image.pixelColor(20, 20), kBg) << row.name << ": and the last row";
   }
 }
+
+TEST(ToggleButtonFace, TheFocusMarkIsEveryOtherPixelInsideTheBevelAndNothingElseChanges) {
+  for (const bool down : {false, true}) {
+    TToggleButtonFace face = Face(false, false, down);
+    face.Caption = QStringLiteral("三 月");
+    const QImage plain = Paint(face);
+    face.Focused = true;
+    const QImage marked = Paint(face);
+    const QRect mark = TToggleButtonFace::FocusRect(QSize(44, 21), TBevelLooks::bk97);
+    EXPECT_EQ(mark, QRect(QPoint(2, 2), QPoint(40, 17)));
+    for (int y = 0; y < 21; ++y) {
+      for (int x = 0; x < 44; ++x) {
+        const bool onOutline = mark.contains(x, y) && !mark.adjusted(1, 1, -1, -1).contains(x, y);
+        const bool dot = onOutline && (x - 2 + y - 2) % 2 == 0;
+        if (dot) {
+          EXPECT_EQ(marked.pixelColor(x, y), face.FontColor) << x << "," << y;
+        } else {
+          EXPECT_EQ(marked.pixelColor(x, y), plain.pixelColor(x, y)) << x << "," << y;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(TToggleButtonFace::FocusRect(QSize(44, 21), TBevelLooks::bkDeep), QRect(QPoint(4, 4), QPoint(38, 15)));
+}
+
 
 }  // namespace
 }  // namespace kadrel
