@@ -3,6 +3,7 @@
 #include "config/uDatePicker.h"
 #include "config/uNewShift.h"
 #include "config/uOptionData.h"
+#include "config/uRefusals.h"
 #include "platform/gui/uMessages.h"
 #include "platform/gui/uQtGbk.h"
 #include "platform/uClock.h"
@@ -35,34 +36,11 @@ namespace {
 
 constexpr int kDataRole = Qt::UserRole;
 
-// Blanks and control characters off both ends, as the stored names are
-// trimmed; unlike QString::trimmed it keeps the ideographic space.
-QString TrimmedName(const QString& text) { return QString::fromStdString(std::string(TrimBlanks(text.toStdString()))); }
-
 // A description keeps its line breaks as CR LF, as the file has them.
 QString HintToEditor(const std::string& hint) { return GbkToQString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 QString EditorToHint(const QString& text) {
   QString hint = text;
   return hint.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-}
-
-enum class TTextField { UserName, DutyName, DutyHint, SchemeName, Cycle };
-
-// One sentence saying what is wrong with the text and what fits.
-QString RefusalText(TTextField field, TEditFault fault) {
-  static const char* const kWhat[] = {"用户名称", "倒班名称", "倒班说明", "班制名称", "倒班规律"};
-  const QString what = QString::fromUtf8(kWhat[static_cast<int>(field)]);
-  if (fault == TEditFault::BadText) {
-    return what + QStringLiteral("中有无法保存的字符（如表情符号、韩文或控制字符），只能使用汉字、字母、数字和常用符号。");
-  }
-  switch (field) {
-    case TTextField::DutyHint:
-      return QStringLiteral("倒班说明太长了，最多只能有二十四个汉字或四十九个字母（一个换行占两个字母）。");
-    case TTextField::Cycle:
-      return QStringLiteral("倒班规律中的班次太多了，全部编号最多只能占199个字节（约九十九个一位数编号的班次）。");
-    default:
-      return what + QStringLiteral("太长了，最多只能有四个汉字或九个字母（空格也算一个字母）。");
-  }
 }
 
 void Refuse(QWidget* parent, TTextField field, TEditFault fault, TMsgIcon icon) {
@@ -672,7 +650,7 @@ void TfrmOption::FlatButton9Click() {
   SetSchemeMode(TEditMode::Adding);
   TfmNewShift fmNewShift(this);
   if (fmNewShift.exec() == QDialog::Accepted) {
-    QString name = TrimmedName(fmNewShift.FlatEdit1->text());
+    QString name = fmNewShift.Name();
     if (name.isEmpty()) name = QStringLiteral("新班制");
     editedScheme_ = new QTreeWidgetItem(tvShift, {name});
     editedScheme_->setData(0, kDataRole, 0);  // no "ID" until it is saved

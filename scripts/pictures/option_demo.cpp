@@ -81,7 +81,7 @@ bool GrabAll(TfrmOption& dlg, const QString& dir) {
   QTimer::singleShot(0, [&] {
     auto* name = qobject_cast<TfmNewShift*>(QApplication::activeModalWidget());
     if (!name) return;
-    name->FlatEdit1->setText(QStringLiteral("三班两运转"));
+    name->FlatEdit1->setText(QStringLiteral("三班两倒"));
     ok = Save(name, dir, "options-newshift.png") && ok;
     name->accept();
   });

@@ -343,8 +343,9 @@ TEST_P(BadText, IsRefusedWithoutWritingAndTheEditStays) {
     mode = [&] { return d.DutyMode(); };
   } else {
     ShowSchemesPage(1);
-    AnswerNameDialog(text);
+    AnswerNameDialog(QStringLiteral("短"));
     Click(d.FlatButton9);
+    d.EditedScheme()->setText(0, text);  // renamed in place
     Click(d.FlatButton9);
     mode = [&] { return d.SchemeMode(); };
   }
@@ -463,6 +464,20 @@ TEST_F(OptionDialog, NewSchemesAreSavedWithTheirCycleOrEmpty) {
   Click(d.FlatButton9);
   EXPECT_EQ(d.SchemeMode(), TEditMode::Browse);
   EXPECT_EQ(File(TScheduleFile::Shift), shift);
+}
+
+TEST_F(OptionDialog, TheNameDialogRefusesANameThatDoesNotFit) {
+  TfmNewShift name;
+  name.show();
+  name.FlatEdit1->setText(QStringLiteral(" 四班三运转"));
+  Click(name.FlatButton1);
+  EXPECT_TRUE(name.isVisible());
+  EXPECT_EQ(Captions(), QStringList{QStringLiteral("提示")});
+  EXPECT_TRUE(LastText().contains(QStringLiteral("最多只能有四个汉字或九个字母")));
+  name.FlatEdit1->setText(QStringLiteral(" 四班三倒 "));
+  Click(name.FlatButton1);
+  EXPECT_EQ(name.result(), QDialog::Accepted);
+  EXPECT_EQ(name.Name(), QStringLiteral("四班三倒"));
 }
 
 TEST_F(OptionDialog, ACycleTooLongForItsFieldIsRefusedAndKept) {
