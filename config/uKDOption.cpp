@@ -3,6 +3,7 @@
 #include "config/uDatePicker.h"
 #include "config/uNewShift.h"
 #include "config/uOptionData.h"
+#include "config/uRefusals.h"
 #include "platform/gui/uMessages.h"
 #include "platform/gui/uQtGbk.h"
 #include "platform/uClock.h"
@@ -35,34 +36,11 @@ namespace {
 
 constexpr int kDataRole = Qt::UserRole;
 
-// Blanks and control characters off both ends, as the stored names are
-// trimmed; unlike QString::trimmed it keeps the ideographic space.
-QString TrimmedName(const QString& text) { return QString::fromStdString(std::string(TrimBlanks(text.toStdString()))); }
-
 // A description keeps its line breaks as CR LF, as the file has them.
 QString HintToEditor(const std::string& hint) { return GbkToQString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 QString EditorToHint(const QString& text) {
   QString hint = text;
   return hint.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-}
-
-enum class TTextField { UserName, DutyName, DutyHint, SchemeName, Cycle };
-
-// One sentence saying what is wrong with the text and what fits.
-QString RefusalText(TTextField field, TEditFault fault) {
-  static const char* const kWhat[] = {"用户名称", "倒班名称", "倒班说明", "班制名称", "倒班规律"};
-  const QString what = QString::fromUtf8(kWhat[static_cast<int>(field)]);
-  if (fault == TEditFault::BadText) {
-    return what + QStringLiteral("中有无法保存的字符（如表情符号、韩文或控制字符），只能使用汉字、字母、数字和常用符号。");
-  }
-  switch (field) {
-    case TTextField::DutyHint:
-      return QStringLiteral("倒班说明太长了，最多只能有二十四个汉字或四十九个字母（一个换行占两个字母）。");
-    case TTextField::Cycle:
-      return QStringLiteral("倒班规律中的班次太多了，全部编号最多只能占199个字节（约九十九个一位数编号的班次）。");
-    default:
-      return what + QStringLiteral("太长了，最多只能有四个汉字或九个字母（空格也算一个字母）。");
-  }
 }
 
 void Refuse(QWidget* parent, TTextField field, TEditFault fault, TMsgIcon icon) {
@@ -242,9 +220,15 @@ QWidget* TfrmOption::CreateUsersPage() {
   connect(FlatButton3, &QPushButton::clicked, this, &TfrmOption::FlatButton3Click);
   // Activated, not index-changed: choosing the entry already shown counts too.
   connect(fcbSelectShift, &QComboBox::activated, this, &TfrmOption::fcbSelectShiftChange);
-  connect(fclbWork, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+  // A click on an entry's text ticks it, as a click on its box does.
+  const auto check = [this](QListWidgetItem* item) {
     fclbWork->setCurrentItem(item);
     fclbWorkClickCheck();
+  };
+  connect(fclbWork, &QListWidget::itemChanged, this, check);
+  connect(fclbWork, &QListWidget::itemClicked, this, check);
+  connect(fedUserName, &QLineEdit::returnPressed, this, [this] {
+    if (userMode_ != TEditMode::Browse) FlatButton2Click();
   });
   return page;
 }
@@ -259,6 +243,7 @@ QWidget* TfrmOption::CreateDutyKindsPage() {
   MakeLabel(QStringLiteral("倒班说明"), page, {158, 38});
   FlatMemo1 = new QPlainTextEdit(page);
   FlatMemo1->setGeometry(158, 56, 266, 146);
+  FlatMemo1->setTabChangesFocus(true);  // a TAB byte is no description
   FlatButton4 = MakeButton(QStringLiteral("新建"), page, {158, 212, 78, 26});
   FlatButton5 = MakeButton(QStringLiteral("修改"), page, {252, 212, 78, 26});
   FlatButton6 = MakeButton(QStringLiteral("删除"), page, {346, 212, 78, 26});
@@ -267,6 +252,9 @@ QWidget* TfrmOption::CreateDutyKindsPage() {
   connect(FlatButton4, &QPushButton::clicked, this, &TfrmOption::FlatButton4Click);
   connect(FlatButton5, &QPushButton::clicked, this, &TfrmOption::FlatButton5Click);
   connect(FlatButton6, &QPushButton::clicked, this, &TfrmOption::FlatButton6Click);
+  connect(FlatEdit1, &QLineEdit::returnPressed, this, [this] {
+    if (dutyMode_ != TEditMode::Browse) FlatButton4Click();
+  });
   return page;
 }
 
@@ -338,12 +326,21 @@ void TfrmOption::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmOption::PageControl1Change() {
-  const QSignalBlocker block(fcbSelectShift);
-  fcbSelectShift->clear();
-  for (const TSchemeRecord& scheme : records_.Schemes()) {
-    fcbSelectShift->addItem(QString::number(scheme.ID) + QLatin1Char('|') + GbkToQString(scheme.Name), scheme.ID);
+  {
+    const QSignalBlocker block(fcbSelectShift);
+    fcbSelectShift->clear();
+    for (const TSchemeRecord& scheme : records_.Schemes()) {
+      fcbSelectShift->addItem(QString::number(scheme.ID) + QLatin1Char('|') + GbkToQString(scheme.Name), scheme.ID);
+    }
+    fcbSelectShift->setCurrentIndex(-1);
   }
-  fcbSelectShift->setCurrentIndex(-1);
+  // The other page may have changed or deleted any scheme: the users list
+  // shows them as the files now hold them, and in the middle of an edit the
+  // form shows its scheme read again, or says that it is gone, so that a
+  // choice the combo no longer shows is not saved.
+  QTreeWidgetItem* row = SelectedItem(lvUser);
+  FillUserList(row ? ItemId(row) : 0);
+  if (userMode_ != TEditMode::Browse) ShowScheme(chosenShiftId_, checkedWork_);
 }
 
 void TfrmOption::ShowWriteError() { ShowError(this, QStringLiteral("写入数据文件错误。")); }
@@ -359,13 +356,21 @@ void TfrmOption::SetUserMode(TEditMode mode) {
   pgcUser->setCurrentIndex(browse ? 0 : 1);
 }
 
-void TfrmOption::FillUserList() {
-  const QSignalBlocker block(lvUser);
-  lvUser->clear();
-  for (const TUserRow& row : ReadUserRows(records_)) {
-    auto* item = new QTreeWidgetItem(lvUser, {GbkToQString(row.Name), GbkToQString(row.SchemeName), GbkToQString(row.StartText)});
-    item->setData(0, kDataRole, row.Slot);
+// The cycle list beside the users describes the selected user, or nobody.
+void TfrmOption::FillUserList(std::int32_t selectSlot) {
+  QTreeWidgetItem* selected = nullptr;
+  {
+    const QSignalBlocker block(lvUser);
+    lvUser->clear();
+    for (const TUserRow& row : ReadUserRows(records_)) {
+      auto* item = new QTreeWidgetItem(lvUser, {GbkToQString(row.Name), GbkToQString(row.SchemeName), GbkToQString(row.StartText)});
+      item->setData(0, kDataRole, row.Slot);
+      if (row.Slot == selectSlot && selectSlot != 0) selected = item;
+    }
+    if (selected) lvUser->setCurrentItem(selected);
   }
+  flbShiftWork->clear();
+  if (selected) lvUserClick();
 }
 
 void TfrmOption::lvUserClick() {
@@ -381,14 +386,50 @@ void TfrmOption::lvUserClick() {
 void TfrmOption::fcbSelectShiftChange() {
   const int index = fcbSelectShift->currentIndex();
   if (index < 0) return;
-  chosenShiftId_ = fcbSelectShift->itemData(index).toInt();
+  const std::int32_t id = fcbSelectShift->itemData(index).toInt();
+  // Choosing the scheme shown again keeps its checked place.
+  ShowScheme(id, id == chosenShiftId_ ? checkedWork_ : 0);
+}
+
+// The editor shows scheme `id` (if the combo offers it) with its cycle and
+// `place` checked. A place the list does not hold is kept, unchecked, only
+// as the modified user's stored one, which saving then leaves as it is; any
+// other becomes the first entry. Without a scheme the check list is empty,
+// the combo says why, and the start date is not used (it is today for a
+// new user, the stored one for a modified user) unless there is no scheme
+// to choose at all.
+void TfrmOption::ShowScheme(std::int32_t id, std::int32_t place) {
+  const int index = id > 0 ? fcbSelectShift->findData(id) : -1;
+  {
+    const QSignalBlocker block(fcbSelectShift);
+    fcbSelectShift->setCurrentIndex(index);
+  }
+  chosenShiftId_ = index < 0 ? 0 : id;
+  const std::optional<TUserRecord> stored = userMode_ == TEditMode::Modifying ? records_.UserAt(modifiedUserSlot_)
+                                                                              : std::nullopt;
+  QString note;
+  if (index < 0 && fcbSelectShift->count() > 0) {
+    note = stored && stored->ShiftID == 0 ? QStringLiteral("未选择班制") : QStringLiteral("找不到原班制");
+  }
+  fcbSelectShift->setPlaceholderText(note);
   const QSignalBlocker block(fclbWork);
   fclbWork->clear();
-  for (const std::string& name : SchemeCycleNames(records_, chosenShiftId_)) {
-    auto* item = new QListWidgetItem(GbkToQString(name), fclbWork);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(Qt::Unchecked);
+  if (index >= 0) {
+    for (const std::string& name : SchemeCycleNames(records_, id)) {
+      auto* item = new QListWidgetItem(GbkToQString(name), fclbWork);
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+      item->setCheckState(Qt::Unchecked);
+    }
   }
+  const bool listed = place >= 0 && place < fclbWork->count();
+  const bool storedPlace = stored && stored->ShiftID == id && stored->FirstID == place;
+  checkedWork_ = listed || storedPlace ? place : 0;
+  if (checkedWork_ < fclbWork->count() && (listed || !storedPlace)) {
+    fclbWork->setCurrentRow(checkedWork_);
+    fclbWork->item(checkedWork_)->setCheckState(Qt::Checked);
+  }
+  DateTimePicker1->setEnabled(index >= 0 || (userMode_ == TEditMode::Adding && fcbSelectShift->count() == 0));
+  if (index < 0 && userMode_ == TEditMode::Adding && fcbSelectShift->count() > 0) DateTimePicker1->SetDateTime(Today());
 }
 
 void TfrmOption::fclbWorkClickCheck() {
@@ -404,26 +445,15 @@ void TfrmOption::FlatButton2Click() {
     SaveUser();
     return;
   }
-  DateTimePicker1->SetDateTime(Now());
-  pgcUser->setCurrentIndex(1);
-  fedUserName->clear();
-  if (fcbSelectShift->count() > 0) {
-    // The scheme shown is the scheme saved: showing the first scheme while
-    // keeping an earlier (or no) choice behind it would save the user with
-    // another scheme, or none, without a word.
-    {
-      const QSignalBlocker block(fcbSelectShift);
-      fcbSelectShift->setCurrentIndex(0);
-    }
-    fcbSelectShiftChange();
-    checkedWork_ = 0;
-    if (fclbWork->count() > 0) {
-      fclbWork->setCurrentRow(0);
-      fclbWorkClickCheck();
-    }
-  }
-  fedUserName->setFocus();
   SetUserMode(TEditMode::Adding);
+  modifiedUserSlot_ = 0;
+  DateTimePicker1->SetDateTime(Now());
+  fedUserName->clear();
+  // The scheme shown is the scheme saved: showing the first scheme while
+  // keeping an earlier (or no) choice behind it would save the user with
+  // another scheme, or none, without a word.
+  ShowScheme(fcbSelectShift->count() > 0 ? fcbSelectShift->itemData(0).toInt() : 0, 0);
+  fedUserName->setFocus();
 }
 
 void TfrmOption::FlatButton1Click() {
@@ -437,37 +467,30 @@ void TfrmOption::FlatButton1Click() {
   SetUserMode(TEditMode::Modifying);
   fedUserName->setText(row->text(0));
   modifiedUserSlot_ = user->Slot;
-  const std::int32_t shiftId = user->ShiftID;
-  const std::int32_t firstId = user->FirstID;
   DateTimePicker1->SetDateTime(user->Start);
-  // The entry of exactly this scheme: a text search for "1|" would also
-  // stop at "11|" and "21|" and hand the user another scheme on saving.
-  const int index = fcbSelectShift->findData(shiftId);
-  if (index >= 0) {
-    const QSignalBlocker block(fcbSelectShift);
-    fcbSelectShift->setCurrentIndex(index);
-  }
-  fcbSelectShiftChange();
-  if (firstId >= 0 && firstId < fclbWork->count()) {
-    fclbWork->setCurrentRow(firstId);
-    fclbWorkClickCheck();
-  } else {
-    // Nothing is checked, and saving without a choice keeps the stored place.
-    checkedWork_ = firstId;
-  }
+  // The entry of exactly this scheme, found by its "ID": a text search for
+  // "1|" would also stop at "11|" and "21|".
+  ShowScheme(user->ShiftID, user->FirstID);
 }
 
-// The record the editor describes. Without any scheme the user gets none
-// (0); a chosen scheme that is not in the file gives -1, today and -1.
-TUserRecord TfrmOption::EditedUser(const std::string& name, std::int32_t slot) {
+// The record as the editor describes it. A modified user is read again and
+// keeps every field the form does not show: without a scheme chosen, its
+// "ShiftID", "Start" and "FirstID" stay as stored. A new user without any
+// scheme to choose gets none (0, place 0); one whose chosen scheme was
+// deleted meanwhile gets -1, today and -1.
+TUserRecord TfrmOption::EditedUser(const std::string& name) {
+  const bool adding = userMode_ == TEditMode::Adding;
   TUserRecord user;
-  user.Slot = slot;
+  if (!adding) {
+    const std::optional<TUserRecord> stored = records_.UserAt(modifiedUserSlot_);
+    user = stored ? *stored : TUserRecord{modifiedUserSlot_, {}, 0, 0, 0};
+  }
   user.Name = name;
-  user.ShiftID = fcbSelectShift->count() == 0           ? 0
-                 : records_.FindScheme(chosenShiftId_) ? chosenShiftId_
-                                                        : -1;
+  const bool chosen = chosenShiftId_ != 0;
+  if (!adding && !chosen) return user;
+  user.ShiftID = chosen ? chosenShiftId_ : fcbSelectShift->count() == 0 ? 0 : -1;
   user.Start = user.ShiftID == -1 ? Today() : DateTimePicker1->DateTime();
-  user.FirstID = user.ShiftID == -1 ? -1 : checkedWork_;
+  user.FirstID = user.ShiftID == -1 ? -1 : user.ShiftID == 0 ? 0 : checkedWork_;
   return user;
 }
 
@@ -490,19 +513,25 @@ void TfrmOption::SaveUser() {
     return;
   }
   TScheduleError error;
-  TUserRecord user = EditedUser(name, adding ? 0 : modifiedUserSlot_);
-  if (!records_.SaveUser(user, error) && error.Fault == TEditFault::Duplicate) {
+  TUserRecord user = EditedUser(name);
+  const bool saved = records_.SaveUser(user, error);
+  if (error.Fault == TEditFault::Duplicate) {
     WarnUser(this, QStringLiteral("用户数据中已经有该用户名称!"));
     // A new user goes back to browse unwritten; a modified one stays open.
     if (!adding) {
       fedUserName->setFocus();
       return;
     }
-  } else if (error.Fault != TEditFault::None) {
+  } else if (error.Fault == TEditFault::BadPlace) {
+    // Only a damaged cycle lists more duties than the calendar counts.
+    WarnUser(this, QStringLiteral("勾选的班次超出了该班制的倒班规律（班制数据可能已损坏），请勾选前面的班次。"));
+    fclbWork->setFocus();
+    return;
+  } else if (!saved) {
     ShowWriteError();
   }
   SetUserMode(TEditMode::Browse);
-  FillUserList();
+  FillUserList(saved ? user.Slot : 0);
 }
 
 void TfrmOption::FlatButton3Click() {
@@ -563,6 +592,9 @@ void TfrmOption::FlatButton4Click() {
 
 void TfrmOption::FlatButton5Click() {
   if (dutyMode_ != TEditMode::Browse) {
+    // The fields of a new duty kind given up describe no entry of the list,
+    // so none stays selected for "删除" to act on.
+    if (dutyMode_ == TEditMode::Adding) flbWork->setCurrentRow(-1);
     SetDutyMode(TEditMode::Browse);
     return;
   }
@@ -598,17 +630,22 @@ void TfrmOption::SaveDutyKind() {
   TScheduleError error;
   const bool adding = dutyMode_ == TEditMode::Adding;
   TDutyKindRecord kind{adding ? 0 : modifiedDutyId_, name, hint};
-  if (!records_.SaveDutyKind(kind, error)) {
+  const bool saved = records_.SaveDutyKind(kind, error);
+  if (!saved) {
     ShowWriteError();
     FillDutyKindList();
   } else {
+    // The saved record becomes the selected entry, so that "修改" and
+    // "删除" act on the duty kind the fields show.
     const QSignalBlocker block(flbWork);
     QListWidgetItem* entry = adding ? nullptr : SelectedItem(flbWork);
     if (!entry) entry = new QListWidgetItem(flbWork);
     entry->setText(GbkToQString(kind.Name));
     entry->setData(kDataRole, kind.ID);
+    flbWork->setCurrentItem(entry);
   }
   SetDutyMode(TEditMode::Browse);
+  if (saved) flbWorkClick();  // the fields as stored, trimmed
 }
 
 void TfrmOption::FlatButton6Click() {
@@ -672,11 +709,13 @@ void TfrmOption::FlatButton9Click() {
   SetSchemeMode(TEditMode::Adding);
   TfmNewShift fmNewShift(this);
   if (fmNewShift.exec() == QDialog::Accepted) {
-    QString name = TrimmedName(fmNewShift.FlatEdit1->text());
+    QString name = fmNewShift.Name();
     if (name.isEmpty()) name = QStringLiteral("新班制");
     editedScheme_ = new QTreeWidgetItem(tvShift, {name});
     editedScheme_->setData(0, kDataRole, 0);  // no "ID" until it is saved
     editedScheme_->setFlags(editedScheme_->flags() | Qt::ItemIsEditable);
+    // Selected, so that "取消" acts on it straight away.
+    ShowNode(editedScheme_);
   } else {
     SetSchemeMode(TEditMode::Browse);
     PageControl2Change();
@@ -710,6 +749,12 @@ void TfrmOption::fsbSelectedClick() {
   child->setData(0, kDataRole, row->text(0).trimmed().toInt());
   child->setFlags(child->flags() | Qt::ItemIsEditable);
   editedScheme_->setExpanded(true);
+  ShowNode(child);
+}
+
+void TfrmOption::ShowNode(QTreeWidgetItem* node) {
+  tvShift->setCurrentItem(node);
+  tvShift->scrollToItem(node);
 }
 
 void TfrmOption::fsbUnSelectedClick() {
@@ -741,6 +786,8 @@ void TfrmOption::SaveScheme() {
     return;
   }
   editedScheme_->setData(0, kDataRole, scheme.ID);
+  // The saved scheme is the one selected, so that "删除" acts on it.
+  ShowNode(editedScheme_);
   SetSchemeMode(TEditMode::Browse);
 }
 

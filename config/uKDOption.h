@@ -132,13 +132,15 @@ class TfrmOption : public QDialog {
   void SetDutyMode(TEditMode mode);
   void SetSchemeMode(TEditMode mode);
 
-  void FillUserList();
+  void FillUserList(std::int32_t selectSlot = 0);
   void FillDutyKindList();
-  TUserRecord EditedUser(const std::string& name, std::int32_t slot);
+  void ShowScheme(std::int32_t id, std::int32_t place);
+  TUserRecord EditedUser(const std::string& name);
   void SaveUser();
   void SaveDutyKind();
   void SaveScheme();
   void CancelSchemeEdit();
+  void ShowNode(QTreeWidgetItem* node);
   void ShowWriteError();
 
   TScheduleRecords& records_;
@@ -148,7 +150,7 @@ class TfrmOption : public QDialog {
   TEditMode dutyMode_ = TEditMode::Browse;
   TEditMode schemeMode_ = TEditMode::Browse;
 
-  std::int32_t chosenShiftId_ = 0;  // the scheme last chosen in fcbSelectShift
+  std::int32_t chosenShiftId_ = 0;  // the scheme the editor shows; 0 when it shows none
   std::int32_t checkedWork_ = 0;    // the place last checked in fclbWork
   std::int32_t modifiedUserSlot_ = 0;  // 0 means none
   std::int32_t modifiedDutyId_ = 0;    // identifiers start at 1; 0 means none

@@ -1,5 +1,10 @@
 #include "config/uNewShift.h"
 
+#include "config/uRefusals.h"
+#include "platform/gui/uMessages.h"
+#include "platform/gui/uQtGbk.h"
+#include "platform/uGbk.h"
+#include "store/uScheduleRecords.h"
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelFrame.h"
 
@@ -29,6 +34,28 @@ TfmNewShift::TfmNewShift(QWidget* owner) : QDialog(owner), frame_(new TKadrelFra
   connect(FlatButton1, &QPushButton::clicked, this, &QDialog::accept);
   connect(FlatButton2, &QPushButton::clicked, this, &QDialog::reject);
   FlatEdit1->setFocus();
+}
+
+// Unlike QString::trimmed this keeps the ideographic space, as the stored
+// names' trimming does.
+QString TfmNewShift::Name() const {
+  return QString::fromStdString(std::string(TrimBlanks(FlatEdit1->text().toStdString())));
+}
+
+void TfmNewShift::accept() {
+  const QString name = Name();
+  std::string gbk;
+  TScheduleError check;
+  const bool ok = name.isEmpty() || (QStringToGbk(name, gbk) && CheckNameText(gbk, check));
+  if (!ok) {
+    const TEditFault fault = check.Fault == TEditFault::None ? TEditFault::BadText : check.Fault;
+    ShowMessageBox(this, {RefusalText(TTextField::SchemeName, fault), QStringLiteral("提示"), TMsgIcon::Information,
+                          TMsgButtons::Ok});
+    FlatEdit1->setFocus();
+    FlatEdit1->selectAll();
+    return;
+  }
+  QDialog::accept();
 }
 
 }  // namespace kadrel

@@ -60,6 +60,9 @@ bool LocateReference(TTableStream& table, int field, std::int32_t id) {
   return table.IsOpen() && table.LocateInteger(table.Fields().Field(field).Name, id);
 }
 
+// An ID the file has given to a record, which may have been deleted since.
+bool HandedOut(TTableStream& table, std::int32_t id) { return id >= 1 && id <= table.AppendedCount(); }
+
 // Setting a field fails only on a table whose fields are not the file's,
 // which opening refuses.
 bool FieldsSet(bool set, TScheduleFile file, TScheduleError& error) {
@@ -259,12 +262,10 @@ bool TScheduleRecords::SaveScheme(TSchemeRecord& scheme, TScheduleError& error) 
   if (!shift_.IsOpen()) return error.Fail(TEditFault::WriteFailed, "the data file is not open", ScheduleFileName(file));
   const std::string name = StoredName(scheme.Name);
   if (!CheckName(policy_, file, name, error)) return false;
-  if (policy_ == TWritePolicy::Trimmed) {
-    for (std::int32_t dutyId : scheme.Cycle) {
-      if (!LocateLiveInteger(work_, kWorkID, dutyId)) {
-        return error.Fail(TEditFault::BadReference, "no duty kind has the ID " + std::to_string(dutyId),
-                          ScheduleFileName(file));
-      }
+  for (std::int32_t dutyId : scheme.Cycle) {
+    if (!LocateLiveInteger(work_, kWorkID, dutyId) && !(policy_ == TWritePolicy::AsTyped && HandedOut(work_, dutyId))) {
+      return error.Fail(TEditFault::BadReference, "no duty kind has the ID " + std::to_string(dutyId),
+                        ScheduleFileName(file));
     }
   }
   if (!CheckCycleText(scheme.Cycle, error)) return false;
@@ -295,31 +296,23 @@ bool TScheduleRecords::OtherUserNamed(std::string_view name, std::int32_t except
   return found;
 }
 
-// Rule 5, and the place: a place is checked against the cycle only when
-// the files decide the scheme (Trimmed); the dialog's form keeps its own.
+// Rule 5, the same for both policies.
 bool TScheduleRecords::CheckUserScheme(const TUserRecord& user, TScheduleError& error) {
   const char* file = ScheduleFileName(TScheduleFile::User);
-  const bool trimmed = policy_ == TWritePolicy::Trimmed;
-  const auto badScheme = [&] {
-    return error.Fail(TEditFault::BadReference, "no scheme has the ID " + std::to_string(user.ShiftID), file);
-  };
+  if (user.ShiftID == -1) {
+    if (user.FirstID == -1) return true;
+    return error.Fail(TEditFault::BadPlace, "a user whose scheme was not found has the place -1", file);
+  }
   std::size_t places = 0;
   if (user.ShiftID == 0 && LiveRecordCount(shift_) == 0) {
     places = 0;
-  } else if (!trimmed) {
-    if (user.ShiftID == -1) {
-      if (user.FirstID == -1) return true;
-      return error.Fail(TEditFault::BadPlace, "a user whose scheme was not found has the place -1", file);
-    }
-    return LocateReference(shift_, kShiftID, user.ShiftID) || badScheme();
   } else if (LocateLiveInteger(shift_, kShiftID, user.ShiftID)) {
     const std::int32_t count = shift_.FieldByIndex(kShiftCount).AsInteger();
     const std::string text = shift_.FieldByIndex(kShiftWorkList).AsString();
     places = count > 0 ? ResolveWorkList(work_, WorkListIds(text), static_cast<std::size_t>(count)).size() : 0;
   } else {
-    return badScheme();
+    return error.Fail(TEditFault::BadReference, "no scheme has the ID " + std::to_string(user.ShiftID), file);
   }
-  if (!trimmed) return true;
   const bool placeOk = places == 0 ? user.FirstID == 0
                                    : user.FirstID >= 0 && static_cast<std::size_t>(user.FirstID) < places;
   if (placeOk) return true;

@@ -17,15 +17,20 @@
 //   3. No two live users have names that are equal once both are trimmed,
 //      A..Z compared without case.
 //   4. A user's start is a date of the years 1 to 9999.
-//   5. A user's "ShiftID" is 0 only while no live scheme exists; otherwise
-//      it names a scheme (which ones, and how "FirstID" is bounded, the
-//      policy says); a "ShiftID" of -1 goes with a "FirstID" of -1.
-//   6. New "ID"s are the appended count + 1 (NextId), never reused.
-//   7. Deleting a duty kind or a user packs its file; deleting a scheme does
+//   5. A user's "ShiftID" is 0 only while no live scheme exists, and its
+//      "FirstID" is then 0; -1 (the chosen scheme was not found) goes with a
+//      "FirstID" of -1; any other "ShiftID" names a live scheme, and
+//      "FirstID" is a place of that scheme's cycle as the duty computation
+//      resolves it (0 when the cycle is empty).
+//   6. Every ID of a cycle names a live duty kind (the write policy allows
+//      the dialog one exception, below).
+//   7. New "ID"s are the appended count + 1 (NextId), never reused.
+//   8. Deleting a duty kind or a user packs its file; deleting a scheme does
 //      not, so references keep finding the scheme until its slot is reused.
 // A change of a user checks rules 4 and 5 only for what it changes: a start,
 // or a "ShiftID" and "FirstID", written back as stored stay as they were, so
-// a record read and saved again with only a new name keeps every other byte.
+// a record read and saved again with only a new name keeps every other byte
+// (a user of a deleted scheme keeps it that way, and only that way).
 #pragma once
 
 #include <cstddef>
@@ -74,18 +79,21 @@ struct TStoredCycle {
   std::vector<std::optional<std::int32_t>> Entries;
 };
 
-// The one difference between the front ends. The options dialog stores what
-// its form holds; kadrel-cli stores arguments it checked against the files.
+// The one difference between the front ends: how names are stored. Every
+// other rule holds for both, with the one exception of rule 6 that AsTyped
+// describes.
 enum class TWritePolicy {
   // The options dialog. User and scheme names as typed, blanks at the ends
-  // kept. A user's scheme fields as the form resolves them: "ShiftID" -1
-  // (with "FirstID" -1) for a chosen scheme that was not found, or a scheme
-  // that references still find (a deleted one whose slot is not reused
-  // too); "FirstID" as its check list holds it. A cycle's IDs as listed.
+  // kept (a scheme's name may then be blank). A cycle may hold a duty kind
+  // deleted after the editor listed it, that is an ID the duty-kinds file
+  // has handed out (1 to its appended count): a person may delete a duty
+  // kind on the other tab while building a cycle with it, and the cycle is
+  // saved as built. That writes nothing a file does not hold already: the
+  // schemes saved before the deletion keep the same ID, every reader skips
+  // it, and it is never given to another duty kind.
   AsTyped,
-  // kadrel-cli. Every name trimmed. A user's scheme is a live one and
-  // "FirstID" a place of its resolved cycle (0 when that is empty or there
-  // is no scheme); every ID of a cycle names a live duty kind.
+  // kadrel-cli. Every name trimmed; every ID of a cycle names a live duty
+  // kind, so that a mistyped or stale ID is refused.
   Trimmed,
 };
 

@@ -81,7 +81,7 @@ bool GrabAll(TfrmOption& dlg, const QString& dir) {
   QTimer::singleShot(0, [&] {
     auto* name = qobject_cast<TfmNewShift*>(QApplication::activeModalWidget());
     if (!name) return;
-    name->FlatEdit1->setText(QStringLiteral("三班两运转"));
+    name->FlatEdit1->setText(QStringLiteral("三班两倒"));
     ok = Save(name, dir, "options-newshift.png") && ok;
     name->accept();
   });
@@ -92,7 +92,7 @@ bool GrabAll(TfrmOption& dlg, const QString& dir) {
   dlg.lvWork->setCurrentItem(dlg.lvWork->topLevelItem(2));
   dlg.fsbSelectedClick();
   ok = Save(&dlg, dir, "options-scheme-edit.png") && ok;
-  dlg.FlatButton8Click();  // nothing selected: the edit stays and nothing is written
+  dlg.FlatButton8Click();  // the new scheme is selected: this cancels it, and nothing is written
   return ok;
 }
 

@@ -198,20 +198,23 @@ TEST_F(OptionDialog, ANameTakenInAnotherLetterCaseIsRefusedAndBlanksAreStored) {
   EXPECT_EQ(TextAt(File(TScheduleFile::User), At(kUsers, 2, 5), 10), "  Bob ");
 }
 
-// Blanks at the ends of the stored name do not make another user either.
+// Blanks at the ends of either name do not make another user.
 TEST_F(OptionDialog, ANameTakenWithBlanksAroundItIsRefusedOnAddingAndModifying) {
   PutUser(tables_.User, G("  赵六 "), 0, FixedNow(), 0);
   PutUser(tables_.User, "Ann", 0, FixedNow(), 0);
+  PutUser(tables_.User, G("钱七"), 0, FixedNow(), 0);
   TfrmOption& d = Open();
   const Bytes before = File(TScheduleFile::User);
-  Click(d.FlatButton2);
-  d.fedUserName->setText(QStringLiteral("赵六"));
-  Click(d.FlatButton2);
+  for (const QString& name : {QStringLiteral("赵六"), QStringLiteral("  钱七 ")}) {
+    Click(d.FlatButton2);
+    d.fedUserName->setText(name);
+    Click(d.FlatButton2);
+  }
   SelectRow(d.lvUser, 1);
   Click(d.FlatButton1);
   d.fedUserName->setText(QStringLiteral("赵六 "));
   Click(d.FlatButton2);
-  ASSERT_EQ(messages_.Shown().size(), 2u);
+  ASSERT_EQ(messages_.Shown().size(), 3u);
   for (const TMessageRequest& r : messages_.Shown()) EXPECT_EQ(r.Text, QStringLiteral("用户数据中已经有该用户名称!"));
   EXPECT_EQ(File(TScheduleFile::User), before);
 }
@@ -256,6 +259,101 @@ TEST_F(OptionDialog, AUserSavedUnchangedIsWrittenBackExactly) {
   for (int i = 0; i < d.fclbWork->count(); ++i) EXPECT_EQ(d.fclbWork->item(i)->checkState(), Qt::Unchecked);
   Click(d.FlatButton2);
   EXPECT_EQ(File(TScheduleFile::User), before);
+  EXPECT_TRUE(messages_.Shown().empty());
+}
+
+// The form shows what is stored and saves what it shows: a user whose
+// scheme was deleted keeps it through a save without a choice, whatever
+// scheme the editor showed before.
+TEST_F(OptionDialog, AUserWhoseSchemeIsGoneKeepsItWhenSavedWithoutAChoice) {
+  WriteDutiesAndSchemes();
+  PutUser(tables_.User, "Ann", 1, FixedNow(), 0);
+  PutUser(tables_.User, "Bo", 2, EncodeDate(2025, 7, 1) + 0.25, 0);
+  TScheduleError error;
+  ASSERT_TRUE(records_.DeleteScheme(2, error));
+  TfrmOption& d = Open();
+  Bytes expected = File(TScheduleFile::User);
+  expected.at(At(kUsers, 2, 7)) = 'b';
+  SelectRow(d.lvUser, 0);
+  Click(d.FlatButton1);
+  Click(d.FlatButton1);  // cancel
+  SelectRow(d.lvUser, 1);
+  Click(d.FlatButton1);
+  EXPECT_EQ(d.fcbSelectShift->placeholderText(), QStringLiteral("找不到原班制"));
+  EXPECT_EQ(d.fclbWork->count(), 0);
+  EXPECT_FALSE(d.DateTimePicker1->isEnabled());
+  d.fedUserName->setText(QStringLiteral("Bob"));
+  Click(d.FlatButton2);
+  EXPECT_EQ(File(TScheduleFile::User), expected);
+  EXPECT_EQ(d.lvUser->currentItem()->text(0), QStringLiteral("Bob"));  // the saved user is selected
+  EXPECT_EQ(d.flbShiftWork->count(), 1);
+}
+
+// Back from the other page while adding, the scheme saved is the one the
+// combo still shows, or none once it is deleted.
+TEST_F(OptionDialog, ARoundTripToTheOtherPageSavesOnlyTheSchemeStillShown) {
+  WriteDutiesAndSchemes();
+  TfrmOption& d = Open();
+  Click(d.FlatButton2);
+  d.fedUserName->setText(QStringLiteral("Bob"));
+  ChooseScheme(1);
+  d.PageControl1->setCurrentIndex(1);
+  d.PageControl1->setCurrentIndex(0);
+  EXPECT_EQ(d.fcbSelectShift->currentIndex(), 1);
+  EXPECT_EQ(d.fclbWork->item(0)->checkState(), Qt::Checked);
+
+  ShowSchemesPage(1);
+  d.tvShift->setCurrentItem(d.tvShift->topLevelItem(1));
+  answer_ = TMsgResult::Yes;
+  Click(d.FlatButton7);
+  d.PageControl1->setCurrentIndex(0);
+  EXPECT_EQ(d.fclbWork->count(), 0);
+  Click(d.FlatButton2);
+  const Bytes users = File(TScheduleFile::User);
+  EXPECT_EQ(IntAt(users, At(kUsers, 1, 15)), -1);
+  EXPECT_EQ(DoubleAt(users, At(kUsers, 1, 19)), EncodeDate(2026, 3, 14));
+  EXPECT_EQ(IntAt(users, At(kUsers, 1, 27)), -1);
+}
+
+// Only a damaged cycle lists more entries than the calendar counts; a place
+// beyond those is refused with a word, and the edit stays.
+TEST_F(OptionDialog, APlaceADamagedCycleDoesNotHoldIsRefused) {
+  WriteDutiesAndSchemes();
+  PutScheme(tables_.Shift, 3, 3, G("坏"), "1#x#2#");
+  TfrmOption& d = Open();
+  Click(d.FlatButton2);
+  d.fedUserName->setText(QStringLiteral("Ann"));
+  ChooseScheme(2);
+  d.fclbWork->item(2)->setCheckState(Qt::Checked);  // 白班, 没有找到, 夜班
+  Click(d.FlatButton2);
+  EXPECT_EQ(Captions(), QStringList{QStringLiteral("提示")});
+  EXPECT_EQ(d.UserMode(), TEditMode::Adding);
+  EXPECT_EQ(SlotCount(File(TScheduleFile::User), kUsers), 0u);
+}
+
+// Return saves while a page edits; Tab leaves the description; a click on
+// a duty's text ticks it.
+TEST_F(OptionDialog, TheKeyboardAndTheCheckListWork) {
+  WriteDutiesAndSchemes();
+  TfrmOption& d = Open();
+  Click(d.FlatButton2);
+  d.fedUserName->setText(QStringLiteral("Ann"));
+  const QRect row = d.fclbWork->visualItemRect(d.fclbWork->item(2));
+  QTest::mouseClick(d.fclbWork->viewport(), Qt::LeftButton, {}, QPoint(row.right() - 20, row.center().y()));
+  QTest::keyClick(d.fedUserName, Qt::Key_Return);
+  EXPECT_EQ(d.UserMode(), TEditMode::Browse);
+  EXPECT_EQ(IntAt(File(TScheduleFile::User), At(kUsers, 1, 27)), 2);
+
+  ShowSchemesPage(0);
+  Click(d.FlatButton4);
+  d.FlatEdit1->setText(QStringLiteral("中班"));
+  d.FlatMemo1->setPlainText(QStringLiteral("a"));
+  d.FlatMemo1->moveCursor(QTextCursor::End);
+  QTest::keyClick(d.FlatMemo1, Qt::Key_Tab);
+  QTest::keyClicks(d.FlatMemo1, QStringLiteral("b"));
+  QTest::keyClick(d.FlatEdit1, Qt::Key_Return);
+  EXPECT_EQ(d.DutyMode(), TEditMode::Browse);
+  EXPECT_EQ(TextAt(File(TScheduleFile::Work), At(kDuties, 4, 19), 50), "ab");
   EXPECT_TRUE(messages_.Shown().empty());
 }
 
@@ -343,8 +441,9 @@ TEST_P(BadText, IsRefusedWithoutWritingAndTheEditStays) {
     mode = [&] { return d.DutyMode(); };
   } else {
     ShowSchemesPage(1);
-    AnswerNameDialog(text);
+    AnswerNameDialog(QStringLiteral("短"));
     Click(d.FlatButton9);
+    d.EditedScheme()->setText(0, text);  // renamed in place
     Click(d.FlatButton9);
     mode = [&] { return d.SchemeMode(); };
   }
@@ -398,6 +497,25 @@ TEST_F(OptionDialog, EachOfTwoSameNamedDutyKindsIsChangedAndDeletedOnItsOwn) {
   ASSERT_EQ(SlotCount(work, kDuties), 1u);
   EXPECT_EQ(IntAt(work, At(kDuties, 1, 5)), 2);
   EXPECT_TRUE(messages_.Shown().empty());
+}
+
+// After a save the list selects the saved duty kind, after giving up a new
+// one it selects none: "删除" acts on what the fields show, or on nothing.
+TEST_F(OptionDialog, DeleteActsOnTheDutyKindTheFieldsShow) {
+  WriteDutiesAndSchemes();
+  TfrmOption& d = Open();
+  ShowSchemesPage(0);
+  for (const QString& name : {QString(), QStringLiteral(" 临时班")}) {
+    d.flbWork->setCurrentRow(0);
+    Click(d.FlatButton4);
+    d.FlatEdit1->setText(name);
+    Click(name.isEmpty() ? d.FlatButton5 : d.FlatButton4);
+    Click(d.FlatButton6);
+  }
+  const Bytes work = File(TScheduleFile::Work);
+  ASSERT_EQ(SlotCount(work, kDuties), 3u);
+  EXPECT_EQ(TextAt(work, At(kDuties, 1, 9), 10), G("白班"));
+  EXPECT_EQ(IntAt(work, At(kDuties, 3, 5)), 3);
 }
 
 TEST_F(OptionDialog, DeletingADutyKindLeavesTheSchemesThatUseIt) {
@@ -463,6 +581,44 @@ TEST_F(OptionDialog, NewSchemesAreSavedWithTheirCycleOrEmpty) {
   Click(d.FlatButton9);
   EXPECT_EQ(d.SchemeMode(), TEditMode::Browse);
   EXPECT_EQ(File(TScheduleFile::Shift), shift);
+}
+
+TEST_F(OptionDialog, TheNameDialogRefusesANameThatDoesNotFit) {
+  TfmNewShift name;
+  name.show();
+  name.FlatEdit1->setText(QStringLiteral(" 四班三运转"));
+  Click(name.FlatButton1);
+  EXPECT_TRUE(name.isVisible());
+  EXPECT_EQ(Captions(), QStringList{QStringLiteral("提示")});
+  EXPECT_TRUE(LastText().contains(QStringLiteral("最多只能有四个汉字或九个字母")));
+  name.FlatEdit1->setText(QStringLiteral(" 四班三倒 "));
+  Click(name.FlatButton1);
+  EXPECT_EQ(name.result(), QDialog::Accepted);
+  EXPECT_EQ(name.Name(), QStringLiteral("四班三倒"));
+}
+
+// The tree selects what was just added, scrolled into view, so that "取消"
+// and ">" act on it at once, and after a save the scheme saved.
+TEST_F(OptionDialog, TheSchemeTreeSelectsWhatWasJustAddedOrSaved) {
+  WriteDutiesAndSchemes();
+  TfrmOption& d = Open();
+  ShowSchemesPage(1);
+  AnswerNameDialog(QStringLiteral("新"));
+  Click(d.FlatButton9);
+  Click(d.FlatButton8);  // cancel without clicking a node
+  EXPECT_EQ(d.SchemeMode(), TEditMode::Browse);
+  EXPECT_EQ(d.tvShift->topLevelItemCount(), 2);
+
+  AnswerNameDialog(QStringLiteral("长"));
+  Click(d.FlatButton9);
+  for (int i = 0; i < 20; ++i) AddCycleEntry(i % 3);
+  QTreeWidgetItem* last = d.EditedScheme()->child(19);
+  EXPECT_EQ(d.tvShift->currentItem(), last);
+  EXPECT_TRUE(d.tvShift->viewport()->rect().contains(d.tvShift->visualItemRect(last)));
+  Click(d.FlatButton9);
+  answer_ = TMsgResult::Yes;
+  Click(d.FlatButton7);
+  EXPECT_EQ(File(TScheduleFile::Shift).at(At(kSchemes, 3, 0)), 0x2A);
 }
 
 TEST_F(OptionDialog, ACycleTooLongForItsFieldIsRefusedAndKept) {

@@ -322,26 +322,38 @@ TEST_F(ScheduleRecords, StartMustBeADate) {
   EXPECT_EQ(tables_.User.AppendedCount(), 0);
 }
 
-// What the dialog's form hands over, which the command line's checks would
-// refuse: names with blanks, an unnamed scheme, the scheme fields as the form
-// resolved them, a cycle naming a duty kind deleted meanwhile.
-TEST_F(ScheduleRecords, AsTypedKeepsWhatTheFormHolds) {
+// Both policies keep one reference and place rule; the dialog's scheme
+// editor may only keep a duty kind deleted after it was listed.
+TEST_F(ScheduleRecords, ThePoliciesShareTheReferenceAndPlaceRules) {
   Duty("A");
-  Scheme("S", {1});
+  Duty("B");
+  Scheme("S", {1, 2});
+  Scheme("Gone", {1});
   TScheduleError error;
-  TSchemeRecord unnamed{0, "  ", {1, 9}};
-  ASSERT_TRUE(dialog_.SaveScheme(unnamed, error)) << error.Reason;
-  EXPECT_EQ(dialog_.FindScheme(unnamed.ID)->Cycle, (std::vector<std::int32_t>{1, 9}));
-  EXPECT_EQ(dialog_.FindScheme(unnamed.ID)->Name, "  ");
-  ASSERT_TRUE(AddUser(" Lost", -1, 40000, -1, error, &dialog_)) << error.Reason;
-  ASSERT_TRUE(AddUser("Far", 1, 40000, 5, error, &dialog_)) << error.Reason;
-  EXPECT_EQ(dialog_.FindUser(" Lost")->ShiftID, -1);
-  EXPECT_FALSE(AddUser("Odd", -1, 40000, 0, error, &dialog_));
-  EXPECT_EQ(error.Fault, TEditFault::BadPlace);
-  EXPECT_FALSE(AddUser("None", 0, 40000, 0, error, &dialog_));  // a scheme exists
-  EXPECT_EQ(error.Fault, TEditFault::BadReference);
-  EXPECT_FALSE(AddUser("Lost2", -1, 40000, -1, error));
-  EXPECT_EQ(error.Fault, TEditFault::BadReference);
+  ASSERT_TRUE(records_.DeleteScheme(2, error));
+  ASSERT_TRUE(records_.DeleteDutyKind(2, error));
+  struct TCase {
+    std::int32_t ShiftID, FirstID;
+    TEditFault Fault;
+  };
+  const TCase cases[] = {{-1, -1, TEditFault::None},        {-1, 0, TEditFault::BadPlace},
+                         {1, 0, TEditFault::None},          {1, 1, TEditFault::BadPlace},
+                         {2, 0, TEditFault::BadReference},  {0, 0, TEditFault::BadReference}};
+  int n = 0;
+  for (TScheduleRecords* records : {&records_, &dialog_}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::to_string(n));
+      AddUser(std::to_string(n++) + "u", c.ShiftID, 40000, c.FirstID, error, records);
+      EXPECT_EQ(error.Fault, c.Fault);
+    }
+    TSchemeRecord never{0, "N", {1, 3}};
+    EXPECT_FALSE(records->SaveScheme(never, error));
+    EXPECT_EQ(error.Fault, TEditFault::BadReference);
+  }
+  EXPECT_FALSE(AddScheme("T", {1, 2}, error));
+  TSchemeRecord built{0, "T", {1, 2}};
+  ASSERT_TRUE(dialog_.SaveScheme(built, error)) << error.Reason;
+  EXPECT_EQ(dialog_.StoredCycle(built.ID)->Count, 2);
 }
 
 // A change checks only what it changes: a user whose stored place lies beyond
