@@ -131,7 +131,7 @@ TEST(OpenMainTables, DataThatCanOnlyBeReadOpensForViewingAndIsNotWritten) {
     TTableStream& users = opened.Tables->User;
     users.First();
     const bool read = users.RecordCount() == 1 && users.FieldByName("Name").AsString() == G("张三");
-    std::string error;
+    TScheduleError error;
     return read && !users.Edit() && CloseScheduleTables(*opened.Tables, error);
   };
   EXPECT_TRUE(AsNobody(view)) << "read-only files";
