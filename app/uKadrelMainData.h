@@ -11,8 +11,6 @@
 // a reader, nothing created, nothing written until the end.
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,9 +31,8 @@ enum class TOpenFault {
 
 struct TOpenFailure {
   TOpenFault Fault = TOpenFault::None;
-  std::string File;    // the bare file name, "workdat.kd2"
-  std::string Reason;  // why, in plain English, from the store
-  mode_t Mode = 0;     // NotRegular: the type bits of what stands there
+  std::string File;       // the bare file name, "workdat.kd2"
+  TTableError Why;        // the store's account: the damage, the system's error, the file type
   bool Creating = false;  // the file was missing and was to be created
 };
 
@@ -51,10 +48,6 @@ struct TMainTables {
 // with its schema. On failure the tables opened so far are released without
 // writing, so every file stays byte for byte as it was.
 TMainTables OpenMainTables(const std::string& dir);
-
-// True when another open file holds a lock on `path` that keeps this
-// program from writing it. Probing writes nothing.
-bool ScheduleFileInUse(const std::string& path);
 
 // Whether this program may write `path`, a data file or the data folder.
 // A seam: root may write anything, so tests that run as root need it to see

@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <charconv>
-#include <cstring>
 
 namespace kadrel {
 
@@ -84,23 +82,6 @@ namespace {
 
 constexpr const char* kNothingChanged = "Kadrel现在退出，没有改动任何数据文件。";
 
-// The number right after `after` in `text`, as text; empty if none.
-std::string NumberAfter(std::string_view text, std::string_view after) {
-  const std::size_t at = text.find(after);
-  if (at == std::string_view::npos) return {};
-  const std::string_view rest = text.substr(at + after.size());
-  long long value = 0;
-  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
-  return ec == std::errc() ? std::string(rest.data(), end) : std::string();
-}
-
-std::string WordAfter(std::string_view text, std::string_view after) {
-  const std::size_t at = text.find(after);
-  if (at == std::string_view::npos) return {};
-  const std::string_view rest = text.substr(at + after.size());
-  return std::string(rest.substr(0, rest.find(' ')));
-}
-
 const char* KindOfFile(mode_t mode) {
   if (S_ISDIR(mode)) return "文件夹";
   if (S_ISFIFO(mode)) return "命名管道";
@@ -109,48 +90,40 @@ const char* KindOfFile(mode_t mode) {
   return "特殊文件";
 }
 
-// Why a missing file could not be made, from the system's error at the end
-// of the store's reason.
-std::string CreateDetail(std::string_view reason) {
-  auto endsWith = [reason](int e) { return reason.ends_with(std::strerror(e)); };
-  if (endsWith(ENOSPC)) return "磁盘已满";
-  if (endsWith(EDQUOT)) return "超出了磁盘配额";
-  if (endsWith(EIO)) return "读写磁盘时出错";
+// Why a missing file could not be made.
+std::string CreateDetail(const TTableError& why) {
+  if (why.Kind == TTableFault::NoSpace) return why.Errno == EDQUOT ? "超出了磁盘配额" : "磁盘已满";
+  if (why.Errno == EIO) return "读写磁盘时出错";
   return "系统拒绝了这一操作";
 }
 
 }  // namespace
 
-// The store tells what is wrong in English; each kind of damage it knows is
-// told here in Chinese, with the numbers that locate it.
-std::string DamageDetail(std::string_view r) {
-  auto has = [r](std::string_view s) { return r.find(s) != std::string_view::npos; };
-  if (has("wrong signature")) return "文件开头没有Kadrel数据表的标记";
-  if (has("32-byte header")) return "文件不足32字节，文件头不完整";
-  if (r.starts_with("data start")) return "文件头记下的数据起点与字段数不符";
-  if (has("shorter than its field table") || has("cannot read the field table")) return "字段表不完整";
-  if (r.starts_with("field ")) return "第" + NumberAfter(r, "field ") + "个字段的定义无效";
-  if (r.starts_with("file length ")) {
-    return "文件长度为" + NumberAfter(r, "file length ") + "字节，与文件头记下的" + NumberAfter(r, "+ ") +
-           "条记录不符，最后一条记录可能不完整";
+std::string DamageDetail(const TTableError& why) {
+  constexpr const char* kNotATable = "内容不合Kadrel数据表的格式";
+  // Opening only reads, so a failing system call there is a failing read.
+  if (why.Kind == TTableFault::IoError) return "读取文件时出错";
+  if (why.Kind != TTableFault::Damaged) return kNotATable;
+  const std::string n = std::to_string(why.Number);
+  switch (why.Damage) {
+    case TDamage::Signature: return "文件开头没有Kadrel数据表的标记";
+    case TDamage::HeaderSize: return "文件不足32字节，文件头不完整";
+    case TDamage::DataStart: return "文件头记下的数据起点与字段数不符";
+    case TDamage::FieldTable: return "字段表不完整";
+    case TDamage::Field: return "第" + n + "个字段的定义无效";
+    case TDamage::FileLength:
+      return "文件长度为" + n + "字节，与文件头记下的" + std::to_string(why.Count) + "条记录不符，最后一条记录可能不完整";
+    case TDamage::Counts: return "文件头记下的记录数互相矛盾";
+    case TDamage::Slot: return "第" + n + "条记录已损坏";
+    case TDamage::FreeList: return "已删除记录的链表已损坏";
+    case TDamage::ForeignFields: return "字段与这个数据文件应有的不同，它不是这个文件的数据表";
+    case TDamage::Journal: return "旁边的日志文件“" + why.Name + "”无法使用，请把它移到别处";
+    case TDamage::CannotUndo: return "无法撤销上次被中断的修改";
+    case TDamage::TooLarge: return "文件太大，不是Kadrel的数据表";
+    case TDamage::Replaced: return "打开时文件一再被替换";
+    case TDamage::None: break;
   }
-  if (has("slot count") || r.starts_with("deleted count") || r.starts_with("appended count") ||
-      (r.starts_with("free-list head ") && has("out of range"))) {
-    return "文件头记下的记录数互相矛盾";
-  }
-  if (r.starts_with("live slot ") || r.starts_with("cannot read slot ") || (r.starts_with("slot ") && has("status"))) {
-    return "第" + NumberAfter(r, "slot ") + "条记录已损坏";
-  }
-  if (has("free list") || has("free-list") || has("deleted slots")) return "已删除记录的链表已损坏";
-  if (has("its fields are not those of this file")) return "字段与这个数据文件应有的不同，它不是这个文件的数据表";
-  if (r.starts_with("the journal ")) {
-    return "旁边的日志文件“" + WordAfter(r, "the journal ") + "”无法使用，请把它移到别处";
-  }
-  if (has("cannot undo a change")) return "无法撤销上次被中断的修改";
-  if (has("too large")) return "文件太大，不是Kadrel的数据表";
-  if (has("keeps being replaced")) return "打开时文件一再被替换";
-  if (r.starts_with("cannot read")) return "读取文件时出错";
-  return "内容不合Kadrel数据表的格式";
+  return kNotATable;
 }
 
 std::string OpenFailureText(const TOpenFailure& failure) {
@@ -165,14 +138,15 @@ std::string OpenFailureText(const TOpenFailure& failure) {
       }
       return "没有权限读取数据文件" + file + "。\n请检查该文件和数据文件夹的权限。" + kNothingChanged;
     case TOpenFault::NotRegular:
-      return file + "不是普通文件，而是" + KindOfFile(failure.Mode) + "，不能作为数据文件使用。\n" + kNothingChanged;
+      return file + "不是普通文件，而是" + KindOfFile(static_cast<mode_t>(failure.Why.FileType)) +
+             "，不能作为数据文件使用。\n" + kNothingChanged;
     case TOpenFault::CannotCreate:
-      return "无法创建数据文件" + file + "：" + CreateDetail(failure.Reason) + "。\n" + kNothingChanged;
+      return "无法创建数据文件" + file + "：" + CreateDetail(failure.Why) + "。\n" + kNothingChanged;
     case TOpenFault::None:
     case TOpenFault::Damaged:
       break;
   }
-  return "数据文件" + file + "已损坏：" + DamageDetail(failure.Reason) + "。\n" + kNothingChanged;
+  return "数据文件" + file + "已损坏：" + DamageDetail(failure.Why) + "。\n" + kNothingChanged;
 }
 
 std::string ReadOnlyNoticeText() {

@@ -31,8 +31,8 @@ std::string HolidayNoticeText(const std::vector<std::string>& messages);
 // nothing was changed.
 std::string OpenFailureText(const TOpenFailure& failure);
 
-// What is wrong with a damaged file, from the store's reason (UTF-8).
-std::string DamageDetail(std::string_view reason);
+// What is wrong with a damaged file, from the store's account (UTF-8).
+std::string DamageDetail(const TTableError& why);
 
 // The notice of 配置倒班规律 while the data can only be viewed (UTF-8).
 std::string ReadOnlyNoticeText();

@@ -22,7 +22,7 @@ int WithWritableTables(TCliContext& ctx, Change change) {
   TScheduleTables tables;
   TScheduleError error;
   if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Write, error)) {
-    if (error.Reason.find("in use by another writer") != std::string::npos) error.Reason += "; nothing was changed";
+    if (error.Table.Kind == TTableFault::InUse) error.Reason += "; nothing was changed";
     return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
   }
   TScheduleRecords records(tables, TWritePolicy::Trimmed);

@@ -197,6 +197,7 @@ inline std::string FuzzTable(const std::uint8_t* data, std::size_t size) {
     TTableStream t(path, TTableStream::kModeReadShared);
     readable = t.IsOpen();
     if (!readable && t.ErrorString().empty()) problems += "refused without a reason; ";
+    if (readable == t.Error().Failed()) problems += "the failure's kind disagrees with the outcome; ";
     if (readable) {
       CheckOpened(t, static_cast<std::int64_t>(size), problems);
       TTableStream t2(path, TTableStream::kModeReadShared);

@@ -59,22 +59,24 @@ bool CreateScheduleFile(TTableStream& table, TScheduleFile file, const std::stri
                         TScheduleError& error) {
   const char* name = ScheduleFileName(file);
   if (!table.CreateTable(path, TTableStream::TCreateMode::KeepExisting)) {
-    return error.Fail(TEditFault::CannotOpen, "cannot create: " + TableReason(table, "unknown error"), name);
+    return error.Fail(TEditFault::CannotOpen, "cannot create: " + TableReason(table, "unknown error"), name,
+                      table.Error());
   }
   bool written = true;
   for (const auto& f : ScheduleSchema(file)) written = written && table.Fields().AddField(f.Name, f.Type, f.Width);
   written = table.Close() && written;
-  if (!written) return error.Fail(TEditFault::CannotOpen, "cannot create: " + TableReason(table, "unknown error"), name);
+  if (!written) {
+    return error.Fail(TEditFault::CannotOpen, "cannot create: " + TableReason(table, "unknown error"), name,
+                      table.Error());
+  }
   return true;
 }
 
 }  // namespace
 
 std::string TableReason(TTableStream& table, const char* fallback) {
-  std::string_view why = table.ErrorString();
-  std::string prefix = table.FileName() + ": ";
-  if (why.starts_with(prefix)) why.remove_prefix(prefix.size());
-  return why.empty() ? std::string(fallback) : std::string(why);
+  const std::string& why = table.Error().Text;
+  return why.empty() ? std::string(fallback) : why;
 }
 
 const char* ScheduleFileName(TScheduleFile file) {
@@ -112,7 +114,11 @@ bool HasScheduleSchema(TTableStream& table, TScheduleFile file, TScheduleError& 
       same = LowerAZ(def.Name[c]) == LowerAZ(schema[i].Name[c]);
     }
   }
-  if (!same) return error.Fail(TEditFault::CannotOpen, "its fields are not those of this file", ScheduleFileName(file));
+  if (!same) {
+    constexpr const char* kForeign = "its fields are not those of this file";
+    return error.Fail(TEditFault::CannotOpen, kForeign, ScheduleFileName(file),
+                      TTableError::Damaged(TDamage::ForeignFields, kForeign));
+  }
   return true;
 }
 
@@ -125,15 +131,25 @@ bool ScheduleFileMissing(const std::string& path) {
 bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                       std::uint16_t mode, TScheduleError& error) {
   const char* name = ScheduleFileName(file);
+  auto cannotOpen = [&](TTableError why) {
+    std::string reason = why.Text;
+    return error.Fail(TEditFault::CannotOpen, std::move(reason), name, std::move(why));
+  };
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return error.Fail(TEditFault::CannotOpen, "no such file", name);
-  if (ScheduleFileMissing(path)) {
-    return error.Fail(TEditFault::CannotOpen,
-                      "the file is empty (its creation was interrupted); Kadrel or a write command creates it again",
-                      name);
+  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    TTableError missing = TTableError::Of(TTableFault::CannotOpen, "no such file");
+    missing.Errno = ENOENT;
+    return cannotOpen(std::move(missing));
   }
-  if (!table.SetOpenMode(mode)) return error.Fail(TEditFault::CannotOpen, "the table is already open", name);
-  if (!table.Open(path)) return error.Fail(TEditFault::CannotOpen, TableReason(table, "cannot open the file"), name);
+  if (ScheduleFileMissing(path)) {
+    return cannotOpen(TTableError::Damaged(
+        TDamage::HeaderSize,
+        "the file is empty (its creation was interrupted); Kadrel or a write command creates it again"));
+  }
+  if (!table.SetOpenMode(mode)) return cannotOpen(TTableError::Of(TTableFault::Refused, "the table is already open"));
+  if (!table.Open(path)) {
+    return error.Fail(TEditFault::CannotOpen, TableReason(table, "cannot open the file"), name, table.Error());
+  }
   return HasScheduleSchema(table, file, error) && error.Succeed();
 }
 
@@ -175,7 +191,9 @@ bool CloseScheduleTables(TScheduleTables& tables, TScheduleError& error) {
   for (TScheduleFile file : kScheduleFiles) {
     TTableStream& table = tables.Table(file);
     if (table.IsOpen() && !table.Close()) {
-      if (ok) error.Fail(TEditFault::WriteFailed, TableReason(table, "closing failed"), ScheduleFileName(file));
+      if (ok) {
+        error.Fail(TEditFault::WriteFailed, TableReason(table, "closing failed"), ScheduleFileName(file), table.Error());
+      }
       ok = false;
     }
   }

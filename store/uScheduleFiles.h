@@ -86,14 +86,19 @@ struct TScheduleError {
   TEditFault Fault = TEditFault::None;
   std::string File;    // the bare file name ("userdat.kd2"); empty when no file is at fault
   std::string Reason;  // plain English, without the file's name and without record data
+  // What the store found wrong with the file, when a file refused
+  // (CannotOpen, WriteFailed, PackFailed): decide from it what to tell.
+  // Kind None when the data given was refused.
+  TTableError Table;
 
   // "file: reason", or the reason alone, for a line of text.
   std::string Text() const { return File.empty() ? Reason : File + ": " + Reason; }
   // Records a refusal and gives false, for `return error.Fail(...)`.
-  bool Fail(TEditFault fault, std::string reason, std::string file = {}) {
+  bool Fail(TEditFault fault, std::string reason, std::string file = {}, TTableError table = {}) {
     Fault = fault;
     File = std::move(file);
     Reason = std::move(reason);
+    Table = std::move(table);
     return false;
   }
   bool Succeed() {
@@ -102,7 +107,7 @@ struct TScheduleError {
   }
 };
 
-// Why the table's last operation failed, without the path it puts in front
+// Why the table's last operation failed, in words without the table's name
 // (callers name the file apart); `fallback` when it gave no reason.
 std::string TableReason(TTableStream& table, const char* fallback);
 

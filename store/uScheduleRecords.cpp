@@ -215,26 +215,26 @@ bool TScheduleRecords::StartChange(TScheduleFile file, bool append, TScheduleErr
   return error.Fail(TEditFault::WriteFailed,
                     append ? "the data file cannot take a new record: " + TableReason(table, "not in browse state")
                            : "the record cannot be changed: " + TableReason(table, "not in browse state"),
-                    ScheduleFileName(file));
+                    ScheduleFileName(file), table.Error());
 }
 
 bool TScheduleRecords::Post(TScheduleFile file, TScheduleError& error) {
   TTableStream& table = Table(file);
   if (table.Post()) return error.Succeed();
   return error.Fail(TEditFault::WriteFailed, "writing the data file failed: " + TableReason(table, "unknown error"),
-                    ScheduleFileName(file));
+                    ScheduleFileName(file), table.Error());
 }
 
 bool TScheduleRecords::DeleteCurrent(TScheduleFile file, bool pack, TScheduleError& error) {
   TTableStream& table = Table(file);
   if (!table.Delete()) {
     return error.Fail(TEditFault::WriteFailed, "deleting the record failed: " + TableReason(table, "unknown error"),
-                      ScheduleFileName(file));
+                      ScheduleFileName(file), table.Error());
   }
   if (pack && !table.Pack()) {
     return error.Fail(TEditFault::PackFailed,
                       "the record is deleted, but compacting the file failed: " + TableReason(table, "unknown error"),
-                      ScheduleFileName(file));
+                      ScheduleFileName(file), table.Error());
   }
   return error.Succeed();
 }
@@ -378,7 +378,7 @@ bool TScheduleRecords::DeleteUser(std::int32_t slot, TScheduleError& error) {
 bool TScheduleRecords::PackUsers(TScheduleError& error) {
   if (user_.IsOpen() && user_.Pack()) return error.Succeed();
   return error.Fail(TEditFault::PackFailed, "compacting the file failed: " + TableReason(user_, "the file is not open"),
-                    ScheduleFileName(TScheduleFile::User));
+                    ScheduleFileName(TScheduleFile::User), user_.Error());
 }
 
 bool TScheduleRecords::Close(TScheduleError& error) {
@@ -386,7 +386,9 @@ bool TScheduleRecords::Close(TScheduleError& error) {
   for (TScheduleFile file : kScheduleFiles) {
     TTableStream& table = Table(file);
     if (table.IsOpen() && !table.Close()) {
-      if (ok) error.Fail(TEditFault::WriteFailed, TableReason(table, "closing failed"), ScheduleFileName(file));
+      if (ok) {
+        error.Fail(TEditFault::WriteFailed, TableReason(table, "closing failed"), ScheduleFileName(file), table.Error());
+      }
       ok = false;
     }
   }

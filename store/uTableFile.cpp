@@ -18,9 +18,12 @@ namespace {
 constexpr const char* kInUse = "in use by another writer (a running Kadrel or a kadrel-cli write command)";
 constexpr const char* kBusy = "busy: another program is reading or changing it; try again";
 
-std::string Errno() { return std::strerror(errno); }
+TTableError Busy() { return TTableError::Of(TTableFault::Busy, kBusy); }
+// The system took fewer bytes than it was given: on a regular file, the disk is full.
+TTableError ShortWrite(std::string text) { return TTableError::Of(TTableFault::NoSpace, std::move(text)); }
+TTableError Kept() { return TTableError::Of(TTableFault::Exists, "it already exists; it was kept as it is"); }
 
-std::string NotRegular(mode_t mode) {
+std::string NotRegularText(mode_t mode) {
   const char* what = S_ISFIFO(mode)  ? "a FIFO"
                      : S_ISCHR(mode) ? "a character device"
                      : S_ISBLK(mode) ? "a block device"
@@ -30,14 +33,28 @@ std::string NotRegular(mode_t mode) {
   return std::string("not a regular file (") + what + ")";
 }
 
+TTableError NotRegular(mode_t mode) {
+  TTableError e = TTableError::Of(TTableFault::NotRegular, NotRegularText(mode));
+  e.FileType = static_cast<std::uint32_t>(mode & S_IFMT);
+  return e;
+}
+
+TTableError JournalUnusable(const std::string& name, std::string text) {
+  TTableError e = TTableError::Damaged(TDamage::Journal, std::move(text));
+  e.Name = name;
+  return e;
+}
+
 std::string BaseName(const std::string& path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string NotOursIn(const std::string& journal) {
-  return "the journal " + BaseName(journal) +
-         " does not belong to this table (it would not give back the table it was written for); move it away";
+TTableError NotOursIn(const std::string& journal) {
+  const std::string name = BaseName(journal);
+  return JournalUnusable(name, "the journal " + name +
+                                   " does not belong to this table (it would not give back the table it was "
+                                   "written for); move it away");
 }
 
 
@@ -62,11 +79,20 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-std::string TTableFile::NotOurs() const { return NotOursIn(JournalPath(realPath_)); }
+TTableError TTableFile::NotOurs() const { return NotOursIn(JournalPath(realPath_)); }
 
-bool TTableFile::Fail(std::string why) {
+bool TTableFile::Fail(TTableError why) {
   error_ = std::move(why);
   return false;
+}
+
+bool TTableFile::Amend(std::string_view more) {
+  error_.Text += more;
+  return false;
+}
+
+bool TTableFile::FailSystem(TTableFault otherwise, std::string_view what) {
+  return Fail(TTableError::System(errno, otherwise, what));
 }
 
 std::int64_t TTableFile::Length() const {
@@ -82,10 +108,10 @@ bool TTableFile::Resolve(const std::string& name, bool mayBeMissing) {
     std::free(real);
     return true;
   }
-  if (errno != ENOENT || !mayBeMissing) return Fail("cannot open: " + Errno());
+  if (errno != ENOENT || !mayBeMissing) return FailSystem(TTableFault::CannotOpen, "cannot open");
   // A new file: its folder must exist; the name is taken as given.
   char* folder = ::realpath(FolderOf(name).c_str(), nullptr);
-  if (!folder) return Fail("cannot create: " + Errno());
+  if (!folder) return FailSystem(TTableFault::CannotOpen, "cannot create");
   std::string dir = folder;
   std::free(folder);
   realPath_ = (dir == "/" ? dir : dir + "/") + BaseName(name);
@@ -95,11 +121,11 @@ bool TTableFile::Resolve(const std::string& name, bool mayBeMissing) {
 // Opens the resolved file without ever blocking, and only if it is a regular file.
 bool TTableFile::OpenRegular(int flags, TUniqueFd& out) {
   struct stat st {};
-  if (::stat(realPath_.c_str(), &st) != 0) return Fail("cannot open: " + Errno());
+  if (::stat(realPath_.c_str(), &st) != 0) return FailSystem(TTableFault::CannotOpen, "cannot open");
   if (!S_ISREG(st.st_mode)) return Fail(NotRegular(st.st_mode));
   TUniqueFd f(::open(realPath_.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (!f.Valid()) return Fail("cannot open: " + Errno());
-  if (::fstat(f.Get(), &st) != 0) return Fail("cannot open: " + Errno());
+  if (!f.Valid()) return FailSystem(TTableFault::CannotOpen, "cannot open");
+  if (::fstat(f.Get(), &st) != 0) return FailSystem(TTableFault::CannotOpen, "cannot open");
   if (!S_ISREG(st.st_mode)) return Fail(NotRegular(st.st_mode));
   ::fcntl(f.Get(), F_SETFL, ::fcntl(f.Get(), F_GETFL) & ~O_NONBLOCK);
   out = std::move(f);
@@ -108,7 +134,7 @@ bool TTableFile::OpenRegular(int flags, TUniqueFd& out) {
 
 bool TTableFile::Open(const std::string& name, bool write) {
   Close();
-  error_.clear();
+  error_ = {};
   if (!Resolve(name, false)) return false;
   // A writer of another table may put a new file in place of this one
   // between our open and our lock; then the lock is on a file that is no
@@ -117,14 +143,15 @@ bool TTableFile::Open(const std::string& name, bool write) {
     TUniqueFd f;
     if (!OpenRegular(write ? O_RDWR : O_RDONLY, f)) return false;
     if (write && !TryLockByte(f.Get(), kWriterLockByte, TLockKind::Exclusive)) {
-      return Fail(errno == EAGAIN || errno == EACCES ? std::string(kInUse) : "cannot lock: " + Errno());
+      if (errno == EAGAIN || errno == EACCES) return Fail(TTableError::Of(TTableFault::InUse, kInUse));
+      return FailSystem(TTableFault::CannotOpen, "cannot lock");
     }
     if (!IsSameFile(f.Get(), realPath_)) continue;
     fd_ = std::move(f);
     writable_ = write;
     bool ok = write ? Recover() : TakeCopy();
     if (!ok) {
-      std::string why = error_;
+      TTableError why = error_;
       Close();
       error_ = why;
       return false;
@@ -133,7 +160,7 @@ bool TTableFile::Open(const std::string& name, bool write) {
     crcKnown_ = false;
     return true;
   }
-  return Fail("the file keeps being replaced");
+  return Fail(TTableError::Damaged(TDamage::Replaced, "the file keeps being replaced"));
 }
 
 // found: whether a journal lies beside the table; journal: its contents when
@@ -146,21 +173,26 @@ bool TTableFile::ReadJournal(std::int64_t tableLength, bool& found, TJournal& jo
   TUniqueFd j(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (!j.Valid()) {
     if (errno == ENOENT) return true;
-    if (errno == ELOOP) return Fail("the journal " + name + " is a symbolic link; move it away");
-    return Fail("cannot read the journal " + name + ": " + Errno());
+    if (errno == ELOOP) return Fail(JournalUnusable(name, "the journal " + name + " is a symbolic link; move it away"));
+    return FailSystem(TTableFault::IoError, "cannot read the journal " + name);
   }
   struct stat st {};
-  if (::fstat(j.Get(), &st) != 0) return Fail("cannot read the journal " + name + ": " + Errno());
-  if (!S_ISREG(st.st_mode)) return Fail("the journal " + name + " is " + NotRegular(st.st_mode) + "; move it away");
-  if (st.st_size > kMaxJournalBytes) return Fail("the journal " + name + " is far too large to be one; move it away");
+  if (::fstat(j.Get(), &st) != 0) return FailSystem(TTableFault::IoError, "cannot read the journal " + name);
+  if (!S_ISREG(st.st_mode)) {
+    return Fail(JournalUnusable(name, "the journal " + name + " is " + NotRegularText(st.st_mode) + "; move it away"));
+  }
+  if (st.st_size > kMaxJournalBytes) {
+    return Fail(JournalUnusable(name, "the journal " + name + " is far too large to be one; move it away"));
+  }
   Bytes bytes(static_cast<std::size_t>(st.st_size));
   if (!bytes.empty() && !ReadAll(j.Get(), 0, bytes.data(), bytes.size())) {
-    return Fail("cannot read the journal " + name + ": " + Errno());
+    return FailSystem(TTableFault::IoError, "cannot read the journal " + name);
   }
   std::string why;
   TJournalState state = DecodeJournal(bytes.data(), bytes.size(), tableLength, journal, why);
   if (state == TJournalState::Damaged) {
-    return Fail("the journal " + name + " does not belong to this table (" + why + "); move it away");
+    return Fail(
+        JournalUnusable(name, "the journal " + name + " does not belong to this table (" + why + "); move it away"));
   }
   found = true;
   if (state == TJournalState::Torn) journal = {};
@@ -171,21 +203,26 @@ bool TTableFile::ReadJournal(std::int64_t tableLength, bool& found, TJournal& jo
 // A writer's Open: a change interrupted by a crash is undone, a journal that
 // was still being written is dropped.
 bool TTableFile::Recover() {
-  if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Exclusive, kLockWaitMs)) return Fail(kBusy);
+  if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Exclusive, kLockWaitMs)) return Fail(Busy());
   bool found = false;
   TJournal journal;
   std::int64_t length = Length();
-  bool ok = length >= 0 ? ReadJournal(length, found, journal) : Fail("cannot read: " + Errno());
+  bool ok = length >= 0 ? ReadJournal(length, found, journal) : FailSystem(TTableFault::IoError, "cannot read");
   if (ok && found && journal.OldLength >= 0) {
     // Worked out in memory first: only a journal that gives back exactly
     // the table it was written for is applied.
     Bytes image;
     if (length > kMaxReadBytes || !ReadRange(0, length, image)) {
-      ok = Fail("cannot read the table to undo an interrupted change: " + Errno());
+      ok = FailSystem(TTableFault::IoError, "cannot read the table to undo an interrupted change");
     } else if (!ApplyJournal(journal, image)) {
       ok = Fail(NotOurs());
     } else if (!PutBack(journal)) {
-      ok = Fail("cannot undo a change that a crash interrupted: " + error_);
+      // The system's error stays with it; the file is what is wrong now.
+      TTableError why = error_;
+      why.Kind = TTableFault::Damaged;
+      why.Damage = TDamage::CannotUndo;
+      why.Text = "cannot undo a change that a crash interrupted: " + why.Text;
+      ok = Fail(std::move(why));
     }
   }
   // A journal that is gone, or whose old bytes are back, can be dropped; if
@@ -196,14 +233,19 @@ bool TTableFile::Recover() {
 }
 
 bool TTableFile::TakeCopy() {
-  if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Shared, kLockWaitMs)) return Fail(kBusy);
+  if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Shared, kLockWaitMs)) return Fail(Busy());
   bool ok = true;
   std::int64_t length = Length();
-  if (length < 0) ok = Fail("cannot read: " + Errno());
-  if (ok && length > kMaxReadBytes) ok = Fail("the file is too large to read (" + std::to_string(length) + " bytes)");
+  if (length < 0) ok = FailSystem(TTableFault::IoError, "cannot read");
+  if (ok && length > kMaxReadBytes) {
+    ok = Fail(TTableError::Damaged(TDamage::TooLarge,
+                                   "the file is too large to read (" + std::to_string(length) + " bytes)", length));
+  }
   if (ok) {
     copy_.resize(static_cast<std::size_t>(length));
-    if (length > 0 && !ReadAll(fd_.Get(), 0, copy_.data(), copy_.size())) ok = Fail("cannot read: " + Errno());
+    if (length > 0 && !ReadAll(fd_.Get(), 0, copy_.data(), copy_.size())) {
+      ok = FailSystem(TTableFault::IoError, "cannot read");
+    }
   }
   bool found = false;
   TJournal journal;
@@ -225,31 +267,31 @@ bool TTableFile::WriteJournal(const TJournal& journal) {
   const std::string path = JournalPath(realPath_);
   const Bytes bytes = EncodeJournal(journal);
   struct stat st {};
-  if (::fstat(fd_.Get(), &st) != 0) return Fail("cannot read: " + Errno());
+  if (::fstat(fd_.Get(), &st) != 0) return FailSystem(TTableFault::IoError, "cannot read");
   // It holds the table's old bytes: nobody may read it who may not read the table.
   TUniqueFd j(ops_->Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
                          st.st_mode & 0600));
-  if (!j.Valid()) return Fail("cannot create the journal " + BaseName(path) + ": " + Errno());
+  if (!j.Valid()) return FailSystem(TTableFault::IoError, "cannot create the journal " + BaseName(path));
   CopyOwnerAndMode(fd_.Get(), j.Get());
   ssize_t r = ops_->Write(j.Get(), bytes.data(), bytes.size(), 0);
-  if (r < 0) return Fail("writing the journal failed: " + Errno());
-  if (static_cast<std::size_t>(r) != bytes.size()) return Fail("short write of the journal (disk full?)");
-  if (ops_->Sync(j.Get()) != 0) return Fail("flushing the journal failed: " + Errno());
-  if (SyncFolderOf(*ops_, path) != 0) return Fail("flushing the folder failed: " + Errno());
+  if (r < 0) return FailSystem(TTableFault::IoError, "writing the journal failed");
+  if (static_cast<std::size_t>(r) != bytes.size()) return Fail(ShortWrite("short write of the journal (disk full?)"));
+  if (ops_->Sync(j.Get()) != 0) return FailSystem(TTableFault::IoError, "flushing the journal failed");
+  if (SyncFolderOf(*ops_, path) != 0) return FailSystem(TTableFault::IoError, "flushing the folder failed");
   return true;
 }
 
 bool TTableFile::ApplyWrites(const std::vector<TWrite>& writes, std::int64_t oldLength, std::int64_t newLength) {
   for (const auto& w : writes) {
     ssize_t r = ops_->Write(fd_.Get(), w.Data.data(), w.Data.size(), static_cast<off_t>(w.Offset));
-    if (r < 0) return Fail("write failed: " + Errno());
-    if (static_cast<std::size_t>(r) != w.Data.size()) return Fail("short write (disk full?)");
+    if (r < 0) return FailSystem(TTableFault::IoError, "write failed");
+    if (static_cast<std::size_t>(r) != w.Data.size()) return Fail(ShortWrite("short write (disk full?)"));
   }
   if (newLength != oldLength && Length() != newLength &&
       ops_->Truncate(fd_.Get(), static_cast<off_t>(newLength)) != 0) {
-    return Fail("truncate failed: " + Errno());
+    return FailSystem(TTableFault::IoError, "truncate failed");
   }
-  if (ops_->Sync(fd_.Get()) != 0) return Fail("flushing to disk failed: " + Errno());
+  if (ops_->Sync(fd_.Get()) != 0) return FailSystem(TTableFault::IoError, "flushing to disk failed");
   return true;
 }
 
@@ -257,23 +299,24 @@ bool TTableFile::ApplyWrites(const std::vector<TWrite>& writes, std::int64_t old
 bool TTableFile::PutBack(const TJournal& journal) {
   for (const auto& r : journal.Regions) {
     ssize_t n = ops_->Write(fd_.Get(), r.Old.data(), r.Old.size(), static_cast<off_t>(r.Offset));
-    if (n < 0 || static_cast<std::size_t>(n) != r.Old.size()) return Fail("write failed: " + Errno());
+    if (n < 0 || static_cast<std::size_t>(n) != r.Old.size()) return FailSystem(TTableFault::IoError, "write failed");
   }
   if (Length() != journal.OldLength && ops_->Truncate(fd_.Get(), static_cast<off_t>(journal.OldLength)) != 0) {
-    return Fail("truncate failed: " + Errno());
+    return FailSystem(TTableFault::IoError, "truncate failed");
   }
-  if (ops_->Sync(fd_.Get()) != 0) return Fail("flushing to disk failed: " + Errno());
+  if (ops_->Sync(fd_.Get()) != 0) return FailSystem(TTableFault::IoError, "flushing to disk failed");
   return true;
 }
 
 bool TTableFile::Commit(std::vector<TWrite> writes, std::int64_t newLength) {
-  if (!writable_ || creating_) return Fail("the table is not open for writing");
+  if (!writable_ || creating_) return Fail(TTableError::Of(TTableFault::Refused, "the table is not open for writing"));
   if (poisoned_) {
-    return Fail("an earlier change could not be undone; the table must be opened again, which undoes it");
+    return Fail(TTableError::Damaged(
+        TDamage::CannotUndo, "an earlier change could not be undone; the table must be opened again, which undoes it"));
   }
   const std::int64_t oldLength = Length();
-  if (oldLength < 0) return Fail("cannot read: " + Errno());
-  if (!crcKnown_ && !ComputeCrc()) return Fail("cannot read: " + Errno());
+  if (oldLength < 0) return FailSystem(TTableFault::IoError, "cannot read");
+  if (!crcKnown_ && !ComputeCrc()) return FailSystem(TTableFault::IoError, "cannot read");
   TJournal journal;
   journal.OldLength = oldLength;
   journal.OldCrc = crc_;
@@ -281,38 +324,43 @@ bool TTableFile::Commit(std::vector<TWrite> writes, std::int64_t newLength) {
   for (auto& w : writes) {
     Bytes old;
     const std::int64_t within = std::min<std::int64_t>(static_cast<std::int64_t>(w.Data.size()), oldLength - w.Offset);
-    if (!ReadRange(w.Offset, within, old)) return Fail("cannot read: " + Errno());
+    if (!ReadRange(w.Offset, within, old)) return FailSystem(TTableFault::IoError, "cannot read");
     if (old == w.Data) continue;
     if (!old.empty()) journal.Regions.push_back({w.Offset, std::move(old)});
     changed.push_back(std::move(w));
   }
   if (newLength < oldLength) {
     Bytes cut;
-    if (!ReadRange(newLength, oldLength - newLength, cut)) return Fail("cannot read: " + Errno());
+    if (!ReadRange(newLength, oldLength - newLength, cut)) return FailSystem(TTableFault::IoError, "cannot read");
     journal.Regions.push_back({newLength, std::move(cut)});
   }
   if (changed.empty() && newLength == oldLength) return true;
 
-  if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Exclusive, kLockWaitMs)) return Fail(kBusy);
+  if (!LockByte(fd_.Get(), kChangeLockByte, TLockKind::Exclusive, kLockWaitMs)) return Fail(Busy());
   const std::string path = JournalPath(realPath_);
   bool ok = true;
   if (!WriteJournal(journal)) {
     // The table was not touched.
     ops_->Unlink(path.c_str());
-    ok = Fail(error_ + "; nothing was changed");
+    ok = Amend("; nothing was changed");
   } else {
     // Removing the journal is the commit; until then a crash undoes the change.
     bool committed = ApplyWrites(changed, oldLength, newLength);
-    if (committed && ops_->Unlink(path.c_str()) != 0) committed = Fail("cannot remove the journal: " + Errno());
+    if (committed && ops_->Unlink(path.c_str()) != 0) {
+      committed = FailSystem(TTableFault::IoError, "cannot remove the journal");
+    }
     if (committed) UpdateCrc(changed, journal, newLength);
     if (!committed) {
-      const std::string why = error_;
-      if (PutBack(journal)) {
+      // What went wrong is the change's failure, not the putting back's.
+      const TTableError why = error_;
+      const bool putBack = PutBack(journal);
+      error_ = why;
+      if (putBack) {
         ops_->Unlink(path.c_str());  // if this fails too, it matches the table and is harmless
-        ok = Fail(why + "; nothing was changed");
+        ok = Amend("; nothing was changed");
       } else {
         Poison(journal);
-        ok = Fail(why + "; the old bytes could not be put back yet, the next open of the table does it");
+        ok = Amend("; the old bytes could not be put back yet, the next open of the table does it");
       }
     }
   }
@@ -401,14 +449,14 @@ void TTableFile::CleanStaleTemps() {
 
 bool TTableFile::Create(const std::string& name, TCreate mode) {
   Close();
-  error_.clear();
-  if (name.empty()) return Fail("no file name given");
+  error_ = {};
+  if (name.empty()) return Fail(TTableError::Of(TTableFault::CannotOpen, "no file name given"));
   if (!Resolve(name, true)) return false;
   if (mode == TCreate::Replace && Exists(realPath_)) {
     if (!OpenRegular(O_RDWR, fd_)) return false;
     if (!TryLockByte(fd_.Get(), kWriterLockByte, TLockKind::Exclusive)) {
       fd_.Reset();
-      return Fail(kInUse);
+      return Fail(TTableError::Of(TTableFault::InUse, kInUse));
     }
     // A change a crash interrupted is undone first: should this creation be
     // interrupted too, the old table must be whole without its journal.
@@ -430,7 +478,7 @@ bool TTableFile::Create(const std::string& name, TCreate mode) {
   }
   if (!fd_.Valid()) {
     replaced_.Reset();
-    return Fail("cannot create: " + Errno());
+    return FailSystem(TTableFault::CannotOpen, "cannot create");
   }
   TryLockByte(fd_.Get(), kWriterLockByte, TLockKind::Exclusive);  // a new file: nobody else has it
   if (replaced_.Valid()) CopyOwnerAndMode(replaced_.Get(), fd_.Get());
@@ -441,12 +489,12 @@ bool TTableFile::Create(const std::string& name, TCreate mode) {
 }
 
 bool TTableFile::Finish(const Bytes& content) {
-  if (!creating_) return Fail("no table is being created");
+  if (!creating_) return Fail(TTableError::Of(TTableFault::Refused, "no table is being created"));
   bool ok = true;
   ssize_t r = ops_->Write(fd_.Get(), content.data(), content.size(), 0);
-  if (r < 0) ok = Fail("write failed: " + Errno());
-  if (ok && static_cast<std::size_t>(r) != content.size()) ok = Fail("short write (disk full?)");
-  if (ok && ops_->Sync(fd_.Get()) != 0) ok = Fail("flushing to disk failed: " + Errno());
+  if (r < 0) ok = FailSystem(TTableFault::IoError, "write failed");
+  if (ok && static_cast<std::size_t>(r) != content.size()) ok = Fail(ShortWrite("short write (disk full?)"));
+  if (ok && ops_->Sync(fd_.Get()) != 0) ok = FailSystem(TTableFault::IoError, "flushing to disk failed");
   ok = ok && Place();
   if (!ok && !tempPath_.empty()) ops_->Unlink(tempPath_.c_str());
   tempPath_.clear();
@@ -460,7 +508,7 @@ bool TTableFile::Place() {
   const std::string journal = JournalPath(realPath_);
   if (createMode_ == TCreate::KeepExisting) {
     if (ops_->Link(tempPath_.c_str(), realPath_.c_str()) != 0) {
-      if (errno != EEXIST) return Fail("cannot create: " + Errno());
+      if (errno != EEXIST) return FailSystem(TTableFault::CannotOpen, "cannot create");
       return ReplaceEmpty();
     }
     ops_->Unlink(tempPath_.c_str());  // a leftover second name is removed by a later Open
@@ -468,9 +516,11 @@ bool TTableFile::Place() {
   } else {
     // The old table's journal must never be applied to the new one.
     if (Exists(journal) && (ops_->Unlink(journal.c_str()) != 0 || SyncFolderOf(*ops_, journal) != 0)) {
-      return Fail("cannot remove the old table's journal: " + Errno());
+      return FailSystem(TTableFault::IoError, "cannot remove the old table's journal");
     }
-    if (ops_->Rename(tempPath_.c_str(), realPath_.c_str()) != 0) return Fail("cannot put the new file in place: " + Errno());
+    if (ops_->Rename(tempPath_.c_str(), realPath_.c_str()) != 0) {
+      return FailSystem(TTableFault::IoError, "cannot put the new file in place");
+    }
     tempPath_.clear();
   }
   // The new file is in place; a folder that cannot be flushed only risks that
@@ -483,20 +533,27 @@ bool TTableFile::Place() {
 // creation of an older version leaves, and is replaced; anything else stays.
 bool TTableFile::ReplaceEmpty() {
   TUniqueFd existing;
-  if (!OpenRegular(O_RDWR, existing)) return Fail("it already exists and " + error_);
+  if (!OpenRegular(O_RDWR, existing)) {
+    error_.Text = "it already exists and " + error_.Text;
+    return false;
+  }
   struct stat st {};
-  if (::fstat(existing.Get(), &st) != 0 || st.st_size != 0) return Fail("it already exists; it was kept as it is");
-  if (!TryLockByte(existing.Get(), kWriterLockByte, TLockKind::Exclusive)) return Fail(kInUse);
+  if (::fstat(existing.Get(), &st) != 0 || st.st_size != 0) return Fail(Kept());
+  if (!TryLockByte(existing.Get(), kWriterLockByte, TLockKind::Exclusive)) {
+    return Fail(TTableError::Of(TTableFault::InUse, kInUse));
+  }
   // Under the lock: still empty, and still the file the name gives.
   if (::fstat(existing.Get(), &st) != 0 || st.st_size != 0 || !IsSameFile(existing.Get(), realPath_)) {
-    return Fail("it already exists; it was kept as it is");
+    return Fail(Kept());
   }
   CopyOwnerAndMode(existing.Get(), fd_.Get());
   const std::string journal = JournalPath(realPath_);
   if (Exists(journal) && (ops_->Unlink(journal.c_str()) != 0 || SyncFolderOf(*ops_, journal) != 0)) {
-    return Fail("cannot remove a stale journal: " + Errno());
+    return FailSystem(TTableFault::IoError, "cannot remove a stale journal");
   }
-  if (ops_->Rename(tempPath_.c_str(), realPath_.c_str()) != 0) return Fail("cannot put the new file in place: " + Errno());
+  if (ops_->Rename(tempPath_.c_str(), realPath_.c_str()) != 0) {
+    return FailSystem(TTableFault::IoError, "cannot put the new file in place");
+  }
   tempPath_.clear();
   // The new file is in place; a folder that cannot be flushed only risks that
   // a power cut takes the new, empty table away again.

@@ -44,11 +44,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/uFileLock.h"
 #include "platform/uFileOps.h"
 #include "store/uJournal.h"
+#include "store/uTableError.h"
 
 namespace kadrel {
 
@@ -96,11 +98,15 @@ class TTableFile {
   bool HasCopy() const { return hasCopy_; }
   // The file's length: a reader's copy's, or the file's now; -1 on failure.
   std::int64_t Length() const;
-  const std::string& Error() const { return error_; }
+  const TTableError& Error() const { return error_; }
 
  private:
-  bool Fail(std::string why);
-  std::string NotOurs() const;
+  bool Fail(TTableError why);
+  // A failure the system gave with errno, told as "<what>: <its text>".
+  bool FailSystem(TTableFault otherwise, std::string_view what);
+  // Adds to the text of the failure already recorded; false.
+  bool Amend(std::string_view more);
+  TTableError NotOurs() const;
   bool Resolve(const std::string& name, bool mayBeMissing);
   bool OpenRegular(int flags, TUniqueFd& out);
   bool ReadJournal(std::int64_t tableLength, bool& found, TJournal& journal);
@@ -133,7 +139,7 @@ class TTableFile {
   // a journal names the table it belongs to without the table being reread.
   std::uint64_t crc_ = 0;
   bool crcKnown_ = false;
-  std::string error_;
+  TTableError error_;
 };
 
 }  // namespace kadrel

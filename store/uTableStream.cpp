@@ -197,53 +197,69 @@ Bytes EncodeFieldTable(const TFields& fields) {
   return b;
 }
 
-std::string Errno() { return std::strerror(errno); }
-
 // ---- validation of a file's header and field table ----------------------------
+// Each check gives the first rule the file breaks, or no failure.
 
-std::string CheckHeader(const THeader& h, std::int64_t fileSize) {
-  if (std::memcmp(h.Signature, kSignature, 4) != 0) return "wrong signature (not a table file)";
+TTableError CheckHeader(const THeader& h, std::int64_t fileSize) {
+  using enum TDamage;
+  if (std::memcmp(h.Signature, kSignature, 4) != 0) {
+    return TTableError::Damaged(Signature, "wrong signature (not a table file)");
+  }
   std::int64_t fieldBytes = std::int64_t{h.DataStart} - TTableStream::kFieldTableStart;
   if (fieldBytes <= 0 || fieldBytes % TTableStream::kFieldDefSize != 0 ||
       fieldBytes / TTableStream::kFieldDefSize > TFields::kMaxFields) {
-    return "data start " + std::to_string(h.DataStart) +
-           " does not match a field count of 1 to " + std::to_string(TFields::kMaxFields);
+    return TTableError::Damaged(DataStart,
+                                "data start " + std::to_string(h.DataStart) + " does not match a field count of 1 to " +
+                                    std::to_string(TFields::kMaxFields),
+                                h.DataStart);
   }
-  if (fileSize < h.DataStart) return "file is shorter than its field table";
-  if (h.Slots < 0) return "negative slot count " + std::to_string(h.Slots);
+  if (fileSize < h.DataStart) return TTableError::Damaged(FieldTable, "file is shorter than its field table");
+  if (h.Slots < 0) return TTableError::Damaged(Counts, "negative slot count " + std::to_string(h.Slots));
   if (h.Deleted < 0 || h.Deleted > h.Slots) {
-    return "deleted count " + std::to_string(h.Deleted) + " outside 0 to the slot count " +
-           std::to_string(h.Slots);
+    return TTableError::Damaged(Counts, "deleted count " + std::to_string(h.Deleted) + " outside 0 to the slot count " +
+                                            std::to_string(h.Slots));
   }
   if (h.Appended < h.Slots) {
-    return "appended count " + std::to_string(h.Appended) + " is below the slot count " +
-           std::to_string(h.Slots);
+    return TTableError::Damaged(Counts, "appended count " + std::to_string(h.Appended) + " is below the slot count " +
+                                            std::to_string(h.Slots));
   }
-  if (h.Head < 0 || h.Head > h.Slots) return "free-list head " + std::to_string(h.Head) + " out of range";
+  if (h.Head < 0 || h.Head > h.Slots) {
+    return TTableError::Damaged(Counts, "free-list head " + std::to_string(h.Head) + " out of range");
+  }
   return {};
 }
 
-std::string ParseFieldDef(const unsigned char* p, int i, TFields& fields) {
-  std::string which = "field " + std::to_string(i + 1);
+TTableError ParseFieldDef(const unsigned char* p, int i, TFields& fields) {
+  auto invalid = [i](const std::string& why) {
+    return TTableError::Damaged(TDamage::Field, "field " + std::to_string(i + 1) + why, i + 1);
+  };
   if (p[0] < 1 || p[0] > TFields::kMaxNameLength) {
-    return which + " has a name length of " + std::to_string(p[0]) + " (valid: 1 to 9)";
+    return invalid(" has a name length of " + std::to_string(p[0]) + " (valid: 1 to 9)");
   }
   std::int16_t type = GetI16(p + 10);
   std::int32_t width = GetI32(p + 12);
   std::int32_t size = TFields::FieldSize(type);
-  if (size < 0) return which + " has type code " + std::to_string(type) + " (valid: 1 to 6)";
+  if (size < 0) return invalid(" has type code " + std::to_string(type) + " (valid: 1 to 6)");
   if (size > 0 && width != size) {
-    return which + " has width " + std::to_string(width) + " but its type " +
-           std::to_string(type) + " needs " + std::to_string(size);
+    return invalid(" has width " + std::to_string(width) + " but its type " + std::to_string(type) + " needs " +
+                   std::to_string(size));
   }
   if (width < 1 || width > TFields::kMaxFieldWidth) {
-    return which + " has width " + std::to_string(width) + " (valid: 1 to " +
-           std::to_string(TFields::kMaxFieldWidth) + ")";
+    return invalid(" has width " + std::to_string(width) + " (valid: 1 to " + std::to_string(TFields::kMaxFieldWidth) +
+                   ")");
   }
   std::string name(reinterpret_cast<const char*>(p + 1), p[0]);
-  if (!fields.AddField(name, type, width)) return which + " cannot be added";
+  if (!fields.AddField(name, type, width)) return invalid(" cannot be added");
   return {};
 }
+
+TTableError SlotUnreadable(std::int64_t k) {
+  return TTableError::Damaged(TDamage::Slot, "cannot read slot " + std::to_string(k), k);
+}
+
+TTableError FreeListDamage(std::string text) { return TTableError::Damaged(TDamage::FreeList, std::move(text)); }
+
+TTableError Refusal(std::string text) { return TTableError::Of(TTableFault::Refused, std::move(text)); }
 
 // ---- chunked reading ---------------------------------------------------------
 
@@ -402,7 +418,8 @@ struct TTableStream::Impl {
   std::int32_t current = 0;
   TFields fields;
   std::vector<TFieldDef> fieldsAtOpen;
-  std::string error;
+  TTableError error;
+  std::string errorText;  // "<file name>: <error.Text>"
   TChunkReader reader;
 
   // -- geometry
@@ -419,9 +436,15 @@ struct TTableStream::Impl {
     current = c.Current;
   }
 
-  bool Fail(std::string why) {
-    error = fileName + ": " + std::move(why);
+  bool Fail(TTableError why) {
+    error = std::move(why);
+    errorText = fileName + ": " + error.Text;
     return false;
+  }
+  bool Refuse(std::string why) { return Fail(Refusal(std::move(why))); }
+  void ClearError() {
+    error = {};
+    errorText.clear();
   }
 
   TFieldView View(int index) const {
@@ -438,7 +461,7 @@ struct TTableStream::Impl {
   }
   bool LoadSlot(std::int32_t k) {
     const unsigned char* p = SlotBytes(k);
-    if (!p) return Fail("cannot read slot " + std::to_string(k));
+    if (!p) return Fail(SlotUnreadable(k));
     buffer.Bytes().assign(p, p + SlotSize());
     buffer.Position(0, 0);
     return true;
@@ -463,9 +486,9 @@ struct TTableStream::Impl {
 
   // -- lifecycle
   bool Validate(std::int64_t fileSize);
-  std::string ValidateFieldTable(std::int64_t fileSize);
-  std::string ScanSlots(std::vector<std::int32_t>& links);
-  std::string CheckFreeList(std::vector<std::int32_t>& links) const;
+  TTableError ValidateFieldTable(std::int64_t fileSize);
+  TTableError ScanSlots(std::vector<std::int32_t>& links);
+  TTableError CheckFreeList(std::vector<std::int32_t>& links) const;
   void ResetClosed();
   bool WriteSchema();
   bool FinishCreate();
@@ -484,80 +507,88 @@ struct TTableStream::Impl {
   bool Scan(TFieldView f, Match match);
 };
 
-std::string TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
+TTableError TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
   const unsigned char* p = reader.Get(file.Fd(), 0, kHeaderSize, fileSize);
-  if (!p) return "file is shorter than its 32-byte header";
+  if (!p) return TTableError::Damaged(TDamage::HeaderSize, "file is shorter than its 32-byte header");
   THeader h = DecodeHeader(p);
-  if (std::string why = CheckHeader(h, fileSize); !why.empty()) return why;
+  if (TTableError why = CheckHeader(h, fileSize); why.Failed()) return why;
   int count = (h.DataStart - kFieldTableStart) / kFieldDefSize;
   fields.Clear();
   for (int i = 0; i < count; ++i) {
     p = reader.Get(file.Fd(), kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
-    if (!p) return "cannot read the field table";
-    if (std::string why = ParseFieldDef(p, i, fields); !why.empty()) return why;
+    if (!p) return TTableError::Damaged(TDamage::FieldTable, "cannot read the field table");
+    if (TTableError why = ParseFieldDef(p, i, fields); why.Failed()) return why;
   }
   head = h;
   created = h.Created;
   recordSize = fields.RecordSize();
   if (fileSize != FileEnd()) {
-    return "file length " + std::to_string(fileSize) + " is not data start + " +
-           std::to_string(h.Slots) + " slots of " + std::to_string(SlotSize()) + " bytes (" +
-           std::to_string(FileEnd()) + ")";
+    return TTableError::Damaged(TDamage::FileLength,
+                                "file length " + std::to_string(fileSize) + " is not data start + " +
+                                    std::to_string(h.Slots) + " slots of " + std::to_string(SlotSize()) + " bytes (" +
+                                    std::to_string(FileEnd()) + ")",
+                                fileSize, h.Slots);
   }
   return {};
 }
 
 // Checks every slot's status and number; links[k] gets a deleted slot's link
 // and -1 for a live slot.
-std::string TTableStream::Impl::ScanSlots(std::vector<std::int32_t>& links) {
+TTableError TTableStream::Impl::ScanSlots(std::vector<std::int32_t>& links) {
   std::int32_t deleted = 0;
   if (head.Deleted > 0) links.assign(static_cast<std::size_t>(head.Slots) + 1, -1);
   for (std::int64_t k = 1; k <= head.Slots; ++k) {
     const unsigned char* p = SlotBytes(k);
-    if (!p) return "cannot read slot " + std::to_string(k);
+    if (!p) return SlotUnreadable(k);
     std::int32_t number = GetI32(p + 1);
     if (p[0] == kLive) {
-      if (number != k) return "live slot " + std::to_string(k) + " carries number " + std::to_string(number);
+      if (number != k) {
+        return TTableError::Damaged(TDamage::Slot,
+                                    "live slot " + std::to_string(k) + " carries number " + std::to_string(number), k);
+      }
     } else if (p[0] == kDeleted) {
-      if (++deleted > head.Deleted) return "more deleted slots than the deleted count";
+      if (++deleted > head.Deleted) return FreeListDamage("more deleted slots than the deleted count");
       links[static_cast<std::size_t>(k)] = number;
     } else {
-      return "slot " + std::to_string(k) + " has status byte " + std::to_string(p[0]);
+      return TTableError::Damaged(TDamage::Slot,
+                                  "slot " + std::to_string(k) + " has status byte " + std::to_string(p[0]), k);
     }
   }
-  if (deleted != head.Deleted) return "fewer deleted slots than the deleted count";
+  if (deleted != head.Deleted) return FreeListDamage("fewer deleted slots than the deleted count");
   return {};
 }
 
-std::string TTableStream::Impl::CheckFreeList(std::vector<std::int32_t>& links) const {
+TTableError TTableStream::Impl::CheckFreeList(std::vector<std::int32_t>& links) const {
   std::int32_t k = head.Head;
   std::int32_t length = 0;
   while (k != 0) {
-    if (k < 0 || k > head.Slots) return "free list leaves the table at " + std::to_string(k);
+    if (k < 0 || k > head.Slots) return FreeListDamage("free list leaves the table at " + std::to_string(k));
     std::int32_t& link = links[static_cast<std::size_t>(k)];
-    if (link == -1) return "free list runs through live slot " + std::to_string(k);
-    if (link == -2) return "free list has a cycle at slot " + std::to_string(k);
+    if (link == -1) return FreeListDamage("free list runs through live slot " + std::to_string(k));
+    if (link == -2) return FreeListDamage("free list has a cycle at slot " + std::to_string(k));
     ++length;
     k = link;
     link = -2;  // visited
   }
   if (length != head.Deleted) {
-    return "free list holds " + std::to_string(length) + " slots, the deleted count says " +
-           std::to_string(head.Deleted);
+    return FreeListDamage("free list holds " + std::to_string(length) + " slots, the deleted count says " +
+                          std::to_string(head.Deleted));
   }
   return {};
 }
 
 bool TTableStream::Impl::Validate(std::int64_t fileSize) {
-  if (fileSize < 0) return Fail("cannot read: " + Errno());
+  if (fileSize < 0) return Fail(TTableError::System(errno, TTableFault::IoError, "cannot read"));
   reader.Invalidate();
   isOpen = true;  // SlotBytes reads only while open; undone by the caller on failure
   std::vector<std::int32_t> links;
-  std::string why = ValidateFieldTable(fileSize);
-  if (why.empty()) why = ScanSlots(links);
-  if (why.empty() && head.Deleted > 0) why = CheckFreeList(links);
-  if (why.empty() && head.Deleted == 0 && head.Head != 0) why = "free-list head set on an empty free list";
-  if (!why.empty()) return Fail(why);
+  TTableError why = ValidateFieldTable(fileSize);
+  if (!why.Failed()) why = ScanSlots(links);
+  if (!why.Failed() && head.Deleted > 0) why = CheckFreeList(links);
+  if (!why.Failed() && head.Deleted == 0 && head.Head != 0) {
+    why = FreeListDamage("free-list head set on an empty free list");
+  }
+  if (why.Failed()) return Fail(std::move(why));
   return true;
 }
 
@@ -589,7 +620,7 @@ bool TTableStream::Impl::FieldsChanged() const {
 // every slot are on disk since their last change.
 bool TTableStream::Impl::WriteSchema() {
   if (!FieldsChanged()) return true;
-  if (head.Slots > 0) return Fail("the field list changed while the table holds records; it was not written");
+  if (head.Slots > 0) return Refuse("the field list changed while the table holds records; it was not written");
   Bytes table = EncodeFieldTable(fields);
   THeader h = head;
   h.DataStart = kFieldTableStart + static_cast<std::int32_t>(table.size());
@@ -612,22 +643,22 @@ bool TTableStream::Impl::FinishCreate() {
 }
 
 bool TTableStream::Impl::RequireWritable(const char* op) {
-  if (!isOpen) return Fail(std::string(op) + ": the table is not open");
-  if (!file.Writable()) return Fail(std::string(op) + ": the table is open read-only");
-  if (file.Creating()) return Fail(std::string(op) + ": the new table must be closed and opened first");
+  if (!isOpen) return Refuse(std::string(op) + ": the table is not open");
+  if (!file.Writable()) return Refuse(std::string(op) + ": the table is open read-only");
+  if (file.Creating()) return Refuse(std::string(op) + ": the new table must be closed and opened first");
   return true;
 }
 
 bool TTableStream::Impl::PostNew() {
-  if (head.Appended == kInt32Max) return Fail("the appended count cannot grow past 2147483647");
+  if (head.Appended == kInt32Max) return Refuse("the appended count cannot grow past 2147483647");
   const TCounts before = Counts();
   const bool reuse = head.Head > 0;
   const std::int32_t k = reuse ? head.Head : head.Slots + 1;
   if (reuse) {
     const unsigned char* p = SlotBytes(k);
-    if (!p || p[0] != kDeleted) return Fail("free list damaged at slot " + std::to_string(k));
+    if (!p || p[0] != kDeleted) return Fail(FreeListDamage("free list damaged at slot " + std::to_string(k)));
     std::int32_t link = GetI32(p + 1);
-    if (link < 0 || link > head.Slots) return Fail("free list damaged at slot " + std::to_string(k));
+    if (link < 0 || link > head.Slots) return Fail(FreeListDamage("free list damaged at slot " + std::to_string(k)));
     head.Head = link;
     --head.Deleted;
   } else {
@@ -668,7 +699,7 @@ bool TTableStream::Impl::Scan(TFieldView f, Match match) {
     const unsigned char* p = SlotBytes(k);
     if (!p) {
       eof = true;
-      return Fail("cannot read slot " + std::to_string(k));
+      return Fail(SlotUnreadable(k));
     }
     // Every whole slot the chunk holds from slot k on, without a call each.
     std::int64_t held = std::min<std::int64_t>(reader.Available(SlotOffset(k)) / SlotSize(), head.Slots - k + 1);
@@ -698,15 +729,15 @@ bool TTableStream::Impl::Scan(TFieldView f, Match match) {
 // every other opener's locks stay as they were.
 bool TTableStream::Impl::Pack() {
   if (!RequireWritable("Pack")) return false;
-  if (state != TState::Browse) return Fail("Pack: a record is being edited or appended");
-  error.clear();
+  if (state != TState::Browse) return Refuse("Pack: a record is being edited or appended");
+  ClearError();
   if (head.Head == 0) return true;
   std::int64_t first = 0;
   Bytes tail;
   std::int32_t live = 0;
   for (std::int64_t k = 1; k <= head.Slots; ++k) {
     const unsigned char* p = SlotBytes(k);
-    if (!p) return Fail("cannot read slot " + std::to_string(k));
+    if (!p) return Fail(SlotUnreadable(k));
     if (p[0] != kLive) {
       if (first == 0) first = k;
       continue;
@@ -717,7 +748,7 @@ bool TTableStream::Impl::Pack() {
     tail.insert(tail.end(), p, p + SlotSize());
     PutI32(tail.data() + at + 1, live);
   }
-  if (first == 0) return Fail("the free list is set but no slot is deleted");
+  if (first == 0) return Fail(FreeListDamage("the free list is set but no slot is deleted"));
   THeader h = head;
   h.Slots = live;
   h.Deleted = 0;
@@ -733,7 +764,7 @@ bool TTableStream::Impl::Pack() {
   if (head.Slots > 0) {
     current = 1;
     LoadSlot(1);  // a failed read here is a read error, not a failed Pack
-    error.clear();
+    ClearError();
   }
   return true;
 }
@@ -756,7 +787,7 @@ bool TTableStream::CreateTable(const std::string& fileName) { return CreateTable
 bool TTableStream::CreateTable(const std::string& fileName, TCreateMode mode) {
   if (d_->isOpen) Close();
   Impl& d = *d_;
-  d.error.clear();
+  d.ClearError();
   d.fileName = fileName;
   if (!d.file.Create(fileName, mode == TCreateMode::Replace ? TTableFile::TCreate::Replace
                                                            : TTableFile::TCreate::KeepExisting)) {
@@ -784,15 +815,15 @@ bool TTableStream::Open(const std::string& fileName) {
 bool TTableStream::Open() {
   if (d_->isOpen) Close();
   Impl& d = *d_;
-  d.error.clear();
-  if (d.fileName.empty()) return d.Fail("no file name given");
+  d.ClearError();
+  if (d.fileName.empty()) return d.Fail(TTableError::Of(TTableFault::CannotOpen, "no file name given"));
   const bool write = (d.openMode & 3) != 0;
   if (!d.file.Open(d.fileName, write)) return d.Fail(d.file.Error());
   if (d.file.HasCopy()) d.reader.Pin(d.file.ReleaseCopy());
   if (!d.Validate(d.file.Length())) {
-    std::string why = d.error;
+    TTableError why = d.error;
     d.ResetClosed();
-    d.error = why;
+    d.Fail(std::move(why));
     return false;
   }
   d.fieldsAtOpen.clear();
@@ -810,12 +841,13 @@ bool TTableStream::Open() {
 bool TTableStream::Close() {
   Impl& d = *d_;
   if (!d.isOpen) return true;
-  d.error.clear();
+  d.ClearError();
   bool ok = true;
   if (d.file.Creating()) {
     ok = d.FinishCreate();
   } else if (d.file.Poisoned()) {
-    ok = d.Fail("an earlier change could not be undone here; the next open of the table undoes it");
+    ok = d.Fail(TTableError::Damaged(
+        TDamage::CannotUndo, "an earlier change could not be undone here; the next open of the table undoes it"));
   } else if (d.file.Writable()) {
     ok = d.WriteSchema();
   }
@@ -842,7 +874,8 @@ std::int32_t TTableStream::SlotSize() const { return static_cast<std::int32_t>(d
 TDateTime TTableStream::CreationDate() const { return d_->created; }
 std::int32_t TTableStream::CurrentSlot() const { return d_->current; }
 const std::string& TTableStream::FileName() const { return d_->fileName; }
-const std::string& TTableStream::ErrorString() const { return d_->error; }
+const std::string& TTableStream::ErrorString() const { return d_->errorText; }
+const TTableError& TTableStream::Error() const { return d_->error; }
 void TTableStream::SetFileOps(TFileOps* ops) { d_->file.SetOps(ops); }
 
 void TTableStream::First() {
@@ -894,7 +927,7 @@ TRecordStream& TTableStream::FieldByIndex(int index) {
 bool TTableStream::Edit() {
   Impl& d = *d_;
   if (d.state != TState::Browse || !d.RequireWritable("Edit")) return false;
-  if (d.current < 1) return d.Fail("Edit: there is no current record");
+  if (d.current < 1) return d.Refuse("Edit: there is no current record");
   d.state = TState::Edit;
   return true;
 }
@@ -902,7 +935,7 @@ bool TTableStream::Edit() {
 bool TTableStream::Append() {
   Impl& d = *d_;
   if (d.state != TState::Browse || !d.RequireWritable("Append")) return false;
-  if (d.head.Appended == kInt32Max) return d.Fail("the appended count cannot grow past 2147483647");
+  if (d.head.Appended == kInt32Max) return d.Refuse("the appended count cannot grow past 2147483647");
   d.buffer.Bytes().assign(static_cast<std::size_t>(d.SlotSize()), 0);
   d.buffer.Position(0, 0);
   d.state = TState::Insert;
@@ -942,26 +975,26 @@ bool TTableStream::SetText(int index, std::string_view text) {
 
 bool TTableStream::Post() {
   Impl& d = *d_;
-  if (d.state == TState::Browse) return d.Fail("Post: no record is being edited or appended");
+  if (d.state == TState::Browse) return d.Refuse("Post: no record is being edited or appended");
   if (!d.RequireWritable("Post")) return false;
-  d.error.clear();
+  d.ClearError();
   const TState was = d.state;
   d.state = TState::Browse;  // whatever happens: there is no other way out of insert or edit
   if (was == TState::Insert ? d.PostNew() : d.PostEdit()) return true;
-  std::string why = d.error;
+  TTableError why = d.error;
   if (d.current > 0) d.LoadSlot(d.current);  // the buffer shows the file again
-  d.error = why;
+  d.Fail(std::move(why));
   return false;
 }
 
 bool TTableStream::Delete() {
   Impl& d = *d_;
   if (!d.RequireWritable("Delete")) return false;
-  if (d.state != TState::Browse) return d.Fail("Delete: a record is being edited or appended");
+  if (d.state != TState::Browse) return d.Refuse("Delete: a record is being edited or appended");
   const unsigned char* p = d.SlotBytes(d.current);
-  if (!p) return d.Fail("Delete: there is no current record");
-  if (p[0] != kLive) return d.Fail("Delete: slot " + std::to_string(d.current) + " is already deleted");
-  d.error.clear();
+  if (!p) return d.Refuse("Delete: there is no current record");
+  if (p[0] != kLive) return d.Refuse("Delete: slot " + std::to_string(d.current) + " is already deleted");
+  d.ClearError();
   const TCounts before = d.Counts();
   const std::int32_t k = d.current;
   // As the slot is read back after its status is marked: its number is still k.

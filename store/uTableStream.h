@@ -19,7 +19,7 @@
 //
 // All integers are little-endian. Invariants a valid file keeps, and which
 // Open checks before it trusts a file (it returns false with ErrorString()
-// naming the first one broken):
+// naming the first one broken, and Error() the rule as a TDamage):
 //   1. the signature is 04 31 2E 31;
 //   2. 1 <= field count <= kMaxFields, and data start is exactly 64 + 32 * count;
 //   3. every field has a name length of 1..9, a type code of 1..6, and a width
@@ -105,6 +105,7 @@
 #include <vector>
 
 #include "platform/uDateTime.h"
+#include "store/uTableError.h"
 
 namespace kadrel {
 
@@ -230,9 +231,13 @@ class TTableStream {
   TDateTime CreationDate() const;
   std::int32_t CurrentSlot() const;  // 0 when no slot has been read
   const std::string& FileName() const;
-  // Why the last failing operation failed, in plain English; empty after a
-  // success of Open, CreateTable, Close, Post, Delete or Pack.
+  // Why the last failing operation failed, in plain English after the file's
+  // name ("<name>: <Error().Text>"); empty after a success of Open,
+  // CreateTable, Close, Post, Delete or Pack.
   const std::string& ErrorString() const;
+  // The same failure as a value (store/uTableError.h): what to tell a user
+  // is decided from it, never from the text.
+  const TTableError& Error() const;
 
   // The seam for every call that changes a file; null restores the real one. Not owned; it must outlive its use by this table.
   void SetFileOps(TFileOps* ops);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -131,7 +130,8 @@ TEST(OpenFailureText, DamageIsToldWithWhatIsWrong) {
             }),
             "数据文件“userdat.kd2”已损坏：旁边的日志文件“userdat.kd2-journal”无法使用，请把它移到别处" +
                 std::string(after));
-  EXPECT_EQ(DamageDetail("something the store never said"), "内容不合Kadrel数据表的格式");
+  EXPECT_EQ(DamageDetail(TTableError::Of(TTableFault::CannotOpen, "cannot lock: No locks available")),
+            "内容不合Kadrel数据表的格式");
 }
 
 TEST(OpenFailureText, EveryOtherKindNamesTheFileAndWhatIsInTheWay) {
@@ -140,23 +140,33 @@ TEST(OpenFailureText, EveryOtherKindNamesTheFileAndWhatIsInTheWay) {
               ASSERT_EQ(::mkfifo(dir.File(TScheduleFile::Work).c_str(), 0600), 0);
             }),
             "“workdat.kd2”不是普通文件，而是命名管道，不能作为数据文件使用。\nKadrel现在退出，没有改动任何数据文件。");
-  TOpenFailure failure{TOpenFault::NotRegular, "userdat.kd2", "", S_IFDIR, false};
+  TTableError folder = TTableError::Of(TTableFault::NotRegular, "not a regular file (a folder)");
+  folder.FileType = S_IFDIR;
+  TOpenFailure failure{TOpenFault::NotRegular, "userdat.kd2", folder, false};
   EXPECT_EQ(OpenFailureText(failure),
             "“userdat.kd2”不是普通文件，而是文件夹，不能作为数据文件使用。\nKadrel现在退出，没有改动任何数据文件。");
-  failure = {TOpenFault::InUse, "shiftdat.kd2", "in use", 0, false};
+  failure = {TOpenFault::InUse, "shiftdat.kd2", TTableError::Of(TTableFault::InUse, "in use"), false};
   EXPECT_EQ(OpenFailureText(failure),
             "数据文件“shiftdat.kd2”正被另一个程序使用（另一个Kadrel，或正在修改数据的kadrel-cli）。\n"
             "请先关闭它，Kadrel现在退出。");
-  failure = {TOpenFault::NoPermission, "workdat.kd2", "cannot open: Permission denied", 0, false};
+  failure = {TOpenFault::NoPermission, "workdat.kd2",
+             TTableError::System(EACCES, TTableFault::CannotOpen, "cannot open"), false};
   EXPECT_EQ(OpenFailureText(failure),
             "没有权限读取数据文件“workdat.kd2”。\n请检查该文件和数据文件夹的权限。Kadrel现在退出，没有改动任何数据文件。");
   failure.Creating = true;
   EXPECT_EQ(OpenFailureText(failure),
             "没有权限在数据文件夹中创建数据文件“workdat.kd2”。\n请检查数据文件夹的权限。"
             "Kadrel现在退出，没有改动任何数据文件。");
-  failure = {TOpenFault::CannotCreate, "userdat.kd2", std::string("cannot create: ") + std::strerror(ENOSPC), 0, true};
+  failure = {TOpenFault::CannotCreate, "userdat.kd2",
+             TTableError::System(ENOSPC, TTableFault::CannotOpen, "cannot create"), true};
   EXPECT_EQ(OpenFailureText(failure),
             "无法创建数据文件“userdat.kd2”：磁盘已满。\nKadrel现在退出，没有改动任何数据文件。");
+  failure.Why = TTableError::System(EDQUOT, TTableFault::CannotOpen, "cannot create");
+  EXPECT_EQ(OpenFailureText(failure),
+            "无法创建数据文件“userdat.kd2”：超出了磁盘配额。\nKadrel现在退出，没有改动任何数据文件。");
+  failure.Why = TTableError::System(EIO, TTableFault::IoError, "write failed");
+  EXPECT_EQ(OpenFailureText(failure),
+            "无法创建数据文件“userdat.kd2”：读写磁盘时出错。\nKadrel现在退出，没有改动任何数据文件。");
 }
 
 }  // namespace

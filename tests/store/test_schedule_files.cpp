@@ -113,6 +113,8 @@ TEST(ScheduleFilesCreate, ACreationThatFailsLeavesNoFileBehind) {
   TScheduleError error;
   EXPECT_FALSE(OpenOrCreateScheduleFile(work, TScheduleFile::Work, dir.File(TScheduleFile::Work), error));
   EXPECT_EQ(error.Text().rfind("workdat.kd2: cannot create", 0), 0u) << error.Text();
+  EXPECT_EQ(error.Table.Kind, TTableFault::NoSpace);
+  EXPECT_EQ(error.Table.Errno, ENOSPC);
   EXPECT_TRUE(dir.Entries().empty());
   // A torn file would have been refused as damaged on every later start.
   ops.FailWrites = false;
@@ -126,6 +128,7 @@ TEST(ScheduleFilesOpen, ReadingNeverCreatesAFile) {
   TScheduleError error;
   EXPECT_FALSE(OpenScheduleTables(tables, dir.Path(), TScheduleAccess::Read, error));
   EXPECT_EQ(error.Text(), "shiftdat.kd2: no such file");
+  EXPECT_EQ(error.Table.Errno, ENOENT);
   EXPECT_TRUE(dir.Entries().empty());
 }
 
@@ -143,6 +146,7 @@ TEST(ScheduleFilesOpen, AFileWithAnotherSchemaIsRefused) {
                                 TTableStream::kModeReadShared, error));
   EXPECT_EQ(error.File, "userdat.kd2");
   EXPECT_EQ(error.Reason, "its fields are not those of this file");
+  EXPECT_EQ(error.Table.Damage, TDamage::ForeignFields);
 }
 
 TEST(ScheduleFilesOpen, ADamagedFileGivesTheTableReason) {
@@ -159,6 +163,7 @@ TEST(ScheduleFilesOpen, ADamagedFileGivesTheTableReason) {
   TTableStream user;
   EXPECT_FALSE(OpenOrCreateScheduleFile(user, TScheduleFile::User, dir.File(TScheduleFile::User), error));
   EXPECT_EQ(error.File, "userdat.kd2") << error.Text();
+  EXPECT_EQ(error.Table.Damage, TDamage::FieldTable) << error.Text();
   EXPECT_EQ(ReadFileBytes(dir.File(TScheduleFile::User)).size(), 100u);  // left for the user to rescue
 }
 

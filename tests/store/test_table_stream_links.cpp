@@ -67,6 +67,8 @@ TEST(TableStreamLinks, AFifoOrAFolderIsRefusedWithoutWaiting) {
     TTableStream t(path, mode);
     EXPECT_FALSE(t.IsOpen());
     EXPECT_NE(t.ErrorString().find("not a regular file (a FIFO)"), std::string::npos) << t.ErrorString();
+    EXPECT_EQ(t.Error().Kind, TTableFault::NotRegular);
+    EXPECT_TRUE(S_ISFIFO(t.Error().FileType));
   }
   TTableStream creator(kRW);
   EXPECT_FALSE(creator.CreateTable(path)) << "a FIFO is not replaced by a table";

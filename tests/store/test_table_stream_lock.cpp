@@ -53,8 +53,10 @@ class TableStreamLock : public ::testing::Test {
     TTableStream second(path_, kRW);
     EXPECT_FALSE(second.IsOpen());
     EXPECT_NE(second.ErrorString().find("in use"), std::string::npos) << second.ErrorString();
+    EXPECT_EQ(second.Error().Kind, TTableFault::InUse);
     TTableStream creator(kRW);
     EXPECT_FALSE(creator.CreateTable(path_));
+    EXPECT_EQ(creator.Error().Kind, TTableFault::InUse);
     EXPECT_EQ(OpensInAnotherProcess(path_, kRW), 0);
     TTableStream reader(path_, kRead);
     EXPECT_TRUE(reader.IsOpen()) << reader.ErrorString();

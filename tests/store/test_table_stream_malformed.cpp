@@ -2,6 +2,8 @@
 // state that holds together; it never crashes or reads out of bounds (the
 // sanitizer build runs these too). Every opened file also goes through the
 // fuzzer's body, which writes to it and checks the file it leaves.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -41,19 +43,26 @@ Bytes ValidFile() {
 }
 
 // Opens `bytes` in both modes; returns whether they opened and checks that a
-// refusal carries a reason, that both modes agree and that a refusal writes
-// nothing.
-bool OpensConsistently(const Bytes& bytes, std::string* reason = nullptr) {
+// refusal carries a reason, is told as damage the same way by both modes, and
+// writes nothing.
+bool OpensConsistently(const Bytes& bytes, std::string* reason = nullptr, TTableError* error = nullptr) {
   TTempDir dir;
   std::string path = dir.File("t.kd2");
   WriteBytes(path, bytes);
   TTableStream r(path, TTableStream::kModeReadShared);
   bool opened = r.IsOpen();
   EXPECT_EQ(opened, r.ErrorString().empty()) << r.ErrorString();
+  EXPECT_EQ(r.Error().Kind, opened ? TTableFault::None : TTableFault::Damaged) << r.ErrorString();
+  if (!opened) {
+    EXPECT_EQ(r.ErrorString(), path + ": " + r.Error().Text);
+  }
   if (reason) *reason = r.ErrorString();
+  if (error) *error = r.Error();
+  const TDamage damage = r.Error().Damage;
   r.Close();
   TTableStream w(path, TTableStream::kModeReadWrite);
   EXPECT_EQ(w.IsOpen(), opened) << w.ErrorString();
+  EXPECT_EQ(w.Error().Damage, damage) << w.ErrorString();
   if (!opened) {
     EXPECT_EQ(ReadBytes(path), bytes);
   }
@@ -131,6 +140,8 @@ struct TSlotDamage {
   const char* Name;
   std::function<void(Bytes&)> Damage;
   const char* Reason;  // a part of the expected ErrorString
+  TDamage Rule;
+  std::int64_t Number = 0;  // the slot, the field, the data start or the length; 0: none to check
 };
 
 void PrintTo(const TSlotDamage& d, std::ostream* os) { *os << d.Name; }
@@ -138,39 +149,55 @@ void PrintTo(const TSlotDamage& d, std::ostream* os) { *os << d.Name; }
 std::size_t Slot(int k) { return kDataStart + static_cast<std::size_t>(k - 1) * kSlot; }
 
 const TSlotDamage kSlotDamage[] = {
-    {"StatusByteZero", [](Bytes& b) { b[Slot(3)] = 0; }, "status byte"},
-    {"StatusByteLowerCaseStar", [](Bytes& b) { b[Slot(1)] = 0x2B; }, "status byte"},
-    {"LiveSlotWithAnotherNumber", [](Bytes& b) { PutI32At(b, Slot(3) + 1, 5); }, "carries number"},
-    {"LiveSlotNumberedZero", [](Bytes& b) { PutI32At(b, Slot(5) + 1, 0); }, "carries number"},
-    {"ThirdDeletedSlotNotCounted", [](Bytes& b) { b[Slot(1)] = 0x2A; }, "more deleted slots"},
-    {"DeletedSlotRevived", [](Bytes& b) { b[Slot(2)] = 0x20; PutI32At(b, Slot(2) + 1, 2); }, "fewer deleted"},
-    {"LinkOutOfRange", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 6); }, "leaves the table"},
-    {"LinkNegative", [](Bytes& b) { PutI32At(b, Slot(4) + 1, -3); }, "leaves the table"},
-    {"LinkToItself", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 4); }, "cycle"},
-    {"TwoSlotCycle", [](Bytes& b) { PutI32At(b, Slot(2) + 1, 4); }, "cycle"},
-    {"LinkToALiveSlot", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 3); }, "live slot"},
-    {"ListShorterThanTheCount", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 0); }, "free list holds 1"},
-    {"HeadOnALiveSlot", [](Bytes& b) { PutI32At(b, 24, 5); }, "live slot"},
-    {"HeadZeroWithDeletedSlots", [](Bytes& b) { PutI32At(b, 24, 0); }, "free list holds 0"},
-    {"SlotCountOneShort", [](Bytes& b) { PutI32At(b, 12, 4); }, "file length"},
-    {"DataStartOffByOne", [](Bytes& b) { PutI32At(b, 20, 193); }, "data start"},
-    {"DataStartForSixtyFiveFields", [](Bytes& b) { PutI32At(b, 20, 64 + 32 * 65); }, "data start"},
-    {"Signature", [](Bytes& b) { b[1] = '2'; }, "signature"},
-    {"NameLengthTen", [](Bytes& b) { b[64] = 10; }, "name length"},
-    {"TypeCodeSeven", [](Bytes& b) { b[64 + 10] = 7; }, "type code"},
-    {"IntegerOfWidthEight", [](Bytes& b) { PutI32At(b, 96 + 12, 8); }, "needs 4"},
-    {"TextWiderThanTheLimit", [](Bytes& b) { PutI32At(b, 64 + 12, TFields::kMaxFieldWidth + 1); }, "width"},
+    {"StatusByteZero", [](Bytes& b) { b[Slot(3)] = 0; }, "status byte", TDamage::Slot, 3},
+    {"StatusByteLowerCaseStar", [](Bytes& b) { b[Slot(1)] = 0x2B; }, "status byte", TDamage::Slot, 1},
+    {"LiveSlotWithAnotherNumber", [](Bytes& b) { PutI32At(b, Slot(3) + 1, 5); }, "carries number", TDamage::Slot, 3},
+    {"LiveSlotNumberedZero", [](Bytes& b) { PutI32At(b, Slot(5) + 1, 0); }, "carries number", TDamage::Slot, 5},
+    {"ThirdDeletedSlotNotCounted", [](Bytes& b) { b[Slot(1)] = 0x2A; }, "more deleted slots", TDamage::FreeList},
+    {"DeletedSlotRevived", [](Bytes& b) { b[Slot(2)] = 0x20; PutI32At(b, Slot(2) + 1, 2); }, "fewer deleted",
+     TDamage::FreeList},
+    {"LinkOutOfRange", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 6); }, "leaves the table", TDamage::FreeList},
+    {"LinkNegative", [](Bytes& b) { PutI32At(b, Slot(4) + 1, -3); }, "leaves the table", TDamage::FreeList},
+    {"LinkToItself", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 4); }, "cycle", TDamage::FreeList},
+    {"TwoSlotCycle", [](Bytes& b) { PutI32At(b, Slot(2) + 1, 4); }, "cycle", TDamage::FreeList},
+    {"LinkToALiveSlot", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 3); }, "live slot", TDamage::FreeList},
+    {"ListShorterThanTheCount", [](Bytes& b) { PutI32At(b, Slot(4) + 1, 0); }, "free list holds 1", TDamage::FreeList},
+    {"HeadOnALiveSlot", [](Bytes& b) { PutI32At(b, 24, 5); }, "live slot", TDamage::FreeList},
+    {"HeadZeroWithDeletedSlots", [](Bytes& b) { PutI32At(b, 24, 0); }, "free list holds 0", TDamage::FreeList},
+    {"HeadBeyondTheSlots", [](Bytes& b) { PutI32At(b, 24, 6); }, "free-list head 6", TDamage::Counts},
+    {"DeletedCountAboveTheSlots", [](Bytes& b) { PutI32At(b, 16, 6); }, "deleted count 6", TDamage::Counts},
+    {"SlotCountOneShort", [](Bytes& b) { PutI32At(b, 12, 4); }, "file length", TDamage::FileLength,
+     kDataStart + 5 * kSlot},
+    {"DataStartOffByOne", [](Bytes& b) { PutI32At(b, 20, 193); }, "data start", TDamage::DataStart, 193},
+    {"DataStartForSixtyFiveFields", [](Bytes& b) { PutI32At(b, 20, 64 + 32 * 65); }, "data start", TDamage::DataStart},
+    {"CutInsideTheFieldTable", [](Bytes& b) { b.resize(100); }, "shorter than its field table", TDamage::FieldTable},
+    {"CutInsideTheHeader", [](Bytes& b) { b.resize(31); }, "32-byte header", TDamage::HeaderSize},
+    {"Signature", [](Bytes& b) { b[1] = '2'; }, "signature", TDamage::Signature},
+    {"NameLengthTen", [](Bytes& b) { b[64] = 10; }, "name length", TDamage::Field, 1},
+    {"TypeCodeSeven", [](Bytes& b) { b[64 + 10] = 7; }, "type code", TDamage::Field, 1},
+    {"IntegerOfWidthEight", [](Bytes& b) { PutI32At(b, 96 + 12, 8); }, "needs 4", TDamage::Field, 2},
+    {"TextWiderThanTheLimit", [](Bytes& b) { PutI32At(b, 64 + 12, TFields::kMaxFieldWidth + 1); }, "width",
+     TDamage::Field, 1},
 };
 
 class TableStreamSlotDamage : public ::testing::TestWithParam<TSlotDamage> {};
 
-TEST_P(TableStreamSlotDamage, IsRefusedWithItsReason) {
+// Callers tell the user what is wrong from the rule, never from the text.
+TEST_P(TableStreamSlotDamage, IsRefusedWithItsReasonAndRule) {
   Bytes b = ValidFile();
   GetParam().Damage(b);
   std::string why;
-  EXPECT_FALSE(OpensConsistently(b, &why));
+  TTableError error;
+  EXPECT_FALSE(OpensConsistently(b, &why, &error));
   EXPECT_NE(why.find(GetParam().Reason), std::string::npos) << why;
   EXPECT_NE(why.find("t.kd2"), std::string::npos) << "names the file: " << why;
+  EXPECT_EQ(error.Damage, GetParam().Rule) << why;
+  if (GetParam().Number != 0) {
+    EXPECT_EQ(error.Number, GetParam().Number) << why;
+  }
+  if (GetParam().Rule == TDamage::FileLength) {
+    EXPECT_EQ(error.Count, 4) << why;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TableStreamSlotDamage, ::testing::ValuesIn(kSlotDamage),
@@ -190,6 +217,8 @@ TEST(TableStreamMalformed, ADirectoryOrAnEmptyNameIsRefused) {
   TTableStream t(dir.Path().string(), TTableStream::kModeReadShared);
   EXPECT_FALSE(t.IsOpen());
   EXPECT_FALSE(t.ErrorString().empty());
+  EXPECT_EQ(t.Error().Kind, TTableFault::NotRegular);
+  EXPECT_TRUE(S_ISDIR(t.Error().FileType));
   TTableStream e("", TTableStream::kModeReadShared);
   EXPECT_FALSE(e.IsOpen());
   EXPECT_FALSE(e.ErrorString().empty());
