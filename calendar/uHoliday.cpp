@@ -309,7 +309,7 @@ std::vector<std::string> HolidayFolders() {
   for (std::size_t start = 0; start <= dirs.size();) {
     std::size_t end = dirs.find(':', start);
     if (end == std::string::npos) end = dirs.size();
-    // The base directory specification ignores relative entries.
+    // XDG base directories ignore relative entries.
     if (end > start && dirs[start] == '/') listed.push_back(dirs.substr(start, end - start) + "/kadrel/holidays");
     start = end + 1;
   }

@@ -231,7 +231,7 @@ TEST_F(HolidayFolderTest, ADamagedFileLeavesTheRestAlone) {
   EXPECT_EQ(Describe(table, 2025, 9, 28), "班 国庆节");
 }
 
-TEST(HolidayFolders, FollowTheBaseDirectorySpecification) {
+TEST(HolidayFolders, FollowTheXdgBaseDirectoryRules) {
   const auto saved = [](const char* name) {
     const char* v = std::getenv(name);
     return v ? std::optional<std::string>(v) : std::nullopt;
