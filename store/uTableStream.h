@@ -177,6 +177,19 @@ class TRecordStream {
   std::int32_t width_ = 0;
 };
 
+// How a table waits for others. The defaults refuse a second writer at once.
+struct TTableWaits {
+  // How long a change waits for readers taking their copy, and a reader for
+  // a change in flight, before giving up with Busy.
+  int ChangeMs = 3000;
+  // How long a writer's Open waits for another writer that is not a session
+  // holder (a kadrel-cli write command) before giving up with Busy.
+  int WriterMs = 0;
+  // This writer holds the table for a whole session (the GUI): others that
+  // would wait for it are refused at once with InUse instead.
+  bool Session = false;
+};
+
 class TTableStream {
  public:
   static constexpr std::uint16_t kModeReadShared = 0x20;  // read; others may read
@@ -241,6 +254,12 @@ class TTableStream {
 
   // The seam for every call that changes a file; null restores the real one. Not owned; it must outlive its use by this table.
   void SetFileOps(TFileOps* ops);
+  // Taken by the next Open or CreateTable.
+  void SetWaits(const TTableWaits& waits);
+  // A reader's Open found a change that a crash interrupted and read the
+  // table as it was before it (the file stays as it is until a writer opens
+  // it, or the folder is recovered).
+  bool ReadThroughJournal() const;
 
   void First();
   bool Next();
