@@ -68,6 +68,16 @@ bool LockByte(int fd, off_t at, TLockKind kind, int waitMs) {
 
 void UnlockByte(int fd, off_t at) { SetByteLock(fd, at, F_UNLCK); }
 
+bool LockedByOther(int fd, off_t at) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = at;
+  lock.l_len = 1;
+  lock.l_pid = 0;
+  return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 bool IsSameFile(int fd, const std::string& path) {
   struct stat byFd {};
   struct stat byPath {};

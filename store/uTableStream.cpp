@@ -15,6 +15,7 @@
 #include "platform/uFileOps.h"
 #include "platform/uGbk.h"
 #include "store/uTableFile.h"
+#include "store/uTableHold.h"
 
 namespace kadrel {
 namespace {
@@ -266,12 +267,14 @@ TTableError Refusal(std::string text) { return TTableError::Of(TTableFault::Refu
 // Serves reads of file ranges from one chunk read ahead of them, so that a
 // scan costs one read call per kChunkBytes instead of one per slot. A
 // reader's whole copy of the file can be pinned as the one chunk; then the
-// file itself is never read again.
+// file itself is never read again. While counting, it keeps the CRC of the
+// file from its start up to the furthest byte read, so that a writer's
+// validation hands the table's CRC over without a second reading.
 class TChunkReader {
  public:
-  // Pointer to `n` bytes at `offset`, or null if the file (whose length is
+  // Pointer to `n` bytes at `offset`, or null if the table (whose length is
   // `end`) lacks them or reading fails.
-  const unsigned char* Get(int fd, std::int64_t offset, std::size_t n, std::int64_t end) {
+  const unsigned char* Get(TTableFile& file, std::int64_t offset, std::size_t n, std::int64_t end) {
     if (offset >= start_ && offset + static_cast<std::int64_t>(n) <= start_ + len_) {
       return chunk_.data() + (offset - start_);
     }
@@ -280,16 +283,13 @@ class TChunkReader {
         std::min<std::int64_t>(end - offset, std::max(n, TTableStream::kChunkBytes)));
     if (chunk_.size() < want) chunk_.resize(want);
     len_ = 0;
-    std::size_t got = 0;
-    while (got < want) {
-      ssize_t r = ::pread(fd, chunk_.data() + got, want - got, offset + static_cast<off_t>(got));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      got += static_cast<std::size_t>(r);
-    }
-    if (got < n) return nullptr;
+    if (!file.Read(offset, chunk_.data(), want)) return nullptr;
     start_ = offset;
-    len_ = static_cast<std::int64_t>(got);
+    len_ = static_cast<std::int64_t>(want);
+    if (counting_ && offset <= crcEnd_ && offset + len_ > crcEnd_) {
+      crc_ = Crc64(chunk_.data() + (crcEnd_ - offset), static_cast<std::size_t>(offset + len_ - crcEnd_), crc_);
+      crcEnd_ = offset + len_;
+    }
     return chunk_.data();
   }
   // Bytes held from `offset` (inside the chunk) on.
@@ -307,6 +307,17 @@ class TChunkReader {
     Bytes().swap(chunk_);
     len_ = 0;
     pinned_ = false;
+    counting_ = false;
+  }
+  void CountCrc(bool on) {
+    counting_ = on;
+    crc_ = 0;
+    crcEnd_ = 0;
+  }
+  // The CRC of the first `length` bytes, when reading reached exactly so far.
+  std::optional<std::uint64_t> Crc(std::int64_t length) const {
+    if (!counting_ || crcEnd_ != length) return std::nullopt;
+    return crc_;
   }
 
  private:
@@ -314,6 +325,9 @@ class TChunkReader {
   std::int64_t start_ = 0;
   std::int64_t len_ = 0;
   bool pinned_ = false;
+  bool counting_ = false;
+  std::uint64_t crc_ = 0;
+  std::int64_t crcEnd_ = 0;
 };
 
 // The counts that Post, Delete and Pack change, saved so a failure can put
@@ -408,7 +422,11 @@ struct TTableStream::Impl {
   TDateTime created = Today();
   THeader head;  // Slots, Deleted, DataStart, Head, Appended as in the file
   std::int32_t recordSize = 0;
-  TTableFile file;
+  // What every file of this object is given (before `file`, which uses them).
+  TFileOps* ops = nullptr;
+  TTableWaits waits;
+  TTableHolder* holder = nullptr;  // the transaction holding the table's changes
+  std::unique_ptr<TTableFile> file = NewFile();
   bool isOpen = false;
   TState state = TState::Browse;
   TRecordStream buffer;
@@ -421,6 +439,22 @@ struct TTableStream::Impl {
   TTableError error;
   std::string errorText;  // "<file name>: <error.Text>"
   TChunkReader reader;
+
+  std::unique_ptr<TTableFile> NewFile() const {
+    auto f = std::make_unique<TTableFile>();
+    f->SetOps(ops);
+    f->SetWaits(waits.ChangeMs, waits.WriterMs, waits.Session);
+    f->SetFit(TableJournalFit);
+    f->Hold(holder != nullptr);
+    return f;
+  }
+  // A closed table's file goes to its transaction while it holds a change.
+  void HandOver() {
+    if (holder && file->Staged()) {
+      holder->Adopt(std::move(file));
+      file = NewFile();
+    }
+  }
 
   // -- geometry
   std::int64_t SlotSize() const { return std::int64_t{recordSize} + 5; }
@@ -457,7 +491,7 @@ struct TTableStream::Impl {
   // -- reading slots
   const unsigned char* SlotBytes(std::int64_t k) {
     if (!isOpen || k < 1 || k > head.Slots) return nullptr;
-    return reader.Get(file.Fd(), SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
+    return reader.Get(*file, SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
   }
   bool LoadSlot(std::int32_t k) {
     const unsigned char* p = SlotBytes(k);
@@ -476,16 +510,17 @@ struct TTableStream::Impl {
   }
   bool Commit(std::vector<TTableFile::TWrite> writes, std::int64_t newLength) {
     reader.Invalidate();
-    bool ok = file.Commit(std::move(writes), newLength);
+    bool ok = file->Commit(std::move(writes), newLength);
     reader.Invalidate();
     // Poisoned (see TTableFile): from now on reads come from a copy without
     // the half change.
-    if (Bytes copy = file.ReleaseCopy(); !copy.empty()) reader.Pin(std::move(copy));
-    return ok || Fail(file.Error());
+    if (Bytes copy = file->ReleaseCopy(); !copy.empty()) reader.Pin(std::move(copy));
+    return ok || Fail(file->Error());
   }
 
   // -- lifecycle
   bool Validate(std::int64_t fileSize);
+  void Opened();
   TTableError ValidateFieldTable(std::int64_t fileSize);
   TTableError ScanSlots(std::vector<std::int32_t>& links);
   TTableError CheckFreeList(std::vector<std::int32_t>& links) const;
@@ -508,14 +543,14 @@ struct TTableStream::Impl {
 };
 
 TTableError TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
-  const unsigned char* p = reader.Get(file.Fd(), 0, kHeaderSize, fileSize);
+  const unsigned char* p = reader.Get(*file, 0, kHeaderSize, fileSize);
   if (!p) return TTableError::Damaged(TDamage::HeaderSize, "file is shorter than its 32-byte header");
   THeader h = DecodeHeader(p);
   if (TTableError why = CheckHeader(h, fileSize); why.Failed()) return why;
   int count = (h.DataStart - kFieldTableStart) / kFieldDefSize;
   fields.Clear();
   for (int i = 0; i < count; ++i) {
-    p = reader.Get(file.Fd(), kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
+    p = reader.Get(*file, kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
     if (!p) return TTableError::Damaged(TDamage::FieldTable, "cannot read the field table");
     if (TTableError why = ParseFieldDef(p, i, fields); why.Failed()) return why;
   }
@@ -580,6 +615,9 @@ TTableError TTableStream::Impl::CheckFreeList(std::vector<std::int32_t>& links) 
 bool TTableStream::Impl::Validate(std::int64_t fileSize) {
   if (fileSize < 0) return Fail(TTableError::System(errno, TTableFault::IoError, "cannot read"));
   reader.Invalidate();
+  // A writer needs the table's CRC for its first change; every byte passes
+  // through here once anyway.
+  reader.CountCrc(file->Writable() && !file->HasCopy());
   isOpen = true;  // SlotBytes reads only while open; undone by the caller on failure
   std::vector<std::int32_t> links;
   TTableError why = ValidateFieldTable(fileSize);
@@ -588,12 +626,31 @@ bool TTableStream::Impl::Validate(std::int64_t fileSize) {
   if (!why.Failed() && head.Deleted == 0 && head.Head != 0) {
     why = FreeListDamage("free-list head set on an empty free list");
   }
+  if (auto crc = reader.Crc(fileSize); crc && !why.Failed()) file->KnowCrc(*crc);
+  reader.CountCrc(false);
   if (why.Failed()) return Fail(std::move(why));
   return true;
 }
 
+// After Open validated the file: the cursor before the first slot, browsing.
+void TTableStream::Impl::Opened() {
+  fieldsAtOpen.clear();
+  for (int i = 0; i < fields.Count(); ++i) fieldsAtOpen.push_back(fields.Field(i));
+  state = TState::Browse;
+  depth = 0;
+  current = 0;
+  buffer.Bytes().assign(static_cast<std::size_t>(SlotSize()), 0);
+  buffer.Position(0, 0);
+  eof = true;
+  if (head.Slots > 0) {
+    current = 1;
+    eof = !LoadSlot(1);
+  }
+}
+
 void TTableStream::Impl::ResetClosed() {
-  file.Close();
+  HandOver();
+  file->Close();
   reader.Release();
   isOpen = false;
   fields.Clear();
@@ -639,13 +696,13 @@ bool TTableStream::Impl::FinishCreate() {
   Bytes bytes(static_cast<std::size_t>(head.DataStart), 0);
   std::copy(header.begin(), header.end(), bytes.begin());
   std::copy(table.begin(), table.end(), bytes.begin() + kFieldTableStart);
-  return file.Finish(bytes) || Fail(file.Error());
+  return file->Finish(bytes) || Fail(file->Error());
 }
 
 bool TTableStream::Impl::RequireWritable(const char* op) {
   if (!isOpen) return Refuse(std::string(op) + ": the table is not open");
-  if (!file.Writable()) return Refuse(std::string(op) + ": the table is open read-only");
-  if (file.Creating()) return Refuse(std::string(op) + ": the new table must be closed and opened first");
+  if (!file->Writable()) return Refuse(std::string(op) + ": the table is open read-only");
+  if (file->Creating()) return Refuse(std::string(op) + ": the new table must be closed and opened first");
   return true;
 }
 
@@ -780,7 +837,11 @@ TTableStream::TTableStream(const std::string& fileName, std::uint16_t openMode)
   Open(fileName);
 }
 
-TTableStream::~TTableStream() = default;
+// A table destroyed inside a transaction leaves its change to it, as Close does.
+TTableStream::~TTableStream() {
+  d_->HandOver();
+  if (d_->holder) d_->holder->Forget(*this);
+}
 
 bool TTableStream::CreateTable(const std::string& fileName) { return CreateTable(fileName, TCreateMode::Replace); }
 
@@ -789,9 +850,9 @@ bool TTableStream::CreateTable(const std::string& fileName, TCreateMode mode) {
   Impl& d = *d_;
   d.ClearError();
   d.fileName = fileName;
-  if (!d.file.Create(fileName, mode == TCreateMode::Replace ? TTableFile::TCreate::Replace
-                                                           : TTableFile::TCreate::KeepExisting)) {
-    return d.Fail(d.file.Error());
+  if (!d.file->Create(fileName, mode == TCreateMode::Replace ? TTableFile::TCreate::Replace
+                                                            : TTableFile::TCreate::KeepExisting)) {
+    return d.Fail(d.file->Error());
   }
   d.isOpen = true;
   d.fields.Clear();
@@ -818,23 +879,16 @@ bool TTableStream::Open() {
   d.ClearError();
   if (d.fileName.empty()) return d.Fail(TTableError::Of(TTableFault::CannotOpen, "no file name given"));
   const bool write = (d.openMode & 3) != 0;
-  if (!d.file.Open(d.fileName, write)) return d.Fail(d.file.Error());
-  if (d.file.HasCopy()) d.reader.Pin(d.file.ReleaseCopy());
-  if (!d.Validate(d.file.Length())) {
+  if (d.holder && !write) return d.Refuse("a table in a transaction opens for writing only");
+  if (!d.file->Open(d.fileName, write)) return d.Fail(d.file->Error());
+  if (d.file->HasCopy()) d.reader.Pin(d.file->ReleaseCopy());
+  if (!d.Validate(d.file->Length())) {
     TTableError why = d.error;
     d.ResetClosed();
     d.Fail(std::move(why));
     return false;
   }
-  d.fieldsAtOpen.clear();
-  for (int i = 0; i < d.fields.Count(); ++i) d.fieldsAtOpen.push_back(d.fields.Field(i));
-  d.state = TState::Browse;
-  d.depth = 0;
-  d.current = 0;
-  d.buffer.Bytes().assign(static_cast<std::size_t>(d.SlotSize()), 0);
-  d.buffer.Position(0, 0);
-  d.eof = true;
-  if (d.head.Slots > 0) First();
+  d.Opened();
   return true;
 }
 
@@ -843,12 +897,12 @@ bool TTableStream::Close() {
   if (!d.isOpen) return true;
   d.ClearError();
   bool ok = true;
-  if (d.file.Creating()) {
+  if (d.file->Creating()) {
     ok = d.FinishCreate();
-  } else if (d.file.Poisoned()) {
+  } else if (d.file->Poisoned()) {
     ok = d.Fail(TTableError::Damaged(
         TDamage::CannotUndo, "an earlier change could not be undone here; the next open of the table undoes it"));
-  } else if (d.file.Writable()) {
+  } else if (d.file->Writable()) {
     ok = d.WriteSchema();
   }
   d.ResetClosed();
@@ -876,7 +930,17 @@ std::int32_t TTableStream::CurrentSlot() const { return d_->current; }
 const std::string& TTableStream::FileName() const { return d_->fileName; }
 const std::string& TTableStream::ErrorString() const { return d_->errorText; }
 const TTableError& TTableStream::Error() const { return d_->error; }
-void TTableStream::SetFileOps(TFileOps* ops) { d_->file.SetOps(ops); }
+void TTableStream::SetFileOps(TFileOps* ops) {
+  d_->ops = ops;
+  d_->file->SetOps(ops);
+}
+
+void TTableStream::SetWaits(const TTableWaits& waits) {
+  d_->waits = waits;
+  d_->file->SetWaits(waits.ChangeMs, waits.WriterMs, waits.Session);
+}
+
+bool TTableStream::ReadThroughJournal() const { return d_->isOpen && d_->file->ReadThroughJournal(); }
 
 void TTableStream::First() {
   Impl& d = *d_;
@@ -1054,6 +1118,63 @@ int TTableStream::PopPosition() {
   }
   d.eof = false;
   return d.depth;
+}
+
+// ---- transactions -------------------------------------------------------------
+
+bool TTableHold::Join(TTableStream& table, TTableHolder* holder) {
+  TTableStream::Impl& d = *table.d_;
+  if (d.holder) return false;
+  if (d.isOpen && (!d.file->Writable() || d.file->Creating() || d.file->Poisoned())) return false;
+  d.holder = holder;
+  d.file->Hold(true);
+  return true;
+}
+
+void TTableHold::Leave(TTableStream& table) {
+  table.d_->holder = nullptr;
+  table.d_->file->Hold(false);
+}
+
+TTableFile* TTableHold::File(TTableStream& table) { return table.d_->isOpen ? table.d_->file.get() : nullptr; }
+
+void TTableHold::Reload(TTableStream& table) {
+  TTableStream::Impl& d = *table.d_;
+  if (!d.isOpen) return;
+  d.file->Discard();
+  if (Bytes copy = d.file->ReleaseCopy(); !copy.empty()) d.reader.Pin(std::move(copy));
+  if (!d.Validate(d.file->Length())) {
+    TTableError why = d.error;
+    d.ResetClosed();
+    d.Fail(std::move(why));
+    return;
+  }
+  d.Opened();
+}
+
+// One change adds at most one slot, or writes the field table of a table
+// that holds none; it never leaves a table that breaks the format's first
+// rules behind it.
+std::string TableJournalFit(const Bytes& before, std::int64_t lengthNow) {
+  const auto length = static_cast<std::int64_t>(before.size());
+  if (length < TTableStream::kHeaderSize) return "the table it gives back is shorter than a header";
+  const THeader h = DecodeHeader(before.data());
+  if (TTableError why = CheckHeader(h, length); why.Failed()) return "the table it gives back is not one: " + why.Text;
+  TFields fields;
+  for (std::int64_t at = TTableStream::kFieldTableStart; at < h.DataStart; at += TTableStream::kFieldDefSize) {
+    const int i = static_cast<int>((at - TTableStream::kFieldTableStart) / TTableStream::kFieldDefSize);
+    if (TTableError why = ParseFieldDef(before.data() + at, i, fields); why.Failed()) {
+      return "the table it gives back is not one: " + why.Text;
+    }
+  }
+  const std::int64_t slotSize = std::int64_t{fields.RecordSize()} + 5;
+  if (length != h.DataStart + std::int64_t{h.Slots} * slotSize) return "the table it gives back has the wrong length";
+  constexpr std::int64_t kLargestFieldTable =
+      TTableStream::kFieldTableStart + std::int64_t{TTableStream::kFieldDefSize} * TFields::kMaxFields;
+  if (lengthNow > length + slotSize && !(h.Slots == 0 && lengthNow <= kLargestFieldTable)) {
+    return "the table has grown by more than one change could add";
+  }
+  return {};
 }
 
 }  // namespace kadrel

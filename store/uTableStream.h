@@ -291,6 +291,7 @@ class TTableStream {
   int PopPosition();
 
  private:
+  friend struct TTableHold;
   struct Impl;
   std::unique_ptr<Impl> d_;
 };

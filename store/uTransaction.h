@@ -71,14 +71,13 @@
 #include <string>
 #include <vector>
 
+#include "store/uJournal.h"
 #include "store/uTableError.h"
 
 namespace kadrel {
 
 class TTableStream;
 class TFileOps;
-
-inline constexpr const char* kChangeRecordPrefix = "kadrel-change-";
 
 class TTableTransaction {
  public:
