@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include "tests/store/test_table_stream_util.h"
+
 namespace kadrel {
 namespace {
 
@@ -146,28 +148,6 @@ TEST(Journal, TheHeaderAloneRefusesAFileFarTooLargeToBeAJournal) {
             TJournalState::Torn);
 }
 
-// What the version before wrote: magic, checksum, old length and CRC, count,
-// then regions of the exact bytes overwritten.
-Bytes EncodeV1(const TJournal& j) {
-  Bytes out = {'K', 'D', 'R', 'L', 'J', 'N', 'L', '1'};
-  auto put = [&out](std::uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-  };
-  put(0, 8);
-  put(static_cast<std::uint64_t>(j.OldLength), 8);
-  put(j.OldCrc, 8);
-  put(j.Regions.size(), 4);
-  put(0, 4);
-  for (const auto& r : j.Regions) {
-    put(static_cast<std::uint64_t>(r.Offset), 8);
-    put(r.Old.size(), 4);
-    out.insert(out.end(), r.Old.begin(), r.Old.end());
-  }
-  const std::uint64_t crc = Crc64(out.data() + 16, out.size() - 16);
-  for (int i = 0; i < 8; ++i) out[8 + static_cast<std::size_t>(i)] = static_cast<unsigned char>(crc >> (8 * i));
-  return out;
-}
-
 TEST(Journal, AJournalOfTheVersionBeforeStillUndoesItsChange) {
   const Bytes old = OldTable();
   TJournal v1;
@@ -176,13 +156,13 @@ TEST(Journal, AJournalOfTheVersionBeforeStillUndoesItsChange) {
   v1.Regions.push_back({10, Bytes(old.begin() + 10, old.begin() + 42)});
   v1.Regions.push_back({2 * S, Bytes(old.begin() + 2 * S, old.end())});
   TJournal j;
-  ASSERT_EQ(Decode(EncodeV1(v1), 2 * S, j), TJournalState::Valid);
+  ASSERT_EQ(Decode(testing::EncodeOldJournal(v1), 2 * S, j), TJournalState::Valid);
   EXPECT_EQ(j.Version, 1);
   Bytes image(old.begin(), old.begin() + 2 * S);
   image[20] = 0x77;
   EXPECT_TRUE(ApplyJournal(j, image));
   EXPECT_EQ(image, old);
-  Bytes torn = EncodeV1(v1);
+  Bytes torn = testing::EncodeOldJournal(v1);
   torn.pop_back();
   EXPECT_EQ(Decode(torn, 2 * S, j), TJournalState::Torn);
 }
