@@ -24,6 +24,7 @@
 #include "platform/uFileOps.h"
 #include "store/uScheduleFiles.h"
 #include "store/uScheduleRecords.h"
+#include "store/uTransaction.h"
 
 namespace kadrel {
 namespace {
@@ -48,17 +49,18 @@ class TDataFolder {
     noSync.NoSync = true;
     tables.User.SetFileOps(&noSync);
     if (!OpenScheduleTables(tables, dir_, TScheduleAccess::Write, error)) std::abort();
-    TScheduleRecords records(tables, TWritePolicy::Trimmed);
-    // Straight into the table: the records layer would check each name
-    // against all before it, which takes minutes at this size.
+    // Straight into the table, as one change: the records layer would check
+    // each name against all before it, which takes minutes at this size.
     TTableStream& t = tables.User;
+    TTableTransaction all;
+    all.Begin({&t});
     for (int i = 0; i < users; ++i) {
       if (!(t.Append() && t.SetText(kUserName, Name("u", i)) && t.SetInteger(kUserShiftID, 0) &&
             t.SetFloat(kUserStart, 37627.0) && t.SetInteger(kUserFirstID, 0) && t.Post())) {
         std::abort();
       }
     }
-    if (!CloseScheduleTables(tables, error)) std::abort();
+    if (!all.Commit() || !CloseScheduleTables(tables, error)) std::abort();
     const std::string path = UserPath();
     header_.resize(32);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

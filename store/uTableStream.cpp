@@ -108,6 +108,33 @@ bool FieldTextIs(const unsigned char* p, std::size_t width, std::string_view fol
   return true;
 }
 
+// The text of `n` bytes at `p`, blanks after it, compared without them.
+[[gnu::noinline]] bool TextBeforeBlanksIs(const unsigned char* p, std::size_t n, std::string_view folded) {
+  unsigned char text[TFields::kMaxFieldWidth + 1];
+  std::memcpy(text, p, n);
+  text[n] = 0;
+  return FieldTextIs(text, n + 1, folded);
+}
+
+// The same with blanks (bytes up to 0x20, never part of a two-byte
+// character) at both ends of the field's text left out; `folded` has none.
+bool FieldTextIsTrimmed(const unsigned char* p, std::size_t width, std::string_view folded) {
+  std::size_t from = 0;
+  while (from < width && p[from] != 0 && p[from] <= 0x20) ++from;
+  const std::size_t n = folded.size();
+  if (n > width - from) return false;
+  // Most names begin with no blank and differ in their first byte.
+  if (n > 0 && p[from] != static_cast<unsigned char>(folded[0]) &&
+      (p[from] < 'A' || p[from] > 'Z' || p[from] + ('a' - 'A') != static_cast<unsigned char>(folded[0]))) {
+    return false;
+  }
+  if (from + n == width || p[from + n] == 0) return FieldTextIs(p + from, width - from, folded);
+  for (std::size_t end = from + n; end < width && p[end] != 0; ++end) {
+    if (p[end] > 0x20) return false;
+  }
+  return TextBeforeBlanksIs(p + from, n, folded);
+}
+
 bool NamesEqual(std::string_view a, std::string_view b) { return GbkEqualFoldAZ(a, b); }
 
 // ---- field values inside a slot ----------------------------------------------
@@ -378,6 +405,10 @@ int TFields::IndexOf(std::string_view name) const {
   return -1;
 }
 
+const TFieldDef* TFields::At(int index) const {
+  return index < 0 || index >= Count() ? nullptr : &defs_[static_cast<std::size_t>(index)];
+}
+
 TFieldDef TFields::Field(int index) const {
   if (index < 0 || index >= Count()) return {};
   return defs_[static_cast<std::size_t>(index)];
@@ -482,10 +513,9 @@ struct TTableStream::Impl {
   }
 
   TFieldView View(int index) const {
-    if (index < 0 || index >= fields.Count()) return {};
-    TFieldDef f = fields.Field(index);
-    if (std::int64_t{f.Offset} + f.Width > static_cast<std::int64_t>(buffer.Bytes().size())) return {};
-    return {f.Offset, f.Width};
+    const TFieldDef* f = fields.At(index);
+    if (!f || std::int64_t{f->Offset} + f->Width > static_cast<std::int64_t>(buffer.Bytes().size())) return {};
+    return {f->Offset, f->Width};
   }
 
   // -- reading slots
@@ -539,7 +569,7 @@ struct TTableStream::Impl {
 
   // -- search
   template <class Match>
-  bool Scan(TFieldView f, Match match);
+  bool Scan(TFieldView f, Match match, std::int64_t from = 1);
 };
 
 TTableError TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
@@ -749,10 +779,10 @@ bool TTableStream::Impl::PostEdit() {
 
 
 template <class Match>
-bool TTableStream::Impl::Scan(TFieldView f, Match match) {
+bool TTableStream::Impl::Scan(TFieldView f, Match match, std::int64_t from) {
   if (!isOpen || head.Slots == 0) return false;
   const auto size = static_cast<std::size_t>(SlotSize());
-  for (std::int64_t k = 1; k <= head.Slots;) {
+  for (std::int64_t k = std::max<std::int64_t>(from, 1); k <= head.Slots;) {
     const unsigned char* p = SlotBytes(k);
     if (!p) {
       eof = true;
@@ -1095,6 +1125,17 @@ bool TTableStream::LocateText(std::string_view name, std::string_view text) {
   return d_->Scan(f, [&](const unsigned char* slot, std::size_t) {
     return FieldTextIs(slot + f.Offset, static_cast<std::size_t>(f.Width), folded);
   });
+}
+
+bool TTableStream::LocateTrimmedText(std::string_view name, std::string_view text, std::int32_t from) {
+  TFieldView f = d_->View(d_->fields.IndexOf(name));
+  const std::string folded = GbkFoldAZ(TrimBlanks(text));
+  return d_->Scan(
+      f,
+      [&](const unsigned char* slot, std::size_t) {
+        return FieldTextIsTrimmed(slot + f.Offset, static_cast<std::size_t>(f.Width), folded);
+      },
+      from);
 }
 
 int TTableStream::PushPosition() {

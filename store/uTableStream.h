@@ -140,6 +140,7 @@ class TFields {
   // Index of FindField's result, -1 if none.
   int IndexOf(std::string_view name) const;
   TFieldDef Field(int index) const;  // a copy; an empty definition out of range
+  const TFieldDef* At(int index) const;  // no copy; null out of range
   bool Remove(int index);            // later offsets close up; false out of range
   int Count() const { return static_cast<int>(defs_.size()); }
   std::int32_t RecordSize() const;
@@ -286,6 +287,11 @@ class TTableStream {
   bool LocateInteger(std::string_view name, std::int32_t value);
   // Matches with the bytes of A to Z compared as their lower-case forms.
   bool LocateText(std::string_view name, std::string_view text);
+  // The same, but blanks (bytes up to 0x20) at both ends of the field's text
+  // and of `text` do not count, and the search starts at slot `from`: how a
+  // name is told apart from every other (" Ann" is "ann"). Without a match
+  // the cursor is left as LocateText leaves it.
+  bool LocateTrimmedText(std::string_view name, std::string_view text, std::int32_t from = 1);
 
   int PushPosition();
   int PopPosition();
