@@ -52,17 +52,21 @@
 //
 // Crash safety (see store/uTableFile.h and store/uJournal.h). Every Post,
 // Delete, Pack and changing Close is one all-or-nothing change of the file:
-// the old bytes of what it changes go to the journal "<table>-journal",
-// which is fsynced (with its folder) before the table is touched; the table
-// is written and fsynced; removing the journal commits the change. The next
-// Open of the table, in any mode, finds the state before or after the
-// change: a writer replays a journal left by a crash (or drops one that was
-// still being written), a reader reads through it. A failure puts the old
-// bytes back and leaves the in-memory counts as they were, so the object
-// never claims a record the file lacks. Bytes that would not change are not
-// written: an Edit leaves the header alone, a Close without a changed field
-// list writes nothing. After each change the bytes on disk are exactly the
-// format above, and the journal is gone.
+// the old bytes of the sectors it changes go to the journal
+// "<table>-journal", which is fsynced (with its folder) before the table is
+// touched; the table is written and fsynced; emptying the journal, fsynced,
+// commits the change, which then survives a power cut. The next Open of the
+// table, in any mode, finds the state before or after the change: a writer
+// replays a journal left by a crash (or drops one that was still being
+// written), a reader reads through it. A failure puts the old bytes back and
+// leaves the in-memory counts as they were, so the object never claims a
+// record the file lacks. Bytes that would not change are not written: an
+// Edit leaves the header alone, a Close without a changed field list writes
+// nothing. After each change the bytes on disk are exactly the format above,
+// and the journal is gone. A change is written only to the file that was
+// opened, and only while the table's name still gives that file (Moved
+// otherwise). Inside a transaction (store/uTransaction.h) the changes of
+// several tables are held in memory and written as one.
 //
 // Pack rewrites the table in place through the journal, so the file keeps its
 // links, owner and mode. CreateTable builds the new table under a temporary
@@ -74,7 +78,8 @@
 // Sharing. One writer at a time: a mode with access bits (mode & 3) other
 // than 0 opens for reading and writing and holds the writer lock, so a second
 // writer - another process or another TTableStream of this process - is
-// refused ("in use"). CreateTable takes it on a file it replaces. A
+// refused ("in use"), or waits as long as TTableWaits allows for one that
+// holds no session. CreateTable takes it on a file it replaces. A
 // read-only opener (mode 0x20) takes a copy of the whole file at Open,
 // between two changes, and serves every read from it: readers work beside a
 // writer and always see a state before or after a change. The locks are
@@ -92,8 +97,8 @@
 //     and SetFloat write at most the field's width.
 //   - Close of a read-only table writes nothing. Close refuses (false) to write
 //     a field table that differs from the file's while the table holds slots.
-//   - A change waits up to 3 seconds for a reader taking its copy, and a
-//     reader as long for a change; then it fails with "busy".
+//   - A change waits up to 3 seconds (TTableWaits) for a reader taking its
+//     copy, and a reader as long for a change; then it fails with "busy".
 //   - Open, CreateTable, Close and Pack empty the saved-position stack.
 #pragma once
 
