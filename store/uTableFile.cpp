@@ -230,10 +230,11 @@ bool TTableFile::Open(const std::string& name, bool write) {
       error_ = why;
       return false;
     }
-    if (write) CleanStaleTemps();
-    struct stat st {};
-    length_ = ::fstat(fd_.Get(), &st) == 0 ? st.st_size : 0;
     crcKnown_ = false;
+    if (write) {
+      CleanStaleTemps();
+      Cache();
+    }
     return true;
   }
   return Fail(TTableError::Damaged(TDamage::Replaced, "the file keeps being replaced"));
@@ -407,6 +408,37 @@ bool TTableFile::ReadRange(std::int64_t offset, std::int64_t n, Bytes& out) cons
   return out.empty() || ReadAll(fd_.Get(), offset, out.data(), out.size());
 }
 
+bool TTableFile::ReadCommitted(std::int64_t offset, std::int64_t n, Bytes& out) const {
+  if (!cached_) return ReadRange(offset, n, out);
+  out.clear();
+  if (n <= 0) return true;
+  if (offset < 0 || offset + n > length_) {
+    errno = EIO;
+    return false;
+  }
+  out.assign(image_.begin() + offset, image_.begin() + offset + n);
+  return true;
+}
+
+// The committed table read once, with its CRC, so that neither a read nor a
+// change needs the file again. Too large a table is read as it is needed.
+void TTableFile::Cache() {
+  struct stat st {};
+  length_ = ::fstat(fd_.Get(), &st) == 0 ? st.st_size : 0;
+  if (length_ > kMaxReadBytes || !ReadRange(0, length_, image_)) {
+    Bytes().swap(image_);
+    return;
+  }
+  cached_ = true;
+  crc_ = Crc64(image_.data(), image_.size());
+  crcKnown_ = true;
+}
+
+std::span<const unsigned char> TTableFile::Whole() const {
+  if (!cached_ || staged_) return {};
+  return image_;
+}
+
 bool TTableFile::Read(std::int64_t offset, unsigned char* out, std::size_t n) {
   const auto end = offset + static_cast<std::int64_t>(n);
   if (offset < 0 || end > Length()) return false;
@@ -416,7 +448,11 @@ bool TTableFile::Read(std::int64_t offset, unsigned char* out, std::size_t n) {
   }
   const std::int64_t onDisk = staged_ ? std::min(length_, zeroFrom_) : end;
   const std::int64_t fromDisk = std::clamp<std::int64_t>(onDisk - offset, 0, static_cast<std::int64_t>(n));
-  if (fromDisk > 0 && !ReadAll(fd_.Get(), offset, out, static_cast<std::size_t>(fromDisk))) return false;
+  if (fromDisk > 0 && cached_) {
+    std::memcpy(out, image_.data() + offset, static_cast<std::size_t>(fromDisk));
+  } else if (fromDisk > 0 && !ReadAll(fd_.Get(), offset, out, static_cast<std::size_t>(fromDisk))) {
+    return false;
+  }
   std::memset(out + fromDisk, 0, n - static_cast<std::size_t>(fromDisk));
   if (!staged_) return true;
   for (auto it = shadow_.lower_bound(offset / S); it != shadow_.end() && it->first * S < end; ++it) {
@@ -427,19 +463,13 @@ bool TTableFile::Read(std::int64_t offset, unsigned char* out, std::size_t n) {
   return true;
 }
 
-void TTableFile::KnowCrc(std::uint64_t crc) {
-  if (staged_ || state_ != TState::Writing) return;
-  crc_ = crc;
-  crcKnown_ = true;
-}
-
 // ---- staging ---------------------------------------------------------------
 
 bool TTableFile::LoadSector(std::int64_t index, std::map<std::int64_t, TSector>& into) {
   if (shadow_.count(index) || into.count(index)) return true;
   TSector s;
   const std::int64_t at = index * S;
-  if (!ReadRange(at, std::clamp<std::int64_t>(length_ - at, 0, S), s.Old)) return false;
+  if (!ReadCommitted(at, std::clamp<std::int64_t>(length_ - at, 0, S), s.Old)) return false;
   s.Now.assign(static_cast<std::size_t>(S), 0);
   const std::int64_t visible = staged_ ? std::min(zeroFrom_, stagedLength_) : length_;
   const auto keep = static_cast<std::size_t>(std::clamp<std::int64_t>(visible - at, 0, static_cast<std::int64_t>(s.Old.size())));
@@ -570,9 +600,6 @@ bool TTableFile::Prepare() {
     return true;
   }
   if (!staged_) return true;
-  struct stat st {};
-  if (::fstat(fd_.Get(), &st) != 0) return FailSystem(TTableFault::IoError, "cannot read");
-  length_ = st.st_size;
   if (!crcKnown_ && !ComputeCrc()) return FailSystem(TTableFault::IoError, "cannot read");
   // Bytes that a cut made zero and a growth brought back are written too.
   std::map<std::int64_t, TSector> loaded;
@@ -613,7 +640,7 @@ bool TTableFile::Prepare() {
   if (newLength < oldLength) {
     const std::int64_t from = newLength / S * S;
     Bytes part;
-    if (!ReadRange(from, oldLength - from, part)) return FailSystem(TTableFault::IoError, "cannot read");
+    if (!ReadCommitted(from, oldLength - from, part)) return FailSystem(TTableFault::IoError, "cannot read");
     // Sectors before `from` were kept above; regions stay in order.
     keepOld(from, part.data(), part.size());
     cut.assign(part.begin() + (newLength - from), part.end());
@@ -691,6 +718,10 @@ void TTableFile::Finished() {
     crc_ = change_.Journal.NewCrc;
     crcKnown_ = true;
     length_ = change_.Journal.NewLength;
+    if (cached_) {
+      image_.resize(static_cast<std::size_t>(length_), 0);
+      for (const auto& w : change_.Writes) std::copy(w.Data.begin(), w.Data.end(), image_.begin() + w.Offset);
+    }
   }
   ops_->Unlink(JournalFile().c_str());
   Discard();
@@ -984,6 +1015,8 @@ bool TTableFile::ReplaceEmpty() {
 void TTableFile::Close() {
   if (state_ == TState::Created && !tempPath_.empty()) ops_->Unlink(tempPath_.c_str());
   Discard();
+  Bytes().swap(image_);
+  cached_ = false;
   fd_.Reset();
   replaced_.Reset();
   state_ = TState::Closed;

@@ -32,10 +32,9 @@
 // object refuses every further change ("poisoned") and the journal stays
 // for the next Open, which puts the old bytes back.
 //
-// The writer keeps the CRC of its whole table (handed over by whoever read
-// it all, or read once at the first change) and works out the next one from
-// the sectors a change writes, so a change costs what it writes, not the
-// table's size.
+// The writer reads its table once, at Open, and keeps it in memory with its
+// CRC; every change updates both from the sectors it writes, so a change
+// costs what it writes, not the table's size, and reads cost no call.
 //
 // Reader. Open(read) takes no lasting lock. Under a shared change lock it
 // reads the whole file into memory, applying a hot journal to that copy (a
@@ -60,6 +59,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -117,8 +117,9 @@ class TTableFile {
   // `n` bytes at `offset` of the table as this writer sees it (its staged
   // change included); false when they lie beyond its length or a read fails.
   bool Read(std::int64_t offset, unsigned char* out, std::size_t n);
-  // The CRC of the whole table, from a caller that has just read all of it.
-  void KnowCrc(std::uint64_t crc);
+  // A writer's whole table in memory, while nothing is staged; empty when
+  // it is not kept (then Read reads the file).
+  std::span<const unsigned char> Whole() const;
 
   bool IsOpen() const { return fd_.Valid(); }
   bool Writable() const { return state_ == TState::Writing || state_ == TState::Poisoned || Creating(); }
@@ -221,6 +222,9 @@ class TTableFile {
   bool PutBack(const TJournal& journal);
   void Poison(const TJournal& journal);
   bool ReadRange(std::int64_t offset, std::int64_t n, Bytes& out) const;
+  // The same, of the committed table: from memory when it is kept there.
+  bool ReadCommitted(std::int64_t offset, std::int64_t n, Bytes& out) const;
+  void Cache();
   bool Place();
   bool LinkCreated();
   bool SyncLink();
@@ -250,6 +254,8 @@ class TTableFile {
   std::uint64_t crc_ = 0;
   bool crcKnown_ = false;
   std::int64_t length_ = 0;  // a writer's committed length
+  Bytes image_;              // a writer's committed table, when cached_
+  bool cached_ = false;
   // The staged change.
   bool held_ = false;
   bool staged_ = false;

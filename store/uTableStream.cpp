@@ -294,30 +294,32 @@ TTableError Refusal(std::string text) { return TTableError::Of(TTableFault::Refu
 // Serves reads of file ranges from one chunk read ahead of them, so that a
 // scan costs one read call per kChunkBytes instead of one per slot. A
 // reader's whole copy of the file can be pinned as the one chunk; then the
-// file itself is never read again. While counting, it keeps the CRC of the
-// file from its start up to the furthest byte read, so that a writer's
-// validation hands the table's CRC over without a second reading.
+// file itself is never read again. A writer keeps its whole table in memory
+// (TTableFile::Whole), which serves as the chunk without a copy.
 class TChunkReader {
  public:
   // Pointer to `n` bytes at `offset`, or null if the table (whose length is
   // `end`) lacks them or reading fails.
   const unsigned char* Get(TTableFile& file, std::int64_t offset, std::size_t n, std::int64_t end) {
     if (offset >= start_ && offset + static_cast<std::int64_t>(n) <= start_ + len_) {
-      return chunk_.data() + (offset - start_);
+      return base_ + (offset - start_);
     }
     if (pinned_ || offset < 0 || offset + static_cast<std::int64_t>(n) > end) return nullptr;
+    if (const auto whole = file.Whole(); !whole.empty()) {
+      base_ = whole.data();
+      start_ = 0;
+      len_ = static_cast<std::int64_t>(whole.size());
+      return offset + static_cast<std::int64_t>(n) <= len_ ? base_ + offset : nullptr;
+    }
     auto want = static_cast<std::size_t>(
         std::min<std::int64_t>(end - offset, std::max(n, TTableStream::kChunkBytes)));
     if (chunk_.size() < want) chunk_.resize(want);
     len_ = 0;
     if (!file.Read(offset, chunk_.data(), want)) return nullptr;
+    base_ = chunk_.data();
     start_ = offset;
     len_ = static_cast<std::int64_t>(want);
-    if (counting_ && offset <= crcEnd_ && offset + len_ > crcEnd_) {
-      crc_ = Crc64(chunk_.data() + (crcEnd_ - offset), static_cast<std::size_t>(offset + len_ - crcEnd_), crc_);
-      crcEnd_ = offset + len_;
-    }
-    return chunk_.data();
+    return base_;
   }
   // Bytes held from `offset` (inside the chunk) on.
   std::int64_t Available(std::int64_t offset) const { return start_ + len_ - offset; }
@@ -326,35 +328,24 @@ class TChunkReader {
   }
   void Pin(Bytes whole) {
     chunk_ = std::move(whole);
+    base_ = chunk_.data();
     start_ = 0;
     len_ = static_cast<std::int64_t>(chunk_.size());
     pinned_ = true;
   }
   void Release() {
     Bytes().swap(chunk_);
+    base_ = nullptr;
     len_ = 0;
     pinned_ = false;
-    counting_ = false;
-  }
-  void CountCrc(bool on) {
-    counting_ = on;
-    crc_ = 0;
-    crcEnd_ = 0;
-  }
-  // The CRC of the first `length` bytes, when reading reached exactly so far.
-  std::optional<std::uint64_t> Crc(std::int64_t length) const {
-    if (!counting_ || crcEnd_ != length) return std::nullopt;
-    return crc_;
   }
 
  private:
   Bytes chunk_;
+  const unsigned char* base_ = nullptr;  // chunk_, or the writer's table
   std::int64_t start_ = 0;
   std::int64_t len_ = 0;
   bool pinned_ = false;
-  bool counting_ = false;
-  std::uint64_t crc_ = 0;
-  std::int64_t crcEnd_ = 0;
 };
 
 // The counts that Post, Delete and Pack change, saved so a failure can put
@@ -645,9 +636,6 @@ TTableError TTableStream::Impl::CheckFreeList(std::vector<std::int32_t>& links) 
 bool TTableStream::Impl::Validate(std::int64_t fileSize) {
   if (fileSize < 0) return Fail(TTableError::System(errno, TTableFault::IoError, "cannot read"));
   reader.Invalidate();
-  // A writer needs the table's CRC for its first change; every byte passes
-  // through here once anyway.
-  reader.CountCrc(file->Writable() && !file->HasCopy());
   isOpen = true;  // SlotBytes reads only while open; undone by the caller on failure
   std::vector<std::int32_t> links;
   TTableError why = ValidateFieldTable(fileSize);
@@ -656,8 +644,6 @@ bool TTableStream::Impl::Validate(std::int64_t fileSize) {
   if (!why.Failed() && head.Deleted == 0 && head.Head != 0) {
     why = FreeListDamage("free-list head set on an empty free list");
   }
-  if (auto crc = reader.Crc(fileSize); crc && !why.Failed()) file->KnowCrc(*crc);
-  reader.CountCrc(false);
   if (why.Failed()) return Fail(std::move(why));
   return true;
 }

@@ -63,7 +63,10 @@ std::string Dump(TTableStream& t) {
 void Fill(const std::string& path, int users, std::initializer_list<int> deleted) {
   ASSERT_TRUE(testing::CreateUsers(path));
   TTableStream t(path, kRW);
+  TTableTransaction all;
+  all.Begin({&t});
   for (int i = 1; i <= users; ++i) ASSERT_TRUE(AddUser(t, testing::Numbered("u", i), i));
+  ASSERT_TRUE(all.Commit()) << all.ErrorString();
   for (int k : deleted) {
     t.First();
     ASSERT_TRUE(k == 1 || t.MoveBy(k - 1));
@@ -184,6 +187,12 @@ const TCrashCase kCases[] = {
         return t.MoveBy(2) && t.Delete();
       }}},
     {"Pack", [](const std::string& p) { Fill(p, 6, {2, 5}); },
+     {Open, [](TTableStream& t, const std::string&) { return t.Pack(); }}},
+    // 125 users end 29 bytes short of the first sector's end: the new slot
+    // spans two sectors, and the table grows into the second.
+    {"InsertAcrossASectorsEnd", [](const std::string& p) { Fill(p, 125, {}); },
+     {Open, [](TTableStream& t, const std::string&) { return AddUser(t, "new"); }}},
+    {"PackOfThreeSectors", [](const std::string& p) { Fill(p, 300, {3, 140, 299}); },
      {Open, [](TTableStream& t, const std::string&) { return t.Pack(); }}},
     {"DeleteThenPack", [](const std::string& p) { Fill(p, 4, {}); },
      {Open,
