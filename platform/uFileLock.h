@@ -72,8 +72,9 @@ inline constexpr off_t kSessionLockByte = kWriterLockByte + 2;
 bool TryLockByte(int fd, off_t at, TLockKind kind);
 // The same, retried for up to `waitMs` milliseconds while another holds a
 // conflicting lock. Polls rather than blocks, so a holder that hangs cannot
-// hang us too.
-bool LockByte(int fd, off_t at, TLockKind kind, int waitMs);
+// hang us too. With `unlessHeld`, gives up at once (EAGAIN) as soon as
+// another holds the byte there too.
+bool LockByte(int fd, off_t at, TLockKind kind, int waitMs, off_t unlessHeld = -1);
 void UnlockByte(int fd, off_t at);
 // Whether another open file description holds a lock on the byte at `at`
 // (any kind); takes nothing. False also when the call fails.

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +23,14 @@ TTableError Busy() { return TTableError::Of(TTableFault::Busy, kBusy); }
 // The system took fewer bytes than it was given: on a regular file, the disk is full.
 TTableError ShortWrite(std::string text) { return TTableError::Of(TTableFault::NoSpace, std::move(text)); }
 TTableError Kept() { return TTableError::Of(TTableFault::Exists, "it already exists; it was kept as it is"); }
+// What a table whose creation was undone gives its opener: none.
+TTableError Uncreated() {
+  TTableError gone = TTableError::Of(TTableFault::CannotOpen, "no such file (its creation was interrupted)");
+  gone.Errno = ENOENT;
+  return gone;
+}
+// No change of several tables names so many journals.
+constexpr std::int64_t kMaxRecordBytes = std::int64_t{1} << 20;
 
 std::string NotRegularText(mode_t mode) {
   const char* what = S_ISFIFO(mode)  ? "a FIFO"
@@ -106,7 +113,7 @@ std::uint64_t JournalNonceOf(const std::string& path) {
 // A change record keeps its meaning while one of its journals still names
 // it; emptied, torn, or with none left, it is over.
 bool ChangeRecordWaits(const std::string& path) {
-  std::optional<TTableFile::Bytes> bytes = Slurp(path, TTableFile::kMaxReadBytes);
+  std::optional<TTableFile::Bytes> bytes = Slurp(path, kMaxRecordBytes);
   TChangeRecord r;
   if (!bytes || !DecodeChangeRecord(bytes->data(), bytes->size(), r)) return false;
   for (const auto& journal : r.Journals) {
@@ -188,22 +195,13 @@ bool TTableFile::OpenRegular(int flags, TUniqueFd& out) {
 
 // Another writer that holds the session byte keeps the table until a person
 // closes it: refused at once. Any other is a command that ends by itself:
-// waited for, polling, so that a holder that hangs cannot hang us too.
+// waited for.
 bool TTableFile::TakeWriterLock(int fd) {
-  long waitedUs = 0;
-  long stepUs = 500;
-  while (!TryLockByte(fd, kWriterLockByte, TLockKind::Exclusive)) {
+  if (!LockByte(fd, kWriterLockByte, TLockKind::Exclusive, writerWaitMs_, kSessionLockByte)) {
     if (errno != EAGAIN && errno != EACCES) return FailSystem(TTableFault::CannotOpen, "cannot lock");
-    if (LockedByOther(fd, kSessionLockByte)) return Fail(TTableError::Of(TTableFault::InUse, kInUse));
-    if (waitedUs >= writerWaitMs_ * 1000L) {
-      if (writerWaitMs_ == 0) return Fail(TTableError::Of(TTableFault::InUse, kInUse));
-      return Fail(TTableError::Of(TTableFault::Busy, "busy: another writer (a kadrel-cli write command) held it for " +
-                                                         std::to_string(writerWaitMs_) + " ms; try again"));
-    }
-    struct timespec pause {0, stepUs * 1000};
-    ::nanosleep(&pause, nullptr);
-    waitedUs += stepUs;
-    if (stepUs < 20000) stepUs *= 2;
+    if (writerWaitMs_ == 0 || LockedByOther(fd, kSessionLockByte)) return Fail(TTableError::Of(TTableFault::InUse, kInUse));
+    return Fail(TTableError::Of(TTableFault::Busy, "busy: another writer (a kadrel-cli write command) held it for " +
+                                                       std::to_string(writerWaitMs_) + " ms; try again"));
   }
   if (session_) TryLockByte(fd, kSessionLockByte, TLockKind::Exclusive);
   return true;
@@ -287,7 +285,7 @@ bool TTableFile::ReadJournal(std::int64_t tableLength, bool& found, TJournal& jo
 bool TTableFile::Hot(const TJournal& journal) const {
   if (journal.OldLength == -2) return false;
   if (journal.Nonce == 0) return true;
-  std::optional<Bytes> record = Slurp(RecordPath(JournalFile(), journal.Record), kMaxReadBytes);
+  std::optional<Bytes> record = Slurp(RecordPath(JournalFile(), journal.Record), kMaxRecordBytes);
   TChangeRecord parsed;
   return record && DecodeChangeRecord(record->data(), record->size(), parsed) && parsed.Nonce == journal.Nonce;
 }
@@ -341,12 +339,8 @@ bool TTableFile::Recover() {
   }
   if (ok && found) recovered_ = hot ? TRecovery::RolledBack : TRecovery::Discarded;
   UnlockByte(fd_.Get(), kChangeLockByte);
-  if (ok && hot && journal.Creates()) {
-    // The table is gone again, with all its transaction made.
-    TTableError gone = TTableError::Of(TTableFault::CannotOpen, "no such file (its creation was interrupted)");
-    gone.Errno = ENOENT;
-    return Fail(gone);
-  }
+  // The table is gone again, with all its transaction made.
+  if (ok && hot && journal.Creates()) return Fail(Uncreated());
   return ok;
 }
 
@@ -391,11 +385,7 @@ bool TTableFile::TakeCopy() {
   const bool hot = ok && found && Hot(journal);
   UnlockByte(fd_.Get(), kChangeLockByte);
   if (!ok) return false;
-  if (hot && journal.Creates()) {
-    TTableError gone = TTableError::Of(TTableFault::CannotOpen, "no such file (its creation was interrupted)");
-    gone.Errno = ENOENT;
-    return Fail(gone);
-  }
+  if (hot && journal.Creates()) return Fail(Uncreated());
   if (hot && !Fits(journal, copy_, length)) return false;
   readThrough_ = hot;
   copyLength_ = static_cast<std::int64_t>(copy_.size());

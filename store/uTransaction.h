@@ -12,7 +12,10 @@
 // after Rollback, every table is as it was at Begin on disk and in its
 // object (a table closed inside the transaction stays closed). A crash or a
 // power cut at any moment of a Commit leaves, after the next open that may
-// write, exactly the old state of every table or exactly the new one.
+// write, exactly the old state of every table or exactly the new one. A call
+// that fails inside the transaction (a Post refused, a Close that could not
+// write its table) holds nothing, and leaves the rest held: the caller
+// decides whether to Commit the rest or to Rollback.
 //
 // How Commit writes (for a change of two or more tables; a transaction that
 // changed one table commits it as that table's own change, see
