@@ -135,7 +135,9 @@ struct TRecoveryReport {
 // table that is missing without a journal is no concern of this. Costs one
 // listing of each folder when there is nothing to do. False with `error`
 // (Name: the file) when a journal could not be used or the undoing failed;
-// the other tables are recovered all the same.
+// the other tables are recovered all the same. NoPermission means the data
+// may not be written here: its readers read through the journal instead
+// (TTableStream::ReadThroughJournal).
 bool RecoverTables(std::span<const std::string> paths, TRecoveryReport& report, TTableError& error,
                    TFileOps* ops = nullptr);
 
