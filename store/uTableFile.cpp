@@ -410,12 +410,16 @@ bool TTableFile::ReadCommitted(std::int64_t offset, std::int64_t n, Bytes& out) 
   return true;
 }
 
-// The committed table read once, with its CRC, so that neither a read nor a
-// change needs the file again. Too large a table is read as it is needed.
+// A session's table read once, with its CRC, so that neither a read nor a
+// change needs the file again; room is left for it to grow. A command that
+// makes one change reads what it needs, and takes the CRC at that change:
+// filling a fresh copy of the whole table costs it more than reading twice.
 void TTableFile::Cache() {
   struct stat st {};
   length_ = ::fstat(fd_.Get(), &st) == 0 ? st.st_size : 0;
-  if (length_ > kMaxReadBytes || !ReadRange(0, length_, image_)) {
+  if (!session_ || length_ > kMaxReadBytes) return;
+  image_.reserve(static_cast<std::size_t>(length_ + length_ / 8 + S));
+  if (!ReadRange(0, length_, image_)) {
     Bytes().swap(image_);
     return;
   }
@@ -810,7 +814,7 @@ bool TTableFile::ComputeCrc() {
   Bytes chunk;
   std::uint64_t crc = 0;
   for (std::int64_t at = 0; at < length_; at += static_cast<std::int64_t>(chunk.size())) {
-    if (!ReadRange(at, std::min<std::int64_t>(length_ - at, 1 << 20), chunk)) return false;
+    if (!ReadRange(at, std::min<std::int64_t>(length_ - at, 256 * 1024), chunk)) return false;
     crc = Crc64(chunk.data(), chunk.size(), crc);
   }
   crc_ = crc;

@@ -32,9 +32,11 @@
 // object refuses every further change ("poisoned") and the journal stays
 // for the next Open, which puts the old bytes back.
 //
-// The writer reads its table once, at Open, and keeps it in memory with its
-// CRC; every change updates both from the sectors it writes, so a change
-// costs what it writes, not the table's size, and reads cost no call.
+// The writer keeps the CRC of its whole table, taken at its first change,
+// and works out the next one from the sectors a change writes, so a change
+// costs what it writes, not the table's size. A session holder reads its
+// table once, at Open, and keeps it in memory, so that its reads cost no
+// call either.
 //
 // Reader. Open(read) takes no lasting lock. Under a shared change lock it
 // reads the whole file into memory, applying a hot journal to that copy (a
@@ -117,8 +119,8 @@ class TTableFile {
   // `n` bytes at `offset` of the table as this writer sees it (its staged
   // change included); false when they lie beyond its length or a read fails.
   bool Read(std::int64_t offset, unsigned char* out, std::size_t n);
-  // A writer's whole table in memory, while nothing is staged; empty when
-  // it is not kept (then Read reads the file).
+  // A session holder's whole table in memory, while nothing is staged;
+  // empty when it is not kept (then Read reads the file).
   std::span<const unsigned char> Whole() const;
 
   bool IsOpen() const { return fd_.Valid(); }

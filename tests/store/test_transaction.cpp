@@ -50,6 +50,7 @@ class Transaction : public ::testing::Test {
       for (const char* name : {"x", "y", "z"}) ASSERT_TRUE(AddUser(t, name));
     }
     before_ = {ReadBytes(a_), ReadBytes(b_)};
+    ta_.SetWaits({.Session = true});  // one read from memory, the other from the file
     ASSERT_TRUE(ta_.Open(a_) && tb_.Open(b_));
   }
   // A new user in a, the second deleted from b and b packed.
