@@ -38,61 +38,40 @@ constexpr std::array<std::array<std::uint64_t, 256>, 8> MakeCrcTables() {
 }
 constexpr auto kCrcTables = MakeCrcTables();
 
-// GF(2) matrices of 64 rows: appending zero bits to a message multiplies its
-// CRC by a power of x, which is a matrix times the CRC.
-using TMatrix = std::array<std::uint64_t, 64>;
-
-std::uint64_t Times(const TMatrix& m, std::uint64_t v) {
-  std::uint64_t sum = 0;
-  for (int i = 0; v != 0; ++i, v >>= 1) {
-    if (v & 1) sum ^= m[static_cast<std::size_t>(i)];
+// Appending n zero bytes to a message multiplies its CRC by x^(8n) modulo
+// the polynomial; taking them off again multiplies by the inverse. Both
+// come from tables of x^(2^k), so a shift costs one product per bit of n
+// and the tables cost nothing at run time.
+// a times b modulo the polynomial, both reflected (x^0 is the top bit).
+constexpr std::uint64_t TimesModP(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t p = 0;
+  for (std::uint64_t m = std::uint64_t{1} << 63; m != 0; m >>= 1) {
+    if (a & m) p ^= b;
+    b = (b & 1) ? (b >> 1) ^ kPoly : b >> 1;
   }
-  return sum;
+  return p;
 }
 
-TMatrix Square(const TMatrix& m) {
-  TMatrix out{};
-  for (std::size_t i = 0; i < 64; ++i) out[i] = Times(m, m[i]);
-  return out;
-}
+constexpr std::uint64_t kOne = std::uint64_t{1} << 63;
+constexpr std::uint64_t kX = kOne >> 1;
+// The polynomial has a constant term, so x has an inverse: (P + 1) / x.
+constexpr std::uint64_t kXInverse = (kPoly << 1) | 1;
+static_assert(TimesModP(kX, kXInverse) == kOne);
 
-// [k]: the matrix of 2^k bytes, from the matrix of one bit.
-std::array<TMatrix, 64> PowersOfTwoBytes(const TMatrix& bit) {
-  std::array<TMatrix, 64> t{};
-  t[0] = Square(Square(Square(bit)));
-  for (std::size_t k = 1; k < t.size(); ++k) t[k] = Square(t[k - 1]);
+// [k]: g^(2^k); 67 entries, since a shift by n bytes starts at k = 3.
+using TPowers = std::array<std::uint64_t, 67>;
+constexpr TPowers PowersOfTwo(std::uint64_t g) {
+  TPowers t{};
+  t[0] = g;
+  for (std::size_t k = 1; k < t.size(); ++k) t[k] = TimesModP(t[k - 1], t[k - 1]);
   return t;
 }
+constexpr TPowers kXPowers = PowersOfTwo(kX);
+constexpr TPowers kXInversePowers = PowersOfTwo(kXInverse);
 
-// One zero bit appended: the register shifts right and takes the polynomial
-// in when a one falls out.
-const std::array<TMatrix, 64>& ZeroBytes() {
-  static const std::array<TMatrix, 64> table = [] {
-    TMatrix bit{};
-    bit[0] = kPoly;
-    for (std::size_t i = 1; i < 64; ++i) bit[i] = std::uint64_t{1} << (i - 1);
-    return PowersOfTwoBytes(bit);
-  }();
-  return table;
-}
-
-// One zero bit taken off again. The polynomial's top bit is set, so a
-// register whose top bit is set took it in, and had a one fall out.
-const std::array<TMatrix, 64>& LessZeroBytes() {
-  static const std::array<TMatrix, 64> table = [] {
-    TMatrix bit{};
-    for (std::size_t i = 0; i < 64; ++i) {
-      const std::uint64_t c = std::uint64_t{1} << i;
-      bit[i] = (c >> 63) ? ((c ^ kPoly) << 1) | 1 : c << 1;
-    }
-    return PowersOfTwoBytes(bit);
-  }();
-  return table;
-}
-
-std::uint64_t Shift(const std::array<TMatrix, 64>& powers, std::uint64_t crc, std::uint64_t bytes) {
-  for (std::size_t k = 0; bytes != 0; ++k, bytes >>= 1) {
-    if (bytes & 1) crc = Times(powers[k], crc);
+std::uint64_t Shift(const TPowers& powers, std::uint64_t crc, std::uint64_t bytes) {
+  for (std::size_t k = 3; bytes != 0; ++k, bytes >>= 1) {
+    if (bytes & 1) crc = TimesModP(powers[k], crc);
   }
   return crc;
 }
@@ -254,11 +233,11 @@ std::uint64_t Crc64(const unsigned char* data, std::size_t size, std::uint64_t c
 }
 
 std::uint64_t Crc64Combine(std::uint64_t crcA, std::uint64_t crcB, std::uint64_t lengthB) {
-  return Shift(ZeroBytes(), crcA, lengthB) ^ crcB;
+  return Shift(kXPowers, crcA, lengthB) ^ crcB;
 }
 
 std::uint64_t Crc64Uncombine(std::uint64_t crcAB, std::uint64_t crcB, std::uint64_t lengthB) {
-  return Shift(LessZeroBytes(), crcAB ^ crcB, lengthB);
+  return Shift(kXInversePowers, crcAB ^ crcB, lengthB);
 }
 
 std::int64_t LargestUnfinishedJournal(std::int64_t tableLength) {

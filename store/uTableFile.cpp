@@ -229,6 +229,8 @@ bool TTableFile::Open(const std::string& name, bool write) {
       return false;
     }
     crcKnown_ = false;
+    crc_ = 0;
+    crcAt_ = 0;
     if (write) {
       CleanStaleTemps();
       Cache();
@@ -447,6 +449,7 @@ bool TTableFile::Read(std::int64_t offset, unsigned char* out, std::size_t n) {
   } else if (fromDisk > 0 && !ReadAll(fd_.Get(), offset, out, static_cast<std::size_t>(fromDisk))) {
     return false;
   }
+  if (!crcKnown_ && !staged_) FeedCrc(offset, out, fromDisk);
   std::memset(out + fromDisk, 0, n - static_cast<std::size_t>(fromDisk));
   if (!staged_) return true;
   for (auto it = shadow_.lower_bound(offset / S); it != shadow_.end() && it->first * S < end; ++it) {
@@ -811,15 +814,27 @@ void TTableFile::Poison(const TJournal& journal) {
 }
 
 bool TTableFile::ComputeCrc() {
-  Bytes chunk;
+  constexpr std::int64_t kChunk = 256 * 1024;
+  Bytes chunk(static_cast<std::size_t>(std::min(length_, kChunk)));
   std::uint64_t crc = 0;
-  for (std::int64_t at = 0; at < length_; at += static_cast<std::int64_t>(chunk.size())) {
-    if (!ReadRange(at, std::min<std::int64_t>(length_ - at, 256 * 1024), chunk)) return false;
-    crc = Crc64(chunk.data(), chunk.size(), crc);
+  for (std::int64_t at = 0; at < length_; at += kChunk) {
+    const auto n = static_cast<std::size_t>(std::min(length_ - at, kChunk));
+    if (!ReadAll(fd_.Get(), at, chunk.data(), n)) return false;
+    crc = Crc64(chunk.data(), n, crc);
   }
   crc_ = crc;
   crcKnown_ = true;
   return true;
+}
+
+// The validation at Open reads the whole committed table in order: its CRC
+// is taken on the way, so that the first change need not read it again.
+// Reads that overlap what was fed, or skip ahead, are harmless.
+void TTableFile::FeedCrc(std::int64_t offset, const unsigned char* p, std::int64_t n) {
+  if (offset > crcAt_ || offset + n <= crcAt_) return;
+  crc_ = Crc64(p + (crcAt_ - offset), static_cast<std::size_t>(offset + n - crcAt_), crc_);
+  crcAt_ = offset + n;
+  crcKnown_ = crcAt_ == length_;
 }
 
 // ---- leftovers -------------------------------------------------------------
@@ -1018,6 +1033,8 @@ void TTableFile::Close() {
   Bytes().swap(copy_);
   hasCopy_ = false;
   crcKnown_ = false;
+  crc_ = 0;
+  crcAt_ = 0;
   readThrough_ = false;
 }
 

@@ -32,8 +32,8 @@
 // object refuses every further change ("poisoned") and the journal stays
 // for the next Open, which puts the old bytes back.
 //
-// The writer keeps the CRC of its whole table, taken at its first change,
-// and works out the next one from the sectors a change writes, so a change
+// The writer keeps the CRC of its whole table, taken as Open's validation
+// reads it (or else at its first change), and works out the next one from the sectors a change writes, so a change
 // costs what it writes, not the table's size. A session holder reads its
 // table once, at Open, and keeps it in memory, so that its reads cost no
 // call either.
@@ -233,6 +233,7 @@ class TTableFile {
   bool ReplaceEmpty();
   void CleanStaleTemps();
   bool ComputeCrc();
+  void FeedCrc(std::int64_t offset, const unsigned char* p, std::int64_t n);
 
   TFileOps* ops_ = &TFileOps::System();
   TUniqueFd fd_;
@@ -255,6 +256,7 @@ class TTableFile {
   // table being reread.
   std::uint64_t crc_ = 0;
   bool crcKnown_ = false;
+  std::int64_t crcAt_ = 0;  // crc_ covers the table's bytes up to here while not yet known
   std::int64_t length_ = 0;  // a writer's committed length
   Bytes image_;              // a writer's committed table, when cached_
   bool cached_ = false;

@@ -78,6 +78,11 @@ TEST(Journal, CrcsCombineAndCutAsIfTheBytesWereRead) {
     EXPECT_EQ(Crc64Combine(a, b, all.size() - cut), whole) << cut;
     EXPECT_EQ(Crc64Uncombine(whole, b, all.size() - cut), a) << cut;
   }
+  // A length with high bits set, as a table of 100,000 users has.
+  all.resize((std::size_t{1} << 22) + 12345, 0x5A);
+  const std::uint64_t a = Crc64(all.data(), 100), b = Crc64(all.data() + 100, all.size() - 100);
+  EXPECT_EQ(Crc64Combine(a, b, all.size() - 100), Crc64(all.data(), all.size()));
+  EXPECT_EQ(Crc64Uncombine(Crc64(all.data(), all.size()), b, all.size() - 100), a);
 }
 
 TEST(Journal, AWholeJournalRoundTripsAndPutsTheOldBytesBack) {
