@@ -14,6 +14,7 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
+#include "platform/uUserDirs.h"
 #include "store/uScheduleFiles.h"
 
 namespace kadrel {
@@ -108,18 +109,9 @@ bool HoldsData(const std::string& dir) {
   return false;
 }
 
-// $XDG_DATA_HOME/kadrel; XDG says a relative XDG_DATA_HOME is to be ignored.
-std::string DesktopDataDir() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return std::string(xdg) + "/kadrel";
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/share/kadrel";
-  return {};
-}
-
 void ChooseDataDir(TCliContext& ctx, std::string_view command) {
   if (!ctx.DataDir.empty() || HoldsData("")) return;
-  const std::string desktop = DesktopDataDir();
+  const std::string desktop = DesktopDataFolder();
   if (!desktop.empty() && HoldsData(desktop)) {
     ctx.DataDir = desktop;
     return;
