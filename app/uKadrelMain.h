@@ -19,7 +19,7 @@
 
 #include "calendar/uCalendar.h"
 #include "schedule/uShiftUser.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 class QAction;
 class QDialog;

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "platform/uScopedOverride.h"
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 
 namespace kadrel {
 

@@ -14,7 +14,7 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 
 namespace kadrel {
 namespace {

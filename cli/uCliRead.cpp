@@ -8,7 +8,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 namespace kadrel {
 namespace {

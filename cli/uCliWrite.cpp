@@ -8,7 +8,7 @@
 
 #include "cli/uCliCommands.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 namespace kadrel {
 namespace {

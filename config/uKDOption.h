@@ -20,7 +20,7 @@
 #include <string>
 
 #include "config/uOptionData.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 class QComboBox;
 class QLabel;

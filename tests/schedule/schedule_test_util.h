@@ -19,8 +19,8 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uFileOps.h"
-#include "store/uScheduleFiles.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleFiles.h"
+#include "schedule/uScheduleRecords.h"
 #include "store/uTableStream.h"
 #include "tests/test_dir.h"
 

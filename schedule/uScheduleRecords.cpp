@@ -1,4 +1,4 @@
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 #include <cstring>
 #include <utility>

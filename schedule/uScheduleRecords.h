@@ -2,7 +2,7 @@
 // changes them. The options dialog, kadrel-cli and the main window all read
 // and write users, rotation schemes and duty kinds through it; nothing else
 // touches a record's fields or calls a table's Append, Edit, Post, Delete or
-// Pack. It works on tables opened and closed by store/uScheduleFiles, so the
+// Pack. It works on tables opened and closed by schedule/uScheduleFiles, so the
 // journal and the writer's lock of the table stream hold for every change.
 //
 // Rules of every save, all checked before anything is written (a table in
@@ -42,7 +42,7 @@
 #include <vector>
 
 #include "platform/uDateTime.h"
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 #include "store/uTableStream.h"
 
 namespace kadrel {
