@@ -381,18 +381,4 @@ bool TScheduleRecords::PackUsers(TScheduleError& error) {
                     ScheduleFileName(TScheduleFile::User), user_.Error());
 }
 
-bool TScheduleRecords::Close(TScheduleError& error) {
-  bool ok = true;
-  for (TScheduleFile file : kScheduleFiles) {
-    TTableStream& table = Table(file);
-    if (table.IsOpen() && !table.Close()) {
-      if (ok) {
-        error.Fail(TEditFault::WriteFailed, TableReason(table, "closing failed"), ScheduleFileName(file), table.Error());
-      }
-      ok = false;
-    }
-  }
-  return ok;
-}
-
 }  // namespace kadrel
