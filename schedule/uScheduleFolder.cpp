@@ -137,12 +137,14 @@ struct TTableLeftovers {
   TTableError Unrecovered;  // why a writer could not open it, when it is no live writer's
 };
 
-// The one place that recovers a folder that is not opened for a change.
-// The store recovers a table when a writer opens it, so opening each table
-// as its writer and closing it again, which writes nothing, rolls back a
-// hot journal and removes the temporaries nobody holds. A table that no
-// writer could open for another reason than another writer or the system's
-// refusal keeps why, to be told in its turn.
+// The one place that recovers the folder apart from opening it for a
+// change. The store recovers a table when a writer opens it, so opening
+// each table as its writer and closing it again, which writes nothing,
+// rolls back a hot journal and removes the temporaries nobody holds; a
+// recovery of the whole folder at once belongs here, and then before
+// OpenExisting too. A table that no writer could open for another reason
+// than another writer or the system's refusal keeps why, to be told in its
+// turn.
 void Recover(const std::string& dir, std::vector<TTableLeftovers>& tables) {
   for (TTableLeftovers& t : tables) {
     const std::string path = SchedulePath(dir, t.File);
