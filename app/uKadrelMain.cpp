@@ -1,7 +1,6 @@
 #include "app/uKadrelMain.h"
 
 #include "app/uBannerLabel.h"
-#include "app/uKadrelMainData.h"
 #include "app/uKadrelMainText.h"
 #include "calendar/uHoliday.h"
 #include "config/uKDOption.h"
@@ -14,6 +13,7 @@
 #include "platform/uClock.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
+#include "schedule/uScheduleFolder.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uFocusMark.h"
@@ -242,14 +242,15 @@ void TfrmMain::FormCreate() {
 }
 
 bool TfrmMain::LoadData() {
-  TMainTables opened = OpenMainTables(dataDir_);
-  if (!opened.Tables) {
-    ShowOpenFailure(opened.Failure);
+  auto folder = std::make_unique<TScheduleFolder>(dataDir_);
+  const TOpenFailure failure = folder->Open({TFolderAccess::WriteElseView, TWritePolicy::AsTyped});
+  if (failure.Failed()) {
+    ShowOpenFailure(failure);
     return false;
   }
-  tables_ = std::move(opened.Tables);
-  readOnly_ = opened.ReadOnly;
-  records_ = std::make_unique<TScheduleRecords>(*tables_, TWritePolicy::AsTyped);
+  folder_ = std::move(folder);
+  records_ = &folder_->Records();
+  readOnly_ = folder_->ReadOnly();
   currentUser_ = TShiftUser{};
   const int year = DecodeDate(WholeDays(Today())).Year;
 
@@ -318,7 +319,7 @@ QList<QAction*> TfrmMain::DisplayItems() const { return displayMenu_->actions();
 // --- Users and views ---------------------------------------------------------
 
 void TfrmMain::UserMenuItemClick(int row) {
-  if (!tables_ || row < 0 || row >= int(userCaptions_.size())) return;
+  if (!folder_ || row < 0 || row >= int(userCaptions_.size())) return;
   userMenu_->SetCheckedRow(row);
   const std::string name = UserNameOfCaption(userCaptions_[row]);
   // A name no live user has any more leaves no user shown, never another one.
@@ -445,7 +446,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 // --- Commands ------------------------------------------------------------------
 
 void TfrmMain::N1Click() {
-  if (!tables_) return;
+  if (!folder_) return;
   if (readOnly_) {
     ShowNotice(this, QString::fromStdString(ReadOnlyNoticeText()));
     return;
@@ -527,12 +528,12 @@ void TfrmMain::FormClose() {
   Timer1->stop();
   // A window that never loaded was never shown, and a help window open then
   // belongs to the Kadrel that refused this one.
-  if (!tables_) return;
+  if (!folder_) return;
   TShell& shell = Shell();
   if (const TWindowId help = shell.FindTopLevelWindow(HelpWindowTitle())) shell.CloseWindow(help);
   // Every record was on disk before; what failed is the final header write.
   TScheduleError error;
-  if (!records_->Close(error)) {
+  if (!folder_->Close(error)) {
     ShowError(this, QStringLiteral("关闭数据文件时出错。\n%1：%2")
                         .arg(QString::fromStdString(error.File), QString::fromStdString(error.Reason)));
   }

@@ -142,6 +142,10 @@ std::string OpenFailureText(const TOpenFailure& failure) {
              "，不能作为数据文件使用。\n" + kNothingChanged;
     case TOpenFault::CannotCreate:
       return "无法创建数据文件" + file + "：" + CreateDetail(failure.Why) + "。\n" + kNothingChanged;
+    // Only a reader meets these; the main window makes what is missing.
+    case TOpenFault::NoData:
+    case TOpenFault::Missing:
+      return "找不到数据文件" + (failure.File.empty() ? std::string() : file) + "。\n" + kNothingChanged;
     case TOpenFault::None:
     case TOpenFault::Damaged:
       break;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/uKadrelMainData.h"
+#include "schedule/uScheduleFolder.h"
 #include "calendar/uCalendDay.h"
 #include "schedule/uShiftUser.h"
 

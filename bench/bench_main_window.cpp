@@ -20,7 +20,7 @@
 #include "platform/uFileOps.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 #include "widgets/uKadrelStyle.h"
 #include "widgets/uToggleButton.h"
 

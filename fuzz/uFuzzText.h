@@ -21,8 +21,8 @@
 #include "output/uYearDocument.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleFiles.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleFiles.h"
+#include "schedule/uScheduleRecords.h"
 
 namespace kadrel::fuzz {
 

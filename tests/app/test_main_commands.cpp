@@ -8,6 +8,7 @@
 #include "app/uKadrelMain.h"
 #include "config/uKDOption.h"
 #include "config/uNewShift.h"
+#include "schedule/uScheduleFolder.h"
 #include "output/uWizd.h"
 #include "output/uScheduleDoc.h"
 #include "output/uYearWz.h"
@@ -103,7 +104,7 @@ class MainCommands : public ::testing::Test {
   // of the dialog would.
   void Configure(std::function<void(TScheduleTables&)> change = {}) {
     WhenModal<TfrmOption>([this, change](TfrmOption&) {
-      if (change) change(*window_->Tables());
+      if (change) change(window_->Folder()->Tables());
     });
     window_->N1Click();
   }
@@ -261,11 +262,12 @@ TEST_F(MainCommands, ClosingClosesTheHelpWindowBeforeTheTables) {
   TfrmMain& w = Open();
   shell_.HelpWindow = 77;
   bool tablesOpenThen = false;
-  shell_.OnClose = [&] { tablesOpenThen = w.Tables()->User.IsOpen() && w.Tables()->Work.IsOpen(); };
+  TScheduleTables& tables = w.Folder()->Tables();
+  shell_.OnClose = [&] { tablesOpenThen = tables.User.IsOpen() && tables.Work.IsOpen(); };
   w.N15->trigger();
   EXPECT_EQ(shell_.Calls, (QStringList{QStringLiteral("find Kadrel2的帮助"), QStringLiteral("close 77")}));
   EXPECT_TRUE(tablesOpenThen);
-  EXPECT_FALSE(w.Tables()->User.IsOpen());
+  EXPECT_FALSE(tables.User.IsOpen());
 }
 
 TEST_F(MainCommands, AWindowThatNeverLoadedLeavesTheHelpWindowAlone) {

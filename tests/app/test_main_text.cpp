@@ -92,9 +92,10 @@ std::string StartMessage(const std::function<void(apptest::TScratchDir&)>& damag
   apptest::TScratchDir dir;
   apptest::WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
   damage(dir);
-  const TMainTables opened = OpenMainTables(dir.Path());
-  EXPECT_FALSE(opened.Tables);
-  const std::string text = OpenFailureText(opened.Failure);
+  TScheduleFolder folder(dir.Path());
+  const TOpenFailure failure = folder.Open({TFolderAccess::WriteElseView, TWritePolicy::AsTyped});
+  EXPECT_TRUE(failure.Failed());
+  const std::string text = OpenFailureText(failure);
   const std::string rest = std::regex_replace(text, std::regex("[a-z]+dat\\.kd2(-journal)?|Kadrel|kadrel-cli"), "");
   EXPECT_FALSE(std::regex_search(rest, std::regex("[A-Za-z]"))) << text;
   return text;

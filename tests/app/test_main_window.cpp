@@ -3,7 +3,7 @@
 #include "app/uKadrelMain.h"
 
 #include "app/uBannerLabel.h"
-#include "app/uKadrelMainData.h"
+#include "schedule/uScheduleFolder.h"
 #include "calendar/uHoliday.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
@@ -554,7 +554,7 @@ TEST_F(MainWindow, ClosingClosesTheThreeTables) {
   TfrmMain& w = Open();
   w.N15->trigger();
   EXPECT_FALSE(w.isVisible());
-  for (TScheduleFile f : kScheduleFiles) EXPECT_FALSE(w.Tables()->Table(f).IsOpen());
+  for (TScheduleFile f : kScheduleFiles) EXPECT_FALSE(w.Folder()->Tables().Table(f).IsOpen());
   EXPECT_TRUE(messages_.Shown().empty());
   TScheduleTables again;
   TScheduleError error;
@@ -575,10 +575,10 @@ TEST_F(MainWindow, ClosingWritesNothingSoAFailingDiskShowsNoError) {
   TfrmMain& w = Open();
   messages_.Clear();
   TFailingWrites failing;
-  w.Tables()->Work.SetFileOps(&failing);
+  w.Folder()->Tables().Work.SetFileOps(&failing);
   w.CloseButtonClick();
   EXPECT_TRUE(messages_.Shown().empty());
-  for (TScheduleFile f : kScheduleFiles) EXPECT_FALSE(w.Tables()->Table(f).IsOpen());
+  for (TScheduleFile f : kScheduleFiles) EXPECT_FALSE(w.Folder()->Tables().Table(f).IsOpen());
 }
 
 }  // namespace

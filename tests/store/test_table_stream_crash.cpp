@@ -10,7 +10,7 @@
 #include <set>
 
 #include "platform/uClock.h"
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 #include "tests/store/crash_ops.h"
 
 namespace kadrel {
