@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,7 +114,7 @@ class TRotaRecords {
   bool NextIds(TRotaFile file, std::int32_t count, std::int32_t& first, TRotaError& error);
   bool Append(const TExceptionRecord& record, TRotaError& error);
   bool Append(const THistoryRecord& record, TRotaError& error);
-  bool DeleteWhere(TRotaFile file, const std::vector<std::int32_t>& ids, TRotaError& error);
+  bool DeleteWhere(TRotaFile file, const std::function<bool(TTableStream&)>& match, TRotaError& error);
   bool RenameRecords(std::string_view from, const std::string& to, TRotaError& error);
   std::optional<TUserRecord> LiveUser(std::string_view name);
   TTableStream& Table(TRotaFile file) { return file == TRotaFile::Exceptions ? exceptions_ : history_; }
