@@ -15,9 +15,10 @@
 //                              4 "Start" 4/8, 5 "FirstID" 1/4
 //
 // Rules of both files:
-//   1. "ID" is the appended count + 1 when the record is added, never reused.
-//      Among exceptions the higher ID is the more recent one, and the more
-//      recent one wins.
+//   1. "ID" is the appended count + 1 when the record is added (or one
+//      above the highest ID the file holds, should a file written elsewhere
+//      hold a higher one), so never reused. Among exceptions the higher ID is
+//      the more recent one, and the more recent one wins.
 //   2. "User" and "Partner" hold a user's "Name" as userdat.kd2 stores it.
 //      A record belongs to the live user whose name equals it once both are
 //      trimmed, A..Z compared without case: the rule that keeps two live

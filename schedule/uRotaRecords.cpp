@@ -63,6 +63,16 @@ THistoryRecord ReadHistoryRecord(TTableStream& t) {
           t.FieldByIndex(kHistStart).AsDateTime(),  t.FieldByIndex(kHistFirstID).AsInteger()};
 }
 
+template <typename TRead>
+auto ReadLive(TTableStream& table, TRead read) {
+  std::vector<decltype(read(table))> records;
+  ForEachLive(table, [&] {
+    records.push_back(read(table));
+    return true;
+  });
+  return records;
+}
+
 // A one-line text of at most `maxBytes` GBK bytes, as it will be stored.
 bool CheckLine(std::string_view text, std::size_t maxBytes, TRotaField field, const char* what, TRotaError& error) {
   if (text.size() > maxBytes) {
@@ -81,23 +91,9 @@ bool CheckLine(std::string_view text, std::size_t maxBytes, TRotaField field, co
 
 bool IsExceptionKind(std::int32_t kind) { return kind >= 1 && kind <= 5; }
 
-std::vector<TExceptionRecord> ReadExceptions(TTableStream& exceptions) {
-  std::vector<TExceptionRecord> records;
-  ForEachLive(exceptions, [&] {
-    records.push_back(ReadException(exceptions));
-    return true;
-  });
-  return records;
-}
+std::vector<TExceptionRecord> ReadExceptions(TTableStream& exceptions) { return ReadLive(exceptions, ReadException); }
 
-std::vector<THistoryRecord> ReadHistory(TTableStream& history) {
-  std::vector<THistoryRecord> records;
-  ForEachLive(history, [&] {
-    records.push_back(ReadHistoryRecord(history));
-    return true;
-  });
-  return records;
-}
+std::vector<THistoryRecord> ReadHistory(TTableStream& history) { return ReadLive(history, ReadHistoryRecord); }
 
 std::string UserKey(std::string_view name) { return GbkFoldAZ(TrimBlanks(name)); }
 
@@ -243,16 +239,24 @@ bool TRotaRecords::RequireOpen(TRotaFile file, TRotaError& error) {
   return false;
 }
 
-// Taken before Append, because a table in insert state has no way back but Post.
+// Taken before Append, because a table in insert state has no way back but
+// Post. Above every ID the file holds as well: a file written by hand may
+// hold one beyond its appended count, and two records of one ID would make
+// a drop take the wrong one.
 bool TRotaRecords::NextIds(TRotaFile file, std::int32_t count, std::int32_t& first, TRotaError& error) {
   if (!RequireOpen(file, error)) return false;
   TTableStream& table = Table(file);
-  if (table.AppendedCount() > std::numeric_limits<std::int32_t>::max() - count) {
+  std::int32_t highest = std::max(table.AppendedCount(), 0);
+  ForEachLive(table, [&] {
+    highest = std::max(highest, table.FieldByIndex(0).AsInteger());
+    return true;
+  });
+  if (highest > std::numeric_limits<std::int32_t>::max() - count) {
     error.Fail(TRotaFault::WriteFailed, TRotaField::None, "the data file has no identifiers left");
     error.File = RotaFileName(file);
     return false;
   }
-  first = table.AppendedCount() + 1;
+  first = highest + 1;
   return true;
 }
 
@@ -362,23 +366,30 @@ bool TRotaRecords::ChangeScheme(std::string_view name, TDateTime from, std::int3
   // What held on the day before: the earliest later change's record, else
   // userdat's. Records of changes from `day` on are superseded.
   THistoryRecord kept{0, user->Name, static_cast<TDateTime>(day), user->ShiftID, user->Start, user->FirstID};
-  std::vector<std::int32_t> superseded;
   const THistoryRecord* before = nullptr;
   const std::vector<THistoryRecord> history = HistoryOf(user->Name);
+  auto supersededUntil = [&](TDateTime until) { return IsUsableDate(until) && WholeDays(until) >= day; };
   for (const auto& h : history) {
-    if (!IsUsableDate(h.Until) || WholeDays(h.Until) < day) continue;
-    superseded.push_back(h.ID);
-    if (!before || h.Until < before->Until || (h.Until == before->Until && h.ID > before->ID)) before = &h;
+    if (!supersededUntil(h.Until)) continue;
+    // Whole days and the most recent on a tie, as the resolver picks.
+    const std::int64_t until = WholeDays(h.Until);
+    if (!before || until < WholeDays(before->Until) || (until == WholeDays(before->Until) && h.ID > before->ID)) {
+      before = &h;
+    }
   }
   if (before) std::tie(kept.ShiftID, kept.Start, kept.FirstID) = std::tie(before->ShiftID, before->Start, before->FirstID);
   if (!NextIds(TRotaFile::History, 1, kept.ID, error)) return false;
 
   // The record of the past goes first: a change cut short after it still
   // gives every day what it had.
+  if (!Append(kept, error)) return false;
+  const std::int32_t keptSlot = history_.CurrentSlot();
+  const std::string key = UserKey(user->Name);
   auto isSuperseded = [&](TTableStream& t) {
-    return std::find(superseded.begin(), superseded.end(), t.FieldByIndex(kHistID).AsInteger()) != superseded.end();
+    return t.CurrentSlot() != keptSlot && supersededUntil(t.FieldByIndex(kHistUntil).AsDateTime()) &&
+           UserKey(t.FieldByIndex(kHistUser).AsString()) == key;
   };
-  if (!Append(kept, error) || !DeleteWhere(TRotaFile::History, isSuperseded, error)) return false;
+  if (!DeleteWhere(TRotaFile::History, isSuperseded, error)) return false;
   TUserRecord changed = *user;
   changed.ShiftID = shiftId;
   changed.Start = static_cast<TDateTime>(day);
