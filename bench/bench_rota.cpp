@@ -163,6 +163,19 @@ void BM_ResolveRandomDay(benchmark::State& state) {
 }
 BENCHMARK(BM_ResolveRandomDay)->Arg(0)->Arg(10000);
 
+// Every day of a month of one user, as a list or a document walks them.
+void BM_ResolveMonth(benchmark::State& state) {
+  TRotaBench& b = Bench(static_cast<int>(state.range(0)));
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const auto& [user, day] = b.asks[i++ & 4095];
+    auto month = b.snapshot->ResolveRange(user, day, day + 30);
+    benchmark::DoNotOptimize(month.data());
+  }
+  state.SetItemsProcessed(state.iterations() * 31);
+}
+BENCHMARK(BM_ResolveMonth)->Arg(0)->Arg(10000);
+
 // What a month view asks: every day of a month of one user, and its texts.
 void BM_ResolveMonthWithTexts(benchmark::State& state) {
   TRotaBench& b = Bench(static_cast<int>(state.range(0)));

@@ -38,6 +38,7 @@ struct TRotaSnapshot::TEntry {
   std::size_t Record = 0;               // in exceptions_
   const std::string* Duty = nullptr;    // a set's or extra's duty kind name; null for none
   std::ptrdiff_t Partner = -1;          // a swap's partner in users_; -1 for none
+  bool Noted = false;                   // the record has a note; spares a day the record's texts
 };
 
 struct TRotaSnapshot::TUser {
@@ -53,9 +54,11 @@ struct TRotaSnapshot::TUser {
   // mirrors it for the search.
   std::vector<TPast> Past;
   std::vector<std::int64_t> Untils;
-  // Ascending by first day; Firsts mirrors it for the search.
+  // Ascending by first day. Firsts and Lasts mirror it, so that the search
+  // and the walk touch an entry only when it covers the day.
   std::vector<TEntry> Entries;
   std::vector<std::int64_t> Firsts;
+  std::vector<std::int64_t> Lasts;
   // The longest Last - First: how far back a search must look.
   std::int64_t LongestSpan = 0;
 };
@@ -110,6 +113,7 @@ std::shared_ptr<const TRotaSnapshot> TRotaSnapshot::Build(TScheduleRecords& reco
       continue;
     }
     TEntry e{WholeDays(r.First), WholeDays(r.Last), r.ID, r.Kind, i};
+    e.Noted = !r.Note.empty();
     const bool namesDuty = r.Kind == TExceptionKind::Extra || (r.Kind == TExceptionKind::Set && r.DutyID != 0);
     if (namesDuty) e.Duty = &s->dutyNames_.try_emplace(r.DutyID, DeletedDutyName(r.DutyID)).first->second;
     if (r.Kind == TExceptionKind::Swap) {
@@ -125,6 +129,7 @@ std::shared_ptr<const TRotaSnapshot> TRotaSnapshot::Build(TScheduleRecords& reco
     std::stable_sort(u.Entries.begin(), u.Entries.end(), [](const auto& a, const auto& b) { return a.First < b.First; });
     for (const auto& e : u.Entries) {
       u.Firsts.push_back(e.First);
+      u.Lasts.push_back(e.Last);
       u.LongestSpan = std::max(u.LongestSpan, e.Last - e.First);
     }
   }
@@ -161,10 +166,10 @@ TDutyRef TRotaSnapshot::Base(const TUser& user, std::int64_t day) const {
 template <typename TVisit>
 void TRotaSnapshot::ForCovering(const TUser& user, std::int64_t day, TVisit visit) const {
   const auto end = std::upper_bound(user.Firsts.begin(), user.Firsts.end(), day);
+  const std::int64_t earliest = day - user.LongestSpan;
   for (auto i = static_cast<std::size_t>(end - user.Firsts.begin()); i-- > 0;) {
-    const TEntry& e = user.Entries[i];
-    if (e.First < day - user.LongestSpan) break;
-    if (e.Last >= day) visit(e);
+    if (user.Firsts[i] < earliest) break;
+    if (user.Lasts[i] >= day) visit(user.Entries[i]);
   }
 }
 
@@ -193,10 +198,12 @@ TResolvedDay TRotaSnapshot::ResolveDay(const TUser& user, std::int64_t day) cons
   const TEntry* winner = nullptr;
   const TEntry* noted = nullptr;
   ForCovering(user, day, [&](const TEntry& e) {
-    const TExceptionRecord& record = exceptions_[e.Record];
     if (IsDecider(e.Kind) && (!winner || e.ID > winner->ID)) winner = &e;
-    if (e.Kind == TExceptionKind::Extra) r.Extras.push_back({e.ID, NamedDuty(record.DutyID, e.Duty), record.Start, record.Length});
-    if (!record.Note.empty() && (!noted || e.ID > noted->ID)) noted = &e;
+    if (e.Kind == TExceptionKind::Extra) {
+      const TExceptionRecord& record = exceptions_[e.Record];
+      r.Extras.push_back({e.ID, NamedDuty(record.DutyID, e.Duty), record.Start, record.Length});
+    }
+    if (e.Noted && (!noted || e.ID > noted->ID)) noted = &e;
   });
   std::sort(r.Extras.begin(), r.Extras.end(), [](const auto& a, const auto& b) { return a.ExceptionID < b.ExceptionID; });
   if (noted) r.Note = exceptions_[noted->Record].Note;
