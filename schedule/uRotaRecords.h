@@ -66,8 +66,9 @@ std::string UserKey(std::string_view name);
 class TRotaRecords {
  public:
   // The tables must outlive this object. The two rota tables may be closed
-  // (their files do not exist yet): they read as empty, and a change that
-  // would write one is refused until it is open.
+  // when their files do not exist yet: they read as empty, and a change that
+  // would write one is refused until it is open. A file that exists must be
+  // open, or a rename or deletion of a user leaves its records behind.
   TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history);
 
   // --- Reading -------------------------------------------------------------
