@@ -59,9 +59,6 @@ std::string FormatWallTime(TWallTime t);
 TDateTime UtcDateTime(TUtcTime t);
 std::optional<TUtcTime> UtcOfDateTime(TDateTime t);
 
-// The instant of the system clock.
-TUtcTime UtcNow();
-
 // The zones a name may give: "Area/Place" of letters, digits, "_", "+" and
 // "-", parts separated by "/", at most 64 bytes. Never "." or "..", so that
 // a name never leaves the zone folder, nor the "right/" zones, whose clocks
