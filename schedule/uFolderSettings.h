@@ -63,7 +63,7 @@ enum class TZoneSource {
 struct TFolderZone {
   TTimeZone Zone;
   TZoneSource Source = TZoneSource::Default;
-  std::string StoredName;  // for Unknown: the name the folder stores, for a front end to tell
+  std::string StoredName;  // the name the folder stores, if any: for Unknown, for a front end to tell
 };
 
 TFolderZone FolderTimeZone(std::span<const TSetting> settings);
