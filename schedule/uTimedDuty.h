@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/uTimeZone.h"
@@ -49,6 +50,20 @@ struct TDutySpan {
   TWallTime EndWall;
 };
 TDutySpan PlaceDuty(const TTimedDuty& duty, const TTimeZone& zone);
+
+// PlaceDuty for many duties, each conversion made once: the duties of a
+// month, or of a folder's day, have a handful of distinct starts. The zone
+// must outlive it.
+class TDutyPlacer {
+ public:
+  explicit TDutyPlacer(const TTimeZone& zone) : zone_(zone) {}
+  TDutySpan Place(const TTimedDuty& duty);
+
+ private:
+  const TTimeZone& zone_;
+  std::unordered_map<std::int64_t, std::int64_t> toUtc_;   // wall seconds -> UTC seconds
+  std::unordered_map<std::int64_t, std::int64_t> toWall_;  // UTC seconds -> wall seconds
+};
 
 // The duty text of the month list, in GBK: DayDutyText with each timed
 // duty's start after its name, "夜班 20:00" or "白班 08:00+夜班 20:00".
