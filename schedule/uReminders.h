@@ -25,6 +25,7 @@
 
 namespace kadrel {
 
+// The duty's name points into the snapshot (schedule/uTimedDuty.h).
 struct TReminder {
   std::size_t User = 0;  // in the snapshot
   std::string UserName;  // as userdat.kd2 stores it

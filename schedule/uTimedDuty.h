@@ -10,6 +10,9 @@
 // 1 October. Its end is its start plus its length in elapsed time, so on
 // the night the clocks go back a duty of 20:00 + 720 ends at 07:00.
 // A duty without a start lasts its whole day, from midnight to midnight.
+//
+// A duty's name points into the snapshot its day was resolved from, as the
+// resolved day's texts do: keep the snapshot while the duty is in use.
 #pragma once
 
 #include <cstddef>

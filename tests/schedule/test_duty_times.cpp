@@ -55,8 +55,8 @@ class DutyTimes : public schedtest::TRotaFixture {
     return DayDuties(Resolve(user, day), static_cast<std::int64_t>(day), Map());
   }
   std::vector<TReminder> Pending(TUtcTime now) {
-    const auto snapshot = Snapshot();
-    return PendingReminders(*snapshot, Map(), shanghai_, ReadLedger(ledger_), now);
+    keep_ = Snapshot();  // the duties' names point into it
+    return PendingReminders(*keep_, Map(), shanghai_, ReadLedger(ledger_), now);
   }
 
   TTableStream times_{TTableStream::kModeReadWrite};
