@@ -7,8 +7,10 @@
 #include "widgets/uTitleButtons.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QWidget>
 #include <QWindow>
 
@@ -155,21 +157,27 @@ void TKadrelFrame::LayOut() {
 
 bool TKadrelFrame::HandleDrag(QEvent* event) {
   auto* mouse = static_cast<QMouseEvent*>(event);
+  const QPoint global = mouse->globalPosition().toPoint();
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:  // the second press of a quick pair
-      // Any button sets the origin; only the left one moves the window.
-      drag_.Active = true;
-      drag_.BySystem = false;
-      drag_.PressGlobal = mouse->globalPosition().toPoint();
-      drag_.WindowStart = window_->pos();
-      if (mouse->button() == Qt::LeftButton && systemMove_) {
-        drag_.BySystem = systemMove_(window_->windowHandle());
-      }
+      drag_ = {};
+      if (mouse->button() == Qt::LeftButton) drag_ = {TDragState::Pressed, global, window_->pos()};
       return true;
     case QEvent::MouseMove:
-      if (drag_.Active && !drag_.BySystem && (mouse->buttons() & Qt::LeftButton)) {
-        window_->move(drag_.WindowStart + (mouse->globalPosition().toPoint() - drag_.PressGlobal));
+      // A release that went elsewhere (another window's grab) ends the drag.
+      if (!(mouse->buttons() & Qt::LeftButton)) drag_ = {};
+      if (drag_.State == TDragState::Pressed) {
+        if ((global - drag_.PressGlobal).manhattanLength() < QGuiApplication::styleHints()->startDragDistance()) {
+          return true;
+        }
+        // Caught up first, so that the spot pressed stays under the pointer
+        // whoever moves the window from here on.
+        window_->move(drag_.WindowStart + (global - drag_.PressGlobal));
+        const bool bySystem = systemMove_ && systemMove_(window_->windowHandle());
+        drag_.State = bySystem ? TDragState::BySystem : TDragState::ByHand;
+      } else if (drag_.State == TDragState::ByHand) {
+        window_->move(drag_.WindowStart + (global - drag_.PressGlobal));
       }
       return true;
     case QEvent::MouseButtonRelease:

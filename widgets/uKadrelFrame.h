@@ -81,6 +81,10 @@ class TKadrelFrame : public QObject {
   // How a drag is handed to the window system. The default asks
   // QWindow::startSystemMove; when it declines (no window manager, or a
   // platform without the feature) the frame moves the window itself.
+  // Either way a drag begins only once the pointer has moved the platform's
+  // drag distance with the left button held: a window manager asked on the
+  // press alone would wait for a release that a click already delivered,
+  // and the window would follow the pointer until the next click.
   using TSystemMove = std::function<bool(QWindow*)>;
   void SetSystemMove(TSystemMove move) { systemMove_ = std::move(move); }
 
@@ -100,9 +104,9 @@ class TKadrelFrame : public QObject {
   QLabel* title_ = nullptr;
   TSystemMove systemMove_;
 
+  enum class TDragState { Idle, Pressed, ByHand, BySystem };
   struct TDrag {
-    bool Active = false;
-    bool BySystem = false;
+    TDragState State = TDragState::Idle;
     QPoint PressGlobal;
     QPoint WindowStart;
   } drag_;

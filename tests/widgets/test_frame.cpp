@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -125,8 +126,8 @@ TEST_F(FramedWindow, DraggingThePanelByHandMovesTheWindow) {
   const QPoint start = window_.pos();
   TGradientPanel* panel = frame_->Panel();
   QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(300, 200));
-  EXPECT_EQ(systemMoves_, 1) << "the window system is asked first";
   QTest::mouseMove(panel, QPoint(330, 220));
+  EXPECT_EQ(systemMoves_, 1) << "the window system is asked first";
   EXPECT_EQ(window_.pos(), start + QPoint(30, 20));
   // Positions are relative to the panel, which has moved with the window;
   // the offset still counts from the pointer's place at the press.
@@ -173,9 +174,9 @@ TEST_F(FramedWindow, ARegisteredLabelDragsLikeThePanel) {
   frame_->AddDragHandle(banner);
   const QPoint start = window_.pos();
   QTest::mousePress(banner, Qt::LeftButton, {}, QPoint(10, 10));
-  QTest::mouseMove(banner, QPoint(15, 12));
-  EXPECT_EQ(window_.pos(), start + QPoint(5, 2));
-  QTest::mouseRelease(banner, Qt::LeftButton, {}, QPoint(15, 12));
+  QTest::mouseMove(banner, QPoint(25, 12));
+  EXPECT_EQ(window_.pos(), start + QPoint(15, 2));
+  QTest::mouseRelease(banner, Qt::LeftButton, {}, QPoint(25, 12));
 }
 
 TEST_F(FramedWindow, TheRightButtonDoesNotDrag) {
@@ -192,8 +193,26 @@ TEST_F(FramedWindow, AWindowSystemMoveIsNotDoubled) {
   const QPoint start = window_.pos();
   QTest::mousePress(frame_->Panel(), Qt::LeftButton, {}, QPoint(300, 200));
   QTest::mouseMove(frame_->Panel(), QPoint(330, 220));
-  QTest::mouseRelease(frame_->Panel(), Qt::LeftButton, {}, QPoint(330, 220));
+  EXPECT_EQ(window_.pos(), start + QPoint(30, 20)) << "caught up with the pointer before the hand-over";
+  QTest::mouseMove(frame_->Panel(), QPoint(350, 240));
+  QTest::mouseRelease(frame_->Panel(), Qt::LeftButton, {}, QPoint(350, 240));
   EXPECT_EQ(systemMoves_, 1);
+  EXPECT_EQ(window_.pos(), start + QPoint(30, 20));
+}
+
+// A window manager asked to move on a click whose release has already
+// arrived moves the window until the next click.
+TEST_F(FramedWindow, AClickOrAJitterIsNoDrag) {
+  systemAccepts_ = true;
+  const QPoint start = window_.pos();
+  TGradientPanel* panel = frame_->Panel();
+  const int jitter = QGuiApplication::styleHints()->startDragDistance() - 1;
+  QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(300, 200));
+  QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(300, 200));
+  QTest::mouseMove(panel, QPoint(300 + jitter, 200));
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(300 + jitter, 200));
+  QTest::mouseMove(panel, QPoint(400, 300));
+  EXPECT_EQ(systemMoves_, 0);
   EXPECT_EQ(window_.pos(), start);
 }
 
