@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "platform/gui/uShellX11.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uTitleButtons.h"
@@ -10,6 +11,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QStyleHints>
 #include <QWidget>
 #include <QWindow>
@@ -72,7 +74,10 @@ TKadrelFrame::TKadrelFrame(QWidget* window)
       buttonBackground_(new TPanelBackground(this)),
       panel_(new TGradientPanel(window)),
       closeButton_(new TRoundButton(panel_)),
-      systemMove_([](QWindow* w) { return w && w->startSystemMove(); }) {
+      systemMove_([](QWindow* w) { return w && w->startSystemMove(); }),
+      windowOrigin_([](QWidget* w) {
+        return w->windowHandle() ? X11WindowOrigin(w->windowHandle()->winId()) : std::nullopt;
+      }) {
   window_->setWindowFlags(window_->windowFlags() | Qt::FramelessWindowHint);
 
   panelBackground_->SetGradient(KadrelPanelGradient());
@@ -188,9 +193,50 @@ bool TKadrelFrame::HandleDrag(QEvent* event) {
   }
 }
 
+// Origins are those of the client area, inside any frame a window manager
+// draws. The widget and its native window keep a copy each, and drop-downs
+// are placed from the native one.
+QPoint TKadrelFrame::SyncOrigin(QWidget* window) const {
+  const std::optional<QPoint> origin = windowOrigin_ ? windowOrigin_(window) : std::nullopt;
+  if (!origin) return window->geometry().topLeft();
+  const QPoint frame = window->geometry().topLeft() - window->pos();
+  if (window->geometry().topLeft() != *origin) window->move(*origin - frame);
+  QWindow* native = window->windowHandle();
+  if (native && native->position() != *origin) native->setPosition(*origin);
+  return *origin;
+}
+
+void TKadrelFrame::CentreOverOwner() {
+  QWidget* owner = window_->parentWidget() ? window_->parentWidget()->window() : nullptr;
+  if (!owner || !owner->isVisible()) return;
+  QPoint at = SyncOrigin(owner) + QPoint((owner->width() - window_->width()) / 2,
+                                         (owner->height() - window_->height()) / 2);
+  // Kept on the screen, as the toolkit's own placement does.
+  if (const QScreen* screen = owner->screen()) {
+    const QRect free = screen->availableGeometry();
+    at.setX(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - window_->width())));
+    at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - window_->height())));
+  }
+  window_->move(at);
+}
+
 bool TKadrelFrame::eventFilter(QObject* watched, QEvent* event) {
   if (watched == window_) {
-    if (event->type() == QEvent::Resize) LayOut();
+    switch (event->type()) {
+      case QEvent::Resize:
+        LayOut();
+        break;
+      // Before the window is mapped, so it appears in its place at once.
+      case QEvent::Show:
+        if (!event->spontaneous() && window_->isWindow()) CentreOverOwner();
+        break;
+      // By now the window manager has placed the window.
+      case QEvent::WindowActivate:
+        SyncOrigin(window_);
+        break;
+      default:
+        break;
+    }
     return false;
   }
   switch (event->type()) {

@@ -3,6 +3,12 @@
 // close button at the top right (and, for the main window, a minimise
 // button beside it), and dragging by the panel with the left mouse button.
 //
+// A framed window with an owner is centred over the owner each time it is
+// shown. Both the owner's place and the window's own are taken from the
+// window system when the window is activated: under a window manager the
+// toolkit's copy can stay at (0, 0) after mapping, and children placed from
+// it (a dialog, a drop-down calendar) then opened in the screen's corner.
+//
 // TKadrelFrame is a helper object, not a base class, so plain windows and
 // modal QDialogs use it alike:
 //
@@ -20,6 +26,7 @@
 #include <QRegion>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QWidget;
@@ -88,12 +95,20 @@ class TKadrelFrame : public QObject {
   using TSystemMove = std::function<bool(QWindow*)>;
   void SetSystemMove(TSystemMove move) { systemMove_ = std::move(move); }
 
+  // Where the window system has a top-level window; nullopt when it cannot
+  // say. The default asks the X server.
+  using TWindowOrigin = std::function<std::optional<QPoint>(QWidget*)>;
+  void SetWindowOrigin(TWindowOrigin origin) { windowOrigin_ = std::move(origin); }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void LayOut();
   bool HandleDrag(QEvent* event);
+  // Corrects the toolkit's idea of where `window` lies; returns its origin.
+  QPoint SyncOrigin(QWidget* window) const;
+  void CentreOverOwner();
 
   QWidget* window_;
   TPanelBackground* panelBackground_;
@@ -103,6 +118,7 @@ class TKadrelFrame : public QObject {
   TArrowButton* minimizeButton_ = nullptr;
   QLabel* title_ = nullptr;
   TSystemMove systemMove_;
+  TWindowOrigin windowOrigin_;
 
   enum class TDragState { Idle, Pressed, ByHand, BySystem };
   struct TDrag {

@@ -13,6 +13,10 @@
 #include <QSignalSpy>
 #include <QStyleHints>
 #include <QTest>
+
+#include <map>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace kadrel {
@@ -240,6 +244,30 @@ TEST(FramedDialog, CloseButtonRejectsAModalDialog) {
   QTest::mouseClick(frame->CloseButton(), Qt::LeftButton, {}, QPoint(11, 11));
   EXPECT_EQ(rejected.count(), 1);
   EXPECT_FALSE(dialog.isVisible());
+}
+
+// Under a window manager the toolkit's copy of a window's place could stay
+// at (0, 0) after mapping: a child dialog then opened in the screen's corner
+// and a drop-down calendar over the wrong controls. The toolkit also left
+// room for a title bar these windows do not have.
+TEST(FramedDialog, PlacedFromWhereTheWindowSystemHasThem) {
+  QWidget owner;
+  QDialog child(&owner);
+  std::map<QWidget*, QPoint> windowSystem{{&owner, {150, 120}}, {&child, {260, 215}}};
+  const auto origin = [&](QWidget* w) { return std::optional<QPoint>(windowSystem.at(w)); };
+  owner.resize(486, 333);
+  (new TKadrelFrame(&owner))->SetWindowOrigin(origin);
+  owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+  child.resize(279, 153);
+  (new TKadrelFrame(&child))->SetWindowOrigin(origin);
+
+  child.show();
+  EXPECT_EQ(child.pos(), QPoint(150 + 103, 120 + 90)) << "centred over the owner";
+  EXPECT_EQ(owner.mapToGlobal(QPoint(0, 0)), QPoint(150, 120)) << "the owner's drop-downs open beside it";
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(&child, &activate);
+  EXPECT_EQ(child.mapToGlobal(QPoint(0, 0)), QPoint(260, 215));
 }
 
 }  // namespace
