@@ -197,11 +197,10 @@ TEST_F(FramedWindow, AWindowSystemMoveIsNotDoubled) {
   const QPoint start = window_.pos();
   QTest::mousePress(frame_->Panel(), Qt::LeftButton, {}, QPoint(300, 200));
   QTest::mouseMove(frame_->Panel(), QPoint(330, 220));
-  EXPECT_EQ(window_.pos(), start + QPoint(30, 20)) << "caught up with the pointer before the hand-over";
   QTest::mouseMove(frame_->Panel(), QPoint(350, 240));
   QTest::mouseRelease(frame_->Panel(), Qt::LeftButton, {}, QPoint(350, 240));
   EXPECT_EQ(systemMoves_, 1);
-  EXPECT_EQ(window_.pos(), start + QPoint(30, 20));
+  EXPECT_EQ(window_.pos(), start + QPoint(30, 20)) << "caught up with the pointer, then left to the window system";
 }
 
 // A window manager asked to move on a click whose release has already
