@@ -176,14 +176,10 @@ bool TKadrelFrame::HandleDrag(QEvent* event) {
         if ((global - drag_.PressGlobal).manhattanLength() < QGuiApplication::styleHints()->startDragDistance()) {
           return true;
         }
-        // Caught up first, so that the spot pressed stays under the pointer
-        // whoever moves the window from here on.
-        window_->move(drag_.WindowStart + (global - drag_.PressGlobal));
         const bool bySystem = systemMove_ && systemMove_(window_->windowHandle());
         drag_.State = bySystem ? TDragState::BySystem : TDragState::ByHand;
-      } else if (drag_.State == TDragState::ByHand) {
-        window_->move(drag_.WindowStart + (global - drag_.PressGlobal));
       }
+      if (drag_.State == TDragState::ByHand) window_->move(drag_.WindowStart + (global - drag_.PressGlobal));
       return true;
     case QEvent::MouseButtonRelease:
       if (mouse->buttons() == Qt::NoButton) drag_ = {};
