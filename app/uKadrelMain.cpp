@@ -236,6 +236,7 @@ void TfrmMain::FormCreate() {
   // Bad lines in the holiday files are told once, at start; the good lines
   // are in use all the same.
   if (!HolidayMessages().empty()) ShowNotice(this, QString::fromStdString(HolidayNoticeText(HolidayMessages())));
+  WarnOfUnknownArrangement(Calendar->Year());
   BuildDisplayMenu();
   RebuildUserMenu();
   Timer1->start();
@@ -480,6 +481,15 @@ void TfrmMain::N4Click() {
   YearButton->SetCaption(caption);
   displayMenu_->actions().first()->setText(caption);
   ViewButtonClick(YearButton);
+  WarnOfUnknownArrangement(year);
+}
+
+void TfrmMain::WarnOfUnknownArrangement(int year) {
+  if (arrangementWarned_) return;
+  if (const auto unknown = ArrangementWarning(Holidays(), year, year)) {
+    arrangementWarned_ = true;
+    ShowNotice(this, QString::fromStdString(HolidayMessageChinese(*unknown)));
+  }
 }
 
 void TfrmMain::N2Click() {

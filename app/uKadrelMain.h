@@ -150,6 +150,9 @@ class TfrmMain : public QWidget {
   // checked before if that name is still there, else the first user.
   void RebuildUserMenu();
   void FillMonthList(int month);
+  // Once a process: the year shown lies after the last holiday arrangement
+  // known, so its 休 and 班 may be incomplete.
+  void WarnOfUnknownArrangement(int year);
 
   std::string dataDir_;
   std::unique_ptr<TScheduleTables> tables_;
@@ -159,6 +162,7 @@ class TfrmMain : public QWidget {
   TFontOfCalendar yearFonts_;
   TFontOfCalendar monthFonts_;
   QString hint_;
+  bool arrangementWarned_ = false;
 
   TKadrelFrame* frame_ = nullptr;
   std::array<TToggleButton*, 13> viewButtons_{};

@@ -53,10 +53,13 @@ std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
   return text;
 }
 
-std::string HolidayNoticeText(const std::vector<std::string>& messages) {
+std::string HolidayNoticeText(const std::vector<THolidayMessage>& messages) {
   constexpr std::size_t kShown = 8;
-  std::string text = "节假日安排文件中有 " + std::to_string(messages.size()) + " 行无法使用，已跳过：";
-  for (std::size_t i = 0; i < messages.size() && i < kShown; ++i) text += "\n" + messages[i];
+  std::string text = "节假日安排文件中有无法使用的内容，已跳过，其余照常使用：";
+  for (std::size_t i = 0; i < messages.size() && i < kShown; ++i) {
+    text += '\n';
+    text += HolidayMessageChinese(messages[i]);
+  }
   if (messages.size() > kShown) text += "\n……";
   return text;
 }
