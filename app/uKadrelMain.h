@@ -167,9 +167,9 @@ class TfrmMain : public QWidget {
   TKadrelFrame* frame_ = nullptr;
   std::array<TToggleButton*, 13> viewButtons_{};
   TListMenu* userMenu_ = nullptr;
-  // The user items' captions in the file's own bytes, so that the name found
+  // The user items' names in the file's own bytes, so that the name found
   // again is exactly the stored one whatever the display made of it.
-  std::vector<std::string> userCaptions_;
+  std::vector<std::string> userNames_;
   TPopupMenu* displayMenu_ = nullptr;
   QDialog* aboutBox_ = nullptr;
 };

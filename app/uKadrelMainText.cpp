@@ -72,11 +72,6 @@ std::string UserItemCaption(std::string_view name) {
   return caption;
 }
 
-std::string UserNameOfCaption(std::string_view caption) {
-  if (caption.ends_with('_')) caption.remove_suffix(1);
-  return std::string(caption);
-}
-
 std::string YearCaption(int year) { return std::to_string(year) + GbkDateWords().Year; }
 
 std::string MonthListDay(int day) { return std::to_string(day) + GbkDateWords().Day; }

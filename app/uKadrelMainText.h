@@ -55,11 +55,8 @@ inline int BannerTick(int& tag) {
   return x;
 }
 
-// The user menu shows each name with a "_" after it; the name is the caption
-// without that last "_", so a name with a "_" of its own (a_b, shown a_b_)
-// keeps it.
+// The user menu shows each name with a "_" after it (a_b is shown a_b_).
 std::string UserItemCaption(std::string_view name);
-std::string UserNameOfCaption(std::string_view caption);
 
 // "2026年", the caption of the year button and of the year view's menu item.
 std::string YearCaption(int year);

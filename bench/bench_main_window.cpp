@@ -1,13 +1,15 @@
 // The main window's costs as the user meets them: opening the program on a
 // 50-user data set and painting the window once (goal 50 ms), opening it on
-// 100,000 users (goal 500 ms: the user menu must not grow with the square of
-// its items), choosing a month (ViewButtonClick: the grid's month picture and
+// 100,000 users (goal 250 ms to the window on the screen: the user menu must
+// not grow with the square of its items, and measures its captions only when
+// it opens), choosing a month (ViewButtonClick: the grid's month picture and
 // the month list; goal 2 ms), and the work behind one mouse move over the
 // grid (CellAt with the day record, the duty lookup and the hover text; goal
 // 20 µs).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPixmap>
 
 #include <filesystem>
@@ -114,6 +116,8 @@ void BM_OpenMainWindow100kUsers(benchmark::State& state) {
   TMessageBoxOverride quiet;
   for (auto _ : state) {
     TfrmMain window(ManyUsers().Dir());
+    window.show();
+    QCoreApplication::processEvents();
     benchmark::DoNotOptimize(window.Loaded());
   }
 }
