@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 PREFIX     ?= /usr/local
 DESTDIR    ?=
-FUZZ_TARGETS ?= table journal gbk schedule cli export
+FUZZ_TARGETS ?= table journal gbk schedule cli export holiday
 
 .PHONY: deps build run test test-asan test-main install package fuzz bench clean
 
