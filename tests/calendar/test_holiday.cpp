@@ -90,10 +90,12 @@ INSTANTIATE_TEST_SUITE_P(
                     TRuleCase{"Eve2024NotYet", 2024, 2, 9, ""},
                     TRuleCase{"Eve2025", 2025, 1, 28, "休 春节 法定"},
                     TRuleCase{"May2nd2025", 2025, 5, 2, "休 劳动节 法定"},
-                    // 2009 has a leap fifth month: its 初五 (06-27) is no 端午. No year of
-                    // 2000..2050 has a leap eighth month.
+                    // 2009 has a leap fifth month: its 初五 (06-27) is no 端午; 2052 a leap
+                    // eighth month, whose 十五 (10-07) is no 中秋.
                     TRuleCase{"DragonBoat2009", 2009, 5, 28, "休 端午节 法定"},
                     TRuleCase{"LeapFifthMonth2009", 2009, 6, 27, ""},
+                    TRuleCase{"MidAutumn2052", 2052, 9, 7, "休 中秋节 法定"},
+                    TRuleCase{"LeapEighthMonth2052", 2052, 10, 7, ""},
                     // 中秋 on 1 October: one statutory day, named for 国庆.
                     TRuleCase{"MidAutumnOnNationalDay", 2020, 10, 1, "休 国庆节 法定"},
                     // Past the old tables, by the rules of 2025; a weekend joined to a
