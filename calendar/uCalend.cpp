@@ -557,15 +557,23 @@ void SolarToLunar(int year, int month, int day, int& lunarYear, int& lunarMonth,
   lunarDay = c.LunarDay;
 }
 
-// A record refilled day after day mostly keeps its year and month. Their
-// names are 4, 6 or 8 bytes, and comparing that many bytes is a load or two
-// where the library's assignment is a call.
-void KeepOrAssign(std::string& to, const std::string& from) {
-  const std::size_t n = to.size();
-  const bool same = n == from.size() && (n == 8   ? std::memcmp(to.data(), from.data(), 8) == 0
-                                         : n == 6 ? std::memcmp(to.data(), from.data(), 6) == 0
-                                         : n == 4 && std::memcmp(to.data(), from.data(), 4) == 0);
-  if (!same) to = from;
+// A record refilled day after day has names of the same length in most of
+// its fields, and names are 4, 6 or 8 bytes of GBK: copying that many bytes
+// over the old name in place is a load and a store, where the library's
+// assignment is a call.
+void AssignName(std::string& to, const std::string& from) {
+  const std::size_t n = from.size();
+  if (to.size() != n) {
+    to = from;
+  } else if (n == 4) {
+    std::memcpy(to.data(), from.data(), 4);
+  } else if (n == 6) {
+    std::memcpy(to.data(), from.data(), 6);
+  } else if (n == 8) {
+    std::memcpy(to.data(), from.data(), 8);
+  } else {
+    to = from;
+  }
 }
 
 TCalendDate AssignCalendNames(int year, int month, int day, std::string& yearName, std::string& monthName,
@@ -580,14 +588,14 @@ TCalendDate AssignCalendNames(int year, int month, int day, std::string& yearNam
   }
   const TNames& names = Names();
   // Lunar years 1900..2100 are all past year 4 of the sixty-year cycle.
-  KeepOrAssign(yearName, names.Years[static_cast<std::size_t>((c.LunarYear - 4) % 60)]);
-  KeepOrAssign(monthName, (c.Leap ? names.LeapMonths : names.Months)[static_cast<std::size_t>(c.LunarMonth)]);
-  dayName = names.Days[static_cast<std::size_t>(c.LunarDay)];
-  // Most days have no term, and clearing costs far less than assigning.
+  AssignName(yearName, names.Years[static_cast<std::size_t>((c.LunarYear - 4) % 60)]);
+  AssignName(monthName, (c.Leap ? names.LeapMonths : names.Months)[static_cast<std::size_t>(c.LunarMonth)]);
+  AssignName(dayName, names.Days[static_cast<std::size_t>(c.LunarDay)]);
+  // Most days have no term, and clearing costs less still.
   if (c.Term == 0)
     termName.clear();
   else
-    termName = names.Terms[static_cast<std::size_t>(c.Term)];
+    AssignName(termName, names.Terms[static_cast<std::size_t>(c.Term)]);
   return c;
 }
 
