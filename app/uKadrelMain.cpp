@@ -300,9 +300,11 @@ void TfrmMain::RebuildUserMenu() {
   // added one by one cost time with the square of their number. The menu
   // makes a caption only for a row it shows or measures, so 100,000 users
   // are not converted to the display's text at every start.
+  std::vector<TUserRecord> users = records_->Users();
   userNames_.clear();
+  userNames_.reserve(users.size());
   int found = -1;
-  for (TUserRecord& user : records_->Users()) {
+  for (TUserRecord& user : users) {
     if (haveRemembered && found < 0 && user.Name == remembered) found = int(userNames_.size());
     userNames_.push_back(std::move(user.Name));
   }
