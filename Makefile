@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 PREFIX     ?= /usr/local
 DESTDIR    ?=
-FUZZ_TARGETS ?= table journal gbk schedule cli export rota
+FUZZ_TARGETS ?= table journal gbk schedule cli export rota holiday
 
 .PHONY: deps build run test test-asan test-main install package package-check fuzz bench clean
 

@@ -236,6 +236,7 @@ void TfrmMain::FormCreate() {
   // Bad lines in the holiday files are told once, at start; the good lines
   // are in use all the same.
   if (!HolidayMessages().empty()) ShowNotice(this, QString::fromStdString(HolidayNoticeText(HolidayMessages())));
+  WarnOfUnknownArrangement(Calendar->Year());
   BuildDisplayMenu();
   RebuildUserMenu();
   Timer1->start();
@@ -294,22 +295,26 @@ void TfrmMain::BuildDisplayMenu() {
 void TfrmMain::RebuildUserMenu() {
   const int checked = userMenu_->CheckedRow();
   const bool haveRemembered = checked >= 0;
-  const std::string remembered = haveRemembered ? UserNameOfCaption(userCaptions_[checked]) : std::string();
+  const std::string remembered = haveRemembered ? userNames_[checked] : std::string();
 
   // The whole list is read first and handed to the menu in one go: items
-  // added one by one cost time with the square of their number.
-  userCaptions_.clear();
-  QStringList captions;
+  // added one by one cost time with the square of their number. The menu
+  // makes a caption only for a row it shows or measures, so 100,000 users
+  // are not converted to the display's text at every start.
+  std::vector<TUserRecord> users = records_->Users();
+  userNames_.clear();
+  userNames_.reserve(users.size());
   int found = -1;
-  for (const TUserRecord& user : records_->Users()) {
-    if (haveRemembered && found < 0 && user.Name == remembered) found = int(userCaptions_.size());
-    userCaptions_.push_back(UserItemCaption(user.Name));
-    captions.append(GbkToQString(userCaptions_.back()));
+  for (TUserRecord& user : users) {
+    if (haveRemembered && found < 0 && user.Name == remembered) found = int(userNames_.size());
+    userNames_.push_back(std::move(user.Name));
   }
-  userMenu_->SetItems(captions, KadrelMenuImage(12));
+  userMenu_->SetItems(
+      int(userNames_.size()), [this](int row) { return GbkToQString(UserItemCaption(userNames_[std::size_t(row)])); },
+      KadrelMenuImage(12));
   if (found >= 0) {
     UserMenuItemClick(found);
-  } else if (!userCaptions_.empty()) {
+  } else if (!userNames_.empty()) {
     UserMenuItemClick(0);
   }
 }
@@ -319,9 +324,9 @@ QList<QAction*> TfrmMain::DisplayItems() const { return displayMenu_->actions();
 // --- Users and views ---------------------------------------------------------
 
 void TfrmMain::UserMenuItemClick(int row) {
-  if (!folder_ || row < 0 || row >= int(userCaptions_.size())) return;
+  if (!folder_ || row < 0 || row >= int(userNames_.size())) return;
   userMenu_->SetCheckedRow(row);
-  const std::string name = UserNameOfCaption(userCaptions_[row]);
+  const std::string& name = userNames_[std::size_t(row)];
   // A name no live user has any more leaves no user shown, never another one.
   if (LoadShiftUser(currentUser_, *records_, name)) {
     Label1->SetText(GbkToQString(BannerText(currentUser_)));
@@ -457,7 +462,7 @@ void TfrmMain::N1Click() {
     option.exec();
   }
   RebuildUserMenu();
-  if (userCaptions_.empty()) {
+  if (userNames_.empty()) {
     // Every user was deleted. The one shown last is gone from the files, so
     // its duties must not stay on screen: the window looks as it does at a
     // start without users.
@@ -481,6 +486,15 @@ void TfrmMain::N4Click() {
   YearButton->SetCaption(caption);
   displayMenu_->actions().first()->setText(caption);
   ViewButtonClick(YearButton);
+  WarnOfUnknownArrangement(year);
+}
+
+void TfrmMain::WarnOfUnknownArrangement(int year) {
+  if (arrangementWarned_) return;
+  if (const auto unknown = ArrangementWarning(Holidays(), year, year)) {
+    arrangementWarned_ = true;
+    ShowNotice(this, QString::fromStdString(HolidayMessageChinese(*unknown)));
+  }
 }
 
 void TfrmMain::N2Click() {

@@ -151,6 +151,9 @@ class TfrmMain : public QWidget {
   // checked before if that name is still there, else the first user.
   void RebuildUserMenu();
   void FillMonthList(int month);
+  // Once a process: the year shown lies after the last holiday arrangement
+  // known, so its 休 and 班 may be incomplete.
+  void WarnOfUnknownArrangement(int year);
 
   std::string dataDir_;
   std::unique_ptr<TScheduleFolder> folder_;
@@ -160,13 +163,14 @@ class TfrmMain : public QWidget {
   TFontOfCalendar yearFonts_;
   TFontOfCalendar monthFonts_;
   QString hint_;
+  bool arrangementWarned_ = false;
 
   TKadrelFrame* frame_ = nullptr;
   std::array<TToggleButton*, 13> viewButtons_{};
   TListMenu* userMenu_ = nullptr;
-  // The user items' captions in the file's own bytes, so that the name found
+  // The user items' names in the file's own bytes, so that the name found
   // again is exactly the stored one whatever the display made of it.
-  std::vector<std::string> userCaptions_;
+  std::vector<std::string> userNames_;
   TPopupMenu* displayMenu_ = nullptr;
   QDialog* aboutBox_ = nullptr;
 };

@@ -171,6 +171,8 @@ int CmdExport(TCliContext& ctx) {
   if (user.Count <= 0 && args->Format == TExportType::Ics) {
     ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
   }
+  // Only the calendar file carries the holiday marks.
+  if (args->Format == TExportType::Ics) ReportHolidayMessages(ctx, args->Year, args->Year);
   const std::string document = BuildYearDocument(user, args->Year, args->Months, args->Format);
   if (args->Output && *args->Output == "-") {
     ctx.Out << ForTerminal(*args, document);

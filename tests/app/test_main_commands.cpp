@@ -203,6 +203,22 @@ TEST_F(MainCommands, TheYearNavigatorMovesToTheYearChosenAndOnlyOnOk) {
   EXPECT_EQ(w.ListView1->topLevelItemCount(), 29);
 }
 
+TEST_F(MainCommands, AYearAfterTheLastArrangementKnownIsToldOnce) {
+  TfrmMain& w = Open();
+  for (int year : {2100, 2031}) {
+    WhenModal<TfrmYearWZ>([year](TfrmYearWZ& nav) {
+      nav.SetYear(year);
+      nav.FlatButton1Click();
+    });
+    w.N4Click();
+  }
+  EXPECT_EQ(w.Calendar->Year(), 2031);
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("提示"));
+  EXPECT_TRUE(messages_.Shown()[0].Text.startsWith(QStringLiteral("Kadrel还不知道2100年的节假日安排（已知的最后一年是2026年）")))
+      << messages_.Shown()[0].Text.toStdString();
+}
+
 // --- Print and export --------------------------------------------------------------
 
 TEST_F(MainCommands, PrintAndExportGetTheCurrentUserAndTheShownYear) {

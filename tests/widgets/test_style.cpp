@@ -175,6 +175,16 @@ TEST_F(ListMenu, AFewItemsAreSizedAsMenuItemsAndTheCheckedOneIsInSightAtOpening)
   EXPECT_EQ(menu_.CheckedRow(), -1) << "no such item";
 }
 
+TEST_F(ListMenu, NewItemsAreMeasuredAnewWhenTheMenuOpens) {
+  Fill(3);
+  Open();
+  const int narrow = Row(0).width();
+  menu_.hide();
+  menu_.SetItems({QStringLiteral("一个名字很长很长很长的用户_")}, KadrelMenuImage(12));
+  Open();
+  EXPECT_GT(Row(0).width(), narrow + 50);
+}
+
 TEST_F(ListMenu, OnlyTheLeftButtonChoosesAndKeysRunRound) {
   Fill(4);
   Open();
