@@ -1,7 +1,6 @@
 #include "app/uKadrelMain.h"
 
 #include "app/uBannerLabel.h"
-#include "app/uKadrelMainData.h"
 #include "app/uKadrelMainText.h"
 #include "calendar/uHoliday.h"
 #include "config/uKDOption.h"
@@ -14,6 +13,7 @@
 #include "platform/uClock.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
+#include "schedule/uScheduleFolder.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uFocusMark.h"
@@ -236,20 +236,22 @@ void TfrmMain::FormCreate() {
   // Bad lines in the holiday files are told once, at start; the good lines
   // are in use all the same.
   if (!HolidayMessages().empty()) ShowNotice(this, QString::fromStdString(HolidayNoticeText(HolidayMessages())));
+  WarnOfUnknownArrangement(Calendar->Year());
   BuildDisplayMenu();
   RebuildUserMenu();
   Timer1->start();
 }
 
 bool TfrmMain::LoadData() {
-  TMainTables opened = OpenMainTables(dataDir_);
-  if (!opened.Tables) {
-    ShowOpenFailure(opened.Failure);
+  auto folder = std::make_unique<TScheduleFolder>(dataDir_);
+  const TOpenFailure failure = folder->Open({TFolderAccess::WriteElseView, TWritePolicy::AsTyped});
+  if (failure.Failed()) {
+    ShowOpenFailure(failure);
     return false;
   }
-  tables_ = std::move(opened.Tables);
-  readOnly_ = opened.ReadOnly;
-  records_ = std::make_unique<TScheduleRecords>(*tables_, TWritePolicy::AsTyped);
+  folder_ = std::move(folder);
+  records_ = &folder_->Records();
+  readOnly_ = folder_->ReadOnly();
   currentUser_ = TShiftUser{};
   const int year = DecodeDate(WholeDays(Today())).Year;
 
@@ -293,22 +295,26 @@ void TfrmMain::BuildDisplayMenu() {
 void TfrmMain::RebuildUserMenu() {
   const int checked = userMenu_->CheckedRow();
   const bool haveRemembered = checked >= 0;
-  const std::string remembered = haveRemembered ? UserNameOfCaption(userCaptions_[checked]) : std::string();
+  const std::string remembered = haveRemembered ? userNames_[checked] : std::string();
 
   // The whole list is read first and handed to the menu in one go: items
-  // added one by one cost time with the square of their number.
-  userCaptions_.clear();
-  QStringList captions;
+  // added one by one cost time with the square of their number. The menu
+  // makes a caption only for a row it shows or measures, so 100,000 users
+  // are not converted to the display's text at every start.
+  std::vector<TUserRecord> users = records_->Users();
+  userNames_.clear();
+  userNames_.reserve(users.size());
   int found = -1;
-  for (const TUserRecord& user : records_->Users()) {
-    if (haveRemembered && found < 0 && user.Name == remembered) found = int(userCaptions_.size());
-    userCaptions_.push_back(UserItemCaption(user.Name));
-    captions.append(GbkToQString(userCaptions_.back()));
+  for (TUserRecord& user : users) {
+    if (haveRemembered && found < 0 && user.Name == remembered) found = int(userNames_.size());
+    userNames_.push_back(std::move(user.Name));
   }
-  userMenu_->SetItems(captions, KadrelMenuImage(12));
+  userMenu_->SetItems(
+      int(userNames_.size()), [this](int row) { return GbkToQString(UserItemCaption(userNames_[std::size_t(row)])); },
+      KadrelMenuImage(12));
   if (found >= 0) {
     UserMenuItemClick(found);
-  } else if (!userCaptions_.empty()) {
+  } else if (!userNames_.empty()) {
     UserMenuItemClick(0);
   }
 }
@@ -318,9 +324,9 @@ QList<QAction*> TfrmMain::DisplayItems() const { return displayMenu_->actions();
 // --- Users and views ---------------------------------------------------------
 
 void TfrmMain::UserMenuItemClick(int row) {
-  if (!tables_ || row < 0 || row >= int(userCaptions_.size())) return;
+  if (!folder_ || row < 0 || row >= int(userNames_.size())) return;
   userMenu_->SetCheckedRow(row);
-  const std::string name = UserNameOfCaption(userCaptions_[row]);
+  const std::string& name = userNames_[std::size_t(row)];
   // A name no live user has any more leaves no user shown, never another one.
   if (LoadShiftUser(currentUser_, *records_, name)) {
     Label1->SetText(GbkToQString(BannerText(currentUser_)));
@@ -445,7 +451,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 // --- Commands ------------------------------------------------------------------
 
 void TfrmMain::N1Click() {
-  if (!tables_) return;
+  if (!folder_) return;
   if (readOnly_) {
     ShowNotice(this, QString::fromStdString(ReadOnlyNoticeText()));
     return;
@@ -456,7 +462,7 @@ void TfrmMain::N1Click() {
     option.exec();
   }
   RebuildUserMenu();
-  if (userCaptions_.empty()) {
+  if (userNames_.empty()) {
     // Every user was deleted. The one shown last is gone from the files, so
     // its duties must not stay on screen: the window looks as it does at a
     // start without users.
@@ -480,6 +486,15 @@ void TfrmMain::N4Click() {
   YearButton->SetCaption(caption);
   displayMenu_->actions().first()->setText(caption);
   ViewButtonClick(YearButton);
+  WarnOfUnknownArrangement(year);
+}
+
+void TfrmMain::WarnOfUnknownArrangement(int year) {
+  if (arrangementWarned_) return;
+  if (const auto unknown = ArrangementWarning(Holidays(), year, year)) {
+    arrangementWarned_ = true;
+    ShowNotice(this, QString::fromStdString(HolidayMessageChinese(*unknown)));
+  }
 }
 
 void TfrmMain::N2Click() {
@@ -527,12 +542,12 @@ void TfrmMain::FormClose() {
   Timer1->stop();
   // A window that never loaded was never shown, and a help window open then
   // belongs to the Kadrel that refused this one.
-  if (!tables_) return;
+  if (!folder_) return;
   TShell& shell = Shell();
   if (const TWindowId help = shell.FindTopLevelWindow(HelpWindowTitle())) shell.CloseWindow(help);
   // Every record was on disk before; what failed is the final header write.
   TScheduleError error;
-  if (!records_->Close(error)) {
+  if (!folder_->Close(error)) {
     ShowError(this, QStringLiteral("关闭数据文件时出错。\n%1：%2")
                         .arg(QString::fromStdString(error.File), QString::fromStdString(error.Reason)));
   }

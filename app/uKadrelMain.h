@@ -1,4 +1,4 @@
-// TfrmMain: the main window. It owns the three data tables for the whole
+// TfrmMain: the main window. It holds the data folder open for the whole
 // run, holds the current user, hosts the calendar grid, switches between the
 // year view and the months of the displayed year, lists the month's duties
 // beside the grid, and carries the command menu, the hover text of the grid
@@ -19,7 +19,7 @@
 
 #include "calendar/uCalendar.h"
 #include "schedule/uShiftUser.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 class QAction;
 class QDialog;
@@ -35,6 +35,7 @@ class TOfficeButton;
 class TPopupMenu;
 class TToggleButton;
 struct TOpenFailure;
+class TScheduleFolder;
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -45,7 +46,7 @@ class TfrmMain : public QWidget {
   explicit TfrmMain(std::string dataDir = {}, QWidget* parent = nullptr);
   ~TfrmMain() override;
 
-  bool Loaded() const { return tables_ != nullptr; }
+  bool Loaded() const { return folder_ != nullptr; }
   // The data can only be viewed: nothing is changed or written.
   bool ReadOnly() const { return readOnly_; }
 
@@ -93,7 +94,7 @@ class TfrmMain : public QWidget {
   const TShiftUser& CurrentUser() const { return currentUser_; }
   // The hint text the grid's tooltip shows; empty off the day cells.
   QString HintText() const { return hint_; }
-  TScheduleTables* Tables() const { return tables_.get(); }
+  TScheduleFolder* Folder() const { return folder_.get(); }
   TKadrelFrame* Frame() const { return frame_; }
   TToggleButton* ViewButton(int tag) const { return viewButtons_.at(tag); }
   // The "选择用户" submenu, one item per user in file order, and the items
@@ -150,22 +151,26 @@ class TfrmMain : public QWidget {
   // checked before if that name is still there, else the first user.
   void RebuildUserMenu();
   void FillMonthList(int month);
+  // Once a process: the year shown lies after the last holiday arrangement
+  // known, so its 休 and 班 may be incomplete.
+  void WarnOfUnknownArrangement(int year);
 
   std::string dataDir_;
-  std::unique_ptr<TScheduleTables> tables_;
-  std::unique_ptr<TScheduleRecords> records_;  // over tables_, as the options dialog stores them
+  std::unique_ptr<TScheduleFolder> folder_;
+  TScheduleRecords* records_ = nullptr;  // the folder's, as the options dialog stores them
   bool readOnly_ = false;
   TShiftUser currentUser_;
   TFontOfCalendar yearFonts_;
   TFontOfCalendar monthFonts_;
   QString hint_;
+  bool arrangementWarned_ = false;
 
   TKadrelFrame* frame_ = nullptr;
   std::array<TToggleButton*, 13> viewButtons_{};
   TListMenu* userMenu_ = nullptr;
-  // The user items' captions in the file's own bytes, so that the name found
+  // The user items' names in the file's own bytes, so that the name found
   // again is exactly the stored one whatever the display made of it.
-  std::vector<std::string> userCaptions_;
+  std::vector<std::string> userNames_;
   TPopupMenu* displayMenu_ = nullptr;
   QDialog* aboutBox_ = nullptr;
 };

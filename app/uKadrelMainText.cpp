@@ -53,10 +53,13 @@ std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
   return text;
 }
 
-std::string HolidayNoticeText(const std::vector<std::string>& messages) {
+std::string HolidayNoticeText(const std::vector<THolidayMessage>& messages) {
   constexpr std::size_t kShown = 8;
-  std::string text = "节假日安排文件中有 " + std::to_string(messages.size()) + " 行无法使用，已跳过：";
-  for (std::size_t i = 0; i < messages.size() && i < kShown; ++i) text += "\n" + messages[i];
+  std::string text = "节假日安排文件中有无法使用的内容，已跳过，其余照常使用：";
+  for (std::size_t i = 0; i < messages.size() && i < kShown; ++i) {
+    text += '\n';
+    text += HolidayMessageChinese(messages[i]);
+  }
   if (messages.size() > kShown) text += "\n……";
   return text;
 }
@@ -67,11 +70,6 @@ std::string UserItemCaption(std::string_view name) {
   std::string caption(name);
   caption += '_';
   return caption;
-}
-
-std::string UserNameOfCaption(std::string_view caption) {
-  if (caption.ends_with('_')) caption.remove_suffix(1);
-  return std::string(caption);
 }
 
 std::string YearCaption(int year) { return std::to_string(year) + GbkDateWords().Year; }
@@ -142,6 +140,10 @@ std::string OpenFailureText(const TOpenFailure& failure) {
              "，不能作为数据文件使用。\n" + kNothingChanged;
     case TOpenFault::CannotCreate:
       return "无法创建数据文件" + file + "：" + CreateDetail(failure.Why) + "。\n" + kNothingChanged;
+    // Only a reader meets these; the main window makes what is missing.
+    case TOpenFault::NoData:
+    case TOpenFault::Missing:
+      return "找不到数据文件" + (failure.File.empty() ? std::string() : file) + "。\n" + kNothingChanged;
     case TOpenFault::None:
     case TOpenFault::Damaged:
       break;

@@ -7,8 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/uKadrelMainData.h"
+#include "schedule/uScheduleFolder.h"
 #include "calendar/uCalendDay.h"
+#include "calendar/uHoliday.h"
 #include "schedule/uShiftUser.h"
 
 namespace kadrel {
@@ -21,9 +22,9 @@ namespace kadrel {
 // The first and last lines read so for whatever day is meant, not only today.
 std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user);
 
-// The one notice about bad lines in holiday files, UTF-8 like the file
-// names it quotes: a sentence, then the first lines reported.
-std::string HolidayNoticeText(const std::vector<std::string>& messages);
+// The one notice about bad holiday files and lines, UTF-8 like the file
+// names it quotes: a sentence, then the first messages, in Chinese.
+std::string HolidayNoticeText(const std::vector<THolidayMessage>& messages);
 
 // What the user is told when the data files cannot be opened, UTF-8 like
 // the file names it quotes: the file, the kind of problem (damaged, with
@@ -54,11 +55,8 @@ inline int BannerTick(int& tag) {
   return x;
 }
 
-// The user menu shows each name with a "_" after it; the name is the caption
-// without that last "_", so a name with a "_" of its own (a_b, shown a_b_)
-// keeps it.
+// The user menu shows each name with a "_" after it (a_b is shown a_b_).
 std::string UserItemCaption(std::string_view name);
-std::string UserNameOfCaption(std::string_view caption);
 
 // "2026年", the caption of the year button and of the year view's menu item.
 std::string YearCaption(int year);

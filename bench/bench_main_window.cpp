@@ -1,13 +1,15 @@
 // The main window's costs as the user meets them: opening the program on a
 // 50-user data set and painting the window once (goal 50 ms), opening it on
-// 100,000 users (goal 500 ms: the user menu must not grow with the square of
-// its items), choosing a month (ViewButtonClick: the grid's month picture and
+// 100,000 users (goal 250 ms to the window on the screen: the user menu must
+// not grow with the square of its items, and measures its captions only when
+// it opens), choosing a month (ViewButtonClick: the grid's month picture and
 // the month list; goal 2 ms), and the work behind one mouse move over the
 // grid (CellAt with the day record, the duty lookup and the hover text; goal
 // 20 µs).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPixmap>
 
 #include <filesystem>
@@ -20,8 +22,9 @@
 #include "platform/uFileOps.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 #include "widgets/uKadrelStyle.h"
+#include "widgets/uListMenu.h"
 #include "widgets/uToggleButton.h"
 
 namespace {
@@ -114,10 +117,26 @@ void BM_OpenMainWindow100kUsers(benchmark::State& state) {
   TMessageBoxOverride quiet;
   for (auto _ : state) {
     TfrmMain window(ManyUsers().Dir());
+    window.show();
+    QCoreApplication::processEvents();
     benchmark::DoNotOptimize(window.Loaded());
   }
 }
 BENCHMARK(BM_OpenMainWindow100kUsers)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// What the start no longer does: the user menu makes and measures its
+// 100,000 captions the first time it opens.
+void BM_FirstOpenOfUserMenu100kUsers(benchmark::State& state) {
+  if (!Ready(state, ManyUsers())) return;
+  TMessageBoxOverride quiet;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TfrmMain window(ManyUsers().Dir());
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(window.UserMenu()->sizeHint());
+  }
+}
+BENCHMARK(BM_FirstOpenOfUserMenu100kUsers)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_ViewButtonClickMonth(benchmark::State& state) {
   if (!Ready(state)) return;

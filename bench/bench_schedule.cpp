@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "schedule/uShiftUser.h"
-#include "store/uScheduleFiles.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleFiles.h"
+#include "schedule/uScheduleRecords.h"
 
 namespace kadrel {
 namespace {

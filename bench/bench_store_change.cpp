@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "platform/uFileOps.h"
-#include "store/uScheduleFiles.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleFiles.h"
+#include "schedule/uScheduleRecords.h"
 #include "store/uTransaction.h"
 
 namespace kadrel {
@@ -116,7 +116,7 @@ void BM_AddUser(benchmark::State& state) {
     TScheduleRecords records(tables, TWritePolicy::Trimmed);
     TUserRecord user{0, TDataFolder::Name("n", n++), 0, 37627.0, 0};
     ok = ok && records.SaveUser(user, error);
-    ok = records.Close(error) && ok;
+    ok = CloseScheduleTables(tables, error) && ok;
     if (!ok) state.SkipWithError(error.Text().c_str());
     state.PauseTiming();
     folder.Undo();

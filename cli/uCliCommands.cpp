@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -14,7 +15,8 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleFiles.h"
+#include "platform/uUserDirs.h"
+#include "schedule/uScheduleFolder.h"
 
 namespace kadrel {
 namespace {
@@ -23,7 +25,7 @@ constexpr std::string_view kProgram = "kadrel-cli";
 
 // One line per command, in the order --help lists them.
 constexpr std::array kCommands = {
-    TCliCommand{"check", "", "open and validate the three data files", 0, 0, CmdCheck},
+    TCliCommand{"check", "", "validate the three data files, clearing what a crash left", 0, 0, CmdCheck},
     TCliCommand{"users", "", "list the users: name, scheme, start date, first place", 0, 0, CmdUsers},
     TCliCommand{"today", "", "every user's duty today", 0, 0, CmdToday},
     TCliCommand{"duty", "NAME FROM [TO]", "the user's duty on each date from FROM to TO", 2, 3, CmdDuty},
@@ -98,29 +100,10 @@ const TCliCommand* FindCommand(std::string_view name) {
   return nullptr;
 }
 
-bool HoldsData(const std::string& dir) {
-  for (TScheduleFile file : kScheduleFiles) {
-    std::error_code ec;
-    if (std::filesystem::status(SchedulePath(dir, file), ec).type() != std::filesystem::file_type::not_found) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// $XDG_DATA_HOME/kadrel; XDG says a relative XDG_DATA_HOME is to be ignored.
-std::string DesktopDataDir() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return std::string(xdg) + "/kadrel";
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/share/kadrel";
-  return {};
-}
-
 void ChooseDataDir(TCliContext& ctx, std::string_view command) {
-  if (!ctx.DataDir.empty() || HoldsData("")) return;
-  const std::string desktop = DesktopDataDir();
-  if (!desktop.empty() && HoldsData(desktop)) {
+  if (!ctx.DataDir.empty() || TScheduleFolder::HoldsAnyFile("")) return;
+  const std::string desktop = DesktopDataFolder();
+  if (!desktop.empty() && TScheduleFolder::HoldsAnyFile(desktop)) {
     ctx.DataDir = desktop;
     return;
   }
@@ -132,8 +115,9 @@ void ChooseDataDir(TCliContext& ctx, std::string_view command) {
                     "; created them in " + DataDirPath(ctx) + "\n";
 }
 
-int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TCliContext ctx{"", {}, out, err, false, {}, {}};
+int RunCommand(const std::vector<std::string>& args, TCliContext& ctx) {
+  std::ostream& out = ctx.Out;
+  std::ostream& err = ctx.Err;
   std::size_t i = 0;
   for (; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -187,6 +171,9 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     return Report(err, kExitUsage, usage);
   }
   ChooseDataDir(ctx, command->Name);
+  // A reader that went away must not kill a write command after its change
+  // is saved: the failed write is then a warning like any other.
+  if (WritesData(command->Name)) std::signal(SIGPIPE, SIG_IGN);
   return command->Run(ctx);
 }
 
@@ -195,11 +182,15 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
 std::span<const TCliCommand> CliCommands() { return kCommands; }
 
 int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TCliContext ctx{"", {}, out, err, false, {}, {}, {}};
   try {
-    int code = RunCommand(args, out, err);
+    int code = RunCommand(args, ctx);
     out.flush();
-    if (!out) return Report(err, kExitData, "cannot write the output");
-    return code;
+    if (out) return code;
+    if (ctx.Saved.empty()) return Report(err, kExitData, "cannot write the output");
+    // A retry would make the change twice.
+    err << kProgram << ": warning: " << OneLine(ctx.Saved) << ", but printing its result failed\n";
+    return kExitOk;
   } catch (const std::exception& e) {
     return Report(err, kExitData, std::string("unexpected failure: ") + e.what());
   }
@@ -210,6 +201,14 @@ int UsageError(TCliContext& ctx, std::string_view message) {
 }
 
 int DataError(TCliContext& ctx, std::string_view message) { return Report(ctx.Err, kExitData, message); }
+
+int FolderError(TCliContext& ctx, const TOpenFailure& failure) {
+  if (failure.Fault == TOpenFault::NoData) {
+    return DataError(ctx, "no schedule data in " + DescribeDataDir(ctx) +
+                              " (shiftdat.kd2, workdat.kd2 and userdat.kd2 are missing)");
+  }
+  return DataError(ctx, failure.Text() + " (in " + DescribeDataDir(ctx) + ")");
+}
 
 std::optional<std::int64_t> ParseCliDate(std::string_view text) { return ParseCliDay(text, WholeDays(Today())); }
 

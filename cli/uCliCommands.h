@@ -6,7 +6,9 @@
 // sees a valid number of arguments.
 //
 // Exit codes: 0 success, 1 usage error, 2 data or I/O error. Every failure
-// prints exactly one line on stderr. Output is UTF-8 (lines, or JSON with
+// prints exactly one line on stderr. Once a change is saved the exit code is
+// 0 whatever fails after it, with a warning, so that a retry does not make
+// it twice. Output is UTF-8 (lines, or JSON with
 // --json); stored text is GBK and converted only here, at the edge.
 //
 // The data folder is --data DIR; else the current folder when it holds any
@@ -29,6 +31,7 @@ namespace kadrel {
 
 struct TShiftUser;
 struct TCalendKD;
+struct TOpenFailure;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
@@ -42,6 +45,9 @@ struct TCliContext {
   bool Json = false;              // --json, for the commands that take it
   std::string AlsoSearched;       // the desktop's data folder, looked in and found empty
   std::string NewDataNote;        // printed on stderr once a write created the files
+  // Set once a write command's change is on disk, saying so (and naming the
+  // new ID): from then on no failure may report the change as not made.
+  std::string Saved;
 };
 
 struct TCliCommand {
@@ -62,6 +68,8 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 // and returns the exit code to give back.
 int UsageError(TCliContext& ctx, std::string_view message);
 int DataError(TCliContext& ctx, std::string_view message);
+// Why the data folder did not open, naming the file and the folder.
+int FolderError(TCliContext& ctx, const TOpenFailure& failure);
 
 // A day (ParseCliDay) or a range (ParseCliDayRange), today from the clock.
 std::optional<std::int64_t> ParseCliDate(std::string_view text);
@@ -99,8 +107,10 @@ struct THolidayColumns {
 THolidayColumns HolidayColumnsOf(const TCalendKD& day);
 // The three columns joined by tabs: "休\t春节\t法定", "\t\t" for no mark.
 std::string JoinHolidayColumns(const THolidayColumns& columns);
-// Prints the bad lines of the holiday files, if any, as warnings on stderr.
-void ReportHolidayMessages(TCliContext& ctx);
+// Prints the bad lines of the holiday files, if any, as warnings on stderr,
+// and a warning when dates of the years firstYear..lastYear lie after the
+// last holiday arrangement known.
+void ReportHolidayMessages(TCliContext& ctx, int firstYear, int lastYear);
 
 // Commands.
 int CmdCheck(TCliContext& ctx);

@@ -1,7 +1,9 @@
 // kadrel-cli export: a user's year in any of the document formats, written
-// by the same builders and atomic writer as the export wizard.
+// by the same builders and atomic writer as the export wizard, and kept off
+// the data files as it is.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <string>
@@ -11,6 +13,7 @@
 #include "cli/uCliCommands.h"
 #include "output/uExport.h"
 #include "output/uYearDocument.h"
+#include "platform/uDataFiles.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uShiftUser.h"
@@ -128,9 +131,14 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
   return parsed;
 }
 
-std::string CurrentFolder() {
+// The current folder, as scripts expect, unless that is the data folder,
+// which no export goes into by default.
+std::string ExportFolder(const std::string& dataFolder) {
   char buf[PATH_MAX];
-  return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+  const std::string here = ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+  const std::vector<std::string> data = DataFoldersOf(dataFolder);
+  const bool isData = std::any_of(data.begin(), data.end(), [&](const std::string& d) { return SameFile(here, d); });
+  return isData ? DefaultExportFolder(dataFolder) : here;
 }
 
 // The document as the terminal shows it: UTF-8, an HTML page saying so.
@@ -163,14 +171,17 @@ int CmdExport(TCliContext& ctx) {
   if (user.Count <= 0 && args->Format == TExportType::Ics) {
     ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
   }
+  // Only the calendar file carries the holiday marks.
+  if (args->Format == TExportType::Ics) ReportHolidayMessages(ctx, args->Year, args->Year);
   const std::string document = BuildYearDocument(user, args->Year, args->Months, args->Format);
   if (args->Output && *args->Output == "-") {
     ctx.Out << ForTerminal(*args, document);
     return kExitOk;
   }
+  const std::string dataFolder = DataDirPath(ctx);
   const std::string file =
-      args->Output ? *args->Output : DefaultExportName(CurrentFolder(), user, args->Year, args->Format);
-  if (auto err = WriteFileAtomically(file, document)) {
+      args->Output ? *args->Output : DefaultExportName(ExportFolder(dataFolder), user, args->Year, args->Format);
+  if (auto err = WriteExportFile(file, document, dataFolder)) {
     return DataError(ctx, err->Message + ": " + file);
   }
   ctx.Out << file << '\n';

@@ -7,55 +7,29 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
+#include "schedule/uScheduleFolder.h"
 #include "schedule/uShiftUser.h"
-#include "store/uScheduleRecords.h"
 
 namespace kadrel {
 namespace {
 
-bool AllFilesMissing(const TCliContext& ctx) {
-  for (TScheduleFile file : kScheduleFiles) {
-    if (!ScheduleFileMissing(SchedulePath(ctx.DataDir, file))) return false;
-  }
-  return true;
+int OpenForReading(TCliContext& ctx, TScheduleFolder& folder) {
+  const TOpenFailure failure = folder.Open({TFolderAccess::Read, TWritePolicy::Trimmed});
+  return failure.Failed() ? FolderError(ctx, failure) : kExitOk;
 }
 
-int NoData(TCliContext& ctx) {
-  return DataError(ctx, "no schedule data in " + DescribeDataDir(ctx) +
-                            " (shiftdat.kd2, workdat.kd2 and userdat.kd2 are missing)");
-}
-
-int OpenForReading(TCliContext& ctx, TScheduleTables& tables) {
-  if (AllFilesMissing(ctx)) return NoData(ctx);
-  TScheduleError error;
-  if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Read, error)) {
-    return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
+std::string LeftoverText(const TLeftoverNote& note) {
+  switch (note.What) {
+    case TLeftover::UndoneChange: return note.Name + ": rolled back a change that a crash interrupted";
+    case TLeftover::JournalReadThrough:
+      return note.Name + ": read through the journal of a change that a crash interrupted; it stays, as the folder"
+                         " may not be written here";
+    case TLeftover::RemovedTemporary: return note.Name + ": removed, a crash left it";
+    case TLeftover::KeptTemporary: return note.Name + ": left by a crash; it stays, as the folder may not be written here";
+    case TLeftover::CompletedCreation:
+      return note.Name + ": created, a crash had interrupted the first creation of the files";
   }
-  return kExitOk;
-}
-
-// A scan that reads every slot proves more than Open can: that each slot is
-// readable where the header says it is.
-bool ScanTable(TTableStream& table, std::int32_t& live, std::string& error) {
-  std::int32_t slots = 0;
-  live = 0;
-  if (table.RecordCount() > 0) {
-    for (table.First(); !table.Eof(); table.Next()) {
-      ++slots;
-      if (!table.IsDeleted()) ++live;
-    }
-  }
-  if (slots != table.RecordCount()) {
-    error = "only " + std::to_string(slots) + " of " + std::to_string(table.RecordCount()) +
-            " slots could be read";
-    return false;
-  }
-  if (live != LiveRecordCount(table)) {
-    error = std::to_string(table.RecordCount() - live) + " slots are marked deleted, but the header counts " +
-            std::to_string(table.DeletedCount());
-    return false;
-  }
-  return true;
+  return note.Name;
 }
 
 std::string StartText(TDateTime start) {
@@ -67,30 +41,23 @@ std::string StartText(TDateTime start) {
 }  // namespace
 
 int CmdCheck(TCliContext& ctx) {
-  if (AllFilesMissing(ctx)) return NoData(ctx);
+  TScheduleFolder folder(ctx.DataDir);
+  const TFolderCheck report = folder.Check();
+  if (report.Failure.Fault == TOpenFault::NoData && report.Leftovers.empty()) return FolderError(ctx, report.Failure);
   // Printed first, so that a damaged file is reported after it names the folder.
   ctx.Out << "folder: " << DataDirPath(ctx) << '\n';
-  for (TScheduleFile file : kScheduleFiles) {
-    TTableStream table;
-    TScheduleError error;
-    if (!OpenScheduleFile(table, file, SchedulePath(ctx.DataDir, file), TTableStream::kModeReadShared, error)) {
-      return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
-    }
-    std::int32_t live = 0;
-    std::string problem;
-    if (!ScanTable(table, live, problem)) {
-      return DataError(ctx, std::string(ScheduleFileName(file)) + ": " + problem);
-    }
-    ctx.Out << ScheduleFileName(file) << ": " << table.RecordCount() << " slots, " << live << " live, "
-            << table.AppendedCount() << " appended\n";
+  for (const TLeftoverNote& note : report.Leftovers) ctx.Out << LeftoverText(note) << '\n';
+  for (const TTableCounts& t : report.Tables) {
+    ctx.Out << ScheduleFileName(t.File) << ": " << t.Slots << " slots, " << t.Live << " live, " << t.Appended
+            << " appended\n";
   }
-  return kExitOk;
+  return report.Failure.Failed() ? FolderError(ctx, report.Failure) : kExitOk;
 }
 
 int CmdUsers(TCliContext& ctx) {
-  TScheduleTables tables;
-  if (int rc = OpenForReading(ctx, tables)) return rc;
-  TScheduleRecords records(tables, TWritePolicy::Trimmed);
+  TScheduleFolder folder(ctx.DataDir);
+  if (int rc = OpenForReading(ctx, folder)) return rc;
+  TScheduleRecords& records = folder.Records();
   const char* separator = "";
   if (ctx.Json) ctx.Out << '[';
   for (const TUserRecord& user : records.Users()) {
@@ -114,9 +81,9 @@ int CmdUsers(TCliContext& ctx) {
 }
 
 int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user) {
-  TScheduleTables tables;
-  if (int rc = OpenForReading(ctx, tables)) return rc;
-  TScheduleRecords records(tables, TWritePolicy::Trimmed);
+  TScheduleFolder folder(ctx.DataDir);
+  if (int rc = OpenForReading(ctx, folder)) return rc;
+  TScheduleRecords& records = folder.Records();
   auto gbk = Utf8ToGbk(name);
   if (!gbk || !LoadShiftUser(user, records, *gbk)) {
     return DataError(ctx, "no user named " + name + " in " + DescribeDataDir(ctx));
@@ -150,10 +117,10 @@ int CmdDuty(TCliContext& ctx) {
 
 // Every user's duty today, the question a shift worker asks most.
 int CmdToday(TCliContext& ctx) {
-  TScheduleTables tables;
-  if (int rc = OpenForReading(ctx, tables)) return rc;
+  TScheduleFolder folder(ctx.DataDir);
+  if (int rc = OpenForReading(ctx, folder)) return rc;
   const TDateTime today = static_cast<TDateTime>(WholeDays(Today()));
-  TScheduleRecords records(tables, TWritePolicy::Trimmed);
+  TScheduleRecords& records = folder.Records();
   const char* separator = "";
   if (ctx.Json) ctx.Out << '[';
   for (const TUserRecord& record : records.Users()) {

@@ -8,29 +8,30 @@
 
 #include "cli/uCliCommands.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleFolder.h"
 
 namespace kadrel {
 namespace {
 
 // Prints what the change produced only once every file is closed, so a
 // printed ID always names a record that is on disk. A failure after the
-// change is committed (compacting after a deletion, closing) is a warning:
-// the change is saved, and a retry must not make it twice.
+// change is committed (compacting after a deletion, closing, printing) is a
+// warning: the change is saved, and a retry must not make it twice.
 template <class Change>
 int WithWritableTables(TCliContext& ctx, Change change) {
-  TScheduleTables tables;
-  TScheduleError error;
-  if (!OpenScheduleTables(tables, ctx.DataDir, TScheduleAccess::Write, error)) {
-    if (error.Table.Kind == TTableFault::InUse) error.Reason += "; nothing was changed";
-    return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
+  TScheduleFolder folder(ctx.DataDir);
+  TOpenFailure failure = folder.Open({TFolderAccess::Write, TWritePolicy::Trimmed});
+  if (failure.Failed()) {
+    if (failure.Fault == TOpenFault::InUse) failure.Why.Text += "; nothing was changed";
+    return FolderError(ctx, failure);
   }
-  TScheduleRecords records(tables, TWritePolicy::Trimmed);
   std::string output;
   TScheduleError editError;
-  bool changed = change(records, output, editError);
-  bool closed = records.Close(error);
+  bool changed = change(folder.Records(), output, editError);
+  TScheduleError error;
+  bool closed = folder.Close(error);
   if (!changed && editError.Fault != TEditFault::PackFailed) return DataError(ctx, editError.Reason);
+  ctx.Saved = output.empty() ? "the change is saved" : "the change is saved as " + output.substr(0, output.find('\n'));
   ctx.Err << ctx.NewDataNote;
   ctx.Out << output;
   if (!changed) ctx.Err << "kadrel-cli: warning: the change is saved; " << editError.Reason << '\n';

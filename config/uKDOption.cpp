@@ -83,6 +83,17 @@ class TRightTabBar : public QTabBar {
     const int line = fontMetrics().height();
     return QSize(line + 10, int(tabText(index).size()) * line + 16);
   }
+  // Stacked tabs step with Up and Down; the base class only knows the keys
+  // of a row of tabs.
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() != Qt::Key_Up && event->key() != Qt::Key_Down) {
+      QTabBar::keyPressEvent(event);
+      return;
+    }
+    QKeyEvent step(event->type(), event->key() == Qt::Key_Up ? Qt::Key_Left : Qt::Key_Right, event->modifiers());
+    QTabBar::keyPressEvent(&step);
+    event->setAccepted(step.isAccepted());
+  }
   void paintEvent(QPaintEvent*) override {
     QStylePainter painter(this);
     const int line = fontMetrics().height();

@@ -1,11 +1,11 @@
 // TfrmOption: the modal options dialog in which users, duty kinds and
-// rotation schemes are added, changed and deleted. It works on the three
-// tables its creator holds open, through their records with the write
-// policy AsTyped, and writes every save straight into them; there is no
-// overall OK or Cancel. The creator shows it and frees it:
+// rotation schemes are added, changed and deleted. It works on the data
+// folder its creator holds open, through the folder's records with the
+// write policy AsTyped, and writes every save straight into them; there is
+// no overall OK or Cancel. The creator shows it and frees it:
 //
-//   TScheduleRecords records(tables, TWritePolicy::AsTyped);
-//   TfrmOption dlg(this, records);
+//   // folder opened with {TFolderAccess::WriteElseView, TWritePolicy::AsTyped}
+//   TfrmOption dlg(this, folder.Records());
 //   dlg.exec();
 //   // then reload whatever shows users, schemes or duty kinds
 //
@@ -20,7 +20,7 @@
 #include <string>
 
 #include "config/uOptionData.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 class QComboBox;
 class QLabel;

@@ -4,7 +4,7 @@
 #include "platform/gui/uMessages.h"
 #include "platform/gui/uQtGbk.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelFrame.h"
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 
 namespace kadrel {
 

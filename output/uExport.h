@@ -1,17 +1,17 @@
 // Writing the year schedule to a file.
 //
-// A file is never left half-written: the bytes go to a temporary file in the
-// target's folder, which is flushed to disk and then renamed over the target.
-// On any failure the temporary file is removed and an existing target stays
-// exactly as it was. A replaced file keeps its owner and permissions.
+// Every export goes through WriteExportFile, which puts the whole file in
+// place atomically with platform/uAtomicFile.h: on any failure an existing
+// file stays exactly as it was and no temporary is left. From that writer's
+// rules: a symbolic link is written through to the file it names and stays a
+// link; a replaced file keeps its owner and mode, a new one gets 0644 less
+// the umask; a file with other hard links gets the new bytes under this name
+// only; a folder, a FIFO or a device is refused, never opened.
 //
-// What the target is decides where the bytes go:
-//   - a symbolic link: the file it names (which keeps the link intact);
-//   - a FIFO or a character device (/dev/stdout, /dev/null): written
-//     through as a stream, the node itself untouched;
-//   - a regular file with more than one hard link: rewritten in place, so
-//     every name keeps the same file (not atomic);
-//   - a folder, a block device or a socket: "File access denied".
+// The data is never an export's target: a name that is, or would become, a
+// file of the data folder (platform/uDataFiles.h) is refused before anything
+// is written, however it is reached (a link, a second hard link, a relative
+// name).
 #pragma once
 
 #include <optional>
@@ -25,20 +25,36 @@
 namespace kadrel {
 
 // An input/output error as the user sees it. Code follows the classic DOS
-// numbering that the messages come from: 2 "File not found", 3 "Invalid
-// filename" (a folder of the path is missing), 4 "Too many open files",
-// 5 "File access denied", 101 "Disk full"; any other failure keeps its errno
-// and reads "I/O error <errno>".
+// numbering that the English messages come from: 2 "File not found", 3
+// "Invalid filename" (a folder of the path is missing), 4 "Too many open
+// files", 5 "File access denied", 101 "Disk full"; any other failure keeps
+// its errno and reads "I/O error <errno>". kadrel-cli prints Message; the
+// windows show Chinese, a whole sentence that names the file and, where it
+// can, what to do.
 struct TIoError {
   int Code = 0;
   std::string Message;
+  std::string Chinese;  // UTF-8
 };
 
 TIoError IoErrorFromErrno(int err, bool folderExists);
 
-// `fileName` is a path as the operating system spells it (UTF-8).
-std::optional<TIoError> WriteFileAtomically(const std::string& fileName, std::string_view bytes,
-                                            TFileOps& ops = TFileOps::System());
+// Where an export goes unless the user says otherwise: the documents folder
+// (uUserDirs.h), else the home folder, else the system's temporary folder;
+// the first that exists and is not a data folder of `dataFolder` (see
+// DataFoldersOf).
+std::string DefaultExportFolder(const std::string& dataFolder);
+
+// A name the user typed, as a path: "~" or "~/..." in the home folder, a
+// relative name in `folder`, an absolute one as it is.
+std::string ExportPathOf(std::string_view typed, const std::string& folder);
+
+// Writes `bytes` as the whole file `fileName` (a path as the operating system
+// spells it, UTF-8), unless it is a data file of `dataFolder` (the working
+// folder when empty) or of the launcher's folder.
+std::optional<TIoError> WriteExportFile(const std::string& fileName, std::string_view bytes,
+                                        const std::string& dataFolder = {},
+                                        TFileOps& ops = TFileOps::System());
 
 std::optional<TIoError> SaveAsText(std::string_view title, const std::string& fileName,
                                    std::span<const std::string> lines,

@@ -152,7 +152,7 @@ std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std
 
 std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, TMonthSet months,
                                   const std::string& fileName, TFileOps& ops) {
-  return WriteFileAtomically(fileName, BuildIcsFile(user, year, months, IcsTimestampNow()), ops);
+  return WriteExportFile(fileName, BuildIcsFile(user, year, months, IcsTimestampNow()), {}, ops);
 }
 
 }  // namespace kadrel

@@ -11,9 +11,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <filesystem>
-#include <system_error>
-
 #include "output/uExport.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
@@ -83,12 +80,10 @@ QTextEdit* ReadOnlyMemo(const QStringList& lines, int pixelSize, QWidget* page) 
   return memo;
 }
 
-std::string WorkingFolder() {
-  std::error_code error;
-  const std::filesystem::path folder = std::filesystem::current_path(error);
-  // A working folder that has been removed still gets a name; writing there
-  // then fails with a message instead of the wizard failing to open.
-  return error ? std::string(".") : folder.string();
+// A path that a label may break after any folder, since a path has no
+// spaces to break at and must be shown whole.
+QString Breakable(const std::string& path) {
+  return QString::fromStdString(path).replace(u'/', QStringLiteral("/\u200B"));
 }
 
 }  // namespace
@@ -138,7 +133,7 @@ void TStepIndicator::SetColor(const QColor& color) {
 // --- TwizdForm -------------------------------------------------------------
 
 TwizdForm::TwizdForm(const TShiftUser& user, int year, QWidget* owner)
-    : QDialog(owner), user_(user), year_(year), frame_(new TKadrelFrame(this)) {
+    : QDialog(owner), user_(user), year_(year), folder_(DefaultExportFolder({})), frame_(new TKadrelFrame(this)) {
   setWindowTitle(QStringLiteral("导出向导"));
   setFixedSize(kWindowSize);
   frame_->SetTitle(QStringLiteral("导出向导"));
@@ -254,6 +249,11 @@ QWidget* TwizdForm::CreateFinishPage() {
                         QStringLiteral("    谢谢使用!")},
                        kMemoPixels, page);
   Memo2->setGeometry(8, 64, 292, 80);
+  TargetLabel = new QLabel(page);
+  TargetLabel->setFont(KadrelFont(12));
+  TargetLabel->setWordWrap(true);
+  TargetLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  TargetLabel->setGeometry(16, 150, 281, 86);
   return page;
 }
 
@@ -316,15 +316,18 @@ void TwizdForm::pgwzidChange() {
   for (TStepIndicator* light : lights) light->SetColor(ClBtnHighlight());
   lights[PageIndex()]->SetColor(kLime);
   if (PageIndex() == 2) {
-    Edit1->setText(QString::fromStdString(DefaultExportName(WorkingFolder(), user_, year_, SelectedType())));
+    Edit1->setText(QString::fromStdString(DefaultExportName(folder_, user_, year_, SelectedType())));
   }
+  if (PageIndex() == 3) TargetLabel->setText(QStringLiteral("导出到：\n") + Breakable(TargetPath()));
 }
+
+std::string TwizdForm::TargetPath() const { return ExportPathOf(Edit1->text().trimmed().toStdString(), folder_); }
 
 void TwizdForm::CheckBox1Click() { GroupBox1->setEnabled(CheckBox1->isChecked()); }
 
 void TwizdForm::FlatSpeedButton1Click() {
   TSaveFileRequest request;
-  request.FileName = Edit1->text();
+  request.FileName = QString::fromStdString(TargetPath());
   request.ConfirmOverwrite = false;
   if (std::optional<QString> chosen = AskSaveFileName(this, request)) Edit1->setText(*chosen);
 }
@@ -346,16 +349,17 @@ bool TwizdForm::Export(TMonthSet months) {
                          .arg(GbkToQString(user_.Name)));
     return false;
   }
-  const QString fileName = Edit1->text().trimmed();
-  if (fileName.isEmpty()) {
+  if (Edit1->text().trimmed().isEmpty()) {
     ShowNotice(this, QStringLiteral("请输入导出文件的文件名。"));
     return false;
   }
+  const std::string fileName = TargetPath();
   const std::string document = BuildYearDocument(user_, year_, months, SelectedType());
-  if (std::optional<TIoError> error = WriteFileAtomically(fileName.toStdString(), document)) {
-    ShowError(this, QString::fromStdString(error->Message));
+  if (std::optional<TIoError> error = WriteExportFile(fileName, document)) {
+    ShowError(this, QString::fromStdString(error->Chinese));
     return false;
   }
+  ShowNotice(this, QStringLiteral("已导出到：\n") + QString::fromStdString(fileName));
   return true;
 }
 

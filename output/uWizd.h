@@ -1,7 +1,9 @@
 // TwizdForm: the export wizard. Four pages lead the user from a greeting
 // through the choice of file type and of months and file name to a last page
-// whose "完成" writes the chosen user's year as a text, HTML, data or
-// iCalendar file.
+// that shows the whole path and whose "完成" writes the chosen user's year as
+// a text, HTML, data or iCalendar file, then says where it went. The file
+// name starts in the documents folder, never in the data folder, and no name
+// reaches the data files (uExport.h).
 //
 // The wizard works on its own copy of the user and the year, so the main
 // window's user may change meanwhile without reaching the export.
@@ -103,6 +105,7 @@ class TwizdForm : public QDialog {
   QToolButton* FlatSpeedButton1 = nullptr;
   QLabel* Label4 = nullptr;     // page 4 heading
   QTextEdit* Memo2 = nullptr;   // page 4 text
+  QLabel* TargetLabel = nullptr;  // page 4: the whole path the file goes to
 
  private:
   void CreateStepStrip();
@@ -113,11 +116,16 @@ class TwizdForm : public QDialog {
   QWidget* CreateMonthPage();
   QWidget* CreateFinishPage();
   void ShowPage(int index);
-  // Writes the file; false (after saying why) when the wizard must stay open.
+  // Writes the file and says where it went; false (after saying why) when
+  // the wizard must stay open.
   bool Export(TMonthSet months);
+  // The file name typed, as a path; a relative one lies in folder_.
+  std::string TargetPath() const;
 
   TShiftUser user_;
   int year_;
+  // Where exports go by default: never the data folder (the working folder).
+  std::string folder_;
   TKadrelFrame* frame_ = nullptr;
 };
 

@@ -38,6 +38,12 @@ class TFileOps {
 
 // The folder part of a path ("." for a bare name).
 std::string FolderOf(const std::string& path);
+// The part after the last slash.
+std::string BaseNameOf(const std::string& path);
+
+// Whether `a` and `b` are the same existing file (device and inode), every
+// symbolic link followed: a hard link of a file is the same file.
+bool SameFile(const std::string& a, const std::string& b);
 
 // fsyncs the folder that holds `path`, so that a name created, removed or
 // renamed there survives a power cut. 0, or -1 with errno set.

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/uDateTime.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 namespace kadrel {
 

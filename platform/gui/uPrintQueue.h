@@ -14,7 +14,14 @@ struct TPrintJob {
   std::string Media;  // the paper's name ("A4"); empty for the queue's own
 };
 
-// Submits `job`. False, with a sentence for the user (UTF-8) that names the
+// False, with a sentence for the user (UTF-8), when printing into `file`
+// would write a data file of the working folder or of the launcher's folder
+// (platform/uDataFiles.h). `where` names the printer ("打印机“…”") or
+// the job ("打印").
+bool KeepsOffDataFiles(const std::string& file, const std::string& where, std::string& error);
+
+// Submits `job`. A queue whose device is a file that is a data file is
+// refused before it gets the job. False, with a sentence for the user (UTF-8) that names the
 // printer and the reason, when the queue did not take it.
 bool SubmitPrintJob(const TPrintJob& job, std::string& error);
 

@@ -70,6 +70,10 @@ bool TPrinterSurface::BeginDoc(std::string_view title, std::string& error) {
     error = kNoDefaultPrinter;
     return false;
   }
+  // A printer that prints into a file (a PDF) must not print into the data.
+  if (const QString file = printer_->outputFileName(); !file.isEmpty()) {
+    if (!KeepsOffDataFiles(file.toStdString(), "打印", error)) return false;
+  }
   printer_->setDocName(GbkToQString(title));
   if (!printer_->isValid() || !painter_.begin(printer_.get())) {
     error = kPrinterNotValid;

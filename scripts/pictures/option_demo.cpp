@@ -10,7 +10,7 @@
 #include "config/uDatePicker.h"
 #include "config/uNewShift.h"
 #include "platform/uGbk.h"
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 #include "widgets/uKadrelStyle.h"
 
 #include <QApplication>

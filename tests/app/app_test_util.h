@@ -17,36 +17,15 @@
 namespace kadrel::apptest {
 
 using schedtest::Bytes;
+using schedtest::DataFileBytes;
 using schedtest::ReadFileBytes;
 using schedtest::TScratchDir;
+using schedtest::TUserSpec;
+using schedtest::WriteDataSet;
 using schedtest::WriteFileBytes;
 
 inline std::string G(std::string_view utf8) { return GbkLiteral(utf8); }
 inline std::string U(std::string_view gbk) { return GbkToUtf8Lossy(gbk); }
-
-struct TUserSpec {
-  std::string Name;  // UTF-8
-  std::int32_t ShiftID = 1;
-  TDateTime Start = 0;
-  std::int32_t FirstID = 0;
-};
-
-// Duty kinds 1 白班, 2 夜班, 3 休息; scheme 1 cycles 白班 夜班 休息 and
-// scheme 2 is 白班 alone; then the given users, in order.
-inline void WriteDataSet(const std::string& dir, const std::vector<TUserSpec>& users, bool withDuties = true) {
-  TScheduleTables tables;
-  TScheduleError error;
-  ASSERT_TRUE(OpenScheduleTables(tables, dir, TScheduleAccess::Write, error)) << error.Text();
-  if (withDuties) {
-    schedtest::PutDuty(tables.Work, 1, G("白班"));
-    schedtest::PutDuty(tables.Work, 2, G("夜班"));
-    schedtest::PutDuty(tables.Work, 3, G("休息"));
-    schedtest::PutScheme(tables.Shift, 1, 3, G("三班"), "1#2#3#");
-    schedtest::PutScheme(tables.Shift, 2, 1, G("常白班"), "1#");
-  }
-  for (const TUserSpec& u : users) schedtest::PutUser(tables.User, G(u.Name), u.ShiftID, u.Start, u.FirstID);
-  ASSERT_TRUE(CloseScheduleTables(tables, error)) << error.Text();
-}
 
 // The row of the user item captioned `caption`; -1, and a failure, if none.
 inline int UserRow(const TListMenu& menu, const QString& caption) {
@@ -54,13 +33,6 @@ inline int UserRow(const TListMenu& menu, const QString& caption) {
     if (menu.Text(row) == caption) return row;
   ADD_FAILURE() << "no user item " << caption.toStdString();
   return -1;
-}
-
-// Every data file of the folder, for checking that nothing changed.
-inline std::vector<Bytes> DataFileBytes(const TScratchDir& dir) {
-  std::vector<Bytes> all;
-  for (TScheduleFile f : kScheduleFiles) all.push_back(ReadFileBytes(dir.File(f)));
-  return all;
 }
 
 }  // namespace kadrel::apptest

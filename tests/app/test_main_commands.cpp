@@ -8,6 +8,7 @@
 #include "app/uKadrelMain.h"
 #include "config/uKDOption.h"
 #include "config/uNewShift.h"
+#include "schedule/uScheduleFolder.h"
 #include "output/uWizd.h"
 #include "output/uScheduleDoc.h"
 #include "output/uYearWz.h"
@@ -103,7 +104,7 @@ class MainCommands : public ::testing::Test {
   // of the dialog would.
   void Configure(std::function<void(TScheduleTables&)> change = {}) {
     WhenModal<TfrmOption>([this, change](TfrmOption&) {
-      if (change) change(*window_->Tables());
+      if (change) change(window_->Folder()->Tables());
     });
     window_->N1Click();
   }
@@ -202,6 +203,22 @@ TEST_F(MainCommands, TheYearNavigatorMovesToTheYearChosenAndOnlyOnOk) {
   EXPECT_EQ(w.ListView1->topLevelItemCount(), 29);
 }
 
+TEST_F(MainCommands, AYearAfterTheLastArrangementKnownIsToldOnce) {
+  TfrmMain& w = Open();
+  for (int year : {2100, 2031}) {
+    WhenModal<TfrmYearWZ>([year](TfrmYearWZ& nav) {
+      nav.SetYear(year);
+      nav.FlatButton1Click();
+    });
+    w.N4Click();
+  }
+  EXPECT_EQ(w.Calendar->Year(), 2031);
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("提示"));
+  EXPECT_TRUE(messages_.Shown()[0].Text.startsWith(QStringLiteral("Kadrel还不知道2100年的节假日安排（已知的最后一年是2026年）")))
+      << messages_.Shown()[0].Text.toStdString();
+}
+
 // --- Print and export --------------------------------------------------------------
 
 TEST_F(MainCommands, PrintAndExportGetTheCurrentUserAndTheShownYear) {
@@ -261,11 +278,12 @@ TEST_F(MainCommands, ClosingClosesTheHelpWindowBeforeTheTables) {
   TfrmMain& w = Open();
   shell_.HelpWindow = 77;
   bool tablesOpenThen = false;
-  shell_.OnClose = [&] { tablesOpenThen = w.Tables()->User.IsOpen() && w.Tables()->Work.IsOpen(); };
+  TScheduleTables& tables = w.Folder()->Tables();
+  shell_.OnClose = [&] { tablesOpenThen = tables.User.IsOpen() && tables.Work.IsOpen(); };
   w.N15->trigger();
   EXPECT_EQ(shell_.Calls, (QStringList{QStringLiteral("find Kadrel2的帮助"), QStringLiteral("close 77")}));
   EXPECT_TRUE(tablesOpenThen);
-  EXPECT_FALSE(w.Tables()->User.IsOpen());
+  EXPECT_FALSE(tables.User.IsOpen());
 }
 
 TEST_F(MainCommands, AWindowThatNeverLoadedLeavesTheHelpWindowAlone) {

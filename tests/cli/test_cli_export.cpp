@@ -10,6 +10,7 @@
 #include "cli/uCliCommands.h"
 #include "platform/uGbk.h"
 #include "tests/test_dir.h"
+#include "tests/test_env.h"
 
 namespace kadrel {
 namespace {
@@ -82,18 +83,42 @@ TEST_F(CliExport, MonthsInAnyOrderRenderAscending) {
   EXPECT_LT(text.find("2月\r\n"), text.find("12月\r\n"));
 }
 
+// The current folder, unless that is the data folder: then the documents folder.
 TEST_F(CliExport, DefaultNameIsInTheCurrentFolderWithTheFormatsExtension) {
+  TTestDir here, docs;
+  TScopedEnv documents("XDG_DOCUMENTS_DIR", docs.Path().string());
   fs::path old = fs::current_path();
-  fs::current_path(dir_);
+  fs::current_path(here.Path());
   TRun html = Run({"export", "张三", "2005"});
   TRun ics = Run({"export", "zhang", "2005"});  // no such user
   TRun txt = Run({"export", "张三", "2005", "--format", "txt"});
+  fs::current_path(dir_);
+  TRun inData = Run({"export", "张三", "2005", "--format", "dat"});
   fs::current_path(old);
   ASSERT_EQ(html.Code, 0) << html.Err;
-  EXPECT_EQ(html.Out, (dir_ / "张三的Kadrel(2005年).html").string() + "\n");
-  EXPECT_TRUE(Read(dir_ / "张三的Kadrel(2005年).html").starts_with("<html>\r\n"));
-  EXPECT_TRUE(fs::exists(dir_ / "张三的Kadrel(2005年).txt"));
+  EXPECT_EQ(html.Out, (here.Path() / "张三的Kadrel(2005年).html").string() + "\n");
+  EXPECT_TRUE(Read(here.Path() / "张三的Kadrel(2005年).html").starts_with("<html>\r\n"));
+  EXPECT_TRUE(fs::exists(here.Path() / "张三的Kadrel(2005年).txt"));
   EXPECT_EQ(ics.Code, kExitData);
+  EXPECT_EQ(inData.Out, (docs.Path() / "张三的Kadrel(2005年).dat").string() + "\n") << inData.Err;
+}
+
+// However -o names a data file, nothing is written and the users stay.
+TEST_F(CliExport, NoOutputNameReachesTheDataFiles) {
+  const std::string users = Read(dir_ / "userdat.kd2");
+  TTestDir other;
+  fs::create_symlink(dir_ / "userdat.kd2", other.Path() / "link.html");
+  fs::create_hard_link(dir_ / "userdat.kd2", other.Path() / "second.html");
+  for (const fs::path& target : {dir_ / "userdat.kd2", other.Path() / "link.html", other.Path() / "second.html",
+                                 dir_ / "workdat.kd2-journal"}) {
+    TRun r = Run({"export", "张三", "2005", "--format", "print", "-o", target.string()});
+    EXPECT_EQ(r.Code, kExitData) << target;
+    EXPECT_TRUE(r.Err.starts_with("kadrel-cli: refusing to overwrite Kadrel's data file " + (dir_ / "").string()))
+        << r.Err;
+  }
+  EXPECT_EQ(Read(dir_ / "userdat.kd2"), users);
+  EXPECT_FALSE(fs::exists(dir_ / "workdat.kd2-journal"));
+  EXPECT_EQ(Run({"users"}).Code, 0);
 }
 
 TEST_F(CliExport, IcsOfAUserWithoutCycleSaysSoAndHasNoEvents) {

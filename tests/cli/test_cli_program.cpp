@@ -42,7 +42,9 @@ const TScratchDir& XdgDataHome() {
 
 // Output goes to files outside the folder under test, so that the folder
 // holds only what the program itself created.
-TRun RunCli(const std::string& cwd, const std::vector<std::string>& args, const std::string& xdg = XdgDataHome().Path()) {
+// `stdoutFd`, when given, is the program's output instead of the file.
+TRun RunCli(const std::string& cwd, const std::vector<std::string>& args, const std::string& xdg = XdgDataHome().Path(),
+            int stdoutFd = -1) {
   static TScratchDir io;
   const std::string outPath = io.File("out"), errPath = io.File("err");
   std::vector<std::string> all = {KADREL_CLI_PATH};
@@ -58,7 +60,7 @@ TRun RunCli(const std::string& cwd, const std::vector<std::string>& args, const 
     if (out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0 || ::setenv("XDG_DATA_HOME", xdg.c_str(), 1) != 0) {
       ::_exit(126);
     }
-    ::dup2(out, 1);
+    ::dup2(stdoutFd >= 0 ? stdoutFd : out, 1);
     ::dup2(err, 2);
     ::execv(argv[0], argv.data());
     ::_exit(127);
@@ -331,6 +333,27 @@ TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
   EXPECT_TRUE(CloseScheduleTables(gui, error));
 }
 
+// A retry after a reported failure would make the change twice: once the
+// change is saved, no failure to print its result may report it as not made.
+TEST_F(CliProgram, AnOutputFailureAfterTheChangeIsAWarning) {
+  ExpectOk({"add-duty", "白班"}, "1\n");
+  const int full = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  TRun r = RunCli(dir_.Path(), {"add-duty", "早班"}, XdgDataHome().Path(), full);
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Err, "kadrel-cli: warning: the change is saved as 2, but printing its result failed\n");
+  r = RunCli(dir_.Path(), {"check"}, XdgDataHome().Path(), full);
+  EXPECT_EQ(r.Code, 2) << "a read command whose output is lost has failed";
+  ::close(full);
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ::close(pipe[0]);  // a reader that went away
+  r = RunCli(dir_.Path(), {"add-duty", "晚班"}, XdgDataHome().Path(), pipe[1]);
+  ::close(pipe[1]);
+  EXPECT_EQ(r.Code, 0) << "killed by SIGPIPE after the change was saved";
+  EXPECT_NE(r.Err.find("saved as 3"), std::string::npos) << r.Err;
+}
+
 TEST_F(CliProgram, ControlBytesFromAForeignFileAreShownEscaped) {
   {
     TScheduleTables tables;
@@ -415,14 +438,12 @@ TEST_F(CliProgram, JsonForTheReadCommands) {
            "{\"name\":\"Q\\\"\\\\\",\"scheme\":\"四班\",\"start\":\"2003-05-01\",\"first\":0}]\n");
   ExpectOk({"duty", "li", "2003-05-01", "2003-05-02", "--json"},
            "[{\"date\":\"2003-05-01\",\"duty\":\"夜班\"},{\"date\":\"2003-05-02\",\"duty\":\"休息\"}]\n");
-  ExpectOk({"--json", "day", "2024-02-04", "--user", "Li"},
-           "{\"date\":\"2024-02-04\",\"weekday\":\"星期日\",\"lunar\":{\"year\":\"癸卯兔年\",\"month\":\"十二月\","
-           "\"day\":\"廿五\"},\"term\":\"立春\",\"mark\":\"班\",\"festival\":\"春节\",\"statutory\":false,"
-           "\"user\":\"Li\",\"duty\":\"夜班\"}\n");
-  ExpectOk({"--json", "days", "2024-02-04"},
-           "[{\"date\":\"2024-02-04\",\"lunarYear\":2023,\"lunarMonth\":12,\"leap\":false,\"lunarDay\":25,"
-           "\"yearName\":\"癸卯兔年\",\"monthName\":\"十二月\",\"dayName\":\"廿五\",\"term\":\"立春\","
-           "\"mark\":\"班\",\"festival\":\"春节\",\"statutory\":false}]\n");
+  const std::string day =
+      "{\"date\":\"2024-02-04\",\"weekday\":\"星期日\",\"lunarYear\":2023,\"lunarMonth\":12,\"leap\":false,"
+      "\"lunarDay\":25,\"yearName\":\"癸卯兔年\",\"monthName\":\"十二月\",\"dayName\":\"廿五\",\"term\":\"立春\","
+      "\"mark\":\"班\",\"festival\":\"春节\",\"statutory\":false";
+  ExpectOk({"--json", "day", "2024-02-04", "--user", "Li"}, day + ",\"user\":\"Li\",\"duty\":\"夜班\"}\n");
+  ExpectOk({"--json", "days", "2024-02-04"}, "[" + day + "}]\n");
   ExpectOk({"--json", "users", "--json"}, Run({"--json", "users"}).Out);
 }
 

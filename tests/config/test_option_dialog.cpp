@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "tests/schedule/schedule_test_util.h"
 
@@ -355,6 +357,13 @@ TEST_F(OptionDialog, TheKeyboardAndTheCheckListWork) {
   EXPECT_EQ(d.DutyMode(), TEditMode::Browse);
   EXPECT_EQ(TextAt(File(TScheduleFile::Work), At(kDuties, 4, 19), 50), "ab");
   EXPECT_TRUE(messages_.Shown().empty());
+
+  // The stacked tabs step with Up and Down, and stop at their ends.
+  QTabBar* stacked = d.PageControl2->tabBar();
+  for (auto [key, index] : {std::pair{Qt::Key_Down, 1}, {Qt::Key_Down, 1}, {Qt::Key_Up, 0}}) {
+    QTest::keyClick(stacked, key);
+    EXPECT_EQ(d.PageControl2->currentIndex(), index);
+  }
 }
 
 TEST_F(OptionDialog, DeletingAUserAsksFirstAndPacksTheFile) {

@@ -6,11 +6,13 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "output/uExport.h"
 #include "output_fixture.h"
 #include "tests/test_dir.h"
+#include "tests/test_env.h"
 
 namespace kadrel {
 namespace {
@@ -68,6 +70,10 @@ class TFailingOps : public TFileOps {
   std::size_t budget_;
 };
 
+std::optional<TIoError> WriteFileOf(const fs::path& file, std::string_view bytes, const std::string& data = {}) {
+  return WriteExportFile(file.string(), bytes, data);
+}
+
 TLineList YearOf(const TShiftUser& user, int year) {
   TLineList lines;
   for (int m = 1; m <= 12; ++m) AppendExportMonth(lines, user, year, m);
@@ -110,56 +116,63 @@ TEST(SaveFiles, OverwritesAnExistingFileWithoutAsking) {
   EXPECT_EQ(ReadFile(dir / "a.dat"), BuildDatFile(lines));
 }
 
-// What the target is decides where the bytes go; every link, node, owner and
-// mode stays as it was.
-TEST(SaveFiles, ALinkedTargetIsWrittenWhereItPointsAndKeepsItsMode) {
+// Whatever names it, a file of the data folder is refused before a byte is
+// written, and so is a name the store would use there that is still free.
+TEST(SaveFiles, NoExportReachesTheDataFiles) {
   TempDir dir;
-  fs::create_directory(dir / "real");
-  std::ofstream(dir / "real/a.txt") << "old";
-  ::chmod((dir / "real/a.txt").c_str(), 0600);
-  fs::create_symlink("real/a.txt", dir / "link.txt");
-  fs::create_hard_link(dir / "real/a.txt", dir / "second.txt");
-  ASSERT_FALSE(WriteFileAtomically(dir / "link.txt", "new"));
-  EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
-  EXPECT_EQ(ReadFile(dir / "real/a.txt"), "new");
-  EXPECT_EQ(ReadFile(dir / "second.txt"), "new") << "a hard link stays the same file";
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "real/a.txt").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
-  EXPECT_EQ(st.st_nlink, 2u);
-  fs::remove(dir / "second.txt");
-  const bool root = ::geteuid() == 0;  // as root, the user's file must stay the user's
-  if (root) {
-    ASSERT_EQ(::chown((dir / "real/a.txt").c_str(), 65534, 65534), 0);
+  const fs::path data = dir.Path() / "data", out = dir.Path() / "out";
+  fs::create_directories(data);
+  fs::create_directories(out);
+  for (const char* name : {"userdat.kd2", "userdat.kd2-journal", "workdat.kd2.new-AbCdEf"})
+    std::ofstream(data / name) << name;
+  fs::create_symlink("../data/userdat.kd2", out / "link.html");
+  fs::create_hard_link(data / "userdat.kd2", out / "second.html");
+  fs::create_directory_symlink("../data", out / "folder");
+  const fs::path previous = fs::current_path();
+  fs::current_path(data);
+  for (const fs::path& target : {data / "userdat.kd2", out / "link.html", out / "second.html",
+                                 out / "folder/userdat.kd2", fs::path("userdat.kd2"), data / "shiftdat.kd2",
+                                 data / "userdat.kd2-journal", data / "workdat.kd2.new-AbCdEf"}) {
+    SCOPED_TRACE(target);
+    auto err = WriteFileOf(target, "junk", target.is_relative() ? "" : data.string());
+    ASSERT_TRUE(err);
+    EXPECT_EQ(err->Code, 5);
+    EXPECT_TRUE(err->Message.starts_with("refusing to overwrite Kadrel's data file ")) << err->Message;
+    EXPECT_NE(err->Chinese.find("是 Kadrel 的数据文件"), std::string::npos) << err->Chinese;
   }
-  ASSERT_FALSE(WriteFileAtomically(dir / "link.txt", "newer"));  // now replaced atomically
-  ASSERT_EQ(::stat((dir / "real/a.txt").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
-  if (root) {
-    EXPECT_EQ(st.st_uid, 65534u);
-  }
-  EXPECT_EQ(ReadFile(dir / "link.txt"), "newer");
-  EXPECT_EQ(EntriesIn(dir / "real"), 1u);
+  fs::current_path(previous);
+  EXPECT_EQ(ReadFile(data / "userdat.kd2"), "userdat.kd2");
+  EXPECT_EQ(ReadFile(data / "userdat.kd2-journal"), "userdat.kd2-journal");
+  EXPECT_EQ(EntriesIn(data), 3u);
+  // The same names elsewhere, and other names in the data folder, are free.
+  EXPECT_FALSE(WriteFileOf(out / "userdat.kd2", "export", data.string()));
+  EXPECT_FALSE(WriteFileOf(data / "notes.txt", "export", data.string()));
 }
 
-TEST(SaveFiles, AFifoOrADeviceIsWrittenThrough) {
+TEST(SaveFiles, ExportsGoToTheDocumentsFolderNeverToTheDataFolder) {
+  TempDir dir;
+  fs::create_directories(dir.Path() / "home/文档");
+  const std::string home = dir / "home", docs = dir / "home/文档";
+  TScopedEnv setHome("HOME", home), setDocs("XDG_DOCUMENTS_DIR", docs);
+  EXPECT_EQ(DefaultExportFolder(dir / "data"), docs);
+  EXPECT_EQ(DefaultExportFolder(docs), home) << "documents kept as the data folder";
+  TScopedEnv missing("XDG_DOCUMENTS_DIR", dir / "nowhere");
+  EXPECT_EQ(DefaultExportFolder(dir / "data"), home);
+  EXPECT_EQ(ExportPathOf("a.html", docs), docs + "/a.html");
+  EXPECT_EQ(ExportPathOf("~/a.html", docs), home + "/a.html");
+  EXPECT_EQ(ExportPathOf("/abs/a.html", docs), "/abs/a.html");
+}
+
+TEST(SaveFiles, AFifoOrADeviceIsRefusedAndNeverOpened) {
   TempDir dir;
   ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    std::string got = ReadFile(dir / "pipe");
-    ::_exit(got == "through the pipe" ? 0 : 1);
-  }
-  EXPECT_FALSE(WriteFileAtomically(dir / "pipe", "through the pipe"));
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
   fs::create_symlink("/dev/null", dir / "null");
-  EXPECT_FALSE(WriteFileAtomically(dir / "null", "gone"));
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  EXPECT_TRUE(fs::is_symlink(dir / "null"));
-  EXPECT_EQ(EntriesIn(dir.Path()), 2u);
+  for (const char* name : {"pipe", "null"}) {
+    auto err = WriteFileOf(dir / name, "bytes");
+    ASSERT_TRUE(err) << name;
+    EXPECT_EQ(err->Message, "File access denied");
+    EXPECT_NE(err->Chinese.find("不是普通文件"), std::string::npos) << err->Chinese;
+  }
 }
 
 TEST(SaveFiles, MissingFolderIsAnInvalidFilename) {
@@ -168,6 +181,8 @@ TEST(SaveFiles, MissingFolderIsAnInvalidFilename) {
   ASSERT_TRUE(err);
   EXPECT_EQ(err->Code, 3);
   EXPECT_EQ(err->Message, "Invalid filename");
+  EXPECT_EQ(err->Chinese, "文件夹“" + dir / "no/such/folder" + "”不存在，无法保存“" + dir / "no/such/folder/a.txt" +
+                              "”。请选择一个已有的文件夹。");
 }
 
 TEST(SaveFiles, AFolderInTheWayIsAccessDenied) {
@@ -176,6 +191,7 @@ TEST(SaveFiles, AFolderInTheWayIsAccessDenied) {
   auto err = SaveAsText("t", dir / "taken.txt", {});
   ASSERT_TRUE(err);
   EXPECT_EQ(err->Message, "File access denied");
+  EXPECT_EQ(err->Chinese, "“" + dir / "taken.txt" + "”是一个文件夹。请在文件夹后面写上文件名。");
   EXPECT_TRUE(fs::is_directory(dir / "taken.txt"));
 }
 
@@ -187,7 +203,8 @@ TEST(SaveFiles, ReadOnlyFolderIsAccessDenied) {
                                   fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   auto attempt = [&] {
     auto err = SaveAsText("t", dir / "a.txt", {});
-    return err && err->Message == "File access denied" && !fs::exists(dir / "a.txt");
+    return err && err->Message == "File access denied" && err->Chinese.starts_with("没有写入") &&
+           !fs::exists(dir / "a.txt");
   };
   if (::geteuid() != 0) {
     EXPECT_TRUE(attempt());
@@ -210,6 +227,7 @@ struct FailureCase {
   int err;
   std::size_t budget;
   const char* message;
+  const char* chinese;  // how the sentence starts
 };
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
@@ -225,19 +243,20 @@ TEST_P(FailedExport, KeepsTheOldFileWholeAndLeavesNoTemporary) {
   auto err = SaveAsHtml(ScheduleTitle(user, 2005), dir / "year.html", YearOf(user, 2005), ops);
   ASSERT_TRUE(err);
   EXPECT_EQ(err->Message, c.message);
+  EXPECT_TRUE(err->Chinese.starts_with(c.chinese)) << err->Chinese;
   EXPECT_EQ(ReadFile(dir / "year.html"), old);
   EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Export, FailedExport,
-    ::testing::Values(FailureCase{"FirstWrite", TFailingOps::What::Write, ENOSPC, 0, "Disk full"},
-                      FailureCase{"AfterTenBytes", TFailingOps::What::Write, ENOSPC, 10, "Disk full"},
-                      FailureCase{"AfterOneChunk", TFailingOps::What::Write, EDQUOT, 70000, "Disk full"},
+    ::testing::Values(FailureCase{"FirstWrite", TFailingOps::What::Write, ENOSPC, 0, "Disk full", "磁盘空间不足"},
+                      FailureCase{"AfterTenBytes", TFailingOps::What::Write, ENOSPC, 10, "Disk full", "磁盘空间不足"},
+                      FailureCase{"AfterOneChunk", TFailingOps::What::Write, EDQUOT, 70000, "Disk full", "磁盘空间不足"},
                       FailureCase{"ReadOnlyFileSystem", TFailingOps::What::Write, EROFS, 0,
-                                  "File access denied"},
-                      FailureCase{"Flush", TFailingOps::What::Sync, EIO, 0, "I/O error 5"},
-                      FailureCase{"Rename", TFailingOps::What::Rename, EACCES, 0, "File access denied"}),
+                                  "File access denied", "文件夹"},
+                      FailureCase{"Flush", TFailingOps::What::Sync, EIO, 0, "I/O error 5", "写入"},
+                      FailureCase{"Rename", TFailingOps::What::Rename, EACCES, 0, "File access denied", "没有写入"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <thread>
 
@@ -146,6 +147,24 @@ TEST_F(PdfPrint, APrinterThatCannotOpenItsOutputIsNotValid) {
   std::string error;
   EXPECT_FALSE(surface.BeginDoc("", error));
   EXPECT_EQ(error, kPrinterNotValid);
+}
+
+// Printing into a file, from the toolkit or through a queue that writes its
+// jobs into a file (below), never prints into the data of the working folder.
+TEST_F(PdfPrint, APrintIntoADataFileIsRefusedAndTheFileKept) {
+  std::ofstream(dir_ / "userdat.kd2") << "users";
+  fs::create_directory(dir_ / "elsewhere");
+  fs::create_symlink(dir_ / "userdat.kd2", dir_ / "elsewhere/year.pdf");
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir_);
+  TPrinterSurface surface(PdfPrinter(dir_ / "elsewhere/year.pdf"));
+  std::string error;
+  EXPECT_FALSE(surface.BeginDoc("", error));
+  fs::current_path(previous);
+  EXPECT_EQ(error, "打印的输出文件“" + (dir_ / "elsewhere/year.pdf").string() + "”就是 Kadrel 的数据文件“" +
+                       (fs::canonical(dir_) / "userdat.kd2").string() + "”，打印不能写入它。这次什么也没有打印。");
+  std::ifstream in(dir_ / "userdat.kd2");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "users");
 }
 
 // A cupsd of the test's own (its own folders and socket, beside any system
@@ -310,6 +329,25 @@ TEST_F(CupsPrint, AYearReachesTheQueueAsAPdfAndARefusingQueueIsReported) {
   form.FlatButton1->click();
   ASSERT_EQ(messages_.Shown().size(), 2u);
   EXPECT_EQ(messages_.Shown()[1].Text, QStringLiteral("打印机“kadrel-pdf”现在不接受打印作业。这次什么也没有打印。"));
+}
+
+TEST_F(CupsPrint, AQueueThatPrintsIntoADataFileGetsNoJob) {
+  std::ofstream(dir_ / "userdat.kd2") << "users";
+  Tool("lpadmin", {"-p", "into-data", "-E", "-v", "file://" + Q(dir_ / "userdat.kd2"), "-P",
+                    "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"});
+  Tool("lpadmin", {"-d", "into-data"});
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir_);
+  TprnForm form(testing::ZhangSan(), 2024);
+  form.show();
+  form.FlatButton1->click();
+  fs::current_path(previous);
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_TRUE(messages_.Shown()[0].Text.startsWith(QStringLiteral("打印机“into-data”的输出文件“")))
+      << messages_.Shown()[0].Text.toStdString();
+  EXPECT_TRUE(form.isVisible());
+  std::ifstream in(dir_ / "userdat.kd2");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "users");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,7 @@
 #include "output/uScheduleDoc.h"
 #include "output_fixture.h"
 #include "tests/test_dir.h"
+#include "tests/test_env.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
 #include "widgets/uSysColors.h"
@@ -27,15 +29,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs each test in a fresh working folder, since the default name lies
-// there, and goes back afterwards.
+// Runs each test in a fresh data folder, the working folder as the program
+// has it, with a documents folder beside it, where the default name lies;
+// every box is answered, and nothing waits for a person.
 class WizardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
     ASSERT_FALSE(temp_.Path().empty());
-    fs::current_path(temp_.Path());
-    dir_ = fs::current_path();  // as the wizard will read it, links resolved
+    data_ = fs::canonical(temp_.Path()) / "data";
+    dir_ = data_.parent_path() / "docs";
+    fs::create_directory(data_);
+    fs::create_directory(dir_);
+    fs::current_path(data_);
   }
   void TearDown() override { fs::current_path(previous_); }
 
@@ -66,7 +72,10 @@ class WizardTest : public ::testing::Test {
 
   TTestDir temp_;
   fs::path previous_;
-  fs::path dir_;
+  fs::path data_;
+  fs::path dir_;  // the documents folder
+  TScopedEnv docs_{"XDG_DOCUMENTS_DIR", (fs::canonical(temp_.Path()) / "docs").string()};
+  TMessageBoxOverride boxes_;
 };
 
 struct TPageState {
@@ -121,9 +130,10 @@ TEST_F(WizardTest, EveryArrivalOnPage3ResetsTheName) {
   std::ofstream(dir_ / "mine.html") << "old";
   w->Edit1->setText("  " + Here("mine.html") + "  ");
   w->fbNextClick();
-  TMessageBoxOverride boxes;
+  EXPECT_EQ(w->TargetLabel->text().remove(QChar(0x200B)), QStringLiteral("导出到：\n") + Here("mine.html"));
   w->fbFinishClick();
-  EXPECT_TRUE(boxes.Shown().empty());
+  ASSERT_EQ(boxes_.Shown().size(), 1u);
+  EXPECT_EQ(boxes_.Shown()[0].Text, QStringLiteral("已导出到：\n") + Here("mine.html"));
   EXPECT_FALSE(w->isVisible());
   const std::string text = Read(dir_ / "mine.html");
   EXPECT_EQ(text.rfind(ScheduleTitle(testing::ZhangSan(), 2005) + "\r\n", 0), 0u) << text.substr(0, 40);
@@ -214,7 +224,8 @@ TEST_F(WizardTest, RefusedExportsKeepTheWizardOpenOnTheLastPage) {
   w->fbFinishClick();
   ASSERT_EQ(boxes.Shown().size(), 2u);
   EXPECT_EQ(boxes.Shown()[1].Caption, QStringLiteral("错误"));
-  EXPECT_EQ(boxes.Shown()[1].Text, QStringLiteral("Invalid filename"));
+  EXPECT_EQ(boxes.Shown()[1].Text, QStringLiteral("文件夹“%1”不存在，无法保存“%2”。请选择一个已有的文件夹。")
+                                       .arg(Here("no/such/folder"), Here("no/such/folder/x.html")));
 
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->PageIndex(), 3);
@@ -222,10 +233,12 @@ TEST_F(WizardTest, RefusedExportsKeepTheWizardOpenOnTheLastPage) {
   EXPECT_EQ(FilesHere(), 0u);
 
   // The user can correct the name and finish.
-  w->Edit1->setText(Here("x.html"));
+  // A bare name lies in the documents folder, not in the working folder.
+  w->Edit1->setText("x.html");
   w->fbFinishClick();
   EXPECT_FALSE(w->isVisible());
   EXPECT_TRUE(fs::exists(dir_ / "x.html"));
+  EXPECT_FALSE(fs::exists(data_ / "x.html"));
 }
 
 TEST_F(WizardTest, TheBrowseButtonOffersTheNameAndTakesThePathChosen) {
@@ -245,6 +258,31 @@ TEST_F(WizardTest, TheBrowseButtonOffersTheNameAndTakesThePathChosen) {
   TSaveFileDialogOverride chosen([](const TSaveFileRequest&) { return QStringLiteral("/tmp/a b/年表"); });
   w->FlatSpeedButton1->click();
   EXPECT_EQ(w->Edit1->text(), QStringLiteral("/tmp/a b/年表"));
+}
+
+// The save dialog lists whatever folder the user walks into; a data file
+// picked there, or reached through a link or a second name, is refused and
+// stays as it was, and the wizard stays open for another name.
+TEST_F(WizardTest, ADataFileChosenInTheSaveDialogIsRefusedAndKept) {
+  const std::string users = "the users table, which must survive";
+  std::ofstream(data_ / "userdat.kd2", std::ios::binary) << users;
+  fs::create_symlink(data_ / "userdat.kd2", dir_ / "link.html");
+  fs::create_hard_link(data_ / "userdat.kd2", dir_ / "second.html");
+  for (const fs::path& chosen : {data_ / "userdat.kd2", dir_ / "link.html", dir_ / "second.html"}) {
+    SCOPED_TRACE(chosen);
+    boxes_.Clear();
+    auto w = Open(2);
+    TSaveFileDialogOverride dialog([&](const TSaveFileRequest&) { return QString::fromStdString(chosen.string()); });
+    w->FlatSpeedButton1->click();
+    w->fbNextClick();
+    w->fbFinishClick();
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].Caption, QStringLiteral("错误"));
+    EXPECT_TRUE(boxes_.Shown()[0].Text.contains(QStringLiteral("是 Kadrel 的数据文件"))) << boxes_.Shown()[0].Text.toStdString();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(Read(data_ / "userdat.kd2") == users) << "the users file was overwritten";
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(data_), fs::directory_iterator()), 1);
 }
 
 TEST_F(WizardTest, ShowExportWizardRunsModallyAndCancelWritesNothing) {

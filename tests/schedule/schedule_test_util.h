@@ -19,8 +19,9 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uFileOps.h"
-#include "store/uScheduleFiles.h"
-#include "store/uScheduleRecords.h"
+#include "platform/uGbk.h"
+#include "schedule/uScheduleFiles.h"
+#include "schedule/uScheduleRecords.h"
 #include "store/uTableStream.h"
 #include "tests/test_dir.h"
 
@@ -85,6 +86,37 @@ inline void PutUser(TTableStream& user, const std::string& name, std::int32_t sh
   ASSERT_TRUE(user.SetFloat(kUserStart, start));
   ASSERT_TRUE(user.SetInteger(kUserFirstID, firstId));
   ASSERT_TRUE(user.Post()) << user.ErrorString();
+}
+
+struct TUserSpec {
+  std::string Name;  // UTF-8
+  std::int32_t ShiftID = 1;
+  TDateTime Start = 0;
+  std::int32_t FirstID = 0;
+};
+
+// Duty kinds 1 白班, 2 夜班, 3 休息; scheme 1 cycles 白班 夜班 休息 and
+// scheme 2 is 白班 alone; then the given users, in order.
+inline void WriteDataSet(const std::string& dir, const std::vector<TUserSpec>& users, bool withDuties = true) {
+  TScheduleTables tables;
+  TScheduleError error;
+  ASSERT_TRUE(OpenScheduleTables(tables, dir, TScheduleAccess::Write, error)) << error.Text();
+  if (withDuties) {
+    PutDuty(tables.Work, 1, GbkLiteral("白班"));
+    PutDuty(tables.Work, 2, GbkLiteral("夜班"));
+    PutDuty(tables.Work, 3, GbkLiteral("休息"));
+    PutScheme(tables.Shift, 1, 3, GbkLiteral("三班"), "1#2#3#");
+    PutScheme(tables.Shift, 2, 1, GbkLiteral("常白班"), "1#");
+  }
+  for (const TUserSpec& u : users) PutUser(tables.User, GbkLiteral(u.Name), u.ShiftID, u.Start, u.FirstID);
+  ASSERT_TRUE(CloseScheduleTables(tables, error)) << error.Text();
+}
+
+// Every data file of the folder, for checking that nothing changed.
+inline std::vector<Bytes> DataFileBytes(const TScratchDir& dir) {
+  std::vector<Bytes> all;
+  for (TScheduleFile f : kScheduleFiles) all.push_back(ReadFileBytes(dir.File(f)));
+  return all;
 }
 
 // Fails every write, rename or cut of a table, as asked, through a table's

@@ -12,7 +12,7 @@
 #include <set>
 
 #include "platform/uClock.h"
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 #include "store/uTransaction.h"
 #include "tests/store/crash_ops.h"
 

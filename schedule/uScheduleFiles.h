@@ -1,6 +1,6 @@
 // The three schedule files and the rules every writer and reader of them
 // keeps: their schemas, opening and closing them, and their cycle texts.
-// Records are read and changed through store/uScheduleRecords.
+// Records are read and changed through schedule/uScheduleRecords.
 //
 //   file            holds        fields (index: name, type, width)
 //   shiftdat.kd2    schemes      0 "ID" 1/4, 1 "Count" 1/4, 2 "Name" 3/10, 3 "worklist" 3/200

@@ -1,4 +1,4 @@
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 #include <cstring>
 #include <utility>
@@ -379,20 +379,6 @@ bool TScheduleRecords::PackUsers(TScheduleError& error) {
   if (user_.IsOpen() && user_.Pack()) return error.Succeed();
   return error.Fail(TEditFault::PackFailed, "compacting the file failed: " + TableReason(user_, "the file is not open"),
                     ScheduleFileName(TScheduleFile::User), user_.Error());
-}
-
-bool TScheduleRecords::Close(TScheduleError& error) {
-  bool ok = true;
-  for (TScheduleFile file : kScheduleFiles) {
-    TTableStream& table = Table(file);
-    if (table.IsOpen() && !table.Close()) {
-      if (ok) {
-        error.Fail(TEditFault::WriteFailed, TableReason(table, "closing failed"), ScheduleFileName(file), table.Error());
-      }
-      ok = false;
-    }
-  }
-  return ok;
 }
 
 }  // namespace kadrel

@@ -1,5 +1,5 @@
 // The records layer: the rules every save keeps, for both write policies.
-#include "store/uScheduleRecords.h"
+#include "schedule/uScheduleRecords.h"
 
 #include <cmath>
 #include <limits>

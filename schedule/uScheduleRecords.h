@@ -2,8 +2,9 @@
 // changes them. The options dialog, kadrel-cli and the main window all read
 // and write users, rotation schemes and duty kinds through it; nothing else
 // touches a record's fields or calls a table's Append, Edit, Post, Delete or
-// Pack. It works on tables opened and closed by store/uScheduleFiles, so the
-// journal and the writer's lock of the table stream hold for every change.
+// Pack. It works on tables opened and closed by the data folder
+// (schedule/uScheduleFolder.h), so the journal and the writer's lock of the
+// table stream hold for every change.
 //
 // Rules of every save, all checked before anything is written (a table in
 // insert or edit state has no way back but Post, so a refused change writes
@@ -42,7 +43,7 @@
 #include <vector>
 
 #include "platform/uDateTime.h"
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 #include "store/uTableStream.h"
 
 namespace kadrel {
@@ -108,8 +109,8 @@ bool CheckCycleText(const std::vector<std::int32_t>& cycle, TScheduleError& erro
 
 class TScheduleRecords {
  public:
-  // Over tables opened by OpenScheduleTables (or the files' open functions);
-  // they must outlive this object.
+  // Over tables opened by a data folder (which hands one out), or by the
+  // files' open functions; they must outlive this object.
   TScheduleRecords(TScheduleTables& tables, TWritePolicy policy);
   TScheduleRecords(TTableStream& shift, TTableStream& work, TTableStream& user, TWritePolicy policy);
 
@@ -157,9 +158,6 @@ class TScheduleRecords {
   // Packs the users file with no deletion: the options dialog compacts it
   // after every answer to its delete question.
   bool PackUsers(TScheduleError& error);
-
-  // Closes the open tables; false if any Close failed, `error` naming the first.
-  bool Close(TScheduleError& error);
 
  private:
   TTableStream& Table(TScheduleFile file);

@@ -1,4 +1,4 @@
-#include "store/uScheduleFiles.h"
+#include "schedule/uScheduleFiles.h"
 
 #include <cmath>
 #include <cstring>

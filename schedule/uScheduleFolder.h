@@ -1,0 +1,181 @@
+// TScheduleFolder: the data folder, and the one door to it. The main window,
+// the options dialog and kadrel-cli open, check, change and close the
+// schedule's files only through a folder object; it owns the tables and
+// hands out their records (schedule/uScheduleRecords.h).
+//
+// Opening (TFolderAccess):
+//   Read           every file as a reader: as it stood between two changes,
+//                  read through the journal of a change a crash interrupted,
+//                  which stays on disk. Nothing is created or written; the
+//                  files must exist.
+//   Write          the one writer of every file. Opening a table as its
+//                  writer rolls back a change a crash interrupted and removes
+//                  the temporaries nobody holds. The files that exist open
+//                  first; only when all of them did are the missing ones
+//                  created with their schemas (CreateMissing), so a damaged,
+//                  foreign or held file stops the open before anything is
+//                  made.
+//   WriteElseView  Write where the folder and every file may be written (the
+//                  main window). Where one of them may not, the data is only
+//                  shown: every file is opened as a reader, and a missing file
+//                  is still made if the folder may be written, then read like
+//                  the others.
+// A failed open releases whatever it opened without a write, so every file
+// stays byte for byte as it was.
+//
+// One rule for "in use": a file is in use when another writer holds it (a
+// running Kadrel, a kadrel-cli write) or when a change held it past the wait
+// (TTableFault::Busy). Both are another live program at work on the file,
+// both pass without anyone mending anything, and the answer to both is to
+// try again once it is done; nothing is damaged. So every front end words
+// them alike and no front end treats Busy as damage.
+//
+// Tables that later versions add live in files of the same table kind beside
+// the three. They are optional: a folder without one works as before, an
+// absent one reads as empty, and the first change that needs it creates it.
+// kFolderTables lists every table with whether the folder needs it; Open and
+// Check go through that list, never through the three by name.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/uScopedOverride.h"
+#include "schedule/uScheduleRecords.h"
+
+namespace kadrel {
+
+struct TFolderTable {
+  TScheduleFile File;
+  bool Required;  // false: absent means empty, created by the first change that needs it
+};
+
+inline constexpr std::array<TFolderTable, 3> kFolderTables = {{
+    {TScheduleFile::Shift, true}, {TScheduleFile::Work, true}, {TScheduleFile::User, true}}};
+
+enum class TFolderAccess { Read, Write, WriteElseView };
+
+// Why a folder did not open; one classification for every front end.
+enum class TOpenFault {
+  None,
+  NoData,        // reading: none of the files exists (an empty one counts as missing)
+  Missing,       // reading: this file is missing or empty while others exist
+  InUse,         // another program holds the file (see the rule above)
+  NoPermission,  // the file may not be read, or a missing one not be created
+  NotRegular,    // a folder, a FIFO, a device or a socket stands at the name
+  Damaged,       // not a table of this program, or its bytes break the format
+  CannotCreate,  // a missing file could not be made for another reason
+};
+
+struct TOpenFailure {
+  TOpenFault Fault = TOpenFault::None;
+  std::string File;       // the bare file name, "workdat.kd2"; empty for NoData
+  TTableError Why;        // the store's account: the damage, the system's error, the file type
+  bool Creating = false;  // the file was missing and was to be created
+
+  bool Failed() const { return Fault != TOpenFault::None; }
+  // "file: reason" in plain English, for a line of text.
+  std::string Text() const;
+};
+
+struct TFolderOpen {
+  TFolderAccess Access = TFolderAccess::Read;
+  TWritePolicy Policy = TWritePolicy::Trimmed;  // of the records handed out
+};
+
+// What a crash left behind, found by Check, and what became of it.
+enum class TLeftover {
+  UndoneChange,       // a hot journal: the change it protected was rolled back
+  JournalReadThrough, // a hot journal the folder may not be written to undo; read through, it stays
+  RemovedTemporary,   // a temporary file nobody held, removed
+  KeptTemporary,      // the same, in a folder that may not be written; it stays
+  CompletedCreation,  // a file of an interrupted first creation, made now
+};
+
+struct TLeftoverNote {
+  TLeftover What;
+  std::string Name;  // the bare name of the table file, or of the temporary file
+};
+
+struct TTableCounts {
+  TScheduleFile File;
+  std::int32_t Slots = 0;
+  std::int32_t Live = 0;
+  std::int32_t Appended = 0;
+};
+
+struct TFolderCheck {
+  std::vector<TLeftoverNote> Leftovers;  // in the order they were dealt with
+  std::vector<TTableCounts> Tables;      // every table read, in order, up to a failure
+  TOpenFailure Failure;                  // the first table that could not be read, if any
+};
+
+class TScheduleFolder {
+ public:
+  // `dir` holds the files; empty means the working directory.
+  explicit TScheduleFolder(std::string dir = {});
+  // Whether anything (a file, even an empty one, or whatever else) stands at
+  // the name of one of the required files in `dir`: where kadrel-cli looks
+  // for the data.
+  static bool HoldsAnyFile(const std::string& dir);
+  // Releases the files without writing: every change is on disk already.
+  ~TScheduleFolder();
+  TScheduleFolder(const TScheduleFolder&) = delete;
+  TScheduleFolder& operator=(const TScheduleFolder&) = delete;
+
+  // Opens the folder's tables; an open folder is released first. On
+  // failure nothing is held and nothing was written.
+  TOpenFailure Open(const TFolderOpen& how);
+  // Opened for viewing only: every table is a reader.
+  bool ReadOnly() const { return readOnly_; }
+  const std::string& Dir() const { return dir_; }
+
+  // The records of the open tables, as the policy given to Open stores them.
+  TScheduleRecords& Records();
+  // The tables themselves, for the records layer's own tests, benchmarks
+  // and fuzzers. The front ends go through Records().
+  TScheduleTables& Tables();
+
+  // Closes every open table; false if any Close failed, `error` naming the
+  // first. The records stay valid, over closed tables: they read nothing
+  // and refuse every change.
+  bool Close(TScheduleError& error);
+
+  // kadrel-cli check, on a folder that is not open: undoes and clears what a
+  // crash left where the folder and its files may be written and no writer
+  // is alive, then reads every slot of every table. Where they may not be
+  // written it only tells what it found.
+  TFolderCheck Check();
+
+ private:
+  std::string Path(TScheduleFile file) const;
+  bool HoldsData() const;  // a required file that is neither missing nor empty
+  bool FolderMayBeWritten() const;
+  TOpenFailure OpenRead();
+  TOpenFailure OpenWrite(bool elseView);
+  TOpenFailure OpenExisting(std::uint16_t mode);
+  TOpenFailure CreateMissing();
+  void CompleteCreation(TFolderCheck& report);
+  void Release();
+
+  std::string dir_;
+  std::unique_ptr<TScheduleTables> tables_;
+  std::unique_ptr<TScheduleRecords> records_;
+  bool readOnly_ = false;
+};
+
+// Whether this program may write `path`, a data file or the data folder.
+// A seam: root may write anything, so tests that run as root need it to see
+// what a user sees.
+bool MayWrite(const std::string& path);
+
+class TWriteAccessOverride : TScopedOverride<std::function<bool(const std::string&)>> {
+ public:
+  explicit TWriteAccessOverride(std::function<bool(const std::string&)> mayWrite);
+};
+
+}  // namespace kadrel
