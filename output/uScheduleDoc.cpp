@@ -38,6 +38,15 @@ std::string DatePart(int month, int day) {
   return std::to_string(month) + GbkDateWords().Month + std::to_string(day) + GbkDateWords().Day;
 }
 
+void AddLine(std::string& out, std::string_view line) {
+  out += line;
+  out += kCrLf;
+}
+
+bool IsSeparator(std::string_view line) { return line == ScheduleSeparator(); }
+
+}  // namespace
+
 // HTML text from user data: the four characters that could open markup or
 // end an attribute. None of them can be the second byte of a GBK character.
 std::string HtmlEscape(std::string_view text) {
@@ -66,15 +75,6 @@ std::string CsvField(std::string_view field) {
   out += '"';
   return out;
 }
-
-void AddLine(std::string& out, std::string_view line) {
-  out += line;
-  out += kCrLf;
-}
-
-bool IsSeparator(std::string_view line) { return line == ScheduleSeparator(); }
-
-}  // namespace
 
 const std::string& ScheduleSeparator() {
   static const std::string separator(kSeparatorWidth, '-');

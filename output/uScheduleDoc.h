@@ -44,6 +44,12 @@ struct TExportParts {
 };
 TExportParts SplitExportLine(std::string_view line);
 
+// HTML text from user data: the four characters that could open markup or
+// end an attribute are escaped.
+std::string HtmlEscape(std::string_view text);
+// A data-file field, quoted only when it would otherwise break the columns.
+std::string CsvField(std::string_view field);
+
 // Whole file contents, each line ending in CR LF.
 std::string BuildTextFile(std::string_view title, std::span<const std::string> lines);
 std::string BuildHtmlFile(std::string_view title, std::span<const std::string> lines);
