@@ -13,9 +13,6 @@ namespace kadrel {
 namespace {
 
 constexpr std::int32_t kDayMinutes = 24 * 60;
-// A duty lasts at most 48 h, so one begun two days before a range may
-// still reach into it.
-constexpr std::int64_t kReachBack = 2;
 
 enum class TDayClass { Working, Rest, Statutory };
 
@@ -126,21 +123,31 @@ std::string LeaveName(const TResolvedDay& day) {
 
 THours CountHours(const TRotaSnapshot& snapshot, std::size_t user, std::int64_t first, std::int64_t last,
                   const TDutyTimesMap& times, const THolidayTable& holidays) {
+  const auto days = snapshot.ResolveRange(user, static_cast<TDateTime>(first - kHoursReachBack),
+                                          static_cast<TDateTime>(last));
+  return CountResolvedHours(days, first, last, times, holidays);
+}
+
+THours CountResolvedHours(std::span<const TResolvedDay> days, std::int64_t first, std::int64_t last,
+                          const TDutyTimesMap& times, const THolidayTable& holidays) {
   TCounter counter(holidays, first, std::max(first, last));
   // Days first, so that the lines stand in the order the range shows them.
-  std::vector<std::vector<TTimedDuty>> days;
-  for (std::int64_t serial = first - kReachBack; serial <= last; ++serial) {
-    const TResolvedDay day = snapshot.Resolve(user, static_cast<TDateTime>(serial));
-    days.push_back(DayDuties(day, serial, times));
+  std::vector<std::vector<TTimedDuty>> duties;
+  std::int64_t serial = first - kHoursReachBack;
+  for (const TResolvedDay& day : days) {
+    duties.push_back(DayDuties(day, serial, times));
     if (serial >= first) {
       const std::size_t own = day.Kind == TExceptionKind::Leave ? counter.LineOf(LeaveName(day), true, 0)
                                                                  : counter.LineOf(day.Duty.Name, false, day.Duty.ID);
       counter.CountDay(own, serial);
-      for (const TExtraDuty& extra : day.Extras) counter.CountDay(counter.LineOf(extra.Duty.Name, false, extra.Duty.ID), serial);
+      for (const TExtraDuty& extra : day.Extras) {
+        counter.CountDay(counter.LineOf(extra.Duty.Name, false, extra.Duty.ID), serial);
+      }
     }
+    ++serial;
   }
-  for (const auto& duties : days) {
-    for (const TTimedDuty& duty : duties) {
+  for (const auto& ofDay : duties) {
+    for (const TTimedDuty& duty : ofDay) {
       if (duty.Rest) continue;
       const std::size_t line = counter.LineOf(duty.Duty.Name, false, duty.Duty.ID);
       if (duty.Timed()) {

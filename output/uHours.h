@@ -42,6 +42,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,11 @@ struct THours {
 
 THours CountHours(const TRotaSnapshot& snapshot, std::size_t user, std::int64_t first, std::int64_t last,
                   const TDutyTimesMap& times, const THolidayTable& holidays);
+// The same from days resolved already: those of first - kHoursReachBack to
+// last, in order.
+inline constexpr std::int64_t kHoursReachBack = 2;  // a duty lasts at most 48 h
+THours CountResolvedHours(std::span<const TResolvedDay> days, std::int64_t first, std::int64_t last,
+                          const TDutyTimesMap& times, const THolidayTable& holidays);
 
 // The comprehensive system's standard for the days first..last, in minutes.
 double StandardMinutes(std::int64_t first, std::int64_t last);

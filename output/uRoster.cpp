@@ -16,17 +16,27 @@ TRoster::TRoster(std::shared_ptr<const TRotaSnapshot> snapshot, TDutyTimesMap ti
       last_(std::max(first, last)),
       users_(std::move(users)) {}
 
-TRosterCell TRoster::Cell(std::size_t row, std::size_t column) const {
-  const TResolvedDay day = snapshot_->Resolve(users_[row], static_cast<TDateTime>(DayAt(column)));
+namespace {
+
+TRosterCell CellOf(const TResolvedDay& day, const TDutyTimesMap& times) {
   TRosterCell cell{DayDutyText(day), DayMark(day), day.Kind, day.Duty.ID, kNoColor};
-  if (day.Duty.Has) cell.Color = times_.Of(day.Duty.ID).Color;
+  if (day.Duty.Has) cell.Color = times.Of(day.Duty.ID).Color;
   return cell;
 }
 
+}  // namespace
+
+TRosterCell TRoster::Cell(std::size_t row, std::size_t column) const {
+  return CellOf(snapshot_->Resolve(users_[row], static_cast<TDateTime>(DayAt(column))), times_);
+}
+
 TRosterRow TRoster::Row(std::size_t row) const {
-  TRosterRow built{users_[row], {}, CountHours(*snapshot_, users_[row], first_, last_, times_, holidays_)};
+  // Resolved once for the cells and the hours alike.
+  const auto days = snapshot_->ResolveRange(users_[row], static_cast<TDateTime>(first_ - kHoursReachBack),
+                                            static_cast<TDateTime>(last_));
+  TRosterRow built{users_[row], {}, CountResolvedHours(days, first_, last_, times_, holidays_)};
   built.Cells.reserve(DayCount());
-  for (std::size_t column = 0; column < DayCount(); ++column) built.Cells.push_back(Cell(row, column));
+  for (std::size_t i = kHoursReachBack; i < days.size(); ++i) built.Cells.push_back(CellOf(days[i], times_));
   return built;
 }
 
