@@ -18,6 +18,10 @@ const QColor kOffMarkColor(220, 0, 0);
 const QColor kWorkMarkColor(80, 80, 80);
 const QColor kOffGroundColor(255, 208, 208);
 const QColor kWorkGroundColor(214, 214, 214);
+// The rota's badge: a purple that no other text of the grid uses, with white
+// on it, so a changed day reads apart from holidays, weekends and terms.
+const QColor kChangeMarkColor(120, 40, 170);
+const QColor kChangeTextColor(255, 255, 255);
 
 }  // namespace
 
@@ -57,7 +61,8 @@ TQtCalendarCanvas::TQtCalendarCanvas(QPainter* painter, const TFontOfCalendar& f
       faces_{MakeFace(fonts.HeadFont), MakeFace(fonts.DayFont), MakeFace(fonts.LunarFont)},
       colors_{colors.BackColor,    colors.HeadColor, colors.LineColor,   colors.SpareColor,
               colors.WeekendColor, colors.DayColor,  colors.LunarColor,  kOffMarkColor,
-              kWorkMarkColor,      kOffGroundColor,  kWorkGroundColor},
+              kWorkMarkColor,      kOffGroundColor,  kWorkGroundColor,  kChangeMarkColor,
+              kChangeTextColor},
       texts_(texts) {}
 
 void TQtCalendarCanvas::SetFont(TCalendarFontRole font) {

@@ -76,7 +76,7 @@ class TQtCalendarCanvas final : public TCalendarCanvas {
 
   QPainter* painter_;
   std::array<TFace, 3> faces_;
-  std::array<QColor, 11> colors_;
+  std::array<QColor, 13> colors_;
   TCalendarTextCache& texts_;
   TCalendarFontRole font_ = TCalendarFontRole::Head;
   bool fontSet_ = false;
