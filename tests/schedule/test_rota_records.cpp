@@ -31,20 +31,20 @@ TEST(RotaFiles, AbsentFilesReadAsEmptyAndForeignOnesAreRefused) {
   schedtest::TScratchDir dir;
   TTableStream table(TTableStream::kModeReadWrite);
   TScheduleError error;
-  ASSERT_TRUE(OpenRotaFileIfAny(table, TRotaFile::Exceptions, dir.Path(), TTableStream::kModeReadShared, error));
+  ASSERT_TRUE(OpenRotaFileIfAny(table, TScheduleFile::Exceptions, dir.Path(), TTableStream::kModeReadShared, error));
   EXPECT_FALSE(table.IsOpen());
   EXPECT_TRUE(ReadExceptions(table).empty());
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
 
-  ASSERT_TRUE(OpenOrCreateRotaFile(table, TRotaFile::Exceptions, dir.Path(), error)) << error.Text();
+  ASSERT_TRUE(OpenOrCreateRotaFile(table, TScheduleFile::Exceptions, dir.Path(), error)) << error.Text();
   ASSERT_TRUE(table.Close());
   EXPECT_EQ(std::filesystem::file_size(dir.File("excdat.kd2")), 64u + 32u * 12u);
   // A users table where the history belongs: opened by neither route.
   std::filesystem::copy_file(dir.File("excdat.kd2"), dir.File("histdat.kd2"));
-  EXPECT_FALSE(OpenRotaFileIfAny(table, TRotaFile::History, dir.Path(), TTableStream::kModeReadShared, error));
+  EXPECT_FALSE(OpenRotaFileIfAny(table, TScheduleFile::History, dir.Path(), TTableStream::kModeReadShared, error));
   EXPECT_EQ(error.Table.Damage, TDamage::ForeignFields);
   EXPECT_EQ(error.File, "histdat.kd2");
-  EXPECT_FALSE(OpenOrCreateRotaFile(table, TRotaFile::History, dir.Path(), error));
+  EXPECT_FALSE(OpenOrCreateRotaFile(table, TScheduleFile::History, dir.Path(), error));
   EXPECT_FALSE(table.IsOpen());
 }
 
