@@ -165,12 +165,13 @@ void DrawYearHeader(const TCalendarGrid& grid, TCalendarCanvas& canvas) {
 }
 
 // A changed day of the year view: a dot at the bottom of its cell, under
-// the number and clear of the lines.
+// the number and clear of the lines, and of the two pixel rows the main
+// window's panel cuts off the last month.
 constexpr int kDotSize = 3;
 
 void DrawYearDot(const TCalendarGrid& grid, TCalendarCanvas& canvas, int col, int rowY) {
   const int left = col * grid.CellWidth + 1 + (grid.CellWidth - 1 - kDotSize) / 2;
-  const int top = rowY + grid.CellHeight - 2 - kDotSize;
+  const int top = rowY + grid.CellHeight - 3 - kDotSize;
   canvas.SetBrushColor(TCalendarColorRole::ChangeMark);
   canvas.FillRect(left, top, left + kDotSize, top + kDotSize);
 }

@@ -339,7 +339,7 @@ TEST(CalendarLayout, RotaBadgesTakeAFreeSpotAndMoveNothingElse) {
   ASSERT_EQ(dots.size(), 1u);
   const TGridCell cell = YearViewCell(2024, 2, 4);
   EXPECT_EQ(dots[0].Left, cell.Col * 17 + 7);
-  EXPECT_EQ(dots[0].Top, cell.Row * 25 + 20);
+  EXPECT_EQ(dots[0].Top, cell.Row * 25 + 19);
   EXPECT_EQ(dots[0].Right - dots[0].Left, 3);
   EXPECT_EQ(TextAt(canvas, "5", 3 * 25 + 6).Background, Color::Back) << "the next number's ground is its own";
 }
