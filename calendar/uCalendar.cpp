@@ -114,15 +114,12 @@ QImage DayMarkBadge(std::string_view gbk, const TSampleFont& font) {
   sizing.SetFont(TCalendarFontRole::Lunar);
   const QSize size(sizing.TextWidth(gbk) + 2, sizing.TextHeight(gbk) + 2);
 
-  QImage badge(size, QImage::Format_ARGB32);
-  badge.fill(Qt::transparent);
+  QImage badge(size, QImage::Format_RGB32);
   QPainter painter(&badge);
   TQtCalendarCanvas canvas(&painter, fonts, colors, texts);
   canvas.SetFont(TCalendarFontRole::Lunar);
-  canvas.SetBrushColor(TCalendarColorRole::ChangeMark);
-  canvas.FillRect(0, 0, size.width(), size.height());
-  canvas.SetFontColor(TCalendarColorRole::ChangeText);
-  canvas.TextOut(1, 1, gbk);
+  canvas.DrawBadge({0, 0, size.width(), size.height()}, gbk, TCalendarColorRole::ChangeMark,
+                   TCalendarColorRole::ChangeText);
   return badge;
 }
 

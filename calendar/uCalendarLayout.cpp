@@ -113,10 +113,7 @@ void DrawLunarText(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX
 void DrawMonthMark(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, std::string_view mark) {
   canvas.SetFont(TCalendarFontRole::Lunar);
   const TMarkBox box = MonthMarkBox(grid, day, canvas.TextWidth(mark), canvas.TextHeight(mark));
-  canvas.SetBrushColor(TCalendarColorRole::ChangeMark);
-  canvas.FillRect(box.Left, box.Top, box.Right, box.Bottom);
-  canvas.SetFontColor(TCalendarColorRole::ChangeText);
-  canvas.TextOut(box.Left + 1, box.Top + 1, mark);
+  canvas.DrawBadge(box, mark, TCalendarColorRole::ChangeMark, TCalendarColorRole::ChangeText);
   canvas.SetBrushColor(TCalendarColorRole::Back);
 }
 
@@ -209,6 +206,14 @@ void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month
 }
 
 }  // namespace
+
+void TCalendarCanvas::DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
+                                TCalendarColorRole ink) {
+  SetBrushColor(ground);
+  FillRect(box.Left, box.Top, box.Right, box.Bottom);
+  SetFontColor(ink);
+  TextOut(box.Left + 1, box.Top + 1, gbk);
+}
 
 TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text,
                     double yDivisor, double xDivisor) {

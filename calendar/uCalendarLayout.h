@@ -25,6 +25,11 @@ enum class TCalendarColorRole {
   Back, Head, Line, Spare, Weekend, Day, Lunar, OffMark, WorkMark, OffGround, WorkGround, ChangeMark, ChangeText
 };
 
+// A box in the grid's coordinates: left <= x < right, top <= y < bottom.
+struct TMarkBox {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
 class TCalendarCanvas {
  public:
   virtual ~TCalendarCanvas() = default;
@@ -48,6 +53,12 @@ class TCalendarCanvas {
   virtual void TextOutNarrowed(int x, int y, int width, std::string_view gbk) = 0;
   virtual int TextWidth(std::string_view gbk) = 0;
   virtual int TextHeight(std::string_view gbk) = 0;
+  // `box` filled with `ground`, and the text in the current font and the
+  // colour `ink` one pixel inside it; the brush colour is `ground` after.
+  // This does it with the calls above; a canvas may put the same pixels
+  // down faster.
+  virtual void DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
+                         TCalendarColorRole ink);
 };
 
 // Where `text` goes in a cell of `grid` with the canvas's current font.
@@ -72,9 +83,6 @@ void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, 
 // Where the month view puts the badge of `day`'s cell, in the grid's
 // coordinates, for a badge character of `textWidth` x `textHeight`: under
 // the holiday mark's corner, left of the day number and above the lunar text.
-struct TMarkBox {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;  // the ground; the text starts one pixel in
-};
 TMarkBox MonthMarkBox(const TCalendarGrid& grid, int day, int textWidth, int textHeight);
 
 }  // namespace kadrel

@@ -303,6 +303,36 @@ TEST(CalendarCanvas, FontSizesFollowTheLayoutsResolution) {
   EXPECT_EQ(canvas.TextHeight("31"), 12);
 }
 
+TEST(CalendarCanvas, WhatItKeepsBetweenPaintsFollowsTheFontAndDrawsTheSamePixels) {
+  TCalendarTextCache texts;
+  TFontOfCalendar big;
+  big.LunarFont.FontSize = 20;
+  const std::string lunar = GbkLiteral("十二月廿五"), mark = GbkLiteral("换");
+  for (const TFontOfCalendar& fonts : {TFontOfCalendar{}, big, TFontOfCalendar{}}) {
+    TQtCalendarCanvas canvas(nullptr, fonts, TCalendarColors{}, texts);
+    canvas.SetFont(TCalendarFontRole::Lunar);
+    EXPECT_EQ(canvas.TextWidth(lunar), QFontMetrics(CalendarQFont(fonts.LunarFont)).horizontalAdvance(
+                                           QString::fromUtf8("十二月廿五")))
+        << "size " << fonts.LunarFont.FontSize;
+  }
+  // A badge copied from the kept picture is the badge drawn in place, in
+  // either font and on either call.
+  for (const TSampleFont& font : {TSampleFont{}, big.LunarFont, TSampleFont{}}) {
+    const QImage kept = DayMarkBadge(mark, font);
+    QImage drawn(kept.size(), QImage::Format_RGB32);
+    QPainter painter(&drawn);
+    TFontOfCalendar fonts;
+    fonts.LunarFont = font;
+    TCalendarTextCache fresh;
+    TQtCalendarCanvas canvas(&painter, fonts, TCalendarColors{}, fresh);
+    canvas.SetFont(TCalendarFontRole::Lunar);
+    canvas.TCalendarCanvas::DrawBadge({0, 0, drawn.width(), drawn.height()}, mark, TCalendarColorRole::ChangeMark,
+                                      TCalendarColorRole::ChangeText);
+    painter.end();
+    EXPECT_EQ(kept, drawn) << "size " << font.FontSize;
+  }
+}
+
 TEST_F(CalendarWidget, CellAtInTheYearView) {
   ShowYear(2026);
   TCalendKD day;
