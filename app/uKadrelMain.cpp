@@ -16,6 +16,7 @@
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
+#include "schedule/uRotaFiles.h"
 #include "schedule/uScheduleFolder.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
@@ -751,8 +752,10 @@ void TfrmMain::DayMenuPopup(int day, QPoint at) {
   }
   menuDay_ = static_cast<TDateTime>(EncodeDate(Calendar->Year(), Calendar->Month(), day));
   FocusDay(day);
-  // Viewing only, or with nobody shown, there is nothing to change.
-  const bool writable = !readOnly_ && shownUser_.has_value();
+  // Viewing only, with nobody shown, or in a year no change may fall in
+  // (the navigator reaches one year further back), there is nothing to change.
+  const bool writable = !readOnly_ && shownUser_.has_value() && Calendar->Year() >= kFirstRotaYear &&
+                        Calendar->Year() <= kLastRotaYear;
   for (QAction* item : {SwapItem, LeaveItem, ExtraItem, SetItem, NoteItem}) item->setEnabled(writable);
   UndoItem->setEnabled(writable && !snapshot_->Explain(*shownUser_, menuDay_).Exceptions.empty());
   DayMenu->popup(at);

@@ -7,6 +7,7 @@
 #include "config/uDayChange.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
+#include "schedule/uRotaFiles.h"
 #include "schedule/uScheduleFolder.h"
 #include "widgets/uPopupMenu.h"
 #include "widgets/uToggleButton.h"
@@ -150,6 +151,14 @@ TEST_F(MainRota, TheMenuOfADayOpensByTheRightButtonTheMenuKeyAndOnTheList) {
   EXPECT_FALSE(w.DayMenu->isVisible());
   EXPECT_TRUE(w.PopupMenu1->isVisible()) << "the year view has no focused day";
   w.PopupMenu1->close();
+
+  // The navigator reaches a year before any a change may fall in: a picker
+  // would quietly move the day, so nothing may be begun there.
+  w.Calendar->DrawYear(40, 14, kFirstRotaYear - 1, 3, 2);
+  w.ViewButton(2)->Click();
+  w.DayMenuPopup(14, {});
+  EXPECT_FALSE(w.LeaveItem->isEnabled());
+  w.DayMenu->close();
 }
 
 TEST_F(MainRota, ViewingOnlyDisablesEveryEntry) {
