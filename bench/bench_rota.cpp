@@ -61,8 +61,8 @@ struct TRotaBench {
     history.SetFileOps(&noSync);
     TScheduleError error;
     bool ok = OpenScheduleTables(tables, dir.string(), TScheduleAccess::Write, error) &&
-              OpenOrCreateRotaFile(exceptions, TRotaFile::Exceptions, dir.string(), error) &&
-              OpenOrCreateRotaFile(history, TRotaFile::History, dir.string(), error);
+              OpenOrCreateRotaFile(exceptions, TScheduleFile::Exceptions, dir.string(), error) &&
+              OpenOrCreateRotaFile(history, TScheduleFile::History, dir.string(), error);
     records = std::make_unique<TScheduleRecords>(tables, TWritePolicy::Trimmed);
     for (const char* duty : {"白班", "夜班", "休息", "早班"}) {
       TDutyKindRecord kind{0, GbkLiteral(duty), ""};

@@ -162,8 +162,8 @@ inline std::string FuzzRota(const std::uint8_t* data, std::size_t size) {
     const std::string path = SchedulePath(dir, kScheduleFiles[i]);
     WriteInput(path, images[i].data(), images[i].size());
   }
-  const TRotaFile file = (data[0] & 1) ? TRotaFile::History : TRotaFile::Exceptions;
-  if (!WriteInput(RotaPath(dir, file), data + 1, size - 1)) return problems;
+  const TScheduleFile file = (data[0] & 1) ? TScheduleFile::History : TScheduleFile::Exceptions;
+  if (!WriteInput(SchedulePath(dir, file), data + 1, size - 1)) return problems;
 
   TScheduleTables tables;
   TScheduleError error;
@@ -172,7 +172,7 @@ inline std::string FuzzRota(const std::uint8_t* data, std::size_t size) {
   TScheduleRecords records(tables, TWritePolicy::Trimmed);
 
   TTableStream exceptions(TTableStream::kModeReadWrite), history(TTableStream::kModeReadWrite);
-  TTableStream& table = file == TRotaFile::Exceptions ? exceptions : history;
+  TTableStream& table = file == TScheduleFile::Exceptions ? exceptions : history;
   TTableStream reader(TTableStream::kModeReadShared);
   const bool readable = OpenRotaFileIfAny(reader, file, dir, TTableStream::kModeReadShared, error);
   if (!readable && error.Reason.empty()) problems += "a refusal without a reason; ";
@@ -184,8 +184,8 @@ inline std::string FuzzRota(const std::uint8_t* data, std::size_t size) {
   if (!readable) return problems;
   CheckResolving(records, exceptions, history, problems);
   TRotaRecords rota(records, exceptions, history);
-  if (table.IsOpen() && file == TRotaFile::Exceptions) CheckExceptionChanges(rota, dir, problems);
-  if (table.IsOpen() && file == TRotaFile::History) CheckSchemeChange(records, rota, exceptions, history, problems);
+  if (table.IsOpen() && file == TScheduleFile::Exceptions) CheckExceptionChanges(rota, dir, problems);
+  if (table.IsOpen() && file == TScheduleFile::History) CheckSchemeChange(records, rota, exceptions, history, problems);
   return problems;
 }
 
