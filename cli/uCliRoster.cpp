@@ -17,6 +17,7 @@
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
 #include "schedule/uScheduleFolder.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 namespace {
@@ -31,8 +32,13 @@ int LoadTeam(TCliContext& ctx, TTeam& team) {
   TScheduleFolder folder(ctx.DataDir);
   const TOpenFailure failure = folder.Open({TFolderAccess::Read, TWritePolicy::Trimmed});
   if (failure.Failed()) return FolderError(ctx, failure);
-  TTableStream noExceptions, noHistory;  // read as empty while not open
-  team.Snapshot = TRotaSnapshot::Build(folder.Records(), noExceptions, noHistory);
+  team.Snapshot = folder.Snapshot();
+  TTableStream times(TTableStream::kModeReadShared);
+  TScheduleError error;
+  if (!OpenTimeFileIfAny(times, TTimeFile::Times, ctx.DataDir, TTableStream::kModeReadShared, error)) {
+    return DataError(ctx, error.Text() + " (in " + DescribeDataDir(ctx) + ")");
+  }
+  team.Times = TDutyTimesMap(ReadDutyTimes(times));
   return kExitOk;
 }
 

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "cli/uCliCommands.h"
+#include "schedule/uDutyTimes.h"
+#include "schedule/uScheduleFolder.h"
+#include "schedule/uTimeFiles.h"
 #include "tests/test_dir.h"
 
 namespace kadrel {
@@ -103,6 +106,28 @@ TEST_F(CliRoster, WhoGroupsTheUsersByDuty) {
   EXPECT_EQ(Run({"who", "2025-10-03", "--json"}).Out,
             "[{\"duty\":\"白班\",\"leave\":false,\"users\":[\"李四\"]},"
             "{\"duty\":\"休息\",\"leave\":false,\"users\":[\"Zhang\"]}]\n");
+}
+
+TEST_F(CliRoster, HoursFollowTheDutyTimesOfTheFolder) {
+  {
+    TScheduleFolder folder(dir_);
+    ASSERT_FALSE(folder.Open({TFolderAccess::Write, TWritePolicy::Trimmed}).Failed());
+    TTableStream times(TTableStream::kModeReadWrite);
+    TScheduleError error;
+    ASSERT_TRUE(OpenOrCreateTimeFile(times, TTimeFile::Times, dir_, error)) << error.Text();
+    TTimesError timesError;
+    for (const TDutyTimes& t : {TDutyTimes{1, 8 * 60, 480}, TDutyTimes{2, 20 * 60, 720}, TDutyTimes{3, -1, 0, true}})
+      ASSERT_TRUE(SetDutyTimes(times, folder.Records(), t, timesError)) << timesError.Text();
+    ASSERT_TRUE(times.Close());
+  }
+  // National Day: 白班 on the 1st, the night of the 2nd runs into the 3rd.
+  const TRun r = Run({"stats", "Zhang", "2025-10-01", "2025-10-03", "--hours"});
+  EXPECT_EQ(r.Out,
+            "白班\t1\t1\t0\t0\t8\t8\t0\t0\n夜班\t1\t1\t0\t0\t12\t12\t0\t0\n休息\t1\t1\t0\t0\t0\t0\t0\t0\n"
+            "合计\t\t\t\t\t20\t20\t0\t0\n综合计算工时\t16.13\t0\n");
+  EXPECT_EQ(r.Err, "");
+  EXPECT_EQ(Split(Run({"roster", "2025-10-01", "2025-10-03", "--users", "Zhang"}).Out, '\n')[1],
+            "Zhang\t白班\t夜班\t休息\t1\t1\t1\t0\t20");
 }
 
 TEST_F(CliRoster, StatsWithHoursAddsTheHourColumns) {
