@@ -46,7 +46,7 @@ struct TTeamFolder {
     exceptions.SetFileOps(&noSync);
     TScheduleError error;
     bool ok = OpenScheduleTables(tables, dir.string(), TScheduleAccess::Write, error) &&
-              OpenOrCreateRotaFile(exceptions, TRotaFile::Exceptions, dir.string(), error);
+              OpenOrCreateRotaFile(exceptions, TScheduleFile::Exceptions, dir.string(), error);
     TScheduleRecords records(tables, TWritePolicy::Trimmed);
     TRotaRecords rota(records, exceptions, history);
     for (const char* duty : {"白班", "夜班", "早班", "休息"}) {

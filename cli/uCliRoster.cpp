@@ -42,6 +42,17 @@ int LoadTeam(TCliContext& ctx, TTeam& team) {
   return kExitOk;
 }
 
+// A roster is a page of days, and the hours keep every day of their range
+// resolved at once; past these a range is a mistake, not a question.
+constexpr std::int64_t kMaxRosterDays = 366;
+constexpr std::int64_t kMaxHoursDays = 3660;
+
+bool TooLong(TCliContext& ctx, const TCliDayRange& range, std::int64_t most, std::string_view what, int& rc) {
+  if (range.Last - range.First < most) return false;
+  rc = UsageError(ctx, std::string(what) + " covers at most " + std::to_string(most) + " days");
+  return true;
+}
+
 // `--name VALUE` or `--name=VALUE`, taken out of ctx.Args; an empty value
 // is a usage error.
 std::optional<std::string> TakeOption(TCliContext& ctx, std::string_view name, int& rc) {
@@ -137,7 +148,7 @@ int CmdRoster(TCliContext& ctx) {
     if (a.starts_with("--")) return UsageError(ctx, "unknown option " + a);
   }
   const auto range = ParseFromTo(ctx, ctx.Args[0], ctx.Args.size() > 1 ? &ctx.Args[1] : nullptr, rc);
-  if (!range) return rc;
+  if (!range || TooLong(ctx, *range, kMaxRosterDays, "a roster", rc)) return rc;
   TTeam team;
   if (int loaded = LoadTeam(ctx, team)) return loaded;
   const auto chosen = ChooseUsers(ctx, *team.Snapshot, users, rc);
@@ -194,7 +205,7 @@ int CmdWho(TCliContext& ctx) {
 int CmdStatsHours(TCliContext& ctx) {
   int rc = kExitOk;
   auto range = ParseFromTo(ctx, ctx.Args[1], ctx.Args.size() > 2 ? &ctx.Args[2] : nullptr, rc);
-  if (!range) return rc;
+  if (!range || TooLong(ctx, *range, kMaxHoursDays, "--hours", rc)) return rc;
   TTeam team;
   if (int loaded = LoadTeam(ctx, team)) return loaded;
   const auto gbk = Utf8ToGbk(ctx.Args[0]);

@@ -72,6 +72,7 @@ class TCounter {
 
   THours Finish(std::int64_t last) {
     for (std::size_t i = 0; i < pieces_.size(); ++i) AddDay(first_ + static_cast<std::int64_t>(i), pieces_[i]);
+    std::stable_partition(hours_.Lines.begin(), hours_.Lines.end(), [](const THoursLine& l) { return !l.Leave; });
     THoursLine& total = hours_.Total;
     for (const THoursLine& l : hours_.Lines) {
       if (l.Leave) {

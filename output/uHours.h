@@ -36,8 +36,8 @@
 //      duty it replaces gives no hours. An extra shift on such a day is work.
 //   6. Lines: the day's own duty and each extra count a day under their duty
 //      kind's name, in the order the names first occur, the days without a
-//      duty under the empty name; the leave kinds follow. A duty begun before
-//      the range that gives it hours adds its line after those.
+//      duty under the empty name; a duty begun before the range that gives
+//      it hours adds its line after those; the leave kinds come last.
 #pragma once
 
 #include <cstddef>

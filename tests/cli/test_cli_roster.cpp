@@ -88,6 +88,8 @@ TEST_F(CliRoster, BadArgumentsAndUnknownUsersPrintNothing) {
            {"roster", "2025-10-31", "2025-10-01"},
            {"roster", "2025-10-01", "--wide"},
            {"who", "someday"},
+           {"roster", "2025", "2026"},
+           {"stats", "Zhang", "2000", "2025", "--hours"},
            {"stats", "Zhang", "2025-10-01", "2025-10-02", "--hourly"}}) {
     const TRun r = Run(args);
     EXPECT_EQ(r.Code, kExitUsage) << args.back();

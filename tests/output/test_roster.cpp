@@ -119,6 +119,10 @@ TEST_F(RosterHours, RangeEdgesSplitAtMidnight) {
   EXPECT_EQ(Utf8(first.Lines[1].Name), "夜班");
   EXPECT_EQ(first.Lines[1].Days, 0);
   EXPECT_EQ(first.Total.StatutoryMinutes, 8 * 60);
+  // Leave comes after the duties, though the 14th comes first.
+  const THours leaveFirst = Hours(14, 16);
+  ASSERT_EQ(leaveFirst.Lines.size(), 3u);
+  EXPECT_EQ(Utf8(leaveFirst.Lines[2].Name), "年假");
   // The 30th alone keeps only the 4 h before midnight.
   EXPECT_EQ(Hours(30, 30).Total.Minutes, 4 * 60);
   // The second half: 96 h against 16/31 of 166.64 h.
