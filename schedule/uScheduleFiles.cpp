@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/uGbk.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 namespace {
@@ -84,6 +85,9 @@ const char* ScheduleFileName(TScheduleFile file) {
     case TScheduleFile::Shift: return "shiftdat.kd2";
     case TScheduleFile::Work: return "workdat.kd2";
     case TScheduleFile::User: return "userdat.kd2";
+    case TScheduleFile::Times: return TimeFileName(TTimeFile::Times);
+    case TScheduleFile::Settings: return TimeFileName(TTimeFile::Settings);
+    case TScheduleFile::Ledger: return TimeFileName(TTimeFile::Ledger);
   }
   return "";
 }
@@ -98,6 +102,9 @@ std::span<const TFieldSpec> ScheduleSchema(TScheduleFile file) {
     case TScheduleFile::Shift: return kShiftSchema;
     case TScheduleFile::Work: return kWorkSchema;
     case TScheduleFile::User: return kUserSchema;
+    case TScheduleFile::Times: return TimeSchema(TTimeFile::Times).Fields;
+    case TScheduleFile::Settings: return TimeSchema(TTimeFile::Settings).Fields;
+    case TScheduleFile::Ledger: return TimeSchema(TTimeFile::Ledger).Fields;
   }
   return {};
 }
@@ -169,9 +176,12 @@ TTableStream& TScheduleTables::Table(TScheduleFile file) {
   switch (file) {
     case TScheduleFile::Shift: return Shift;
     case TScheduleFile::Work: return Work;
-    case TScheduleFile::User: break;
+    case TScheduleFile::User: return User;
+    case TScheduleFile::Times: return Times;
+    case TScheduleFile::Settings: return Settings;
+    case TScheduleFile::Ledger: break;
   }
-  return User;
+  return Ledger;
 }
 
 bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TScheduleAccess access,
@@ -188,7 +198,7 @@ bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TSchedu
 
 bool CloseScheduleTables(TScheduleTables& tables, TScheduleError& error) {
   bool ok = true;
-  for (TScheduleFile file : kScheduleFiles) {
+  for (TScheduleFile file : kFolderFiles) {
     TTableStream& table = tables.Table(file);
     if (table.IsOpen() && !table.Close()) {
       if (ok) {

@@ -207,7 +207,7 @@ std::string TScheduleFolder::Path(TScheduleFile file) const { return SchedulePat
 
 bool TScheduleFolder::HoldsData() const {
   for (const TFolderTable& t : kFolderTables) {
-    if (!ScheduleFileMissing(Path(t.File))) return true;
+    if (t.Required && !ScheduleFileMissing(Path(t.File))) return true;
   }
   return false;
 }
@@ -235,6 +235,15 @@ TScheduleRecords& TScheduleFolder::Records() {
 TScheduleTables& TScheduleFolder::Tables() {
   assert(tables_);
   return *tables_;
+}
+
+bool TScheduleFolder::OpenForChange(TScheduleFile file, TScheduleError& error) {
+  assert(tables_);
+  TTableStream& table = tables_->Table(file);
+  if (readOnly_) return error.Fail(TEditFault::CannotOpen, "the data is open for viewing only", ScheduleFileName(file));
+  if (table.IsOpen()) return error.Succeed();
+  if (IsRequired(file)) return error.Fail(TEditFault::CannotOpen, "the data file is not open", ScheduleFileName(file));
+  return OpenOrCreateScheduleFile(table, file, Path(file), error);
 }
 
 TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {

@@ -1,5 +1,6 @@
 #include "schedule/uScheduleRecords.h"
 
+#include <cassert>
 #include <cstring>
 #include <utility>
 
@@ -108,6 +109,9 @@ TTableStream& TScheduleRecords::Table(TScheduleFile file) {
     case TScheduleFile::Shift: return shift_;
     case TScheduleFile::Work: return work_;
     case TScheduleFile::User: break;
+    case TScheduleFile::Times:
+    case TScheduleFile::Settings:
+    case TScheduleFile::Ledger: assert(!"the time files have records of their own"); break;
   }
   return user_;
 }
