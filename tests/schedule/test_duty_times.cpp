@@ -156,7 +156,9 @@ TEST_F(DutyTimes, SettingsAndTheFolderTimeZone) {
   EXPECT_FALSE(SetSetting(config_, "TrayKeep", "yes", error));
   EXPECT_EQ(error.Field, TTimesField::Value);
   EXPECT_FALSE(SetSetting(config_, "Colour", "1", error));
-  EXPECT_EQ(error.Fault, TTimesFault::UnknownKey);
+  EXPECT_EQ(error.Text(), "not a setting; the settings are TimeZone, TrayKeep, NoNotifierTold and NoTrayTold");
+  EXPECT_FALSE(SetSetting(config_, "NoTrayTold", "2", error));
+  EXPECT_EQ(error.Text(), "NoTrayTold is 1 or 0");
   EXPECT_EQ(LiveRecordCount(config_), 0);
 
   {
@@ -180,6 +182,10 @@ TEST_F(DutyTimes, SettingsAndTheFolderTimeZone) {
   EXPECT_EQ(LiveRecordCount(config_), 2);
   EXPECT_EQ(FindSetting(ReadSettings(config_), "TimeZone"), "Asia/Shanghai");
   EXPECT_TRUE(TrayKeep(ReadSettings(config_)));
+  ASSERT_TRUE(SetSetting(config_, "notraytold", "1", error));
+  EXPECT_TRUE(SwitchOn(ReadSettings(config_), kNoTrayToldKey));
+  EXPECT_EQ(ReadSettings(config_).back().Key, "NoTrayTold") << "written as this version spells it";
+  ASSERT_TRUE(ClearSetting(config_, "NoTrayTold", error));
 
   // A zone this machine does not know: the default stands in, and says so.
   ASSERT_TRUE(config_.Append() && config_.SetText(kCfgKey, "TimeZone") && config_.SetText(kCfgValue, "Mars/Olympus") &&
