@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <algorithm>
+#include <utility>
 
 namespace kadrel {
 
@@ -80,8 +80,9 @@ void TReminderTimer::SendDue(TUtcTime now) {
   const bool ask = !due.empty() || !asked_;
   asked_ = true;
   if (ask && !notifier.Available()) {
-    if (!toldMissing_) emit NotifierMissing();
-    toldMissing_ = true;
+    // Set first: the notice that tells it waits in a loop of its own, where
+    // the timer may wake again.
+    if (!std::exchange(toldMissing_, true)) emit NotifierMissing();
     return;
   }
   for (const TReminder& r : due) {
@@ -90,9 +91,10 @@ void TReminderTimer::SendDue(TUtcTime now) {
                                      GbkToQString(ReminderText(r, now, zone_))};
     // The reply may come after the folder was read again; the reminder's
     // duty name lives in this snapshot.
-    notifier.Notify(notification, [self = QPointer<TReminderTimer>(this), r, now, keep = snapshot_](const QString& error) {
+    auto sent = [self = QPointer<TReminderTimer>(this), r, now, keep = snapshot_](const QString& error) {
       if (self) self->Sent(r, now, error);
-    });
+    };
+    notifier.Notify(notification, std::move(sent));
   }
 }
 

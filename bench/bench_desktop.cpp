@@ -43,7 +43,8 @@ std::string MakeFolder() {
   TSchemeRecord scheme{0, "S", {1, 2, 3, 4}};
   ok = ok && records.SaveScheme(scheme, error);
   for (int u = 0; u < 100; ++u) {
-    TUserRecord user{0, std::string("u").append(std::to_string(u)), 1, static_cast<TDateTime>(EncodeDate(2025, 1, 1)), u % 4};
+    TUserRecord user{0, std::string("u").append(std::to_string(u)), 1, static_cast<TDateTime>(EncodeDate(2025, 1, 1)),
+                     u % 4};
     ok = ok && records.SaveUser(user, error);
   }
   for (auto [id, start, length] : {std::tuple{1, 480, 480}, std::tuple{2, 1200, 720}, std::tuple{3, 360, 480}}) {

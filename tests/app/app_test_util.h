@@ -2,10 +2,12 @@
 // straight into a scratch folder's files, and readable output of GBK text.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QTest>
 
 #include <string>
 #include <vector>
@@ -33,6 +35,16 @@ inline int UserRow(const TListMenu& menu, const QString& caption) {
     if (menu.Text(row) == caption) return row;
   ADD_FAILURE() << "no user item " << caption.toStdString();
   return -1;
+}
+
+// Waits, at most `ms` milliseconds, for an answer from outside (the X
+// server, the session bus) to reach Qt.
+template <class Done>
+bool WaitFor(Done done, int ms = 2000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) QTest::qWait(20);
+  return done();
 }
 
 }  // namespace kadrel::apptest

@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -29,14 +28,6 @@ namespace kadrel {
 namespace {
 
 using namespace apptest;
-
-template <class Done>
-bool WaitFor(Done done, int ms = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < ms) QTest::qWait(20);
-  return done();
-}
 
 // A program of the desktop, stopped with the test.
 struct TProgram {
@@ -55,10 +46,11 @@ TEST(DesktopOnX11, OneNotifyPerDueReminderAndNoneAfterARestart) {
   const QString monitorCalls = QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'");
   TProgram monitor(QStringLiteral("dbus-monitor"), {monitorCalls});
   // dbus-monitor says who it is once it listens.
-  ASSERT_TRUE(WaitFor([&] { return monitor.Process.waitForReadyRead(50) || monitor.Process.bytesAvailable() > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return monitor.Process.waitForReadyRead(50) || monitor.Process.bytesAvailable() > 0; }, 5000));
   TProgram daemon(QStringLiteral("dunst"), {});
   QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-  ASSERT_TRUE(WaitFor([&] { return bus->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")).value(); }))
+  const QString service = QStringLiteral("org.freedesktop.Notifications");
+  ASSERT_TRUE(WaitFor([&] { return bus->isServiceRegistered(service).value(); }, 5000))
       << daemon.Process.readAll().toStdString();
 
   TScratchDir dir;
@@ -79,7 +71,7 @@ TEST(DesktopOnX11, OneNotifyPerDueReminderAndNoneAfterARestart) {
     now.Seconds += 60;
     desktop->Timer()->Wake();
     // The reply is awaited before the ledger is written.
-    EXPECT_TRUE(WaitFor([&] { return notifies() == 1; })) << calls.toStdString();
+    EXPECT_TRUE(WaitFor([&] { return notifies() == 1; }, 5000)) << calls.toStdString();
     QTest::qWait(500);
     main.close();
   }
@@ -90,7 +82,7 @@ TEST(DesktopOnX11, OneNotifyPerDueReminderAndNoneAfterARestart) {
 
 TEST(DesktopOnX11, TheIconSitsInARealTrayAndKeepsKadrelThere) {
   TProgram host(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top")});
-  ASSERT_TRUE(WaitFor([] { return TTray::Available(); })) << host.Process.readAll().toStdString();
+  ASSERT_TRUE(WaitFor([] { return TTray::Available(); }, 5000)) << host.Process.readAll().toStdString();
   TScratchDir dir;
   WriteDataSet(dir.Path(), {{"张三", 1, static_cast<TDateTime>(EncodeDate(2025, 1, 1)), 0}});
   TMessageBoxOverride boxes;
@@ -99,7 +91,7 @@ TEST(DesktopOnX11, TheIconSitsInARealTrayAndKeepsKadrelThere) {
   auto* desktop = new TDesktop(main);
   desktop->TrayKeepItem->trigger();
   main.show();
-  ASSERT_TRUE(WaitFor([&] { return !desktop->Tray()->Geometry().isEmpty(); })) << "the tray took the icon";
+  ASSERT_TRUE(WaitFor([&] { return !desktop->Tray()->Geometry().isEmpty(); }, 5000)) << "the tray took the icon";
   main.CloseButtonClick();
   EXPECT_FALSE(main.isVisible());
   EXPECT_TRUE(main.Folder()->Tables().User.IsOpen());
