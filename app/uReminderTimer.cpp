@@ -52,11 +52,12 @@ void TReminderTimer::SetTrayShown(bool shown) {
   Arm(UtcNow());
 }
 
-// The folder keeps no exceptions or rotation history yet: the rota is what
-// the three files give.
 void TReminderTimer::Load() {
   TScheduleTables& tables = folder_.Tables();
-  snapshot_ = TRotaSnapshot::Build(folder_.Records(), noExceptions_, noHistory_);
+  // The folder keeps no exceptions or rotation history yet: the rota is
+  // what the three files give.
+  TTableStream noExceptions, noHistory;
+  snapshot_ = TRotaSnapshot::Build(folder_.Records(), noExceptions, noHistory);
   times_ = TDutyTimesMap(ReadDutyTimes(tables.Times));
   zone_ = FolderTimeZone(ReadSettings(tables.Settings)).Zone;
 }

@@ -26,7 +26,6 @@
 #include "schedule/uDutyTimes.h"
 #include "schedule/uReminders.h"
 #include "schedule/uTrayTexts.h"
-#include "store/uTableStream.h"
 
 class QTimer;
 
@@ -88,8 +87,6 @@ class TReminderTimer : public QObject {
   // Sent or on their way in this run: the ledger may refuse a write, and a
   // reply may still be awaited; neither may send a reminder twice.
   std::vector<TSentReminder> sentNow_;
-  TTableStream noExceptions_;
-  TTableStream noHistory_;
 };
 
 }  // namespace kadrel
