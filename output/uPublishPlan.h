@@ -36,7 +36,6 @@
 // an orphan, and never a false conflict from Kadrel's own lost write.
 #pragma once
 
-#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -73,8 +72,6 @@ struct TPlanScope {
   std::string OwnPrefix;     // the UIDs this publisher owns
   bool Overwrite = false;    // replace and delete objects changed on the server
 };
-
-using TEventTexts = std::map<std::string, std::string>;  // UID -> iCalendar object
 
 TPublishPlan PlanPublish(const TEventTexts& events, std::span<const TSyncEntry> records,
                          std::span<const TDavObject> server, const TPlanScope& scope);

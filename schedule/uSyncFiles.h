@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,10 @@ bool OpenOrCreateSyncFile(TTableStream& table, const std::string& dir, TSchedule
 // digits. DTSTAMP says when a text was made, not what it says, so an export
 // made again of an unchanged duty hashes alike.
 std::string EventHash(std::string_view ics);
+
+// The events of a calendar as objects: UID -> iCalendar text, one VCALENDAR
+// holding that UID's event.
+using TEventTexts = std::map<std::string, std::string>;
 
 struct TSyncEntry {
   std::string Uid;
