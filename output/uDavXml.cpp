@@ -19,9 +19,12 @@ using TDoc = std::unique_ptr<xmlDoc, TDocFree>;
 
 TDoc Parse(std::string_view xml) {
   if (xml.empty() || xml.size() > 0x7fffffff) return nullptr;
-  // No NOENT and no DTDLOAD: entities stay unexpanded and nothing is fetched.
+  // No NOENT and no DTDLOAD: nothing is fetched. No WebDAV answer has a
+  // DTD, so one that brings entities of its own is not an answer.
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
-  return TDoc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr, options));
+  TDoc doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr, options));
+  if (doc && (doc->intSubset || doc->extSubset)) return nullptr;
+  return doc;
 }
 
 bool Is(const xmlNode* node, std::string_view ns, std::string_view name) {

@@ -1,8 +1,8 @@
 // The WebDAV multistatus answers a calendar server gives (RFC 4918 13, RFC
 // 4791), read with libxml2 into the few properties a publish asks for.
-// Elements are matched by namespace and local name, never by prefix. The
-// reader loads no DTD, expands no external entity and fetches nothing from
-// the network, whatever the document asks for.
+// Elements are matched by namespace and local name, never by prefix. A
+// document with a DTD is refused, so no entity of the server's is expanded,
+// and nothing is fetched from the network, whatever the document asks for.
 #pragma once
 
 #include <optional>

@@ -1,8 +1,7 @@
 // Real calendar servers for the publish tests and benchmarks, started in a
 // folder of the caller's on 127.0.0.1 and stopped with the object:
 //   - Radicale (Debian's radicale) with htpasswd users alice:secret and
-//     bob:hunter2, each owning only their own calendars; with a certificate
-//     of its own for HTTPS when asked;
+//     bob:hunter2, each owning only their own calendars;
 //   - lighttpd in front of a Radicale, as people deploy it: Digest
 //     authentication (alice:secret), HTTPS with that certificate, and
 //     connections kept open, which Radicale's own HTTP/1.0 server never does;
@@ -161,17 +160,12 @@ class TRadicale {
   enum class TAuth { Htpasswd, FromProxy };
 
   // `error` says why it did not start.
-  TRadicale(const fs::path& dir, bool tls = false, TAuth auth = TAuth::Htpasswd) : dir_(dir), tls_(tls) {
+  explicit TRadicale(const fs::path& dir, TAuth auth = TAuth::Htpasswd) : dir_(dir) {
     fs::create_directories(dir_);
     port_ = FreePort();
     std::ofstream(dir_ / "users") << "alice:secret\nbob:hunter2\n";
-    if (tls_ && !MakeCertificate(dir_)) {
-      error_ = "openssl could not make a certificate";
-      return;
-    }
     std::ofstream conf(dir_ / "config");
     conf << "[server]\nhosts = 127.0.0.1:" << port_ << "\n";
-    if (tls_) conf << "ssl = True\ncertificate = " << (dir_ / "cert.pem").string() << "\nkey = " << (dir_ / "key.pem").string() << "\n";
     if (auth == TAuth::Htpasswd) {
       conf << "[auth]\ntype = htpasswd\nhtpasswd_filename = " << (dir_ / "users").string()
            << "\nhtpasswd_encryption = plain\ndelay = 0\n";
@@ -190,17 +184,14 @@ class TRadicale {
   bool Running() const { return error_.empty(); }
   const std::string& Error() const { return error_; }
   int Port() const { return port_; }
-  std::string Url() const { return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_); }
-  fs::path Certificate() const { return dir_ / "cert.pem"; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
   // The objects of a calendar as Radicale keeps them on disk.
   fs::path Folder(const std::string& user, const std::string& calendar) const {
     return dir_ / "collections" / "collection-root" / user / calendar;
   }
-  std::string Log() const { return ReadAll(dir_ / "radicale.log"); }
 
  private:
   fs::path dir_;
-  bool tls_;
   int port_ = 0;
   TProcess process_;
   std::string error_;
@@ -209,7 +200,7 @@ class TRadicale {
 // lighttpd in front of a Radicale of its own: HTTPS, Digest, kept connections.
 class TDigestFront {
  public:
-  explicit TDigestFront(const fs::path& dir) : dir_(dir), radicale_(dir / "radicale", false, TRadicale::TAuth::FromProxy) {
+  explicit TDigestFront(const fs::path& dir) : dir_(dir), radicale_(dir / "radicale", TRadicale::TAuth::FromProxy) {
     if (!radicale_.Running()) {
       error_ = radicale_.Error();
       return;
