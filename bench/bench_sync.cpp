@@ -52,6 +52,16 @@ double ServerSeconds(const std::string& log, std::size_t from) {
   return total;
 }
 
+// syncdat.kd2 in a data folder of its own.
+struct TRecords {
+  TTestDir Data;
+  TTableStream Table;
+  TRecords() {
+    TScheduleError error;
+    OpenOrCreateSyncFile(Table, Data.Path(), error);
+  }
+};
+
 struct TServers {
   TTestDir Dir;
   davtest::TRadicale Radicale{Dir.Path() / "plain"};
@@ -71,16 +81,13 @@ void PublishYear(benchmark::State& state, bool front) {
   int round = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    TTestDir data;
-    TTableStream records;
-    TScheduleError error;
-    OpenOrCreateSyncFile(records, data.Path(), error);
+    TRecords records;
     const TEventTexts events = Year("k-" + std::to_string(round) + "-");
     const std::size_t logFrom = davtest::ReadAll(serverLog).size();
     TCalDavClient client(front ? TDavAccount{s.Front.Url(), "alice", "secret", s.Front.Certificate().string()}
                                : TDavAccount{s.Radicale.Url(), "alice", "secret", {}});
     state.ResumeTiming();
-    const TPublishResult r = Publish(client, records, events, {"year-" + std::to_string(round++), "k-", false});
+    const TPublishResult r = Publish(client, records.Table, events, {"year-" + std::to_string(round++), "k-", false});
     state.PauseTiming();
     if (!r.Ok() || r.Created != kDays) state.SkipWithError(r.Text().c_str());
     state.counters["requests"] = client.Requests();
@@ -98,20 +105,17 @@ BENCHMARK(BM_PublishYearKeptConnection)->Unit(benchmark::kMillisecond)->Iteratio
 void BM_RepublishUnchanged(benchmark::State& state) {
   TServers& s = TServers::Get();
   if (!s.Radicale.Running()) return state.SkipWithError(s.Radicale.Error().c_str());
-  TTestDir data;
-  TTableStream records;
-  TScheduleError error;
-  OpenOrCreateSyncFile(records, data.Path(), error);
+  TRecords records;
   const TEventTexts events = Year("k-again-");
   const TDavAccount account{s.Radicale.Url(), "alice", "secret", {}};
   {
     TCalDavClient client(account);
-    const TPublishResult r = Publish(client, records, events, {"again", "k-", false});
+    const TPublishResult r = Publish(client, records.Table, events, {"again", "k-", false});
     if (!r.Ok()) return state.SkipWithError(r.Text().c_str());
   }
   for (auto _ : state) {
     TCalDavClient client(account);
-    const TPublishResult r = Publish(client, records, events, {"again", "k-", false});
+    const TPublishResult r = Publish(client, records.Table, events, {"again", "k-", false});
     if (!r.Ok() || r.Unchanged != kDays) state.SkipWithError(r.Text().c_str());
     state.counters["requests"] = client.Requests();
   }
@@ -122,11 +126,9 @@ void BM_RecordYear(benchmark::State& state) {
   const TEventTexts events = Year("k-");
   for (auto _ : state) {
     state.PauseTiming();
-    TTestDir data;
-    TTableStream records;
+    TRecords records;
+    TSyncState sync(records.Table, "http://127.0.0.1/alice/year/");
     TScheduleError error;
-    OpenOrCreateSyncFile(records, data.Path(), error);
-    TSyncState sync(records, "http://127.0.0.1/alice/year/");
     state.ResumeTiming();
     for (const auto& [uid, text] : events) {
       sync.Put({uid, "/alice/year/" + uid + ".ics", "\"" + std::string(64, 'e') + "\"", EventHash(text), {}}, error);

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "output/uDavXml.h"
+#include "output/uScheduleDoc.h"
 
 namespace kadrel {
 namespace {
@@ -390,7 +391,7 @@ bool TCalDavClient::MakeCalendar(const std::string& url, std::string_view displa
       "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
       "<c:mkcalendar xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:set><d:prop>"
       "<d:displayname>" +
-      XmlEscaped(displayName) +
+      HtmlEscape(displayName) +
       "</d:displayname>"
       "<c:supported-calendar-component-set><c:comp name=\"VEVENT\"/></c:supported-calendar-component-set>"
       "</d:prop></d:set></c:mkcalendar>";

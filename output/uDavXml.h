@@ -32,7 +32,4 @@ std::optional<std::vector<TDavResponse>> ParseMultiStatus(std::string_view xml);
 // ("no-uid-conflict", "calendar-collection-location-ok", ...); empty if none.
 std::string DavPrecondition(std::string_view xml);
 
-// `text` with &, <, > and quotes escaped, for a value in an XML request.
-std::string XmlEscaped(std::string_view text);
-
 }  // namespace kadrel

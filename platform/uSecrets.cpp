@@ -42,6 +42,14 @@ struct TGError {
   std::string Text() const { return Error && Error->message ? Error->message : "unknown error"; }
 };
 
+// After a Secret Service call failed with `g`: whether the file stands in,
+// else `error` says what the keyring did not do.
+bool FileStandsIn(const TGError& g, const char* what, std::string& error) {
+  if (g.NoService()) return true;
+  error = std::string("the keyring did not ") + what + " the password: " + g.Text();
+  return false;
+}
+
 std::string Escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -131,6 +139,17 @@ std::vector<TAccountLine> ParseAccounts(std::string_view bytes) {
   return lines;
 }
 
+// The accounts of the file; none when there is no file yet, nullopt when
+// it is refused.
+std::optional<std::vector<TAccountLine>> ReadAccounts(const std::string& file, std::string& error) {
+  bool missing = false;
+  const auto bytes = ReadPrivateFile(file, error, &missing);
+  if (bytes) return ParseAccounts(*bytes);
+  if (!missing) return std::nullopt;
+  error.clear();
+  return std::vector<TAccountLine>{};
+}
+
 // The accounts as the whole new file, mode 0600 when it is new.
 bool WriteAccounts(const std::string& file, const std::vector<TAccountLine>& accounts, std::string& error) {
   std::string bytes;
@@ -184,21 +203,13 @@ bool TPasswordStore::Store(std::string_view server, std::string_view user, std::
     place_ = TSecretPlace::SecretService;
     return true;
   }
-  if (!g.NoService()) {
-    error = "the keyring did not keep the password: " + g.Text();
-    return false;
-  }
+  if (!FileStandsIn(g, "keep", error)) return false;
   place_ = TSecretPlace::File;
-  bool missing = false;
-  std::vector<TAccountLine> accounts;
-  if (auto bytes = ReadPrivateFile(file_, error, &missing)) {
-    accounts = ParseAccounts(*bytes);
-  } else if (!missing) {
-    return false;
-  }
-  std::erase_if(accounts, [&](const TAccountLine& a) { return a.Server == s && a.User == u; });
-  accounts.push_back({s, u, p});
-  return MakePrivateFolder(FolderOf(file_), error) && WriteAccounts(file_, accounts, error);
+  auto accounts = ReadAccounts(file_, error);
+  if (!accounts) return false;
+  std::erase_if(*accounts, [&](const TAccountLine& a) { return a.Server == s && a.User == u; });
+  accounts->push_back({s, u, p});
+  return MakePrivateFolder(FolderOf(file_), error) && WriteAccounts(file_, *accounts, error);
 }
 
 std::optional<std::string> TPasswordStore::Lookup(std::string_view server, std::string_view user, std::string& error) {
@@ -216,18 +227,10 @@ std::optional<std::string> TPasswordStore::Lookup(std::string_view server, std::
     place_ = TSecretPlace::SecretService;
     return std::nullopt;
   }
-  if (!g.NoService()) {
-    error = "the keyring did not give the password: " + g.Text();
-    return std::nullopt;
-  }
+  if (!FileStandsIn(g, "give", error)) return std::nullopt;
   place_ = TSecretPlace::File;
-  bool missing = false;
-  const auto bytes = ReadPrivateFile(file_, error, &missing);
-  if (!bytes) {
-    if (missing) error.clear();
-    return std::nullopt;
-  }
-  for (auto& a : ParseAccounts(*bytes)) {
+  auto accounts = ReadAccounts(file_, error);
+  for (auto& a : accounts ? *accounts : std::vector<TAccountLine>{}) {
     if (a.Server == s && a.User == u) return std::move(a.Password);
   }
   return std::nullopt;
@@ -241,17 +244,12 @@ bool TPasswordStore::Forget(std::string_view server, std::string_view user, std:
     place_ = TSecretPlace::SecretService;
     return true;
   }
-  if (!g.NoService()) {
-    error = "the keyring did not forget the password: " + g.Text();
-    return false;
-  }
+  if (!FileStandsIn(g, "forget", error)) return false;
   place_ = TSecretPlace::File;
-  bool missing = false;
-  auto bytes = ReadPrivateFile(file_, error, &missing);
-  if (!bytes) return missing;
-  std::vector<TAccountLine> accounts = ParseAccounts(*bytes);
-  std::erase_if(accounts, [&](const TAccountLine& a) { return a.Server == s && a.User == u; });
-  return WriteAccounts(file_, accounts, error);
+  auto accounts = ReadAccounts(file_, error);
+  if (!accounts) return false;
+  const auto erased = std::erase_if(*accounts, [&](const TAccountLine& a) { return a.Server == s && a.User == u; });
+  return erased == 0 || WriteAccounts(file_, *accounts, error);
 }
 
 }  // namespace kadrel
