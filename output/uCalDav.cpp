@@ -167,8 +167,10 @@ std::string PercentDecoded(std::string_view path) {
 TCalDavClient::TCalDavClient(TDavAccount account) : account_(std::move(account)), curl_(std::make_unique<TCurl>()) {
   InitCurlOnce();
   TUrl url(curl_url());
-  const bool parsed = url && curl_url_set(url.get(), CURLUPART_URL, account_.Url.c_str(), 0) == CURLUE_OK;
+  // A typed address may hold spaces or Chinese; escapes already there stay.
+  const bool parsed = url && curl_url_set(url.get(), CURLUPART_URL, account_.Url.c_str(), CURLU_URLENCODE) == CURLUE_OK;
   if (parsed) {
+    account_.Url = UrlPart(url.get(), CURLUPART_URL);
     const std::string port = UrlPart(url.get(), CURLUPART_PORT);
     server_ = UrlPart(url.get(), CURLUPART_HOST) + (port.empty() ? "" : ":" + port);
   } else {

@@ -1,6 +1,7 @@
 #include "output/uPublishPlan.h"
 
 #include <algorithm>
+#include <cassert>
 #include <unordered_map>
 
 namespace kadrel {
@@ -68,6 +69,8 @@ TPublishPlan PlanPublish(const TEventTexts& events, std::span<const TSyncEntry> 
   }
 
   for (const auto& [uid, text] : events) {
+    // An event outside the prefix would be written and never cleaned up.
+    assert(uid.starts_with(scope.OwnPrefix));
     const TDavObject* obj = objectOf(uid);
     const auto rec = recs.find(uid);
     TSyncStep step{TSyncAction::Update, uid, obj ? obj->Href : EventHref(scope.CalendarPath, uid), {}, EventHash(text)};
