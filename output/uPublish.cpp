@@ -100,6 +100,11 @@ std::string TPublishResult::Text() const {
 TPublishResult Publish(TCalDavClient& client, TTableStream& records, const TEventTexts& events,
                        const TPublishOptions& options) {
   TPublishResult result;
+  // Nothing is sent that could not be recorded.
+  if (!records.IsOpen() || (records.OpenMode() & 3) == 0) {
+    result.StateError.Fail(TEditFault::CannotOpen, "the file is not open for writing", kSyncFileName);
+    return result;
+  }
   const auto calendar = client.FindCalendar(options.CalendarName, true);
   if (!calendar) {
     result.Error = client.Error();

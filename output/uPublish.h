@@ -15,9 +15,9 @@
 // record without its object is recreated or forgotten, by the plan alone.
 // So a kill at any point loses at most the answer of the one request in
 // flight, and the next publish converges. Records are not batched: a Post is
-// all-or-nothing for one record only, so a batch would lose as many answers
-// as it holds and save nothing but the wait for the disk, which is small
-// beside a server's answer.
+// all-or-nothing for one record only, so a batch would widen what a kill can
+// lose and save only the wait for the disk, a fraction of the server's time
+// per request (bench/bench_sync.cpp measures both).
 //
 // Faults. A step refused with 412 (the object changed between the listing
 // and the request) is a conflict, reported and left; so is a create refused

@@ -163,6 +163,11 @@ TEST_F(Publishing, StopsAtTheFirstFaultAndTheNextPublishFinishesTheJob) {
   EXPECT_EQ(r.Text(), "0 created, 0 updated, 0 deleted, 0 unchanged; stopped: calendar server 127.0.0.1:" +
                           std::to_string(radicale_->Port()) + ": the user name or password was refused (HTTP 401)");
   EXPECT_EQ(records_.RecordCount(), 0);
+  TTableStream closed;
+  TCalDavClient unused(Alice());
+  r = kadrel::Publish(unused, closed, Rota(5), {"stops", "k-", false});
+  EXPECT_EQ(r.StateError.Fault, TEditFault::CannotOpen);
+  EXPECT_EQ(unused.Requests(), 0);
 
   // Someone else's object holds the UID of one event under another name.
   TCalDavClient other(Alice());
