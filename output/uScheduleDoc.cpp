@@ -46,8 +46,7 @@ bool IsSeparator(std::string_view line) { return line == ScheduleSeparator(); }
 
 }  // namespace
 
-// HTML text from user data: the four characters that could open markup or
-// end an attribute. None of them can be the second byte of a GBK character.
+// None of the four characters can be the second byte of a GBK character.
 std::string HtmlEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -47,8 +47,8 @@ struct TExportParts {
 };
 TExportParts SplitExportLine(std::string_view line);
 
-// HTML text from user data: the four characters that could open markup or
-// end an attribute are escaped.
+// Text for HTML or XML from user data: the four characters that could open
+// markup or end an attribute (& < > ") escaped.
 std::string HtmlEscape(std::string_view text);
 // A data-file field, quoted only when it would otherwise break the columns.
 std::string CsvField(std::string_view field);

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <QTest>
 
 #include <functional>
 #include <string>
@@ -53,6 +55,16 @@ void WhenModal(std::function<void(T&)> act) {
     }
     if (QWidget* left = QApplication::activeModalWidget()) left->close();
   });
+}
+
+// Waits, at most `ms` milliseconds, for an answer from outside (the X
+// server, the session bus) to reach Qt.
+template <class Done>
+bool WaitFor(Done done, int ms = 2000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) QTest::qWait(20);
+  return done();
 }
 
 }  // namespace kadrel::apptest
