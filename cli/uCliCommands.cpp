@@ -33,8 +33,13 @@ constexpr std::array kCommands = {
                 CmdDay},
     TCliCommand{"days", "FROM [TO]", "one tab-separated lunar and holiday line per date from FROM to TO", 1, 2,
                 CmdDays},
-    TCliCommand{"stats", "NAME FROM [TO]",
-                "per duty: days, statutory holidays, other official days off, make-up workdays", 2, 3, CmdStats},
+    TCliCommand{"stats", "NAME FROM [TO] [--hours]",
+                "per duty: days, statutory holidays, other official days off, make-up workdays; with --hours the"
+                " hours, at 300 %, at 200 % and beyond the 8-hour day",
+                2, 4, CmdStats},
+    TCliCommand{"roster", "FROM [TO] [--users A,B,...] [--format tsv|csv|html]",
+                "the team's duties, one row per user and one column per day, with days and hours", 1, 6, CmdRoster},
+    TCliCommand{"who", "DATE", "who is on which duty that day", 1, 1, CmdWho},
     TCliCommand{"add-duty", "NAME [HINT]", "add a duty kind and print its ID", 1, 2, CmdAddDuty},
     TCliCommand{"add-scheme", "NAME ID[,ID...]", "add a scheme with that cycle and print its ID", 2, 2,
                 CmdAddScheme},
@@ -51,7 +56,7 @@ constexpr std::array kCommands = {
 };
 
 // The commands that print JSON with --json.
-constexpr std::array<std::string_view, 5> kJsonCommands = {"users", "today", "duty", "day", "days"};
+constexpr std::array<std::string_view, 7> kJsonCommands = {"users", "today", "duty", "day", "days", "roster", "who"};
 
 bool WritesData(std::string_view command) { return command.starts_with("add-") || command.starts_with("delete-"); }
 
@@ -79,7 +84,7 @@ void PrintHelp(std::ostream& out) {
       << "Dates are YYYY-MM-DD, today, tomorrow, yesterday, +N or -N (days from\n"
       << "today); FROM and TO may also be a month (YYYY-MM) or a year (YYYY).\n"
       << "Names are matched without regard to the case of A to Z. --json prints\n"
-      << "JSON for users, today, duty, day and days.\n\n"
+      << "JSON for users, today, duty, day, days, roster and who.\n\n"
       << "commands:\n";
   auto head = [](const TCliCommand& c) {
     return std::string(c.Name) + (c.Arguments.empty() ? "" : " ") + std::string(c.Arguments);

@@ -126,6 +126,9 @@ int CmdDeleteUser(TCliContext& ctx);
 int CmdDay(TCliContext& ctx);
 int CmdDays(TCliContext& ctx);
 int CmdStats(TCliContext& ctx);
+int CmdStatsHours(TCliContext& ctx);
+int CmdRoster(TCliContext& ctx);
+int CmdWho(TCliContext& ctx);
 int CmdExport(TCliContext& ctx);
 
 }  // namespace kadrel

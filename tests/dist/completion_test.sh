@@ -34,4 +34,8 @@ expect "张三|" "$cli" --data "$data" duty 张
 expect "Wang Wu|" "$cli" --data "$data" export W
 expect "张三|Wang Wu|" "$cli" --data "$data" day today --user ""
 expect "today|tomorrow|" "$cli" --data "$data" duty 张三 to
+expect "tsv|" "$cli" roster 2026-10 --format t
+expect "--users|" "$cli" roster 2026-10 --us
+expect "张三|Wang Wu|" "$cli" --data "$data" roster 2026-10 --users ""
+expect "--hours|" "$cli" stats x 2026 --h
 [ "$fails" -eq 0 ] && echo "completion as expected"
