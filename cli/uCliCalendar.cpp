@@ -14,7 +14,8 @@
 #include "cli/uCliCommands.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "schedule/uShiftUser.h"
+#include "schedule/uDayText.h"
+#include "schedule/uRotaResolver.h"
 
 namespace kadrel {
 namespace {
@@ -76,7 +77,7 @@ std::string HolidayJson(const TCalendKD& kd) {
          ",\"festival\":" + (c.Festival.empty() ? std::string("null") : JsonText(c.Festival)) +
          ",\"statutory\":" + (kd.Statutory ? "true" : "false");
 }
-int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const TShiftUser* user) {
+int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const TUserSchedule* user) {
   ctx.Out << "{\"date\":\"" << FormatIsoDate(day) << "\",\"weekday\":\""
           << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(day) - 1)] << "\",\"lunar\":";
   if (kd.YearName.empty()) {
@@ -87,9 +88,10 @@ int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const 
   }
   ctx.Out << ",\"term\":" << JsonOrNull(kd.TermName) << HolidayJson(kd);
   if (user) {
-    std::string duty;
-    const bool hasCycle = GetDutyName(*user, static_cast<TDateTime>(day), duty);
-    ctx.Out << ",\"user\":" << JsonText(ShowText(user->Name)) << ",\"duty\":" << (hasCycle ? JsonText(ShowText(duty)) : "null");
+    const TResolvedDay resolved = user->Day(day);
+    const std::string duty = DayDutyText(resolved);
+    ctx.Out << ",\"user\":" << JsonText(ShowText(user->Name())) << ",\"duty\":" << JsonOrNull(duty)
+            << DayChangeJson(resolved);
   }
   ctx.Out << "}\n";
   return kExitOk;
@@ -99,6 +101,24 @@ int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const 
 struct TDutyCount {
   std::string Name;  // GBK
   long Days = 0, Statutory = 0, OtherOff = 0, MakeUp = 0;
+};
+
+// The rows of one table, in the order their names first occur; a cycle has
+// a handful of duty kinds, so a linear search beats a map.
+class TDutyCounts {
+ public:
+  void Count(const std::string& name, const THolidayDay& day) {
+    auto row = std::find_if(rows_.begin(), rows_.end(), [&](const TDutyCount& r) { return r.Name == name; });
+    if (row == rows_.end()) row = rows_.insert(rows_.end(), TDutyCount{name});
+    ++row->Days;
+    row->Statutory += day.Statutory;
+    row->OtherOff += day.Mark == THolidayMark::Off && !day.Statutory;
+    row->MakeUp += day.Mark == THolidayMark::Work;
+  }
+  const std::vector<TDutyCount>& Rows() const { return rows_; }
+
+ private:
+  std::vector<TDutyCount> rows_;
 };
 
 }  // namespace
@@ -121,14 +141,14 @@ int CmdDay(TCliContext& ctx) {
   auto day = ParseCliDate(args->Date);
   if (!day) return UsageError(ctx, "the date must be YYYY-MM-DD, today, tomorrow, yesterday, +N or -N");
   // The user is loaded before anything is printed, so a failure prints nothing.
-  TShiftUser user;
+  std::optional<TUserSchedule> user;
   if (args->User) {
-    if (int loaded = LoadCliUser(ctx, *args->User, user)) return loaded;
+    if (int loaded = LoadCliSchedule(ctx, *args->User, user)) return loaded;
   }
 
   ReportHolidayMessages(ctx);
   const TCalendKD kd = DayRecord(*day);
-  if (ctx.Json) return PrintDayJson(ctx, *day, kd, args->User ? &user : nullptr);
+  if (ctx.Json) return PrintDayJson(ctx, *day, kd, user ? &*user : nullptr);
   ctx.Out << FormatIsoDate(*day) << '\t' << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(*day) - 1)] << '\n';
   if (kd.YearName.empty())
     ctx.Out << "农历\t无（农历只有1901年至2050年）\n";
@@ -136,10 +156,14 @@ int CmdDay(TCliContext& ctx) {
     ctx.Out << "农历\t" << ShowText(kd.YearName) << ' ' << ShowText(kd.MonthName) << ShowText(kd.DayName) << '\n';
   if (!kd.TermName.empty()) ctx.Out << "节气\t" << ShowText(kd.TermName) << '\n';
   if (kd.Mark != THolidayMark::None) ctx.Out << "节假日\t" << JoinHolidayColumns(HolidayColumnsOf(kd)) << '\n';
-  if (args->User) {
-    std::string duty;
-    const bool hasCycle = GetDutyName(user, static_cast<TDateTime>(*day), duty);
-    ctx.Out << "值班\t" << (hasCycle ? ShowText(duty) : std::string("（无轮班）")) << '\n';
+  if (user) {
+    // A day without a duty is either one of a user without a rotation or one
+    // an exception left without a duty; the change lines tell which.
+    const TResolvedDay resolved = user->Day(*day);
+    const std::string duty = DayDutyText(resolved);
+    const bool changed = resolved.Kind != TExceptionKind::None;
+    ctx.Out << "值班\t" << (duty.empty() ? (changed ? ShowText(NoDutyText()) : "（无轮班）") : ShowText(duty)) << '\n';
+    for (const std::string& line : DayHoverLines(resolved)) ctx.Out << "调整\t" << ShowText(line) << '\n';
   }
   return kExitOk;
 }
@@ -184,33 +208,44 @@ int CmdDays(TCliContext& ctx) {
   return kExitOk;
 }
 
+// Every duty of a day counts under its name: the day's own (the empty name
+// when it has none) and each extra shift beside it. A day of leave counts
+// under its leave kind instead, in lines of their own after the duties.
 int CmdStats(TCliContext& ctx) {
   int rc = kExitOk;
   auto range = ParseFromTo(ctx, ctx.Args[1], ctx.Args.size() > 2 ? &ctx.Args[2] : nullptr, rc);
   if (!range) return rc;
-  const std::int64_t *from = &range->First, *to = &range->Last;
-  TShiftUser user;
-  if (int loaded = LoadCliUser(ctx, ctx.Args[0], user)) return loaded;
+  std::optional<TUserSchedule> user;
+  if (int loaded = LoadCliSchedule(ctx, ctx.Args[0], user)) return loaded;
   ReportHolidayMessages(ctx);
 
-  // A cycle has a handful of duty kinds, so a linear search beats a map.
-  std::vector<TDutyCount> rows;
+  TDutyCounts duties, leave;
   const THolidayTable& holidays = Holidays();
-  std::string duty;
-  for (std::int64_t serial = *from; serial <= *to; ++serial) {
-    duty.clear();
-    if (!GetDutyName(user, static_cast<TDateTime>(serial), duty)) duty.clear();
-    auto row = std::find_if(rows.begin(), rows.end(), [&](const TDutyCount& r) { return r.Name == duty; });
-    if (row == rows.end()) row = rows.insert(rows.end(), TDutyCount{duty});
-    const THolidayDay day = holidays.At(serial);
-    ++row->Days;
-    row->Statutory += day.Statutory;
-    row->OtherOff += day.Mark == THolidayMark::Off && !day.Statutory;
-    row->MakeUp += day.Mark == THolidayMark::Work;
+  for (std::int64_t serial = range->First; serial <= range->Last; ++serial) {
+    const TResolvedDay day = user->Day(serial);
+    const THolidayDay holiday = holidays.At(serial);
+    if (day.Kind == TExceptionKind::Leave) {
+      leave.Count(DayLeaveText(day), holiday);
+    } else {
+      duties.Count(std::string(day.Duty.Name), holiday);
+    }
+    for (const auto& extra : day.Extras) duties.Count(std::string(extra.Duty.Name), holiday);
   }
-  for (const TDutyCount& r : rows)
-    ctx.Out << ShowText(r.Name) << '\t' << r.Days << '\t' << r.Statutory << '\t' << r.OtherOff << '\t' << r.MakeUp
-            << '\n';
+  const char* separator = "[";
+  for (const auto* table : {&duties, &leave}) {
+    for (const TDutyCount& r : table->Rows()) {
+      if (!ctx.Json) {
+        ctx.Out << ShowText(r.Name) << '\t' << r.Days << '\t' << r.Statutory << '\t' << r.OtherOff << '\t'
+                << r.MakeUp << '\n';
+        continue;
+      }
+      ctx.Out << separator << '{' << (table == &leave ? "\"leave\":" : "\"duty\":") << JsonOrNull(r.Name)
+              << ",\"days\":" << r.Days << ",\"statutory\":" << r.Statutory << ",\"otherOff\":" << r.OtherOff
+              << ",\"makeUp\":" << r.MakeUp << '}';
+      separator = ",";
+    }
+  }
+  if (ctx.Json) ctx.Out << (*separator == '[' ? "[" : "") << "]\n";
   return kExitOk;
 }
 
