@@ -122,6 +122,20 @@ TEST_F(CliRota, RefusalsExitTwoWithOneLineAndWriteNothing) {
   EXPECT_TRUE(empty.Entries().empty()) << "a folder without data gets no files";
 }
 
+// A damaged exceptions file stops the folder like a damaged schedule file,
+// for readers and writers alike, and is left for the user to rescue.
+TEST_F(CliRota, ADamagedExceptionsFileIsNamedAndLeftAlone) {
+  const Bytes junk = {'n', 'o', 't', ' ', 'a', ' ', 't', 'a', 'b', 'l', 'e'};
+  schedtest::WriteFileBytes(dir_.File(TScheduleFile::Exceptions), junk);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"users"}, {"duty", "Li", "2026-03-01"}, {"set", "Li", "2026-03-01", "1"}, {"rename-user", "Li", "Lee"}}) {
+    SCOPED_TRACE(args[0]);
+    EXPECT_EQ(Run(args), kExitData);
+    EXPECT_EQ(err_.str().rfind("kadrel-cli: excdat.kd2: ", 0), 0u) << err_.str();
+  }
+  EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::Exceptions)), junk);
+}
+
 // The past keeps its duties; a rename and a deletion take the user's
 // exceptions and history along.
 TEST_F(CliRota, AChangeOfSchemeKeepsThePastAndTheRecordsFollowTheUser) {
