@@ -25,7 +25,7 @@ constexpr std::string_view kProgram = "kadrel-cli";
 
 // One line per command, in the order --help lists them.
 constexpr std::array kCommands = {
-    TCliCommand{"check", "", "validate the data files, clearing what a crash left", 0, 0, kCliPlain, CmdCheck},
+    TCliCommand{"check", "", "validate the data files, clearing what a crash left", 0, 0, kCliJson, CmdCheck},
     TCliCommand{"users", "", "list the users: name, scheme, start date, first place", 0, 0, kCliJson, CmdUsers},
     TCliCommand{"duties", "", "list the duty kinds: ID, name, description", 0, 0, kCliJson, CmdDuties},
     TCliCommand{"schemes", "", "list the schemes: ID, name, cycle of duty-kind IDs, cycle of names", 0, 0,
@@ -94,11 +94,12 @@ void PrintHelp(std::ostream& out) {
       << "history in excdat.kd2 and histdat.kd2) in DIR; without --data,\n"
       << "in the current directory when it holds any of them, else in\n"
       << "$XDG_DATA_HOME/kadrel (~/.local/share/kadrel) when that does, else in the\n"
-      << "current directory. Write commands create missing files.\n"
+      << "current directory. The commands that add or delete create missing files.\n"
       << "Dates are YYYY-MM-DD, today, tomorrow, yesterday, +N or -N (days from\n"
       << "today); FROM and TO may also be a month (YYYY-MM) or a year (YYYY).\n"
       << "Names are matched without regard to the case of A to Z. --json prints\n"
-      << "JSON for every command that only reads.\n\n"
+      << "JSON for every command that only reads. DUTY is a duty kind's name or ID,\n"
+      << "or - for none.\n\n"
       << "commands:\n";
   auto head = [](const TCliCommand& c) {
     return std::string(c.Name) + (c.Arguments.empty() ? "" : " ") + std::string(c.Arguments);

@@ -42,12 +42,35 @@ int CmdCheck(TCliContext& ctx) {
   TScheduleFolder folder(ctx.DataDir);
   const TFolderCheck report = folder.Check();
   if (report.Failure.Fault == TOpenFault::NoData && report.Leftovers.empty()) return FolderError(ctx, report.Failure);
-  // Printed first, so that a damaged file is reported after it names the folder.
-  ctx.Out << "folder: " << DataDirPath(ctx) << '\n';
-  for (const TLeftoverNote& note : report.Leftovers) ctx.Out << LeftoverText(note) << '\n';
-  for (const TTableCounts& t : report.Tables) {
-    ctx.Out << ScheduleFileName(t.File) << ": " << t.Slots << " slots, " << t.Live << " live, " << t.Appended
-            << " appended\n";
+  if (ctx.Json) {
+    // What was read up to a failure, which stderr then names.
+    std::string leftovers = "[", tables = "[";
+    for (const TLeftoverNote& note : report.Leftovers) {
+      leftovers.append(leftovers.size() > 1 ? "," : "").append(JsonText(LeftoverText(note)));
+    }
+    for (const TTableCounts& t : report.Tables) {
+      tables.append(tables.size() > 1 ? "," : "")
+          .append(TJsonObject()
+                      .Add("file", JsonText(ScheduleFileName(t.File)))
+                      .Add("slots", t.Slots)
+                      .Add("live", t.Live)
+                      .Add("appended", t.Appended)
+                      .Close());
+    }
+    ctx.Out << TJsonObject()
+                   .Add("folder", JsonText(DataDirPath(ctx)))
+                   .Add("leftovers", leftovers + ']')
+                   .Add("tables", tables + ']')
+                   .Close()
+            << '\n';
+  } else {
+    // Printed first, so that a damaged file is reported after it names the folder.
+    ctx.Out << "folder: " << DataDirPath(ctx) << '\n';
+    for (const TLeftoverNote& note : report.Leftovers) ctx.Out << LeftoverText(note) << '\n';
+    for (const TTableCounts& t : report.Tables) {
+      ctx.Out << ScheduleFileName(t.File) << ": " << t.Slots << " slots, " << t.Live << " live, " << t.Appended
+              << " appended\n";
+    }
   }
   return report.Failure.Failed() ? FolderError(ctx, report.Failure) : kExitOk;
 }
