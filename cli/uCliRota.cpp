@@ -207,7 +207,8 @@ int CmdExtra(TCliContext& ctx) {
   int rc = kExitOk;
   const auto day = DayArgument(ctx, ctx.Args[1], rc);
   if (!day) return rc;
-  if (ctx.Args[2] == "-") return UsageError(ctx, "an extra shift needs a duty kind, not -");
+  // "-" is a valid DUTY elsewhere, so this is a refused request, not a misspelt one.
+  if (ctx.Args[2] == "-") return DataError(ctx, "an extra shift needs a duty kind, not -");
   return AddException(ctx, Request(TExceptionKind::Extra, *day), WithDuty(ctx.Args[2]));
 }
 

@@ -98,7 +98,7 @@ _kadrel_cli() {
     duty:0 | stats:0 | export:0 | delete-user:0 | rename-user:0 | exceptions:0 | set:0 | leave:0 | extra:0 | \
       swap:[01] | note:0 | change-scheme:0)
       _kadrel_cli_offer "$(_kadrel_cli_list users 1)" ;;
-    duty:* | stats:* | day:* | days:* | add-user:* | exceptions:* | set:1 | leave:1 | extra:1 | swap:2 | note:1 | \
+    duty:* | stats:* | day:* | days:* | add-user:2 | exceptions:* | set:1 | leave:1 | extra:1 | swap:2 | note:1 | \
       change-scheme:1)
       _kadrel_cli_offer "$days" ;;
     set:2) _kadrel_cli_offer "$days"$'\n'"$(_kadrel_cli_list duties 2)"$'\n-' ;;
@@ -106,7 +106,8 @@ _kadrel_cli() {
     extra:2) _kadrel_cli_offer "$(_kadrel_cli_list duties 2)" ;;
     leave:2) _kadrel_cli_offer "$days"$'\n'"$leave" ;;
     leave:3) _kadrel_cli_offer "$leave" ;;
-    change-scheme:2) _kadrel_cli_offer "$(_kadrel_cli_list schemes 1)" ;;
+    change-scheme:2 | add-user:1 | delete-scheme:0) _kadrel_cli_offer "$(_kadrel_cli_list schemes 1)" ;;
+    delete-duty:0) _kadrel_cli_offer "$(_kadrel_cli_list duties 2)" ;;
   esac
 }
 

@@ -95,6 +95,7 @@ TEST_F(CliRota, RefusalsExitTwoWithOneLineAndWriteNothing) {
       {{"set", "Nobody", "2026-03-01", "1"}, "no user named Nobody"},
       {{"set", "Li", "2026-03-01", "9"}, "no duty kind has the ID 9"},
       {{"set", "Li", "2026-03-01", "晚班"}, "no duty kind is called 晚班"},
+      {{"extra", "Li", "2026-03-01", "-"}, "needs a duty kind"},
       {{"swap", "Li", "li", "2026-03-01"}, "cannot swap with themselves"},
       {{"swap", "Li", "Solo", "2026-03-01"}, "the partner has no duty that day"},
       {{"swap", "Li", "Bob", "2026-03-01"}, "no user named Bob"},

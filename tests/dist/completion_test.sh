@@ -42,4 +42,6 @@ expect "夜 班|" "$cli" --data "$data" extra 张三 today 夜
 expect "Wang Wu|" "$cli" --data "$data" swap 张三 W
 expect "1|" "$cli" --data "$data" change-scheme 张三 today ""
 expect "年假|" "$cli" --data "$data" leave 张三 today 年
+expect "1|" "$cli" --data "$data" add-user 李四 ""
+expect "夜 班|" "$cli" --data "$data" delete-duty 夜
 [ "$fails" -eq 0 ] && echo "completion as expected"
