@@ -55,7 +55,15 @@ class CliRota : public ::testing::Test {
   std::ostringstream out_, err_;
 };
 
+// The three files other programs read keep every byte while exceptions
+// come and go.
 TEST_F(CliRota, EachWritePrintsWhatItStoredAndEveryReadResolves) {
+  const auto three = [&] {
+    std::vector<Bytes> bytes;
+    for (TScheduleFile file : kScheduleFiles) bytes.push_back(ReadFileBytes(dir_.File(file)));
+    return bytes;
+  };
+  const auto before = three();
   EXPECT_EQ(Ok({"set", "Li", "2026-03-03", "夜班"}), "1\tLi\tset\t2026-03-03\t2026-03-03\t夜班\t\t\t\n");
   EXPECT_EQ(Ok({"set", "Li", "2026-03-04", "-"}), "2\tLi\tset\t2026-03-04\t2026-03-04\t-\t\t\t\n");
   EXPECT_EQ(Ok({"leave", "li", "2026-03-05", "2026-03-06", "年假"}),
@@ -85,6 +93,8 @@ TEST_F(CliRota, EachWritePrintsWhatItStoredAndEveryReadResolves) {
             "6\tWu\tswap\t2026-03-02\t2026-03-02\t\tLi\t\t\n5\tLi\tswap\t2026-03-02\t2026-03-02\t\tWu\t\t\n");
   EXPECT_EQ(Ok({"duty", "Li", "2026-03-02"}), "2026-03-02\t休息\n");
   EXPECT_EQ(Ok({"exceptions", "Wu"}), "");
+  for (const char* id : {"1", "2", "3", "4", "7"}) ASSERT_EQ(Run({"drop", id}), 0) << err_.str();
+  EXPECT_EQ(three(), before);
 }
 
 TEST_F(CliRota, RefusalsExitTwoWithOneLineAndWriteNothing) {
