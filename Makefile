@@ -6,9 +6,9 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 PREFIX     ?= /usr/local
 DESTDIR    ?=
-FUZZ_TARGETS ?= table journal gbk schedule cli export rota
+FUZZ_TARGETS ?= table journal gbk schedule cli export rota holiday
 
-.PHONY: deps build run test test-asan test-main install package fuzz bench clean
+.PHONY: deps build run test test-asan test-main install package package-check fuzz bench clean
 
 deps:
 	@bash scripts/install-deps
@@ -42,10 +42,15 @@ test-main:
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
-# The Debian package kadrel_VERSION_ARCH.deb, in the build folder.
-package: build
-	cd $(BUILD) && cpack -G DEB
-	@ls $(BUILD)/kadrel_*.deb
+# The Debian packages kadrel and kadrel-cli, in the build folder.
+package: deps
+	JOBS=$(JOBS) bash scripts/package $(BUILD)
+
+# The packages built afresh, then lintian, hardening, dependency levels and an
+# install and purge in a throw-away root. Not part of `make test`: the
+# package build compiles everything once more with Debian's flags.
+package-check: package
+	bash tests/dist/package_test.sh $(BUILD)
 
 # Every target for FUZZ_SECONDS, on the committed seeds and a corpus of its own
 # in the build tree; crashes go to fuzz/crashes/<target>/ (the table target's

@@ -24,11 +24,11 @@ QString FindReadme(const QString& programDir) {
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("关于Kadrel"));
-  setFixedSize(330, 236);
+  setFixedSize(330, 256);
   setFont(KadrelFont(13));
   frame_ = new TKadrelFrame(this);
   frame_->SetTitle(QStringLiteral("关于Kadrel"));
-  QWidget* body = frame_->AddBody({6, 35, 318, 178});
+  QWidget* body = frame_->AddBody({6, 35, 318, 198});
 
   ProductName = new QLabel(QStringLiteral("Kadrel"), body);
   QFont big = KadrelFont(28);
@@ -54,8 +54,13 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   // guide opens the way every other document of the program does.
   connect(ReadmeLink, &QLabel::linkActivated, this, &TAboutBox::ReadmeLinkActivated);
 
+  License = new QLabel(QStringLiteral("许可证：GNU GPL 第3版或更新版本"), body);
+  License->setGeometry(18, 140, 284, 20);
+  License->setToolTip(QStringLiteral("Kadrel 是自由软件：你可以依照 GNU 通用公共许可证第3版或（由你选择）\n"
+                                     "任何更新的版本再发布和修改它。Kadrel 不提供任何担保。"));
+
   OKButton = new QPushButton(QStringLiteral("确定"), body);
-  OKButton->setGeometry(122, 144, 73, 25);
+  OKButton->setGeometry(122, 166, 73, 25);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &TAboutBox::OKButtonClick);
 

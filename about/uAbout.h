@@ -1,6 +1,6 @@
-// TAboutBox: the program's name, version and what it is for, with a link to
-// the user's guide. It is created once at program start, lives until the
-// end, and the main window's "关于..." shows it modally.
+// TAboutBox: the program's name, version, what it is for and its licence,
+// with a link to the user's guide. It is created once at program start,
+// lives until the end, and the main window's "关于..." shows it modally.
 #pragma once
 
 #include <QDialog>
@@ -38,6 +38,7 @@ class TAboutBox : public QDialog {
   QLabel* Version = nullptr;
   QLabel* Comments = nullptr;
   QLabel* ReadmeLink = nullptr;
+  QLabel* License = nullptr;
   QPushButton* OKButton = nullptr;
 
  private:

@@ -3,6 +3,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
+#include "schedule/uDayText.h"
 
 #include <sys/stat.h>
 
@@ -26,7 +27,7 @@ const TLiterals& L() {
 
 }  // namespace
 
-std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
+std::string CalendarHintText(const TCalendKD& day, const TResolvedDay& duty) {
   const TLiterals& l = L();
   std::string text;
   text.reserve(64);
@@ -44,19 +45,28 @@ std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
     text += '\r';
     text += HolidayText(day);
   }
-  std::string duty;
-  if (GetDutyName(user, static_cast<TDateTime>(EncodeDate(day.Year, day.Month, day.Day)), duty)) {
+  // A duty of the rotation shows even when its name is empty, as it always
+  // did; a leave shows its kind.
+  const std::string dutyText = DayDutyText(duty);
+  if (duty.Duty.Has || !dutyText.empty()) {
     text += '\r';
     text += l.Today;
-    text += duty;
+    text += dutyText;
+  }
+  for (const std::string& line : DayHoverLines(duty)) {
+    text += '\r';
+    text += line;
   }
   return text;
 }
 
-std::string HolidayNoticeText(const std::vector<std::string>& messages) {
+std::string HolidayNoticeText(const std::vector<THolidayMessage>& messages) {
   constexpr std::size_t kShown = 8;
-  std::string text = "节假日安排文件中有 " + std::to_string(messages.size()) + " 行无法使用，已跳过：";
-  for (std::size_t i = 0; i < messages.size() && i < kShown; ++i) text += "\n" + messages[i];
+  std::string text = "节假日安排文件中有无法使用的内容，已跳过，其余照常使用：";
+  for (std::size_t i = 0; i < messages.size() && i < kShown; ++i) {
+    text += '\n';
+    text += HolidayMessageChinese(messages[i]);
+  }
   if (messages.size() > kShown) text += "\n……";
   return text;
 }
@@ -67,11 +77,6 @@ std::string UserItemCaption(std::string_view name) {
   std::string caption(name);
   caption += '_';
   return caption;
-}
-
-std::string UserNameOfCaption(std::string_view caption) {
-  if (caption.ends_with('_')) caption.remove_suffix(1);
-  return std::string(caption);
 }
 
 std::string YearCaption(int year) { return std::to_string(year) + GbkDateWords().Year; }

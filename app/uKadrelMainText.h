@@ -9,6 +9,8 @@
 
 #include "schedule/uScheduleFolder.h"
 #include "calendar/uCalendDay.h"
+#include "calendar/uHoliday.h"
+#include "schedule/uRotaResolver.h"
 #include "schedule/uShiftUser.h"
 
 namespace kadrel {
@@ -17,13 +19,17 @@ namespace kadrel {
 //   今天是：<m>月<d>日
 //   农历：<YearName><MonthName><DayName>
 //   节假日：春节（法定）  (only on a day with a holiday mark; HolidayText)
-//   今天<duty>            (only when the user has a cycle)
-// The first and last lines read so for whatever day is meant, not only today.
-std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user);
+//   今天<duty>            (when the user has a duty or a leave that day:
+//                         DayDutyText, 白班+夜班 with an extra shift)
+//   请假：年假（原：白班） (the lines of DayHoverLines, for a day the rota
+//   备注：…               changes or notes)
+// The first and "今天" lines read so for whatever day is meant, not only
+// today. A day no exception touches reads as it did before exceptions.
+std::string CalendarHintText(const TCalendKD& day, const TResolvedDay& duty);
 
-// The one notice about bad lines in holiday files, UTF-8 like the file
-// names it quotes: a sentence, then the first lines reported.
-std::string HolidayNoticeText(const std::vector<std::string>& messages);
+// The one notice about bad holiday files and lines, UTF-8 like the file
+// names it quotes: a sentence, then the first messages, in Chinese.
+std::string HolidayNoticeText(const std::vector<THolidayMessage>& messages);
 
 // What the user is told when the data files cannot be opened, UTF-8 like
 // the file names it quotes: the file, the kind of problem (damaged, with
@@ -54,11 +60,8 @@ inline int BannerTick(int& tag) {
   return x;
 }
 
-// The user menu shows each name with a "_" after it; the name is the caption
-// without that last "_", so a name with a "_" of its own (a_b, shown a_b_)
-// keeps it.
+// The user menu shows each name with a "_" after it (a_b is shown a_b_).
 std::string UserItemCaption(std::string_view name);
-std::string UserNameOfCaption(std::string_view caption);
 
 // "2026年", the caption of the year button and of the year view's menu item.
 std::string YearCaption(int year);

@@ -7,30 +7,15 @@
 namespace kadrel {
 
 void FillDay(TCalendKD& day) {
-  int lunarYear = 0, lunarMonth = 0, lunarDay = 0;
-  bool isLeap = false;
-  SolarToLunar(day.Year, day.Month, day.Day, lunarYear, lunarMonth, isLeap, lunarDay);
-  if (lunarYear == 0) {
-    day.YearName.clear();
-    day.MonthName.clear();
-    day.DayName.clear();
-    day.TermName.clear();
-    day.Mark = THolidayMark::None;
-    day.Festival.clear();
-    day.Statutory = false;
-    return;
-  }
-  // Assigning into the record's own strings reuses their storage, so a grid
-  // that refills one record per cell does not allocate.
-  day.YearName = GetGanzhiYearName(lunarYear);
-  day.MonthName = isLeap ? GetLeapMonthName(lunarMonth) : GetLunarMonthName(lunarMonth);
-  day.DayName = GetLunarDayName(lunarDay);
-  const std::int64_t serial = EncodeDate(day.Year, day.Month, day.Day);
-  day.TermName = GetSolarTermName(static_cast<TDateTime>(serial));
+  const TCalendDate c = AssignCalendNames(day.Year, day.Month, day.Day, day.YearName, day.MonthName, day.DayName,
+                                          day.TermName);
   const THolidayTable& holidays = Holidays();
-  const THolidayDay holiday = holidays.At(serial);
+  const THolidayDay holiday = c.LunarYear != 0 ? holidays.At(kFirstCalendSerial + c.Offset) : THolidayDay{};
   day.Mark = holiday.Mark;
-  day.Festival = holidays.FestivalName(holiday.Festival);
+  if (holiday.Festival == 0)
+    day.Festival.clear();
+  else
+    day.Festival = holidays.FestivalName(holiday.Festival);
   day.Statutory = holiday.Statutory;
 }
 

@@ -26,7 +26,7 @@ struct TCalendKD {
 };
 
 // Fills the four names and the holiday fields from Year, Month, Day (GBK).
-// A date outside 1901-01-01..2050-12-31, or one that does not exist, gets
+// A date outside 1901-01-01..2100-12-31, or one that does not exist, gets
 // four empty names; one before 2000 no holiday mark.
 void FillDay(TCalendKD& day);
 

@@ -24,15 +24,33 @@ namespace {
 constexpr std::array<std::string_view, 7> kWeekdays = {"星期日", "星期一", "星期二", "星期三",
                                                        "星期四", "星期五", "星期六"};
 
-TCalendKD DayRecord(std::int64_t serial) {
+// A day's record with its lunar date as numbers, which the record only
+// holds as names.
+struct TDayFacts {
+  TCalendKD Kd;
+  int LunarYear = 0, LunarMonth = 0, LunarDay = 0;
+  bool Leap = false;
+};
+
+void FillDayFacts(std::int64_t serial, TDayFacts& facts) {
   const TYmd ymd = DecodeDate(serial);
-  TCalendKD kd;
-  kd.Year = ymd.Year;
-  kd.Month = ymd.Month;
-  kd.Day = ymd.Day;
-  FillDay(kd);
-  return kd;
+  facts.Kd.Year = ymd.Year;
+  facts.Kd.Month = ymd.Month;
+  facts.Kd.Day = ymd.Day;
+  FillDay(facts.Kd);
+  SolarToLunar(ymd.Year, ymd.Month, ymd.Day, facts.LunarYear, facts.LunarMonth, facts.Leap, facts.LunarDay);
 }
+
+// Outside its tables the calendar knows no lunar date, so a day there is
+// refused rather than shown without one.
+int RefuseOutsideCalendar(TCliContext& ctx, std::int64_t first, std::int64_t last) {
+  const std::int64_t begin = EncodeDate(kFirstCalendYear, 1, 1), end = EncodeDate(kLastCalendYear, 12, 31);
+  if (first >= begin && last <= end) return kExitOk;
+  return DataError(ctx, FormatIsoDate(first < begin ? first : last) + " lies outside the calendar, which covers " +
+                            FormatIsoDate(begin) + " to " + FormatIsoDate(end));
+}
+
+int YearOf(std::int64_t serial) { return DecodeDate(serial).Year; }
 
 struct TDayArgs {
   std::string Date;
@@ -67,34 +85,20 @@ std::optional<TDayArgs> ParseDayArgs(TCliContext& ctx, int& rc) {
   return parsed;
 }
 
-std::string JsonOrNull(const std::string& gbk) { return gbk.empty() ? "null" : JsonText(ShowText(gbk)); }
+std::string JsonOrNull(const std::string& utf8) { return utf8.empty() ? "null" : JsonText(utf8); }
 
-// The holiday keys of a day's JSON object, with the same meaning as the three
-// text columns: "mark" is "休", "班" or null.
-std::string HolidayJson(const TCalendKD& kd) {
-  const THolidayColumns c = HolidayColumnsOf(kd);
-  return ",\"mark\":" + (c.Mark.empty() ? std::string("null") : JsonText(c.Mark)) +
-         ",\"festival\":" + (c.Festival.empty() ? std::string("null") : JsonText(c.Festival)) +
-         ",\"statutory\":" + (kd.Statutory ? "true" : "false");
-}
-int PrintDayJson(TCliContext& ctx, std::int64_t day, const TCalendKD& kd, const TUserSchedule* user) {
-  ctx.Out << "{\"date\":\"" << FormatIsoDate(day) << "\",\"weekday\":\""
-          << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(day) - 1)] << "\",\"lunar\":";
-  if (kd.YearName.empty()) {
-    ctx.Out << "null";
-  } else {
-    ctx.Out << "{\"year\":" << JsonText(ShowText(kd.YearName)) << ",\"month\":" << JsonText(ShowText(kd.MonthName))
-            << ",\"day\":" << JsonText(ShowText(kd.DayName)) << '}';
-  }
-  ctx.Out << ",\"term\":" << JsonOrNull(kd.TermName) << HolidayJson(kd);
-  if (user) {
-    const TResolvedDay resolved = user->Day(day);
-    const std::string duty = DayDutyText(resolved);
-    ctx.Out << ",\"user\":" << JsonText(ShowText(user->Name())) << ",\"duty\":" << JsonOrNull(duty)
-            << DayChangeJson(resolved);
-  }
-  ctx.Out << "}\n";
-  return kExitOk;
+// The one JSON shape of a day, for `day` and `days` alike; "mark" is "休",
+// "班" or null, with the same meaning as the three text columns.
+std::string DayJson(std::int64_t serial, const TDayFacts& f, TGbkToUtf8Cache& utf8) {
+  const THolidayColumns c = HolidayColumnsOf(f.Kd);
+  return "{\"date\":\"" + FormatIsoDate(serial) + "\",\"weekday\":\"" +
+         std::string(kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(serial) - 1)]) +
+         "\",\"lunarYear\":" + std::to_string(f.LunarYear) + ",\"lunarMonth\":" + std::to_string(f.LunarMonth) +
+         ",\"leap\":" + (f.Leap ? "true" : "false") + ",\"lunarDay\":" + std::to_string(f.LunarDay) +
+         ",\"yearName\":" + JsonOrNull(utf8(f.Kd.YearName)) + ",\"monthName\":" + JsonOrNull(utf8(f.Kd.MonthName)) +
+         ",\"dayName\":" + JsonOrNull(utf8(f.Kd.DayName)) + ",\"term\":" + JsonOrNull(utf8(f.Kd.TermName)) +
+         ",\"mark\":" + JsonOrNull(c.Mark) + ",\"festival\":" + JsonOrNull(c.Festival) +
+         ",\"statutory\":" + (f.Kd.Statutory ? "true" : "false") + "}";
 }
 
 // One row of `stats`.
@@ -130,8 +134,11 @@ THolidayColumns HolidayColumnsOf(const TCalendKD& day) {
 
 std::string JoinHolidayColumns(const THolidayColumns& c) { return c.Mark + '\t' + c.Festival + '\t' + c.Statutory; }
 
-void ReportHolidayMessages(TCliContext& ctx) {
-  for (const std::string& message : HolidayMessages()) ctx.Err << "kadrel-cli: warning: " << message << " (line ignored)\n";
+void ReportHolidayMessages(TCliContext& ctx, int firstYear, int lastYear) {
+  for (const THolidayMessage& message : HolidayMessages())
+    ctx.Err << "kadrel-cli: warning: " << HolidayMessageText(message) << (message.Line > 0 ? " (line ignored)\n" : "\n");
+  if (auto unknown = ArrangementWarning(Holidays(), firstYear, lastYear))
+    ctx.Err << "kadrel-cli: warning: " << HolidayMessageText(*unknown) << '\n';
 }
 
 int CmdDay(TCliContext& ctx) {
@@ -146,24 +153,35 @@ int CmdDay(TCliContext& ctx) {
     if (int loaded = LoadCliSchedule(ctx, *args->User, user)) return loaded;
   }
 
-  ReportHolidayMessages(ctx);
-  const TCalendKD kd = DayRecord(*day);
-  if (ctx.Json) return PrintDayJson(ctx, *day, kd, user ? &*user : nullptr);
+  if (int refused = RefuseOutsideCalendar(ctx, *day, *day)) return refused;
+  ReportHolidayMessages(ctx, YearOf(*day), YearOf(*day));
+  TDayFacts facts;
+  FillDayFacts(*day, facts);
+  const TCalendKD& kd = facts.Kd;
+  std::optional<TResolvedDay> resolved;
+  if (user) resolved = user->Day(*day);
+  const std::string duty = resolved ? DayDutyText(*resolved) : std::string();
+  if (ctx.Json) {
+    TGbkToUtf8Cache utf8;
+    std::string json = DayJson(*day, facts, utf8);
+    if (user) {
+      json.pop_back();
+      json += ",\"user\":" + JsonText(ShowText(user->Name())) + ",\"duty\":" + JsonOrNull(ShowText(duty)) +
+              DayChangeJson(*resolved) + "}";
+    }
+    ctx.Out << json << '\n';
+    return kExitOk;
+  }
   ctx.Out << FormatIsoDate(*day) << '\t' << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(*day) - 1)] << '\n';
-  if (kd.YearName.empty())
-    ctx.Out << "农历\t无（农历只有1901年至2050年）\n";
-  else
-    ctx.Out << "农历\t" << ShowText(kd.YearName) << ' ' << ShowText(kd.MonthName) << ShowText(kd.DayName) << '\n';
+  ctx.Out << "农历\t" << ShowText(kd.YearName) << ' ' << ShowText(kd.MonthName) << ShowText(kd.DayName) << '\n';
   if (!kd.TermName.empty()) ctx.Out << "节气\t" << ShowText(kd.TermName) << '\n';
   if (kd.Mark != THolidayMark::None) ctx.Out << "节假日\t" << JoinHolidayColumns(HolidayColumnsOf(kd)) << '\n';
-  if (user) {
+  if (resolved) {
     // A day without a duty is either one of a user without a rotation or one
     // an exception left without a duty; the change lines tell which.
-    const TResolvedDay resolved = user->Day(*day);
-    const std::string duty = DayDutyText(resolved);
-    const bool changed = resolved.Kind != TExceptionKind::None;
+    const bool changed = resolved->Kind != TExceptionKind::None;
     ctx.Out << "值班\t" << (duty.empty() ? (changed ? ShowText(NoDutyText()) : "（无轮班）") : ShowText(duty)) << '\n';
-    for (const std::string& line : DayHoverLines(resolved)) ctx.Out << "调整\t" << ShowText(line) << '\n';
+    for (const std::string& line : DayHoverLines(*resolved)) ctx.Out << "调整\t" << ShowText(line) << '\n';
   }
   return kExitOk;
 }
@@ -174,33 +192,23 @@ int CmdDays(TCliContext& ctx) {
   if (!range) return rc;
   const std::int64_t *from = &range->First, *to = &range->Last;
 
-  ReportHolidayMessages(ctx);
+  if (int refused = RefuseOutsideCalendar(ctx, *from, *to)) return refused;
+  ReportHolidayMessages(ctx, YearOf(*from), YearOf(*to));
   TGbkToUtf8Cache utf8;
-  TCalendKD kd;
+  TDayFacts facts;
   std::string line;
   for (std::int64_t serial = *from; serial <= *to; ++serial) {
-    const TYmd ymd = DecodeDate(serial);
-    kd.Year = ymd.Year;
-    kd.Month = ymd.Month;
-    kd.Day = ymd.Day;
-    FillDay(kd);
-    int lunarYear = 0, lunarMonth = 0, lunarDay = 0;
-    bool isLeap = false;
-    SolarToLunar(ymd.Year, ymd.Month, ymd.Day, lunarYear, lunarMonth, isLeap, lunarDay);
+    FillDayFacts(serial, facts);
     if (ctx.Json) {
-      ctx.Out << (serial == *from ? "[" : ",") << "{\"date\":\"" << FormatIsoDate(serial) << "\",\"lunarYear\":" << lunarYear
-              << ",\"lunarMonth\":" << lunarMonth << ",\"leap\":" << (isLeap ? "true" : "false")
-              << ",\"lunarDay\":" << lunarDay << ",\"yearName\":" << JsonText(utf8(kd.YearName))
-              << ",\"monthName\":" << JsonText(utf8(kd.MonthName)) << ",\"dayName\":" << JsonText(utf8(kd.DayName))
-              << ",\"term\":" << (kd.TermName.empty() ? "null" : JsonText(utf8(kd.TermName))) << HolidayJson(kd)
-              << '}';
+      ctx.Out << (serial == *from ? "[" : ",") << DayJson(serial, facts, utf8);
       continue;
     }
     line = FormatIsoDate(serial);
-    for (int number : {lunarYear, lunarMonth, isLeap ? 1 : 0, lunarDay}) line.append("\t").append(std::to_string(number));
-    for (const std::string* name : {&kd.YearName, &kd.MonthName, &kd.DayName, &kd.TermName})
+    for (int number : {facts.LunarYear, facts.LunarMonth, facts.Leap ? 1 : 0, facts.LunarDay})
+      line.append("\t").append(std::to_string(number));
+    for (const std::string* name : {&facts.Kd.YearName, &facts.Kd.MonthName, &facts.Kd.DayName, &facts.Kd.TermName})
       line.append("\t").append(utf8(*name));
-    line.append("\t").append(JoinHolidayColumns(HolidayColumnsOf(kd)));
+    line.append("\t").append(JoinHolidayColumns(HolidayColumnsOf(facts.Kd)));
     line += '\n';
     ctx.Out << line;
   }
@@ -217,7 +225,10 @@ int CmdStats(TCliContext& ctx) {
   if (!range) return rc;
   std::optional<TUserSchedule> user;
   if (int loaded = LoadCliSchedule(ctx, ctx.Args[0], user)) return loaded;
-  ReportHolidayMessages(ctx);
+  ReportHolidayMessages(ctx, YearOf(range->First), YearOf(range->Last));
+  if (YearOf(range->First) < kFirstHolidayYear || YearOf(range->Last) > kLastHolidayYear)
+    ctx.Err << "kadrel-cli: warning: holidays are known from " << kFirstHolidayYear << " to " << kLastHolidayYear
+            << "; the days outside count none\n";
 
   TDutyCounts duties, leave;
   const THolidayTable& holidays = Holidays();
@@ -239,7 +250,7 @@ int CmdStats(TCliContext& ctx) {
                 << r.MakeUp << '\n';
         continue;
       }
-      ctx.Out << separator << '{' << (table == &leave ? "\"leave\":" : "\"duty\":") << JsonOrNull(r.Name)
+      ctx.Out << separator << '{' << (table == &leave ? "\"leave\":" : "\"duty\":") << JsonOrNull(ShowText(r.Name))
               << ",\"days\":" << r.Days << ",\"statutory\":" << r.Statutory << ",\"otherOff\":" << r.OtherOff
               << ",\"makeUp\":" << r.MakeUp << '}';
       separator = ",";

@@ -170,8 +170,10 @@ struct THolidayColumns {
 THolidayColumns HolidayColumnsOf(const TCalendKD& day);
 // The three columns joined by tabs: "休\t春节\t法定", "\t\t" for no mark.
 std::string JoinHolidayColumns(const THolidayColumns& columns);
-// Prints the bad lines of the holiday files, if any, as warnings on stderr.
-void ReportHolidayMessages(TCliContext& ctx);
+// Prints the bad lines of the holiday files, if any, as warnings on stderr,
+// and a warning when dates of the years firstYear..lastYear lie after the
+// last holiday arrangement known.
+void ReportHolidayMessages(TCliContext& ctx, int firstYear, int lastYear);
 
 // Commands.
 int CmdCheck(TCliContext& ctx);

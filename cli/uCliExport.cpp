@@ -168,6 +168,8 @@ int CmdExport(TCliContext& ctx) {
     ctx.Err << "kadrel-cli: no month chosen; nothing written\n";
     return kExitOk;
   }
+  // Only the calendar file carries the holiday marks.
+  if (args->Format == TExportType::Ics) ReportHolidayMessages(ctx, args->Year, args->Year);
   const std::string document = BuildYearDocument(*user, args->Year, args->Months, args->Format);
   if (args->Format == TExportType::Ics && !HasIcsEvent(document)) {
     ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";

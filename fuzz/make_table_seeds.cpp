@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "calendar/uHolidayData.h"
 #include "fuzz/uFuzzJournal.h"
 #include "platform/uFileOps.h"
 #include "platform/uGbk.h"
@@ -110,6 +111,9 @@ bool MakeOthers(const std::filesystem::path& corpus) {
   Put(corpus / "schedule" / "duty", std::string("\x06") + kadrel::GbkLiteral("白班") + "Li" + "\x0a" + "8:00-16:00" +
                                         "1#1#2#3#");
   Put(corpus / "schedule" / "blanks", std::string("\x05 ab \x01\x03x\ty") + "3#x#-2#+7# 9 #");
+  Put(corpus / "holiday" / "shipped", std::string(kadrel::BuiltInHolidayFiles().back().Text));
+  Put(corpus / "holiday" / "damaged", "\xEF\xBB\xBFyear 2027\r\n休 春节 2027-02-05 2027-02-11\n班 春节 2027-02-30\n"
+                                      "休 一二三四五六七八九 2027-04-05\nyear 2101\n休 元旦 2101-01-01\nyear 2028\n");
   Put(corpus / "cli" / "date", "2024-02-29");
   Put(corpus / "cli" / "cycle", "1,1,2,3");
   Put(corpus / "cli" / "text", "a\tb\x01" + kadrel::GbkLiteral("夜班"));

@@ -4,7 +4,9 @@
 //                  description checks, adding, finding and deleting records;
 //   fuzz_cli       the CLI's date, integer and cycle parsing and its display
 //                  of stored text;
-//   fuzz_export    the year-schedule builders, .ics included, for any user.
+//   fuzz_export    the year-schedule builders, .ics included, for any user;
+//   fuzz_holiday   the holiday file parser and the table built from what it
+//                  kept.
 // Each returns the problems found (empty when none); the targets abort on any.
 #pragma once
 
@@ -14,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "calendar/uHoliday.h"
 #include "cli/uCliCommands.h"
 #include "fuzz/uFuzzTable.h"
 #include "output/uIcs.h"
@@ -242,6 +245,48 @@ inline std::string FuzzExport(const std::uint8_t* data, std::size_t size) {
   for (TExportType type : {TExportType::Text, TExportType::Html, TExportType::Dat, TExportType::Print})
     sink = sink + BuildYearDocument(user, year, months, type).size();
   (void)sink;
+  return problems;
+}
+
+// What the parser keeps obeys the file format, its messages stay few and
+// readable, and the table keeps its invariants: every statutory day 休 with
+// its festival, a festival exactly on marked days, and no weekend left out
+// of a run of days off that holds a weekday.
+inline std::string FuzzHoliday(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string problems;
+  std::vector<THolidayMessage> messages;
+  const std::vector<THolidayYear> years = ParseHolidayText(text, "f.txt", messages);
+  if (messages.size() > static_cast<std::size_t>(kShownBadLines) + 1) problems += "more messages than a file gives; ";
+  for (const THolidayMessage& m : messages) {
+    if (!IsUtf8(HolidayMessageText(m)) || !IsUtf8(HolidayMessageChinese(m))) problems += "a message is not UTF-8; ";
+  }
+  for (const THolidayYear& year : years) {
+    if (year.Year < kFirstHolidayYear || year.Year > kLastHolidayYear) problems += "a year out of range kept; ";
+    const std::int64_t first = EncodeDate(year.Year - 1, 12, 1), last = EncodeDate(year.Year, 12, 31);
+    std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+    for (const THolidayEntry& e : year.Entries) {
+      if (e.First > e.Last || e.Last - e.First > 30 || e.First < first || e.Last > last) problems += "a bad span kept; ";
+      if (e.Festival.empty() || e.Festival.size() > 16 || !GbkToUtf8(e.Festival)) problems += "a bad festival kept; ";
+      for (const auto& [a, b] : spans)
+        if (e.First <= b && a <= e.Last) problems += "a day listed twice; ";
+      spans.emplace_back(e.First, e.Last);
+    }
+  }
+  THolidayTable table;
+  table.SetArrangements(years);
+  const auto off = [&](std::int64_t d) { return table.At(d).Mark == THolidayMark::Off; };
+  for (const THolidayYear& year : years) {
+    for (std::int64_t d = EncodeDate(year.Year, 1, 1); d <= EncodeDate(year.Year, 12, 31); ++d) {
+      const THolidayDay day = table.At(d);
+      if ((day.Festival == 0) != (day.Mark == THolidayMark::None)) problems += "a festival without a mark; ";
+      if (day.Statutory && day.Mark != THolidayMark::Off) problems += "a statutory day not off; ";
+      const int weekday = DayOfWeekSerial(d);
+      const bool saturdayLeftOut = weekday == 7 && (off(d - 1) || (off(d + 1) && off(d + 2)));
+      const bool sundayLeftOut = weekday == 1 && (off(d + 1) || (off(d - 1) && off(d - 2)));
+      if (day.Mark == THolidayMark::None && (saturdayLeftOut || sundayLeftOut)) problems += "a weekend left out of a run; ";
+    }
+  }
   return problems;
 }
 

@@ -17,7 +17,7 @@ namespace kadrel {
 namespace {
 
 constexpr int kFirstYear = 1900;
-constexpr int kLastYear = 2050;
+constexpr int kLastYear = 2100;
 
 // The whole number `text` spells, or nothing for anything else ("", "-",
 // "1.5", a number too large for an int).
@@ -68,7 +68,7 @@ QValidator::State TFlatSpinEditInteger::validate(QString& input, int&) const {
 void TFlatSpinEditInteger::fixup(QString& input) const { input = QString::number(valueFromText(input)); }
 
 void TFlatSpinEditInteger::stepBy(int steps) {
-  // From the text as typed, not the last accepted value: 3000 and Up is 2050.
+  // From the text as typed, not the last accepted value: 3000 and Up is 2100.
   const long long next = static_cast<long long>(Value()) + static_cast<long long>(steps) * singleStep();
   setValue(int(std::clamp<long long>(next, minimum(), maximum())));
   lineEdit()->selectAll();

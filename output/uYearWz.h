@@ -55,7 +55,7 @@ class TfrmYearWZ : public QDialog {
 
   explicit TfrmYearWZ(QWidget* owner = nullptr);
 
-  // The year field, read and written by the caller; always within 1900–2050.
+  // The year field, read and written by the caller; always within 1900–2100.
   int Year() const;
   void SetYear(int year);
 

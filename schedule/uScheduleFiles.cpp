@@ -11,6 +11,7 @@
 #include "platform/uGbk.h"
 #include "schedule/uRotaFiles.h"
 #include "schedule/uTableSchema.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 namespace {
@@ -90,6 +91,9 @@ const char* ScheduleFileName(TScheduleFile file) {
     case TScheduleFile::User: return "userdat.kd2";
     case TScheduleFile::Exceptions: return "excdat.kd2";
     case TScheduleFile::History: return "histdat.kd2";
+    case TScheduleFile::Times: return TimeFileName(TTimeFile::Times);
+    case TScheduleFile::Settings: return TimeFileName(TTimeFile::Settings);
+    case TScheduleFile::Ledger: return TimeFileName(TTimeFile::Ledger);
   }
   return "";
 }
@@ -106,6 +110,9 @@ std::span<const TFieldSpec> ScheduleSchema(TScheduleFile file) {
     case TScheduleFile::User: return kUserSchema;
     case TScheduleFile::Exceptions: return kExceptionSchema;
     case TScheduleFile::History: return kHistorySchema;
+    case TScheduleFile::Times: return TimeSchema(TTimeFile::Times).Fields;
+    case TScheduleFile::Settings: return TimeSchema(TTimeFile::Settings).Fields;
+    case TScheduleFile::Ledger: return TimeSchema(TTimeFile::Ledger).Fields;
   }
   return {};
 }
@@ -136,9 +143,12 @@ TTableStream& TScheduleTables::Table(TScheduleFile file) {
     case TScheduleFile::Work: return Work;
     case TScheduleFile::User: return User;
     case TScheduleFile::Exceptions: return Exceptions;
-    case TScheduleFile::History: break;
+    case TScheduleFile::History: return History;
+    case TScheduleFile::Times: return Times;
+    case TScheduleFile::Settings: return Settings;
+    case TScheduleFile::Ledger: break;
   }
-  return History;
+  return Ledger;
 }
 
 bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TScheduleAccess access,

@@ -1,7 +1,8 @@
 // The three schedule files and the rules every writer and reader of them
 // keeps: their schemas, opening and closing them, and their cycle texts.
 // Records are read and changed through schedule/uScheduleRecords. The
-// folder's later files (schedule/uRotaFiles.h) are named and opened the same
+// folder's later files (schedule/uRotaFiles.h, schedule/uTimeFiles.h) are
+// named and opened the same
 // way, through the same enumeration.
 //
 //   file            holds        fields (index: name, type, width)
@@ -40,17 +41,18 @@
 namespace kadrel {
 
 // The three schedule files, then the exceptions and the rotation history
-// (schedule/uRotaFiles.h), which a folder may lack.
-enum class TScheduleFile { Shift, Work, User, Exceptions, History };
+// (schedule/uRotaFiles.h), the duty times, the folder's settings and the
+// ledger of reminders sent (schedule/uTimeFiles.h), which a folder may lack.
+enum class TScheduleFile { Shift, Work, User, Exceptions, History, Times, Settings, Ledger };
 
 // The three files other programs read too, whose bytes never change but by
 // a change of their own records.
 inline constexpr std::array<TScheduleFile, 3> kScheduleFiles = {
     TScheduleFile::Shift, TScheduleFile::Work, TScheduleFile::User};
 // Every table a data folder may hold.
-inline constexpr std::array<TScheduleFile, 5> kFolderFiles = {TScheduleFile::Shift, TScheduleFile::Work,
-                                                              TScheduleFile::User, TScheduleFile::Exceptions,
-                                                              TScheduleFile::History};
+inline constexpr std::array<TScheduleFile, 8> kFolderFiles = {
+    TScheduleFile::Shift,   TScheduleFile::Work,  TScheduleFile::User,     TScheduleFile::Exceptions,
+    TScheduleFile::History, TScheduleFile::Times, TScheduleFile::Settings, TScheduleFile::Ledger};
 
 // Field indexes, in definition order.
 inline constexpr int kShiftID = 0, kShiftCount = 1, kShiftName = 2, kShiftWorkList = 3;
@@ -68,7 +70,8 @@ struct TFieldSpec {
   std::int32_t Width;
 };
 
-// "shiftdat.kd2", "workdat.kd2", "userdat.kd2", "excdat.kd2" or "histdat.kd2".
+// "shiftdat.kd2", "workdat.kd2", "userdat.kd2", "excdat.kd2", "histdat.kd2",
+// "timedat.kd2", "cfgdat.kd2" or "remdat.kd2".
 const char* ScheduleFileName(TScheduleFile file);
 // The file's name inside `dir`; the bare name when `dir` is empty.
 std::string SchedulePath(const std::string& dir, TScheduleFile file);
@@ -143,14 +146,17 @@ bool OpenOrCreateScheduleFile(TTableStream& table, TScheduleFile file, const std
 bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                       std::uint16_t mode, TScheduleError& error);
 
-// The tables of one data folder. The exceptions and the history stay closed
-// while their files do not exist.
+// The tables of one data folder. The exceptions, the history, the times,
+// the settings and the ledger stay closed while their files do not exist.
 struct TScheduleTables {
   TTableStream Shift{TTableStream::kModeReadWrite};
   TTableStream Work{TTableStream::kModeReadWrite};
   TTableStream User{TTableStream::kModeReadWrite};
   TTableStream Exceptions{TTableStream::kModeReadWrite};
   TTableStream History{TTableStream::kModeReadWrite};
+  TTableStream Times{TTableStream::kModeReadWrite};
+  TTableStream Settings{TTableStream::kModeReadWrite};
+  TTableStream Ledger{TTableStream::kModeReadWrite};
 
   TTableStream& Table(TScheduleFile file);
 };

@@ -282,6 +282,15 @@ TScheduleTables& TScheduleFolder::Tables() {
   return *tables_;
 }
 
+bool TScheduleFolder::OpenForChange(TScheduleFile file, TScheduleError& error) {
+  assert(tables_);
+  TTableStream& table = tables_->Table(file);
+  if (readOnly_) return error.Fail(TEditFault::CannotOpen, "the data is open for viewing only", ScheduleFileName(file));
+  if (table.IsOpen()) return error.Succeed();
+  if (IsRequired(file)) return error.Fail(TEditFault::CannotOpen, "the data file is not open", ScheduleFileName(file));
+  return OpenOrCreateScheduleFile(table, file, Path(file), error);
+}
+
 TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   Release();
   tables_ = std::make_unique<TScheduleTables>();

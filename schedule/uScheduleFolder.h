@@ -57,11 +57,14 @@ struct TFolderTable {
   bool Required;  // false: absent means empty, created by the first change that needs it
 };
 
-inline constexpr std::array<TFolderTable, 5> kFolderTables = {{{TScheduleFile::Shift, true},
+inline constexpr std::array<TFolderTable, 8> kFolderTables = {{{TScheduleFile::Shift, true},
                                                                 {TScheduleFile::Work, true},
                                                                 {TScheduleFile::User, true},
                                                                 {TScheduleFile::Exceptions, false},
-                                                                {TScheduleFile::History, false}}};
+                                                                {TScheduleFile::History, false},
+                                                                {TScheduleFile::Times, false},
+                                                                {TScheduleFile::Settings, false},
+                                                                {TScheduleFile::Ledger, false}}};
 
 enum class TFolderAccess { Read, Write, WriteElseView };
 
@@ -154,8 +157,16 @@ class TScheduleFolder {
   // Built again now, for a folder that another program may have changed.
   std::shared_ptr<const TRotaSnapshot> RebuildSnapshot();
   // The tables themselves, for the records layer's own tests, benchmarks
-  // and fuzzers. The front ends go through Records().
+  // and fuzzers. The front ends go through Records(), and reach the times,
+  // the settings and the ledger, whose functions take the table
+  // (schedule/uTimeFiles.h), through OpenForChange.
   TScheduleTables& Tables();
+  // An optional table, ready for a change: opened as its writer, and created
+  // first when its file does not exist yet, so that only the first change
+  // that needs it makes it. The required tables are open already. False,
+  // naming the file and why, in a folder open for viewing only or when the
+  // file cannot be made.
+  bool OpenForChange(TScheduleFile file, TScheduleError& error);
 
   // Closes every open table; false if any Close failed, `error` naming the
   // first. The records stay valid, over closed tables: they read nothing

@@ -111,6 +111,9 @@ TTableStream& TScheduleRecords::Table(TScheduleFile file) {
     case TScheduleFile::User: break;
     case TScheduleFile::Exceptions:
     case TScheduleFile::History: assert(!"the rota files are TRotaRecords'"); break;
+    case TScheduleFile::Times:
+    case TScheduleFile::Settings:
+    case TScheduleFile::Ledger: assert(!"the time files have records of their own"); break;
   }
   return user_;
 }

@@ -2,13 +2,17 @@
 
 #include <QPainter>
 
+#include "platform/gui/uShellX11.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uTitleButtons.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QStyleHints>
 #include <QWidget>
 #include <QWindow>
 
@@ -70,7 +74,10 @@ TKadrelFrame::TKadrelFrame(QWidget* window)
       buttonBackground_(new TPanelBackground(this)),
       panel_(new TGradientPanel(window)),
       closeButton_(new TRoundButton(panel_)),
-      systemMove_([](QWindow* w) { return w && w->startSystemMove(); }) {
+      systemMove_([](QWindow* w) { return w && w->startSystemMove(); }),
+      windowOrigin_([](QWidget* w) {
+        return w->windowHandle() ? X11WindowOrigin(w->windowHandle()->winId()) : std::nullopt;
+      }) {
   window_->setWindowFlags(window_->windowFlags() | Qt::FramelessWindowHint);
 
   panelBackground_->SetGradient(KadrelPanelGradient());
@@ -155,22 +162,24 @@ void TKadrelFrame::LayOut() {
 
 bool TKadrelFrame::HandleDrag(QEvent* event) {
   auto* mouse = static_cast<QMouseEvent*>(event);
+  const QPoint global = mouse->globalPosition().toPoint();
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:  // the second press of a quick pair
-      // Any button sets the origin; only the left one moves the window.
-      drag_.Active = true;
-      drag_.BySystem = false;
-      drag_.PressGlobal = mouse->globalPosition().toPoint();
-      drag_.WindowStart = window_->pos();
-      if (mouse->button() == Qt::LeftButton && systemMove_) {
-        drag_.BySystem = systemMove_(window_->windowHandle());
-      }
+      drag_ = {};
+      if (mouse->button() == Qt::LeftButton) drag_ = {TDragState::Pressed, global, window_->pos()};
       return true;
     case QEvent::MouseMove:
-      if (drag_.Active && !drag_.BySystem && (mouse->buttons() & Qt::LeftButton)) {
-        window_->move(drag_.WindowStart + (mouse->globalPosition().toPoint() - drag_.PressGlobal));
+      // A release that went elsewhere (another window's grab) ends the drag.
+      if (!(mouse->buttons() & Qt::LeftButton)) drag_ = {};
+      if (drag_.State == TDragState::Pressed) {
+        if ((global - drag_.PressGlobal).manhattanLength() < QGuiApplication::styleHints()->startDragDistance()) {
+          return true;
+        }
+        const bool bySystem = systemMove_ && systemMove_(window_->windowHandle());
+        drag_.State = bySystem ? TDragState::BySystem : TDragState::ByHand;
       }
+      if (drag_.State == TDragState::ByHand) window_->move(drag_.WindowStart + (global - drag_.PressGlobal));
       return true;
     case QEvent::MouseButtonRelease:
       if (mouse->buttons() == Qt::NoButton) drag_ = {};
@@ -180,9 +189,50 @@ bool TKadrelFrame::HandleDrag(QEvent* event) {
   }
 }
 
+// Origins are those of the client area, inside any frame a window manager
+// draws. The widget and its native window keep a copy each, and drop-downs
+// are placed from the native one.
+QPoint TKadrelFrame::SyncOrigin(QWidget* window) const {
+  const std::optional<QPoint> origin = windowOrigin_ ? windowOrigin_(window) : std::nullopt;
+  if (!origin) return window->geometry().topLeft();
+  const QPoint frame = window->geometry().topLeft() - window->pos();
+  if (window->geometry().topLeft() != *origin) window->move(*origin - frame);
+  QWindow* native = window->windowHandle();
+  if (native && native->position() != *origin) native->setPosition(*origin);
+  return *origin;
+}
+
+void TKadrelFrame::CentreOverOwner() {
+  QWidget* owner = window_->parentWidget() ? window_->parentWidget()->window() : nullptr;
+  if (!owner || !owner->isVisible()) return;
+  QPoint at = SyncOrigin(owner) + QPoint((owner->width() - window_->width()) / 2,
+                                         (owner->height() - window_->height()) / 2);
+  // Kept on the screen, as the toolkit's own placement does.
+  if (const QScreen* screen = owner->screen()) {
+    const QRect free = screen->availableGeometry();
+    at.setX(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - window_->width())));
+    at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - window_->height())));
+  }
+  window_->move(at);
+}
+
 bool TKadrelFrame::eventFilter(QObject* watched, QEvent* event) {
   if (watched == window_) {
-    if (event->type() == QEvent::Resize) LayOut();
+    switch (event->type()) {
+      case QEvent::Resize:
+        LayOut();
+        break;
+      // Before the window is mapped, so it appears in its place at once.
+      case QEvent::Show:
+        if (!event->spontaneous() && window_->isWindow()) CentreOverOwner();
+        break;
+      // By now the window manager has placed the window.
+      case QEvent::WindowActivate:
+        SyncOrigin(window_);
+        break;
+      default:
+        break;
+    }
     return false;
   }
   switch (event->type()) {

@@ -3,6 +3,12 @@
 // close button at the top right (and, for the main window, a minimise
 // button beside it), and dragging by the panel with the left mouse button.
 //
+// A framed window with an owner is centred over the owner each time it is
+// shown. Both the owner's place and the window's own are taken from the
+// window system when the window is activated: under a window manager the
+// toolkit's copy can stay at (0, 0) after mapping, and children placed from
+// it (a dialog, a drop-down calendar) then opened in the screen's corner.
+//
 // TKadrelFrame is a helper object, not a base class, so plain windows and
 // modal QDialogs use it alike:
 //
@@ -20,6 +26,7 @@
 #include <QRegion>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QWidget;
@@ -81,8 +88,17 @@ class TKadrelFrame : public QObject {
   // How a drag is handed to the window system. The default asks
   // QWindow::startSystemMove; when it declines (no window manager, or a
   // platform without the feature) the frame moves the window itself.
+  // Either way a drag begins only once the pointer has moved the platform's
+  // drag distance with the left button held: a window manager asked on the
+  // press alone would wait for a release that a click already delivered,
+  // and the window would follow the pointer until the next click.
   using TSystemMove = std::function<bool(QWindow*)>;
   void SetSystemMove(TSystemMove move) { systemMove_ = std::move(move); }
+
+  // Where the window system has a top-level window; nullopt when it cannot
+  // say. The default asks the X server.
+  using TWindowOrigin = std::function<std::optional<QPoint>(QWidget*)>;
+  void SetWindowOrigin(TWindowOrigin origin) { windowOrigin_ = std::move(origin); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -90,6 +106,9 @@ class TKadrelFrame : public QObject {
  private:
   void LayOut();
   bool HandleDrag(QEvent* event);
+  // Corrects the toolkit's idea of where `window` lies; returns its origin.
+  QPoint SyncOrigin(QWidget* window) const;
+  void CentreOverOwner();
 
   QWidget* window_;
   TPanelBackground* panelBackground_;
@@ -99,10 +118,11 @@ class TKadrelFrame : public QObject {
   TArrowButton* minimizeButton_ = nullptr;
   QLabel* title_ = nullptr;
   TSystemMove systemMove_;
+  TWindowOrigin windowOrigin_;
 
+  enum class TDragState { Idle, Pressed, ByHand, BySystem };
   struct TDrag {
-    bool Active = false;
-    bool BySystem = false;
+    TDragState State = TDragState::Idle;
     QPoint PressGlobal;
     QPoint WindowStart;
   } drag_;

@@ -328,7 +328,22 @@ void TKadrelStyle::drawControl(ControlElement element, const QStyleOption* optio
       if (const auto* tab = qstyleoption_cast<const QStyleOptionTab*>(option)) {
         QStyleOption face = *tab;
         if (tab->state & State_Selected) face.state |= State_Sunken;
-        DrawFace(painter, tab->rect.adjusted(1, 1, -1, -1), &face);
+        const QRect faceRect = tab->rect.adjusted(1, 1, -1, -1);
+        DrawFace(painter, faceRect, &face);
+        // Inset as on a push button: the tab face is a button face.
+        if ((tab->state & State_HasFocus) && (tab->state & State_KeyboardFocusChange)) {
+          DrawFocusMark(*painter, faceRect.adjusted(2, 2, -3, -3), tab->palette.color(QPalette::ButtonText));
+        }
+        return;
+      }
+      break;
+    case CE_TabBarTabLabel:
+      // The shape carries the mark; the base style's translucent one would
+      // vanish on the face and blur the dots.
+      if (const auto* tab = qstyleoption_cast<const QStyleOptionTab*>(option)) {
+        QStyleOptionTab label = *tab;
+        label.state &= ~State_HasFocus;
+        QProxyStyle::drawControl(element, &label, painter, widget);
         return;
       }
       break;

@@ -7,14 +7,36 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStringListModel>
+#include <QAbstractListModel>
 #include <QStyleOptionMenuItem>
 #include <QWheelEvent>
 #include <QWidgetAction>
 
 #include <algorithm>
+#include <optional>
 
 namespace kadrel {
+
+// The items as the list sees them: a count, and captions made when a row is
+// shown or measured, so that a long list costs nothing until the menu opens.
+class TCaptionModel : public QAbstractListModel {
+ public:
+  void Reset(int count, std::function<QString(int)> caption) {
+    beginResetModel();
+    count_ = count;
+    caption_ = std::move(caption);
+    endResetModel();
+  }
+  QString Caption(int row) const { return row >= 0 && row < count_ ? caption_(row) : QString(); }
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : count_; }
+  QVariant data(const QModelIndex& index, int role) const override {
+    return role == Qt::DisplayRole ? QVariant(Caption(index.row())) : QVariant();
+  }
+
+ private:
+  int count_ = 0;
+  std::function<QString(int)> caption_;
+};
 
 // The list inside the menu. It keeps the check mark, the icon and the sizes
 // that every row shares, and paints each row through the style's menu item.
@@ -22,13 +44,15 @@ class TMenuListView : public QListView {
  public:
   explicit TMenuListView(TListMenu* menu);
 
-  void SetItems(const QStringList& captions, const QIcon& icon);
-  QStringList Captions() const { return model_.stringList(); }
+  void SetItems(int count, std::function<QString(int)> caption, const QIcon& icon);
+  QString Caption(int row) const { return model_.Caption(row); }
   int CheckedRow() const { return checked_; }
   void SetCheckedRow(int row);
 
   QStyleOptionMenuItem ItemOption(const QModelIndex& index, const QRect& rect) const;
-  QSize RowSize() const { return row_; }
+  // Measured when first asked, which is when the menu opens: measuring
+  // 100,000 captions at every start would double the time to the window.
+  QSize RowSize() const;
   QSize sizeHint() const override;
   // Takes the keys, with an item lit.
   void EnterFromKeyboard();
@@ -48,10 +72,10 @@ class TMenuListView : public QListView {
   int VisibleRows() const;
 
   TListMenu* menu_;
-  QStringListModel model_;
+  TCaptionModel model_;
   QIcon icon_;
   int checked_ = -1;
-  QSize row_;  // every row: the width of the widest item, the height of one
+  mutable std::optional<QSize> row_;  // every row: the width of the widest item, the height of one
 };
 
 namespace {
@@ -87,22 +111,29 @@ TMenuListView::TMenuListView(TListMenu* menu) : menu_(menu) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
-void TMenuListView::SetItems(const QStringList& captions, const QIcon& icon) {
-  model_.setStringList(captions);
+void TMenuListView::SetItems(int count, std::function<QString(int)> caption, const QIcon& icon) {
+  model_.Reset(count, std::move(caption));
   icon_ = icon;
   checked_ = -1;
+  row_.reset();
+  updateGeometry();
+}
+
+QSize TMenuListView::RowSize() const {
+  if (row_) return *row_;
   // The size a menu gives one of its own items (QMenu measures each caption
   // with the same flags), with the widest caption deciding the width.
   const QFontMetrics metrics(font());
   int widest = 0;
-  for (const QString& caption : captions) {
-    widest = std::max(widest, metrics.boundingRect(QRect(), Qt::TextSingleLine | Qt::TextShowMnemonic, caption).width());
+  for (int row = 0; row < model_.rowCount(); ++row) {
+    const QRect bounds = metrics.boundingRect(QRect(), Qt::TextSingleLine | Qt::TextShowMnemonic, model_.Caption(row));
+    widest = std::max(widest, bounds.width());
   }
   const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, menu_);
   const QStyleOptionMenuItem sample = ItemOption(QModelIndex(), QRect());
-  row_ = style()->sizeFromContents(QStyle::CT_MenuItem, &sample,
-                                   QSize(widest, std::max(metrics.height(), iconSize)), menu_);
-  updateGeometry();
+  row_ = style()->sizeFromContents(QStyle::CT_MenuItem, &sample, QSize(widest, std::max(metrics.height(), iconSize)),
+                                   menu_);
+  return *row_;
 }
 
 void TMenuListView::SetCheckedRow(int row) {
@@ -139,15 +170,15 @@ int TMenuListView::VisibleRows() const {
   const int frame = style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu_) +
                     style()->pixelMetric(QStyle::PM_MenuVMargin, nullptr, menu_) +
                     style()->pixelMetric(QStyle::PM_MenuDesktopFrameWidth, nullptr, menu_);
-  const int rows = (available - 2 * frame - 1) / std::max(1, row_.height());
+  const int rows = (available - 2 * frame - 1) / std::max(1, RowSize().height());
   return std::clamp(model_.rowCount(), 0, std::max(1, rows));
 }
 
 QSize TMenuListView::sizeHint() const {
   const int rows = VisibleRows();
-  int width = row_.width();
+  int width = RowSize().width();
   if (rows < model_.rowCount()) width += verticalScrollBar()->sizeHint().width();
-  return {width, rows * row_.height()};
+  return {width, rows * RowSize().height()};
 }
 
 void TMenuListView::MoveTo(int row) {
@@ -265,21 +296,22 @@ void TListMenu::keyPressEvent(QKeyEvent* event) {
 TListMenu::~TListMenu() = default;
 
 void TListMenu::SetItems(const QStringList& captions, const QIcon& icon) {
-  list_->SetItems(captions, icon);
+  SetItems(int(captions.size()), [captions](int row) { return captions[row]; }, icon);
+}
+
+void TListMenu::SetItems(int count, std::function<QString(int)> caption, const QIcon& icon) {
+  list_->SetItems(count, std::move(caption), icon);
   // The menu measures its items only when they change; taking the one item
   // out and in again makes it measure the list anew. An empty list leaves
   // the menu empty, as a menu without items is.
   removeAction(holder_);
-  holder_->setVisible(!captions.isEmpty());
+  holder_->setVisible(count > 0);
   addAction(holder_);
 }
 
 int TListMenu::Count() const { return list_->model()->rowCount(); }
 
-QString TListMenu::Text(int row) const {
-  const QStringList captions = list_->Captions();
-  return row >= 0 && row < captions.size() ? captions[row] : QString();
-}
+QString TListMenu::Text(int row) const { return list_->Caption(row); }
 
 int TListMenu::CheckedRow() const { return list_->CheckedRow(); }
 

@@ -18,6 +18,8 @@
 #include <QIcon>
 #include <QStringList>
 
+#include <functional>
+
 class QListView;
 class QWidgetAction;
 
@@ -34,6 +36,9 @@ class TListMenu : public TPopupMenu {
 
   // Replaces every item; each shows `icon`, none is checked.
   void SetItems(const QStringList& captions, const QIcon& icon);
+  // The same for `count` items whose captions `caption` makes when a row is
+  // shown or measured, which is not before the menu opens.
+  void SetItems(int count, std::function<QString(int)> caption, const QIcon& icon);
   int Count() const;
   QString Text(int row) const;
   // -1 while no item is checked.

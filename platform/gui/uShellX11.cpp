@@ -171,4 +171,16 @@ void CloseX11Window(TWindowId id) {
   xcb_flush(c);
 }
 
+std::optional<QPoint> X11WindowOrigin(TWindowId id) {
+  xcb_connection_t* c = Connection();
+  if (!c || id == 0 || id > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  const auto window = static_cast<xcb_window_t>(id);
+  TReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  if (!geometry) return std::nullopt;
+  TReply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+      c, xcb_translate_coordinates(c, window, geometry->root, 0, 0), nullptr));
+  if (!origin) return std::nullopt;
+  return QPoint(origin->dst_x, origin->dst_y);
+}
+
 }  // namespace kadrel

@@ -52,7 +52,7 @@ void AddStandardControls(QWidget* body) {
   date->setCalendarPopup(true);
   date->setGeometry(330, 45, 140, 22);
   auto* year = new QSpinBox(body);
-  year->setRange(1900, 2050);
+  year->setRange(1900, 2100);
   year->setValue(2026);
   year->setGeometry(480, 40, 97, 31);
   QFont big = year->font();

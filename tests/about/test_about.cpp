@@ -32,13 +32,13 @@ void Touch(const QString& path) {
 // tree's layout and in the installed one, never in the source tree.
 TEST(AboutBox, TheGuideIsFoundBesideTheProgramOrWhereItIsInstalled) {
   QTemporaryDir root;
-  const QString program = root.filePath(QStringLiteral("usr/lib/kadrel"));
+  const QString program = root.filePath(QStringLiteral("usr/libexec/kadrel"));
   QDir().mkpath(program);
   EXPECT_EQ(FindReadme(program), QString());
   Touch(root.filePath(QStringLiteral("usr/share/doc/kadrel/README.md")));
   EXPECT_EQ(FindReadme(program), root.filePath(QStringLiteral("usr/share/doc/kadrel/README.md")));
-  Touch(root.filePath(QStringLiteral("usr/lib/kadrel/README.md")));
-  EXPECT_EQ(FindReadme(program), root.filePath(QStringLiteral("usr/lib/kadrel/README.md")));
+  Touch(root.filePath(QStringLiteral("usr/libexec/kadrel/README.md")));
+  EXPECT_EQ(FindReadme(program), root.filePath(QStringLiteral("usr/libexec/kadrel/README.md")));
 }
 
 TEST(AboutBox, TheLinkOpensTheGuideAndIsLeftOutWithoutOne) {

@@ -1,11 +1,13 @@
 // The shell's window list on a real X server: Kadrel finds the help window
-// by its title and, when it closes, asks that window to close. Run under
+// by its title and, when it closes, asks that window to close; and where
+// the server has a window. Run under
 // Xvfb, which has no window manager, so the request goes to the window
 // itself. The help window is first a window of this process, then the real
 // CHM viewer showing the built guide.
 #include "app/uKadrelMain.h"
 #include "platform/gui/uMessages.h"
 #include "platform/gui/uShell.h"
+#include "platform/gui/uShellX11.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,14 +24,7 @@
 namespace kadrel {
 namespace {
 
-// Waits for the X server's answer to reach Qt, at most `ms` milliseconds.
-template <class Done>
-bool WaitFor(Done done, int ms = 2000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < ms) QTest::qWait(20);
-  return done();
-}
+using apptest::WaitFor;
 
 class HelpWindowOnX11 : public ::testing::Test {
  protected:
@@ -52,6 +47,13 @@ TEST_F(HelpWindowOnX11, IsFoundByItsExactTitleAndClosesWhenAsked) {
   EXPECT_TRUE(WaitFor([&] { return !help_.isVisible(); }));
   EXPECT_TRUE(WaitFor([&] { return Shell().FindTopLevelWindow(TfrmMain::HelpWindowTitle()) == 0; }))
       << "a closed window is no longer found";
+}
+
+// Framed windows are placed from this answer, not from the toolkit's copy.
+TEST_F(HelpWindowOnX11, ItsPlaceIsAsTheServerHasIt) {
+  help_.move(123, 45);
+  EXPECT_TRUE(WaitFor([&] { return X11WindowOrigin(help_.winId()) == QPoint(123, 45); }));
+  EXPECT_EQ(X11WindowOrigin(0), std::nullopt);
 }
 
 TEST_F(HelpWindowOnX11, ClosingKadrelClosesIt) {

@@ -42,22 +42,6 @@ using namespace apptest;
 
 TDateTime Date(int y, int m, int d) { return static_cast<TDateTime>(EncodeDate(y, m, d)); }
 
-// Runs `act` on the modal window of type T as soon as it is up, then makes
-// sure no modal window is left, so a test that goes wrong fails instead of
-// waiting forever.
-template <class T>
-void WhenModal(std::function<void(T&)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (auto* window = dynamic_cast<T*>(modal)) {
-      act(*window);
-    } else {
-      ADD_FAILURE() << "the expected modal window is not up";
-    }
-    if (QWidget* left = QApplication::activeModalWidget()) left->close();
-  });
-}
-
 class TFakeShell : public TShell {
  public:
   bool HelpFileThere = true;
@@ -201,6 +185,22 @@ TEST_F(MainCommands, TheYearNavigatorMovesToTheYearChosenAndOnlyOnOk) {
   w.ViewButton(2)->Click();  // February 2000, a leap month
   EXPECT_EQ(w.Calendar->Year(), 2000);
   EXPECT_EQ(w.ListView1->topLevelItemCount(), 29);
+}
+
+TEST_F(MainCommands, AYearAfterTheLastArrangementKnownIsToldOnce) {
+  TfrmMain& w = Open();
+  for (int year : {2100, 2031}) {
+    WhenModal<TfrmYearWZ>([year](TfrmYearWZ& nav) {
+      nav.SetYear(year);
+      nav.FlatButton1Click();
+    });
+    w.N4Click();
+  }
+  EXPECT_EQ(w.Calendar->Year(), 2031);
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("提示"));
+  EXPECT_TRUE(messages_.Shown()[0].Text.startsWith(QStringLiteral("Kadrel还不知道2100年的节假日安排（已知的最后一年是2026年）")))
+      << messages_.Shown()[0].Text.toStdString();
 }
 
 // --- Print and export --------------------------------------------------------------

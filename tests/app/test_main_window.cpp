@@ -284,15 +284,15 @@ TEST_F(MainWindow, ViewButtonsAndTheDisplayMenuActAsOneRadioGroup) {
 
 TEST_F(MainWindow, BadHolidayLinesAreToldOnceAtStart) {
   WriteDataSet(dir_.Path(), {{"张三", 1, Date(2024, 2, 1), 0}});
-  std::vector<std::string> none;
+  std::vector<THolidayMessage> none;
   const THolidayTable table = LoadHolidayTable({}, none);
-  UseHolidayTable(table, {"/h/2027.txt:3: a span is at most 31 days"});
+  UseHolidayTable(table, {{.Source = "/h/2027.txt", .Line = 3, .Fault = THolidayFault::SpanTooLong}});
   Open();
   UseHolidayTable(table, {});
   ASSERT_EQ(messages_.Shown().size(), 1u);
   EXPECT_EQ(messages_.Shown()[0].Caption, QStringLiteral("提示"));
   EXPECT_EQ(messages_.Shown()[0].Text,
-            QStringLiteral("节假日安排文件中有 1 行无法使用，已跳过：\n/h/2027.txt:3: a span is at most 31 days"));
+            QStringLiteral("节假日安排文件中有无法使用的内容，已跳过，其余照常使用：\n/h/2027.txt 第3行：一段最多31天"));
 }
 
 // --- Hover text ----------------------------------------------------------------

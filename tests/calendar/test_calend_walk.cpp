@@ -1,4 +1,4 @@
-// Every day from 1901-01-01 to 2050-12-31 must follow from the one before:
+// Every day from 1901-01-01 to 2100-12-31 must follow from the one before:
 // the lunar day goes up by one, or a new lunar month begins after 29 or 30
 // days; the names agree with the numbers; the weekday turns over; each
 // Gregorian month has exactly its two solar terms.
@@ -42,7 +42,7 @@ int LengthOf(int year, int month, bool leap) {
 }
 
 TEST(CalendarWalk, EveryDayFollowsFromTheOneBefore) {
-  const std::int64_t first = EncodeDate(1901, 1, 1), last = EncodeDate(2050, 12, 31);
+  const std::int64_t first = EncodeDate(1901, 1, 1), last = EncodeDate(kLastCalendYear, 12, 31);
   TLunar prev = LunarOf(DecodeDate(first));
   ASSERT_EQ(Text(prev), "1900/11/11");
   int prevWeekday = DayOfWeekOf(1901, 1, 1);
@@ -81,21 +81,25 @@ TEST(CalendarWalk, EveryDayFollowsFromTheOneBefore) {
     ASSERT_EQ(kd.MonthName, l.Leap ? GetLeapMonthName(l.Month) : GetLunarMonthName(l.Month)) << where;
     ASSERT_EQ(kd.DayName, GetLunarDayName(l.Day)) << where;
     ASSERT_FALSE(kd.DayName.empty()) << where;
+    // The way back, which the holidays take to find their lunar days.
+    ASSERT_EQ(LunarToDayOffset(l.Year, l.Month, l.Leap, l.Day), l.Year == 1900 ? -1 : static_cast<int>(s - first))
+        << where;
 
     prev = l;
     prevWeekday = weekday;
   }
-  EXPECT_EQ(Text(prev), "2050/11/18");
+  EXPECT_EQ(Text(prev), "2100/12/1");
 }
 
 TEST(CalendarWalk, EachMonthHasItsTwoTerms) {
-  for (int year = 1901; year <= 2050; ++year) {
+  for (int year = kFirstCalendYear; year <= kLastCalendYear; ++year) {
     for (int month = 1; month <= 12; ++month) {
       std::string found;
       for (int day = 1; day <= DaysInMonth(year, month); ++day) {
         const int index = GetSolarTermIndex(year, month, day);
         if (index == 0) continue;
         found += std::to_string(index) + (day < 15 ? "<15 " : ">15 ");
+        ASSERT_EQ(GetSolarTermDay(year, index), day);
         TCalendKD kd{year, month, day, {}, {}, {}, {}, {}};
         FillDay(kd);
         ASSERT_EQ(kd.TermName.size(), 4u) << Utf8(kd.TermName);

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -32,7 +33,7 @@ TRun Cli(std::vector<std::string> args) {
 TEST(CliDay, PrintsTheDayRecord) {
   EXPECT_EQ(Cli({"day", "2024-02-04"}).Out, "2024-02-04\t星期日\n农历\t癸卯兔年 十二月廿五\n节气\t立春\n节假日\t班\t春节\t\n");
   EXPECT_EQ(Cli({"day", "2023-03-22"}).Out, "2023-03-22\t星期三\n农历\t癸卯兔年 闰二月初一\n");
-  EXPECT_EQ(Cli({"day", "1900-12-31"}).Out, "1900-12-31\t星期一\n农历\t无（农历只有1901年至2050年）\n");
+  EXPECT_EQ(Cli({"day", "2097-08-08"}).Out, "2097-08-08\t星期四\n农历\t丁巳蛇年 七月初一\n");
 }
 
 TEST(CliDay, TodayComesFromTheClock) {
@@ -67,13 +68,37 @@ TEST(CliDays, OneTabSeparatedLinePerDate) {
   EXPECT_EQ(Cli({"days", "2033-12-22", "2033-12-22"}).Out, "2033-12-22\t2033\t11\t1\t1\t癸丑牛年\t闰十一月\t初一\t\t\t\t\n");
 }
 
-TEST(CliDays, OutsideTheRangeTheNamesAreEmpty) {
-  EXPECT_EQ(Cli({"days", "1900-12-31", "1901-01-01"}).Out,
-            "1900-12-31\t0\t0\t0\t0\t\t\t\t\t\t\t\n"
-            "1901-01-01\t1900\t11\t0\t11\t庚子鼠年\t十一月\t十一\t\t\t\t\n");
+TEST(CliDays, DatesOutsideTheCalendarAreRefusedWhole) {
   EXPECT_EQ(Cli({"days", "2050-12-31", "2051-01-01"}).Out,
             "2050-12-31\t2050\t11\t0\t18\t庚午马年\t十一月\t十八\t\t\t\t\n"
-            "2051-01-01\t0\t0\t0\t0\t\t\t\t\t\t\t\n");
+            "2051-01-01\t2050\t11\t0\t19\t庚午马年\t十一月\t十九\t\t休\t元旦\t法定\n");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"days", "1900-12-31", "1901-01-01"}, {"days", "2100-12-31", "2101-01-01"}, {"day", "1900-12-31"},
+           {"--json", "day", "2101-01-01"}}) {
+    const TRun r = Cli(args);
+    EXPECT_EQ(r.Code, kExitData) << args.back();
+    EXPECT_EQ(r.Out, "") << args.back();
+    EXPECT_TRUE(r.Err.ends_with("lies outside the calendar, which covers 1901-01-01 to 2100-12-31\n")) << r.Err;
+  }
+}
+
+TEST(CliDays, DayAndDaysGiveOneJsonShape) {
+  const std::string day = Cli({"--json", "day", "2051-01-03"}).Out;
+  EXPECT_EQ(day,
+            "{\"date\":\"2051-01-03\",\"weekday\":\"星期二\",\"lunarYear\":2050,\"lunarMonth\":11,\"leap\":false,"
+            "\"lunarDay\":21,\"yearName\":\"庚午马年\",\"monthName\":\"十一月\",\"dayName\":\"廿一\",\"term\":null,"
+            "\"mark\":null,\"festival\":null,\"statutory\":false}\n");
+  EXPECT_EQ(Cli({"--json", "days", "2051-01-03", "2051-01-03"}).Out, std::string("[").append(day, 0, day.size() - 1) + "]\n");
+}
+
+TEST(CliDays, DatesAfterTheLastArrangementAreWarnedAboutOnce) {
+  const TRun r = Cli({"days", "2026-12-31", "2028-01-01"});
+  EXPECT_EQ(r.Code, kExitOk);
+  EXPECT_TRUE(r.Err.starts_with("kadrel-cli: warning: the holiday arrangement of 2027 is not known (the last one "
+                                "known is 2026's)"))
+      << r.Err;
+  EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+  EXPECT_EQ(Cli({"day", "2026-12-31"}).Err, "");
 }
 
 TEST(CliDays, HolidayColumnsAcrossTheRegimes) {
@@ -91,9 +116,9 @@ TEST(CliDays, HolidayColumnsAcrossTheRegimes) {
 }
 
 TEST(CliDays, BadHolidayLinesAreWarnedAbout) {
-  std::vector<std::string> messages;
+  std::vector<THolidayMessage> messages;
   THolidayTable table = LoadHolidayTable({}, messages);
-  UseHolidayTable(table, {"/h/2027.txt:3: a span is at most 31 days"});
+  UseHolidayTable(table, {{.Source = "/h/2027.txt", .Line = 3, .Fault = THolidayFault::SpanTooLong}});
   const TRun r = Cli({"days", "2024-02-04", "2024-02-04"});
   UseHolidayTable(table, {});
   EXPECT_EQ(r.Code, kExitOk);
@@ -149,8 +174,14 @@ TEST_F(CliDayUser, StatsCountTheHolidaysOfEachDuty) {
   const std::string bare = dir_ + "/bare";
   std::filesystem::create_directory(bare);
   ASSERT_EQ(Cli({"--data", bare, "add-user", "Wang", "0", "2024-02-01", "0"}).Code, kExitOk);
-  // 2024: 11 statutory days, 17 other days off, 8 make-up workdays.
-  EXPECT_EQ(Cli({"--data", bare, "stats", "Wang", "2024-01-01", "2024-12-31"}).Out, "\t366\t11\t17\t8\n");
+  // 2024: 11 statutory days, 19 other days off (the weekends before 元旦 and
+  // 端午 joined to them, as in 2019), 8 make-up workdays.
+  EXPECT_EQ(Cli({"--data", bare, "stats", "Wang", "2024-01-01", "2024-12-31"}).Out, "\t366\t11\t19\t8\n");
+  // Past the old tables the holidays still count; outside the years of the
+  // rules a warning says they do not.
+  EXPECT_EQ(Cli({"--data", bare, "stats", "Wang", "2051-01-01", "2051-01-01"}).Out, "\t1\t1\t0\t0\n");
+  EXPECT_NE(Cli({"--data", bare, "stats", "Wang", "1999-12-31", "2000-01-01"}).Err.find("holidays are known from 2000"),
+            std::string::npos);
 }
 
 }  // namespace

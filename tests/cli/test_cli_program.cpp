@@ -460,14 +460,12 @@ TEST_F(CliProgram, JsonForTheReadCommands) {
            "{\"name\":\"Q\\\"\\\\\",\"scheme\":\"四班\",\"start\":\"2003-05-01\",\"first\":0}]\n");
   ExpectOk({"duty", "li", "2003-05-01", "2003-05-02", "--json"},
            "[{\"date\":\"2003-05-01\",\"duty\":\"夜班\"},{\"date\":\"2003-05-02\",\"duty\":\"休息\"}]\n");
-  ExpectOk({"--json", "day", "2024-02-04", "--user", "Li"},
-           "{\"date\":\"2024-02-04\",\"weekday\":\"星期日\",\"lunar\":{\"year\":\"癸卯兔年\",\"month\":\"十二月\","
-           "\"day\":\"廿五\"},\"term\":\"立春\",\"mark\":\"班\",\"festival\":\"春节\",\"statutory\":false,"
-           "\"user\":\"Li\",\"duty\":\"夜班\"}\n");
-  ExpectOk({"--json", "days", "2024-02-04"},
-           "[{\"date\":\"2024-02-04\",\"lunarYear\":2023,\"lunarMonth\":12,\"leap\":false,\"lunarDay\":25,"
-           "\"yearName\":\"癸卯兔年\",\"monthName\":\"十二月\",\"dayName\":\"廿五\",\"term\":\"立春\","
-           "\"mark\":\"班\",\"festival\":\"春节\",\"statutory\":false}]\n");
+  const std::string day =
+      "{\"date\":\"2024-02-04\",\"weekday\":\"星期日\",\"lunarYear\":2023,\"lunarMonth\":12,\"leap\":false,"
+      "\"lunarDay\":25,\"yearName\":\"癸卯兔年\",\"monthName\":\"十二月\",\"dayName\":\"廿五\",\"term\":\"立春\","
+      "\"mark\":\"班\",\"festival\":\"春节\",\"statutory\":false";
+  ExpectOk({"--json", "day", "2024-02-04", "--user", "Li"}, day + ",\"user\":\"Li\",\"duty\":\"夜班\"}\n");
+  ExpectOk({"--json", "days", "2024-02-04"}, "[" + day + "}]\n");
   ExpectOk({"--json", "users", "--json"}, Run({"--json", "users"}).Out);
 }
 

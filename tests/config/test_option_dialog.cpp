@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "tests/schedule/schedule_test_util.h"
 
@@ -78,7 +80,7 @@ class OptionDialog : public TScheduleFixture {
     PutScheme(tables_.Shift, 2, 1, G("常白班"), "1#");
   }
   TfrmOption& Open() {
-    dlg_ = std::make_unique<TfrmOption>(nullptr, records_);
+    dlg_ = std::make_unique<TfrmOption>(nullptr, records_, rota_);
     dlg_->show();
     return *dlg_;
   }
@@ -114,6 +116,9 @@ class OptionDialog : public TScheduleFixture {
   QString LastText() const { return messages_.Shown().empty() ? QString() : messages_.Shown().back().Text; }
 
   TScheduleRecords records_{tables_, TWritePolicy::AsTyped};
+  // The rota files stay closed until a test opens them: users are renamed
+  // and deleted through the rota records all the same.
+  TRotaRecords rota_{records_, tables_.Exceptions, tables_.History};
   TClockOverride clock_{[] { return FixedNow(); }};  // 14 March 2026, 18:00
   TMsgResult answer_ = TMsgResult::No;
   TMessageBoxOverride messages_{[this](const TMessageRequest&) { return answer_; }};
@@ -355,6 +360,13 @@ TEST_F(OptionDialog, TheKeyboardAndTheCheckListWork) {
   EXPECT_EQ(d.DutyMode(), TEditMode::Browse);
   EXPECT_EQ(TextAt(File(TScheduleFile::Work), At(kDuties, 4, 19), 50), "ab");
   EXPECT_TRUE(messages_.Shown().empty());
+
+  // The stacked tabs step with Up and Down, and stop at their ends.
+  QTabBar* stacked = d.PageControl2->tabBar();
+  for (auto [key, index] : {std::pair{Qt::Key_Down, 1}, {Qt::Key_Down, 1}, {Qt::Key_Up, 0}}) {
+    QTest::keyClick(stacked, key);
+    EXPECT_EQ(d.PageControl2->currentIndex(), index);
+  }
 }
 
 TEST_F(OptionDialog, DeletingAUserAsksFirstAndPacksTheFile) {

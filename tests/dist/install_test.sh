@@ -16,11 +16,12 @@ DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 (cd "$dest" && find . \( -type f -o -type l \) | sed 's#^\.##' | LC_ALL=C sort) >"$root/files"
 diff -u "$expected" "$root/files"
 
-for exe in usr/bin/kadrel-cli usr/lib/kadrel/kadrel usr/bin/kadrel; do
+for exe in usr/bin/kadrel-cli usr/libexec/kadrel/kadrel usr/bin/kadrel; do
   [ -x "$dest/$exe" ] || { echo "$exe is not executable" >&2; exit 1; }
 done
+[ -f "$dest/usr/libexec/kadrel/HelpKD.chm" ] || { echo "the program does not find its help file" >&2; exit 1; }
 if [ "$sanitized" != 1 ]; then
-  for exe in usr/bin/kadrel-cli usr/lib/kadrel/kadrel; do
+  for exe in usr/bin/kadrel-cli usr/libexec/kadrel/kadrel; do
     strip --strip-debug -o "$root/stripped" "$dest/$exe"
     for folder in "$source" "$build"; do
       if grep -qF "$folder" "$root/stripped"; then
@@ -32,7 +33,7 @@ if [ "$sanitized" != 1 ]; then
 fi
 
 # The launcher, with a stand-in program that reports where it runs.
-printf '#!/bin/sh\npwd\necho "$@"\n' >"$dest/usr/lib/kadrel/kadrel"
+printf '#!/bin/sh\npwd\necho "$@"\n' >"$dest/usr/libexec/kadrel/kadrel"
 launch() { env -i PATH=/usr/bin:/bin HOME="$root/home" "$@" "$dest/usr/bin/kadrel" one two; }
 mkdir -p "$root/home"
 check() {  # FOLDER OUTPUT

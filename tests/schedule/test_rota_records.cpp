@@ -98,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                  With(kSet, [](auto& r) { r.Last = r.First + 366; })},
         TRefusal{"Before1900", TRotaFault::BadDate, TRotaField::First,
                  With(kSet, [](auto& r) { r.First = schedtest::Day(1899, 12, 31); })},
-        TRefusal{"After2050", TRotaFault::BadDate, TRotaField::Last,
-                 With(kSet, [](auto& r) { r.Last = schedtest::Day(2051, 1, 1); })},
+        TRefusal{"AfterTheCalendar", TRotaFault::BadDate, TRotaField::Last,
+                 With(kSet, [](auto& r) { r.Last = schedtest::Day(kLastRotaYear + 1, 1, 1); })},
         TRefusal{"NotADate", TRotaFault::BadDate, TRotaField::First,
                  With(kSet, [](auto& r) { r.First = std::numeric_limits<double>::quiet_NaN(); })},
         TRefusal{"NoteTooLong", TRotaFault::TooLong, TRotaField::Note,
@@ -237,7 +237,7 @@ TEST_F(RotaRecords, AChangeOfSchemeIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(error.Fault, TRotaFault::BadPlace);
   EXPECT_FALSE(rota_.ChangeScheme("Nobody", Jan(5), 2, 0, error));
   EXPECT_EQ(error.Fault, TRotaFault::UnknownUser);
-  EXPECT_FALSE(rota_.ChangeScheme("Zhang", schedtest::Day(2051, 1, 1), 2, 0, error));
+  EXPECT_FALSE(rota_.ChangeScheme("Zhang", schedtest::Day(kLastRotaYear + 1, 1, 1), 2, 0, error));
   EXPECT_EQ(error.Fault, TRotaFault::BadDate);
   EXPECT_EQ(ScheduleBytes(), before);
   EXPECT_TRUE(rota_.History().empty());

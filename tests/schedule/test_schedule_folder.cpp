@@ -115,6 +115,42 @@ TEST(FolderOpen, FilesHeldByAnotherOpenerAreInUse) {
   EXPECT_TRUE(OpenFolder(dir.Path()).Folder) << "released";
 }
 
+// The times, the settings and the ledger: absent until a change needs one,
+// then opened at every start; the three files never see them.
+TEST(FolderOpen, AnOptionalTableIsMadeByTheFirstChangeThatNeedsItAndNoneBefore) {
+  TScratchDir dir;
+  WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
+  const std::vector<Bytes> before = DataFileBytes(dir);
+  {
+    TOpened opened = OpenFolder(dir.Path());
+    ASSERT_TRUE(opened.Folder) << opened.Failure.Text();
+    EXPECT_FALSE(opened.Tables()->Ledger.IsOpen());
+    EXPECT_EQ(dir.Entries().size(), 3u);
+    TScheduleError error;
+    ASSERT_TRUE(opened.Folder->OpenForChange(TScheduleFile::Ledger, error)) << error.Text();
+    EXPECT_TRUE(opened.Tables()->Ledger.IsOpen());
+    EXPECT_FALSE(opened.Tables()->Settings.IsOpen()) << "only the table asked for";
+  }
+  EXPECT_EQ(DataFileBytes(dir), before);
+  TOpened again = OpenFolder(dir.Path());
+  ASSERT_TRUE(again.Folder) << again.Failure.Text();
+  EXPECT_TRUE(again.Tables()->Ledger.IsOpen());
+
+  // Viewing makes nothing, and a folder of nothing but settings holds no data.
+  again.Folder.reset();
+  TOpened viewing = OpenFolder(dir.Path(), TFolderAccess::Read);
+  TScheduleError error;
+  EXPECT_FALSE(viewing.Folder->OpenForChange(TScheduleFile::Settings, error));
+  EXPECT_EQ(error.Text(), "cfgdat.kd2: the data is open for viewing only");
+  viewing.Folder.reset();
+  TScratchDir settingsOnly;
+  TTableStream config;
+  ASSERT_TRUE(OpenOrCreateScheduleFile(config, TScheduleFile::Settings, settingsOnly.File(TScheduleFile::Settings),
+                                       error));
+  config.Close();
+  EXPECT_EQ(OpenFolder(settingsOnly.Path(), TFolderAccess::Read).Failure.Fault, TOpenFault::NoData);
+}
+
 // A kadrel-cli read command does not keep Kadrel from starting, and an empty
 // file left by an interrupted creation is made anew.
 TEST(FolderOpen, AReaderDoesNotStandInTheWayAndAnEmptyFileIsMadeAnew) {

@@ -38,7 +38,8 @@ struct TTarget {
 };
 constexpr TTarget kTargets[] = {{"table", fuzz::FuzzTable},   {"journal", fuzz::FuzzJournal},
                                 {"gbk", fuzz::FuzzGbk},       {"schedule", fuzz::FuzzSchedule},
-                                {"cli", fuzz::FuzzCli},       {"export", fuzz::FuzzExport}};
+                                {"cli", fuzz::FuzzCli},       {"export", fuzz::FuzzExport},
+                                {"holiday", fuzz::FuzzHoliday}};
 
 struct TInput {
   TTarget Target;

@@ -11,7 +11,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QTest>
+
+#include <map>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace kadrel {
@@ -125,8 +130,8 @@ TEST_F(FramedWindow, DraggingThePanelByHandMovesTheWindow) {
   const QPoint start = window_.pos();
   TGradientPanel* panel = frame_->Panel();
   QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(300, 200));
-  EXPECT_EQ(systemMoves_, 1) << "the window system is asked first";
   QTest::mouseMove(panel, QPoint(330, 220));
+  EXPECT_EQ(systemMoves_, 1) << "the window system is asked first";
   EXPECT_EQ(window_.pos(), start + QPoint(30, 20));
   // Positions are relative to the panel, which has moved with the window;
   // the offset still counts from the pointer's place at the press.
@@ -173,9 +178,9 @@ TEST_F(FramedWindow, ARegisteredLabelDragsLikeThePanel) {
   frame_->AddDragHandle(banner);
   const QPoint start = window_.pos();
   QTest::mousePress(banner, Qt::LeftButton, {}, QPoint(10, 10));
-  QTest::mouseMove(banner, QPoint(15, 12));
-  EXPECT_EQ(window_.pos(), start + QPoint(5, 2));
-  QTest::mouseRelease(banner, Qt::LeftButton, {}, QPoint(15, 12));
+  QTest::mouseMove(banner, QPoint(25, 12));
+  EXPECT_EQ(window_.pos(), start + QPoint(15, 2));
+  QTest::mouseRelease(banner, Qt::LeftButton, {}, QPoint(25, 12));
 }
 
 TEST_F(FramedWindow, TheRightButtonDoesNotDrag) {
@@ -192,8 +197,25 @@ TEST_F(FramedWindow, AWindowSystemMoveIsNotDoubled) {
   const QPoint start = window_.pos();
   QTest::mousePress(frame_->Panel(), Qt::LeftButton, {}, QPoint(300, 200));
   QTest::mouseMove(frame_->Panel(), QPoint(330, 220));
-  QTest::mouseRelease(frame_->Panel(), Qt::LeftButton, {}, QPoint(330, 220));
+  QTest::mouseMove(frame_->Panel(), QPoint(350, 240));
+  QTest::mouseRelease(frame_->Panel(), Qt::LeftButton, {}, QPoint(350, 240));
   EXPECT_EQ(systemMoves_, 1);
+  EXPECT_EQ(window_.pos(), start);
+}
+
+// A window manager asked to move on a click whose release has already
+// arrived moves the window until the next click.
+TEST_F(FramedWindow, AClickOrAJitterIsNoDrag) {
+  systemAccepts_ = true;
+  const QPoint start = window_.pos();
+  TGradientPanel* panel = frame_->Panel();
+  const int jitter = QGuiApplication::styleHints()->startDragDistance() - 1;
+  QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(300, 200));
+  QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(300, 200));
+  QTest::mouseMove(panel, QPoint(300 + jitter, 200));
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(300 + jitter, 200));
+  QTest::mouseMove(panel, QPoint(400, 300));
+  EXPECT_EQ(systemMoves_, 0);
   EXPECT_EQ(window_.pos(), start);
 }
 
@@ -221,6 +243,30 @@ TEST(FramedDialog, CloseButtonRejectsAModalDialog) {
   QTest::mouseClick(frame->CloseButton(), Qt::LeftButton, {}, QPoint(11, 11));
   EXPECT_EQ(rejected.count(), 1);
   EXPECT_FALSE(dialog.isVisible());
+}
+
+// Under a window manager the toolkit's copy of a window's place could stay
+// at (0, 0) after mapping: a child dialog then opened in the screen's corner
+// and a drop-down calendar over the wrong controls. The toolkit also left
+// room for a title bar these windows do not have.
+TEST(FramedDialog, PlacedFromWhereTheWindowSystemHasThem) {
+  QWidget owner;
+  QDialog child(&owner);
+  std::map<QWidget*, QPoint> windowSystem{{&owner, {150, 120}}, {&child, {260, 215}}};
+  const auto origin = [&](QWidget* w) { return std::optional<QPoint>(windowSystem.at(w)); };
+  owner.resize(486, 333);
+  (new TKadrelFrame(&owner))->SetWindowOrigin(origin);
+  owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+  child.resize(279, 153);
+  (new TKadrelFrame(&child))->SetWindowOrigin(origin);
+
+  child.show();
+  EXPECT_EQ(child.pos(), QPoint(150 + 103, 120 + 90)) << "centred over the owner";
+  EXPECT_EQ(owner.mapToGlobal(QPoint(0, 0)), QPoint(150, 120)) << "the owner's drop-downs open beside it";
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(&child, &activate);
+  EXPECT_EQ(child.mapToGlobal(QPoint(0, 0)), QPoint(260, 215));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The shared look: the menu images, the command menu's left-button rule,
 // its image column, the long list of the user menu, the start button's
-// mouse-up, and what ApplyKadrelStyle installs.
+// mouse-up, the focus marks, and what ApplyKadrelStyle installs.
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelStyle.h"
 #include "widgets/uListMenu.h"
@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionMenuItem>
+#include <QTabBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -174,6 +175,16 @@ TEST_F(ListMenu, AFewItemsAreSizedAsMenuItemsAndTheCheckedOneIsInSightAtOpening)
   EXPECT_EQ(menu_.CheckedRow(), -1) << "no such item";
 }
 
+TEST_F(ListMenu, NewItemsAreMeasuredAnewWhenTheMenuOpens) {
+  Fill(3);
+  Open();
+  const int narrow = Row(0).width();
+  menu_.hide();
+  menu_.SetItems({QStringLiteral("一个名字很长很长很长的用户_")}, KadrelMenuImage(12));
+  Open();
+  EXPECT_GT(Row(0).width(), narrow + 50);
+}
+
 TEST_F(ListMenu, OnlyTheLeftButtonChoosesAndKeysRunRound) {
   Fill(4);
   Open();
@@ -224,9 +235,9 @@ TEST(OfficeButton, ReportsEveryButtonButClicksOnlyForTheLeft) {
   EXPECT_EQ(clicked.count(), 1);
 }
 
-TEST(FocusMark, PushToolAndOfficeButtonsShowItOnlyOnceTheKeyboardIsUsed) {
+TEST(FocusMark, ButtonsAndTabsShowItOnlyOnceTheKeyboardIsUsed) {
   QWidget window;
-  window.resize(300, 40);
+  window.resize(460, 40);
   auto* push = new QPushButton(QStringLiteral("保存"), &window);
   push->setGeometry(4, 4, 78, 26);
   auto* tool = new QToolButton(&window);
@@ -235,11 +246,15 @@ TEST(FocusMark, PushToolAndOfficeButtonsShowItOnlyOnceTheKeyboardIsUsed) {
   auto* start = new TOfficeButton(&window);
   start->setText(QStringLiteral("Kadrel v2.0 "));
   start->setGeometry(140, 4, 130, 28);
+  auto* tabs = new QTabBar(&window);
+  tabs->addTab(QStringLiteral("用户管理"));
+  tabs->addTab(QStringLiteral("班制管理"));
+  tabs->setGeometry(280, 4, 170, 26);
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   const QColor ink = push->palette().color(QPalette::ButtonText);
-  for (QWidget* button : {static_cast<QWidget*>(push), static_cast<QWidget*>(tool), static_cast<QWidget*>(start)}) {
+  for (QWidget* button : std::initializer_list<QWidget*>{push, tool, start, tabs}) {
     window.setAttribute(Qt::WA_KeyboardFocusChange, false);
     window.setFocus();
     const QImage unfocused = button->grab().toImage();

@@ -91,6 +91,9 @@ const note = (y, text) => {
 const NOTICES = [
   // The notice reads "9月3日至5日调休放假，共3天"; the package stops on the 4th.
   [2015, '2015-09-05', '休', '抗战胜利纪念日', 'the notice gives 9月3日至5日'],
+  // 国办发明电〔2005〕35号: "12月31日（星期六）上班"; without it the year's days
+  // off do not add up.
+  [2006, '2005-12-31', '班', '元旦', 'the notice gives 12月31日（星期六）上班'],
 ];
 
 for (const [y, days] of years) {
@@ -156,13 +159,34 @@ for (const [y, days] of years) {
 // precedence over the span it lies in.
 const fixture = [
   '# Every day with a holiday mark in the arrangements 2004..2026, made by',
-  '# make_holidays.js with the package\'s own lunar calendar and solar terms.',
+  '# make_holidays.js with the package\'s own lunar calendar and solar terms;',
+  '# a weekend joined to a holiday\'s weekdays off is 休 with it.',
   '# <date> <休|班> <festival> [法定]',
 ];
-const all = new Map();
+const all = new Map();  // date -> {mark, name, statutory}
 for (const [y, days] of years) {
   const rule = statutory(y);
-  for (const [s, d] of days) all.set(s, `${s} ${d.mark} ${rule.get(s) || d.name}${rule.has(s) ? ' 法定' : ''}`);
+  for (const [s, d] of days) all.set(s, { mark: d.mark, name: rule.get(s) || d.name, statutory: rule.has(s) });
 }
-for (const s of [...all.keys()].sort()) fixture.push(all.get(s));
+// A run of days off (休, or a weekend that is not 班) that holds a weekday
+// 休 is 休 throughout; an unmarked weekend day takes the festival of the
+// nearest 休 before it in the run, else of the nearest after it.
+const isOff = (s) => (all.has(s) ? all.get(s).mark === '休' : isWeekend(s));
+for (let s = `${FIRST - 1}-12-01`; s <= `${LAST}-12-31`;) {
+  if (!isOff(s)) { s = addDays(s, 1); continue; }
+  const run = [];
+  for (; isOff(s); s = addDays(s, 1)) run.push(s);
+  if (!run.some((d) => all.has(d) && !isWeekend(d))) continue;
+  const names = run.map((d) => (all.has(d) ? all.get(d).name : null));
+  run.forEach((d, i) => {
+    if (all.has(d)) return;
+    const before = names.slice(0, i).reverse().find((n) => n);
+    all.set(d, { mark: '休', name: before || names.slice(i + 1).find((n) => n), statutory: false });
+    process.stderr.write(`${d} 休 in the fixture: a weekend joined to ${all.get(d).name}\n`);
+  });
+}
+for (const s of [...all.keys()].sort()) {
+  const d = all.get(s);
+  fixture.push(`${s} ${d.mark} ${d.name}${d.statutory ? ' 法定' : ''}`);
+}
 fs.writeFileSync(path.join(__dirname, 'days_2004_2026.txt'), fixture.join('\n') + '\n');
