@@ -37,8 +37,9 @@ std::string DatePart(int month, int day) {
   return std::to_string(month) + GbkDateWords().Month + std::to_string(day) + GbkDateWords().Day;
 }
 
-// HTML text from user data: the four characters that could open markup or
-// end an attribute. None of them can be the second byte of a GBK character.
+}  // namespace
+
+// None of the four characters can be the second byte of a GBK character.
 std::string HtmlEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -53,6 +54,8 @@ std::string HtmlEscape(std::string_view text) {
   }
   return out;
 }
+
+namespace {
 
 // A data-file field, quoted only when it would otherwise break the columns.
 std::string CsvField(std::string_view field) {

@@ -47,6 +47,10 @@ struct TExportParts {
 };
 TExportParts SplitExportLine(std::string_view line);
 
+// Text for HTML or XML from user data: the four characters that could open
+// markup or end an attribute (& < > ") escaped.
+std::string HtmlEscape(std::string_view text);
+
 // Whole file contents, each line ending in CR LF.
 std::string BuildTextFile(std::string_view title, std::span<const std::string> lines);
 std::string BuildHtmlFile(std::string_view title, std::span<const std::string> lines);
