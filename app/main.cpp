@@ -2,6 +2,7 @@
 // in the working directory.
 #include "about/uAbout.h"
 #include "app/uAppIcon.h"
+#include "app/uDesktop.h"
 #include "app/uKadrelMain.h"
 #include "widgets/uKadrelStyle.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   // The one window besides the main window that lives for the whole run.
   kadrel::TAboutBox aboutBox(&frmMain);
   frmMain.SetAboutBox(&aboutBox);
+  new kadrel::TDesktop(frmMain);  // the tray, the reminders and their settings; the window owns it
   if (QScreen* screen = frmMain.screen()) {
     frmMain.move(screen->availableGeometry().center() - frmMain.rect().center());
   }

@@ -3,7 +3,9 @@
 #include "app/uBannerLabel.h"
 #include "app/uKadrelMainText.h"
 #include "calendar/uHoliday.h"
+#include "config/uDayChange.h"
 #include "config/uKDOption.h"
+#include "config/uRefusals.h"
 #include "output/uWizd.h"
 #include "output/uYearWz.h"
 #include "output/uprint.h"
@@ -13,6 +15,8 @@
 #include "platform/uClock.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
+#include "schedule/uDayText.h"
+#include "schedule/uRotaFiles.h"
 #include "schedule/uScheduleFolder.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
@@ -27,6 +31,7 @@
 #include "widgets/uToggleButton.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
@@ -95,11 +100,13 @@ TfrmMain::TfrmMain(std::string dataDir, QWidget* parent)
 
   CreateControls();
   CreatePopupMenu();
+  CreateDayMenu();
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
-  for (const QKeySequence& key : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::Key_F10)}) {
-    connect(new QShortcut(key, this), &QShortcut::activated, this, &TfrmMain::CommandMenuKey);
+  connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, &TfrmMain::CommandMenuKey);
+  for (const QKeySequence& key : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, &TfrmMain::MenuKey);
   }
 
   FormCreate();
@@ -163,8 +170,20 @@ void TfrmMain::CreateMonthList() {
   ListView1->setAllColumnsShowFocus(true);
   ListView1->setMouseTracking(true);  // rows light up under the pointer
   ListView1->setFrameShape(QFrame::NoFrame);
-  ListView1->setFocusPolicy(Qt::NoFocus);
+  // A click makes a row the focused day, for the Menu key; Tab passes by.
+  ListView1->setFocusPolicy(Qt::ClickFocus);
+  ListView1->setIconSize(QSize(16, 16));
   SetColor(ListView1, QPalette::Base, KadrelBodyColor());
+  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ListView1, &QTreeWidget::customContextMenuRequested, this, [this](QPoint at) {
+    QTreeWidgetItem* row = ListView1->itemAt(at);
+    if (!row) return;
+    ListView1->setCurrentItem(row);
+    DayMenuPopup(ListView1->indexOfTopLevelItem(row) + 1, ListView1->viewport()->mapToGlobal(at));
+  });
+  connect(ListView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* row) {
+    if (Calendar && row) Calendar->SetFocusDay(ListView1->indexOfTopLevelItem(row) + 1);
+  });
 }
 
 void TfrmMain::CreateViewButtons() {
@@ -223,6 +242,24 @@ void TfrmMain::CreatePopupMenu() {
   add(N15, "N15", 9, "关闭", &TfrmMain::CloseButtonClick);
 }
 
+void TfrmMain::CreateDayMenu() {
+  DayMenu = new TPopupMenu(this);
+  auto add = [this](QAction*& item, const char* name, const char* caption, TExceptionKind kind) {
+    item = DayMenu->addAction(QString::fromUtf8(caption));
+    item->setObjectName(QString::fromUtf8(name));
+    connect(item, &QAction::triggered, this, [this, kind] { DayChangeClick(kind); });
+  };
+  add(SwapItem, "SwapItem", "换班…", TExceptionKind::Swap);
+  add(LeaveItem, "LeaveItem", "请假…", TExceptionKind::Leave);
+  add(ExtraItem, "ExtraItem", "加班…", TExceptionKind::Extra);
+  add(SetItem, "SetItem", "改班…", TExceptionKind::Set);
+  add(NoteItem, "NoteItem", "备注…", TExceptionKind::Note);
+  DayMenu->addSeparator();
+  UndoItem = DayMenu->addAction(QStringLiteral("撤销此日调整"));
+  UndoItem->setObjectName(QStringLiteral("UndoItem"));
+  connect(UndoItem, &QAction::triggered, this, &TfrmMain::UndoDayClick);
+}
+
 // --- Start-up ----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
@@ -262,6 +299,7 @@ bool TfrmMain::LoadData() {
   colors.LunarColor = QColor(0, 128, 0);
   Calendar->SetColors(colors);
   Calendar->setGeometry(QRect(QPoint(0, 0), kYearCalendar));
+  Calendar->SetDayMarks([this](int y, int m, int d) { return DayMark(DayOf(y, m, d)); });
   Calendar->DrawYear(40, 14, year, 3, 2);
   Calendar->setMouseTracking(true);
   Calendar->installEventFilter(this);
@@ -330,10 +368,37 @@ void TfrmMain::UserMenuItemClick(int row) {
   // A name no live user has any more leaves no user shown, never another one.
   if (LoadShiftUser(currentUser_, *records_, name)) {
     Label1->SetText(GbkToQString(BannerText(currentUser_)));
+    shownName_ = name;
   } else {
     Label1->SetText({});
+    shownName_.clear();
   }
+  RefreshRota();
   ViewButtonClick(YearButton);
+}
+
+void TfrmMain::RefreshRota() {
+  snapshot_ = folder_ ? folder_->Snapshot() : nullptr;
+  shownUser_ = snapshot_ && !shownName_.empty() ? snapshot_->FindUser(shownName_) : std::nullopt;
+}
+
+TResolvedDay TfrmMain::DayOf(int year, int month, int day) const {
+  if (!shownUser_) return {};
+  return snapshot_->Resolve(*shownUser_, static_cast<TDateTime>(EncodeDate(year, month, day)));
+}
+
+int TfrmMain::ShownView() const {
+  const auto down = std::find_if(viewButtons_.begin(), viewButtons_.end(), [](auto* b) { return b->Down(); });
+  return down == viewButtons_.end() ? 0 : int(down - viewButtons_.begin());
+}
+
+// The view shown stays, and the month list keeps its place.
+void TfrmMain::RedrawView() {
+  const int scrolled = ListView1->verticalScrollBar()->value();
+  const int focused = Calendar->FocusDay();
+  ViewButtonClick(viewButtons_[ShownView()]);
+  ListView1->verticalScrollBar()->setValue(scrolled);
+  if (focused > 0) FocusDay(focused);
 }
 
 void TfrmMain::ViewButtonClick(TToggleButton* sender) {
@@ -344,6 +409,9 @@ void TfrmMain::ViewButtonClick(TToggleButton* sender) {
   for (int n = 0; n < items.size(); ++n) items[n]->setChecked(n == tag);
   sender->SetDown(true);  // raises the other twelve
 
+  // Only a month's days can be focused: the year view has no keys of its own.
+  Calendar->setFocusPolicy(tag == 0 ? Qt::NoFocus : Qt::StrongFocus);
+  Calendar->SetFocusDay(0);
   if (tag == 0) {
     Panel1->resize(kYearHost);
     Calendar->setGeometry(QRect(QPoint(0, Calendar->y()), kYearCalendar));
@@ -359,16 +427,25 @@ void TfrmMain::ViewButtonClick(TToggleButton* sender) {
   FillMonthList(tag);
 }
 
+const QIcon& TfrmMain::MarkIcon(std::string_view mark) {
+  auto it = markIcons_.find(mark);
+  if (it == markIcons_.end()) {
+    const QPixmap badge = QPixmap::fromImage(DayMarkBadge(mark, monthFonts_.LunarFont));
+    it = markIcons_.emplace(std::string(mark), QIcon(badge)).first;
+  }
+  return it->second;
+}
+
 void TfrmMain::FillMonthList(int month) {
   const int year = Calendar->Year();
   const int days = TCalendar::DaysInMonth(year, month);
   QList<QTreeWidgetItem*> rows;
   rows.reserve(days);
   for (int d = 1; d <= days; ++d) {
-    std::string duty;
-    GetDutyName(currentUser_, static_cast<TDateTime>(EncodeDate(year, month, d)), duty);
-    auto* row = new QTreeWidgetItem({GbkToQString(MonthListDay(d)), GbkToQString(duty)});
+    const TResolvedDay day = DayOf(year, month, d);
+    auto* row = new QTreeWidgetItem({GbkToQString(MonthListDay(d)), GbkToQString(DayDutyText(day))});
     row->setTextAlignment(1, Qt::AlignCenter);
+    if (const std::string_view mark = DayMark(day); !mark.empty()) row->setIcon(1, MarkIcon(mark));
     rows.append(row);
   }
   // One repaint for the whole month instead of one per row.
@@ -458,7 +535,7 @@ void TfrmMain::N1Click() {
   }
   Label1->SetText({});
   {
-    TfrmOption option(this, *records_);
+    TfrmOption option(this, *records_, folder_->Rota());
     option.exec();
   }
   RebuildUserMenu();
@@ -467,6 +544,8 @@ void TfrmMain::N1Click() {
     // its duties must not stay on screen: the window looks as it does at a
     // start without users.
     currentUser_ = TShiftUser{};
+    shownName_.clear();
+    RefreshRota();
     ViewButtonClick(YearButton);
   }
 }
@@ -497,12 +576,19 @@ void TfrmMain::WarnOfUnknownArrangement(int year) {
   }
 }
 
+// What the documents show of the current user: the resolved days, or the
+// bare rotation while no user of the folder is shown.
+TUserSchedule TfrmMain::ShownSchedule() const {
+  if (shownUser_) return TUserSchedule(snapshot_, *shownUser_);
+  return TUserSchedule(currentUser_);
+}
+
 void TfrmMain::N2Click() {
-  if (Calendar) ShowPrintDialog(currentUser_, Calendar->Year(), this);
+  if (Calendar) ShowPrintDialog(ShownSchedule(), Calendar->Year(), this);
 }
 
 void TfrmMain::N9Click() {
-  if (Calendar) ShowExportWizard(currentUser_, Calendar->Year(), this);
+  if (Calendar) ShowExportWizard(ShownSchedule(), Calendar->Year(), this);
 }
 
 QString TfrmMain::HelpFilePath() {
@@ -560,7 +646,7 @@ void TfrmMain::Timer1Timer() { Label1->DrawAt(BannerTick(Label1->Tag)); }
 bool TfrmMain::CalendarHintAt(int x, int y, QString& hint) const {
   TCalendKD day;
   if (!Calendar || !Calendar->CellAt(x, y, day)) return false;
-  hint = GbkToQString(CalendarHintText(day, currentUser_));
+  hint = GbkToQString(CalendarHintText(day, DayOf(day.Year, day.Month, day.Day)));
   hint.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return true;
 }
@@ -582,11 +668,177 @@ void TfrmMain::CalendarMouseMove(int x, int y) {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Calendar && event->type() == QEvent::MouseMove) {
-    const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
-    CalendarMouseMove(p.x(), p.y());
+  if (watched != Calendar) return QWidget::eventFilter(watched, event);
+  TCalendKD day;
+  switch (event->type()) {
+    case QEvent::MouseMove: {
+      const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+      CalendarMouseMove(p.x(), p.y());
+      break;
+    }
+    // Either button makes the day under the pointer the focused one.
+    case QEvent::MouseButtonPress: {
+      const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+      if (!Calendar->YearMode() && Calendar->CellAt(p.x(), p.y(), day)) FocusDay(day.Day);
+      break;
+    }
+    case QEvent::ContextMenu: {
+      auto* menu = static_cast<QContextMenuEvent*>(event);
+      if (menu->reason() != QContextMenuEvent::Mouse) {
+        MenuKey();
+      } else if (!Calendar->YearMode() && Calendar->CellAt(menu->pos().x(), menu->pos().y(), day)) {
+        DayMenuPopup(day.Day, menu->globalPos());
+      }
+      return true;
+    }
+    // A month's grid entered by Tab starts at its first day.
+    case QEvent::FocusIn:
+      if (!Calendar->YearMode() && Calendar->FocusDay() == 0) FocusDay(1);
+      break;
+    case QEvent::KeyPress:
+      return CalendarKey(static_cast<QKeyEvent*>(event));
+    default: break;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+// The arrows move the focused day within the month, a week up or down;
+// Return opens its menu. Other keys go on to the window.
+bool TfrmMain::CalendarKey(QKeyEvent* event) {
+  if (Calendar->YearMode()) return false;
+  int step = 0;
+  switch (event->key()) {
+    case Qt::Key_Left: step = -1; break;
+    case Qt::Key_Right: step = 1; break;
+    case Qt::Key_Up: step = -7; break;
+    case Qt::Key_Down: step = 7; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      MenuKey();
+      return true;
+    default: return false;
+  }
+  const int days = TCalendar::DaysInMonth(Calendar->Year(), Calendar->Month());
+  const int from = Calendar->FocusDay() > 0 ? Calendar->FocusDay() : 1;
+  ShowKeyboardCues(*Calendar);
+  FocusDay(std::clamp(from + step, 1, days));
+  return true;
+}
+
+// The grid's focused day and the list's current row are the same day.
+void TfrmMain::FocusDay(int day) {
+  Calendar->SetFocusDay(day);
+  if (QTreeWidgetItem* row = ListView1->topLevelItem(day - 1)) ListView1->setCurrentItem(row);
+}
+
+int TfrmMain::ListDay() const {
+  QTreeWidgetItem* row = ListView1->currentItem();
+  return row ? ListView1->indexOfTopLevelItem(row) + 1 : 0;
+}
+
+// --- The menu of a day -----------------------------------------------------------
+
+QPoint TfrmMain::DayMenuPosition(int day) const {
+  if (focusWidget() == ListView1) {
+    const QRect row = ListView1->visualItemRect(ListView1->topLevelItem(day - 1));
+    return ListView1->viewport()->mapToGlobal(row.center());
+  }
+  return Calendar->mapToGlobal(Calendar->MonthDayRect(day).center());
+}
+
+void TfrmMain::MenuKey() {
+  const bool month = Calendar && !Calendar->YearMode();
+  int day = 0;
+  if (month && focusWidget() == Calendar) day = Calendar->FocusDay();
+  if (month && focusWidget() == ListView1) day = ListDay();
+  if (day > 0) {
+    DayMenuPopup(day, DayMenuPosition(day));
+    // Lit, as the command menu's first item is, for the arrows to go on from.
+    DayMenu->setActiveAction(SwapItem->isEnabled() ? SwapItem : nullptr);
+  } else {
+    CommandMenuKey();
+  }
+}
+
+void TfrmMain::DayMenuPopup(int day, QPoint at) {
+  if (!Calendar || Calendar->YearMode() || day < 1 || day > TCalendar::DaysInMonth(Calendar->Year(), Calendar->Month())) {
+    return;
+  }
+  menuDay_ = static_cast<TDateTime>(EncodeDate(Calendar->Year(), Calendar->Month(), day));
+  FocusDay(day);
+  // Viewing only, with nobody shown, or in a year no change may fall in
+  // (the navigator reaches one year further back), there is nothing to change.
+  const bool writable = !readOnly_ && shownUser_.has_value() && Calendar->Year() >= kFirstRotaYear &&
+                        Calendar->Year() <= kLastRotaYear;
+  for (QAction* item : {SwapItem, LeaveItem, ExtraItem, SetItem, NoteItem}) item->setEnabled(writable);
+  UndoItem->setEnabled(writable && !snapshot_->Explain(*shownUser_, menuDay_).Exceptions.empty());
+  DayMenu->popup(at);
+}
+
+void TfrmMain::DayChangeClick(TExceptionKind kind) {
+  if (!folder_ || readOnly_ || !shownUser_) return;
+  {
+    TfrmDayChange dialog(this, folder_->Rota(), *records_, kind, shownName_, menuDay_);
+    if (dialog.exec() != QDialog::Accepted) return;
+  }
+  RefreshRota();
+  RedrawView();
+}
+
+namespace {
+
+// "请假：年假（2026年3月2日至2026年3月10日）", one change as the undo question lists it.
+QString ChangeLine(const TExceptionRecord& change, TScheduleRecords& records) {
+  auto duty = [&records](std::int32_t id) {
+    const std::optional<TDutyKindRecord> kind = records.FindDutyKind(id);
+    return GbkToQString(kind ? kind->Name : DeletedDutyName(id));
+  };
+  QString what;
+  switch (change.Kind) {
+    case TExceptionKind::Set: what = change.DutyID == 0 ? QStringLiteral("无") : duty(change.DutyID); break;
+    case TExceptionKind::Leave: what = change.Leave.empty() ? QStringLiteral("请假") : GbkToQString(change.Leave); break;
+    case TExceptionKind::Extra: what = duty(change.DutyID); break;
+    case TExceptionKind::Swap: what = QStringLiteral("与") + GbkToQString(change.Partner); break;
+    default: what = GbkToQString(change.Note); break;
+  }
+  return GbkToQString(ExceptionKindText(change.Kind)) + QStringLiteral("：") + what + QStringLiteral("（") +
+         DaysCaption(change.First, change.Last) + QStringLiteral("）");
+}
+
+}  // namespace
+
+// Every change that covers the day goes, whole: a change of several days is
+// not cut into pieces, so the question names each with all its days.
+void TfrmMain::UndoDayClick() {
+  if (!folder_ || readOnly_ || !shownUser_) return;
+  const std::vector<TExceptionRecord> covering = snapshot_->Explain(*shownUser_, menuDay_).Exceptions;
+  if (covering.empty()) return;
+  QStringList lines;
+  bool longer = false;
+  for (const TExceptionRecord& change : covering) {
+    lines << ChangeLine(change, *records_);
+    longer = longer || WholeDays(change.Last) != WholeDays(change.First);
+  }
+  QString text = QStringLiteral("要撤销%1的以下调整吗？\n%2").arg(DayCaption(menuDay_), lines.join(QLatin1Char('\n')));
+  if (longer) text += QStringLiteral("\n跨越几天的调整将整段撤销。");
+  TMessageRequest question{text, QStringLiteral("询问"), TMsgIcon::Question, TMsgButtons::YesNo};
+  question.DefaultNo = true;
+  if (ShowMessageBox(this, question) != TMsgResult::Yes) return;
+
+  std::vector<std::int32_t> gone;
+  for (const TExceptionRecord& change : covering) {
+    // The other half of a swap went with the first.
+    if (std::find(gone.begin(), gone.end(), change.ID) != gone.end()) continue;
+    std::vector<TExceptionRecord> dropped;
+    TRotaError error;
+    if (!folder_->Rota().DropException(change.ID, dropped, error)) {
+      ShowError(this, RotaRefusalText(error, {GbkToQString(shownName_), {}}));
+      break;
+    }
+    for (const TExceptionRecord& half : dropped) gone.push_back(half.ID);
+  }
+  RefreshRota();
+  RedrawView();
 }
 
 }  // namespace kadrel

@@ -2,22 +2,30 @@
 // run, holds the current user, hosts the calendar grid, switches between the
 // year view and the months of the displayed year, lists the month's duties
 // beside the grid, and carries the command menu, the hover text of the grid
-// and the scrolling banner.
+// and the scrolling banner. Every duty it shows is the resolver's: a day a
+// swap, a leave, an extra shift or a changed duty touches carries a badge in
+// the month view and the month list, and a dot in the year view. The menu of
+// a day (right button, or the Menu key on the focused day) records such
+// changes.
 //
 // Creating the window runs FormCreate. When the data files cannot be opened
 // the reason has been shown by then, Loaded() is false and the window must
 // not be shown; nothing has been written.
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <QWidget>
 
 #include <array>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "calendar/uCalendar.h"
+#include "schedule/uRotaResolver.h"
 #include "schedule/uShiftUser.h"
 #include "schedule/uScheduleRecords.h"
 
@@ -56,9 +64,18 @@ class TfrmMain : public QWidget {
   void ViewButtonClick(TToggleButton* sender);
   void MonthMenuItemClick(QObject* sender);
   void StartMouseUp(Qt::MouseButton button, QPoint position);
-  // The Menu key or F10: the command menu where the start button opens it,
-  // its first item lit, for the arrows to go on from.
+  // F10, and the Menu key away from the days: the command menu where the
+  // start button opens it, its first item lit, for the arrows to go on from.
   void CommandMenuKey();
+  // The Menu key or Shift+F10: the menu of the focused day of the month
+  // view or the month list, else the command menu.
+  void MenuKey();
+  // The menu of day `day` of the month shown, at `at` (screen coordinates).
+  void DayMenuPopup(int day, QPoint at);
+  // Its entries: a dialog for a change of that day of `kind`, and the undoing
+  // of every change that covers the day.
+  void DayChangeClick(TExceptionKind kind);
+  void UndoDayClick();
   void MinimizeButtonClick();
   void CloseButtonClick();
   void Timer1Timer();
@@ -92,6 +109,13 @@ class TfrmMain : public QWidget {
   QPoint StartMenuPosition() const;
 
   const TShiftUser& CurrentUser() const { return currentUser_; }
+  // The current user's day as the resolver gives it; the empty day while no
+  // user is shown.
+  TResolvedDay DayOf(int year, int month, int day) const;
+  // The current user's schedule as print and export take it.
+  TUserSchedule ShownSchedule() const;
+  // The day the menu of a day was last opened on.
+  TDateTime MenuDay() const { return menuDay_; }
   // The hint text the grid's tooltip shows; empty off the day cells.
   QString HintText() const { return hint_; }
   TScheduleFolder* Folder() const { return folder_.get(); }
@@ -128,6 +152,14 @@ class TfrmMain : public QWidget {
   QAction* N14 = nullptr;
   QAction* N15 = nullptr;
   QTimer* Timer1 = nullptr;
+  // The menu of a day: 换班…, 请假…, 加班…, 改班…, 备注…, 撤销此日调整.
+  TPopupMenu* DayMenu = nullptr;
+  QAction* SwapItem = nullptr;
+  QAction* LeaveItem = nullptr;
+  QAction* ExtraItem = nullptr;
+  QAction* SetItem = nullptr;
+  QAction* NoteItem = nullptr;
+  QAction* UndoItem = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -141,6 +173,7 @@ class TfrmMain : public QWidget {
   void CreateViewButtons();
   void CreateMonthList();
   void CreatePopupMenu();
+  void CreateDayMenu();
 
   void FormCreate();
   bool LoadData();
@@ -154,12 +187,29 @@ class TfrmMain : public QWidget {
   // Once a process: the year shown lies after the last holiday arrangement
   // known, so its 休 and 班 may be incomplete.
   void WarnOfUnknownArrangement(int year);
+  // The resolver's picture of the folder after a change, and the view shown
+  // drawn again from it.
+  void RefreshRota();
+  void RedrawView();
+  int ShownView() const;
+  // The badge of a mark in the month list.
+  const QIcon& MarkIcon(std::string_view mark);
+  // The keys and the right button on the grid and the month list.
+  bool CalendarKey(QKeyEvent* event);
+  void FocusDay(int day);
+  int ListDay() const;
+  QPoint DayMenuPosition(int day) const;
 
   std::string dataDir_;
   std::unique_ptr<TScheduleFolder> folder_;
   TScheduleRecords* records_ = nullptr;  // the folder's, as the options dialog stores them
   bool readOnly_ = false;
   TShiftUser currentUser_;
+  std::string shownName_;  // the current user's name as stored; empty for none
+  std::shared_ptr<const TRotaSnapshot> snapshot_;
+  std::optional<std::size_t> shownUser_;  // the current user in snapshot_
+  TDateTime menuDay_ = 0;
+  std::map<std::string, QIcon, std::less<>> markIcons_;
   TFontOfCalendar yearFonts_;
   TFontOfCalendar monthFonts_;
   QString hint_;

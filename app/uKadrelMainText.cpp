@@ -3,6 +3,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
+#include "schedule/uDayText.h"
 
 #include <sys/stat.h>
 
@@ -26,7 +27,7 @@ const TLiterals& L() {
 
 }  // namespace
 
-std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
+std::string CalendarHintText(const TCalendKD& day, const TResolvedDay& duty) {
   const TLiterals& l = L();
   std::string text;
   text.reserve(64);
@@ -44,11 +45,17 @@ std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user) {
     text += '\r';
     text += HolidayText(day);
   }
-  std::string duty;
-  if (GetDutyName(user, static_cast<TDateTime>(EncodeDate(day.Year, day.Month, day.Day)), duty)) {
+  // A duty of the rotation shows even when its name is empty, as it always
+  // did; a leave shows its kind.
+  const std::string dutyText = DayDutyText(duty);
+  if (duty.Duty.Has || !dutyText.empty()) {
     text += '\r';
     text += l.Today;
-    text += duty;
+    text += dutyText;
+  }
+  for (const std::string& line : DayHoverLines(duty)) {
+    text += '\r';
+    text += line;
   }
   return text;
 }

@@ -10,6 +10,7 @@
 #include "schedule/uScheduleFolder.h"
 #include "calendar/uCalendDay.h"
 #include "calendar/uHoliday.h"
+#include "schedule/uRotaResolver.h"
 #include "schedule/uShiftUser.h"
 
 namespace kadrel {
@@ -18,9 +19,13 @@ namespace kadrel {
 //   今天是：<m>月<d>日
 //   农历：<YearName><MonthName><DayName>
 //   节假日：春节（法定）  (only on a day with a holiday mark; HolidayText)
-//   今天<duty>            (only when the user has a cycle)
-// The first and last lines read so for whatever day is meant, not only today.
-std::string CalendarHintText(const TCalendKD& day, const TShiftUser& user);
+//   今天<duty>            (when the user has a duty or a leave that day:
+//                         DayDutyText, 白班+夜班 with an extra shift)
+//   请假：年假（原：白班） (the lines of DayHoverLines, for a day the rota
+//   备注：…               changes or notes)
+// The first and "今天" lines read so for whatever day is meant, not only
+// today. A day no exception touches reads as it did before exceptions.
+std::string CalendarHintText(const TCalendKD& day, const TResolvedDay& duty);
 
 // The one notice about bad holiday files and lines, UTF-8 like the file
 // names it quotes: a sentence, then the first messages, in Chinese.

@@ -9,6 +9,7 @@
 #include "calendar/uCalendarPainter.h"
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
+#include "widgets/uFocusMark.h"
 
 namespace kadrel {
 
@@ -28,6 +29,8 @@ TCalendar::~TCalendar() = default;
 void TCalendar::SetFonts(const TFontOfCalendar& fonts) { fonts_ = fonts; }
 
 void TCalendar::SetColors(const TCalendarColors& colors) { colors_ = colors; }
+
+void TCalendar::SetDayMarks(TDayMarks marks) { marks_ = std::move(marks); }
 
 template <class Paint>
 void TCalendar::PaintPicture(Paint&& paint) {
@@ -53,12 +56,12 @@ void TCalendar::DrawGrid(int cols, int rows) {
 }
 
 void TCalendar::DrawMonth(int cols, int rows, int month) {
-  PaintPicture([&](TCalendarCanvas& canvas) { kadrel::DrawMonth(grid_, canvas, cols, rows, month); });
+  PaintPicture([&](TCalendarCanvas& canvas) { kadrel::DrawMonth(grid_, canvas, cols, rows, month, marks_); });
 }
 
 void TCalendar::DrawYear(int cols, int rows, int year, int colOffset, int rowOffset) {
   PaintPicture([&](TCalendarCanvas& canvas) {
-    kadrel::DrawYear(grid_, canvas, cols, rows, year, colOffset, rowOffset);
+    kadrel::DrawYear(grid_, canvas, cols, rows, year, colOffset, rowOffset, marks_);
   });
 }
 
@@ -72,6 +75,22 @@ bool TCalendar::CellAt(int x, int y, TCalendKD& day) const {
   return true;
 }
 
+void TCalendar::SetFocusDay(int day) {
+  focusDay_ = day;
+  update();
+}
+
+QRect TCalendar::MonthDayRect(int day) const {
+  if (grid_.YearMode || grid_.CellWidth <= 0 || grid_.Month < 1 || grid_.Month > 12 || day < 1 ||
+      day > DaysInMonth(grid_.Year, grid_.Month)) {
+    return {};
+  }
+  const TGridCell cell = MonthViewCell(grid_.Year, grid_.Month, day);
+  // Between the line on the left (x = col * width) and the one below (y =
+  // (row + 1) * height - 1).
+  return {cell.Col * grid_.CellWidth + 1, cell.Row * grid_.CellHeight, grid_.CellWidth - 1, grid_.CellHeight - 1};
+}
+
 void TCalendar::paintEvent(QPaintEvent* event) {
   if (picture_.isNull()) return;
   // A control grown since the last draw shows its parent beyond the picture
@@ -80,6 +99,28 @@ void TCalendar::paintEvent(QPaintEvent* event) {
   if (area.isEmpty()) return;
   QPainter painter(this);
   painter.drawImage(area.topLeft(), picture_, area);
+  // Over the picture, never in it: the picture stays what DrawMonth made.
+  const QRect focus = MonthDayRect(focusDay_);
+  if (!focus.isEmpty() && ShowsFocusMark(*this)) DrawFocusMark(painter, focus.adjusted(1, 1, -1, -1), colors_.LineColor);
+}
+
+QImage DayMarkBadge(std::string_view gbk, const TSampleFont& font) {
+  TCalendarTextCache texts;
+  TFontOfCalendar fonts;
+  fonts.LunarFont = font;
+  const TCalendarColors colors;
+  // Measured first on a canvas without a painter, then drawn at that size.
+  TQtCalendarCanvas sizing(nullptr, fonts, colors, texts);
+  sizing.SetFont(TCalendarFontRole::Lunar);
+  const QSize size(sizing.TextWidth(gbk) + 2, sizing.TextHeight(gbk) + 2);
+
+  QImage badge(size, QImage::Format_RGB32);
+  QPainter painter(&badge);
+  TQtCalendarCanvas canvas(&painter, fonts, colors, texts);
+  canvas.SetFont(TCalendarFontRole::Lunar);
+  canvas.DrawBadge({0, 0, size.width(), size.height()}, gbk, TCalendarColorRole::ChangeMark,
+                   TCalendarColorRole::ChangeText);
+  return badge;
 }
 
 }  // namespace kadrel

@@ -4,9 +4,11 @@
 // which day lies under the pointer.
 //
 // The grid keeps its picture until the next DrawYear or DrawMonth and never
-// repaints on its own; paintEvent only shows the picture. It marks no day,
-// handles no key and raises no event of its own: the main window watches
-// the mouse through an event filter and asks CellAt.
+// repaints on its own; paintEvent only shows the picture, and over it the
+// focus mark of the focused day once the window is worked from the keyboard.
+// It handles no key and raises no event of its own: the main window watches
+// the mouse and the keys through an event filter, asks CellAt and moves the
+// focused day.
 #pragma once
 
 #include <QColor>
@@ -15,9 +17,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "calendar/uCalendDay.h"
 #include "calendar/uCalendarGeometry.h"
+#include "calendar/uCalendarLayout.h"
 
 namespace kadrel {
 
@@ -75,6 +79,10 @@ class TCalendar : public QWidget {
   const TFontOfCalendar& Fonts() const { return fonts_; }
   const TCalendarColors& Colors() const { return colors_; }
 
+  // The badges of the days the rota changes; takes effect at the next
+  // DrawMonth or DrawYear. Empty: no day has one.
+  void SetDayMarks(TDayMarks marks);
+
   // Each paints at the control's present size, resizing the picture to it.
   void DrawGrid(int cols, int rows);
   // Month `month` of Year.
@@ -106,6 +114,13 @@ class TCalendar : public QWidget {
   // The picture as last drawn.
   const QImage& Picture() const { return picture_; }
 
+  // The day of the month view that the keys act on, 0 for none; a day the
+  // month does not have is taken as none. The month view's cell of a day,
+  // between its lines; empty outside the month view.
+  void SetFocusDay(int day);
+  int FocusDay() const { return focusDay_; }
+  QRect MonthDayRect(int day) const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
@@ -118,6 +133,12 @@ class TCalendar : public QWidget {
   TCalendarGrid grid_;
   QImage picture_;
   std::unique_ptr<TCalendarTextCache> texts_;
+  TDayMarks marks_;
+  int focusDay_ = 0;
 };
+
+// The badge of a changed day as the month view draws it, in `font`, for a
+// list beside the grid to show the same mark.
+QImage DayMarkBadge(std::string_view gbk, const TSampleFont& font);
 
 }  // namespace kadrel

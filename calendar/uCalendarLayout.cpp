@@ -108,6 +108,15 @@ void DrawLunarText(const TCalendarGrid& grid, TCalendarCanvas& canvas, int cellX
   }
 }
 
+// The badge of a day the rota changes: its character in white on a ground
+// one pixel wider all round, in the lunar font like the holiday mark above it.
+void DrawMonthMark(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, std::string_view mark) {
+  canvas.SetFont(TCalendarFontRole::Lunar);
+  const TMarkBox box = MonthMarkBox(grid, day, canvas.TextWidth(mark), canvas.TextHeight(mark));
+  canvas.DrawBadge(box, mark, TCalendarColorRole::ChangeMark, TCalendarColorRole::ChangeText);
+  canvas.SetBrushColor(TCalendarColorRole::Back);
+}
+
 void DrawMonthDay(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, TCalendKD& kd,
                   std::string& lunar) {
   const TGridCell cell = MonthViewCell(grid.Year, grid.Month, day);
@@ -152,7 +161,19 @@ void DrawYearHeader(const TCalendarGrid& grid, TCalendarCanvas& canvas) {
   }
 }
 
-void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month) {
+// A changed day of the year view: a dot at the bottom of its cell, under
+// the number and clear of the lines, and of the two pixel rows the main
+// window's panel cuts off the last month.
+constexpr int kDotSize = 3;
+
+void DrawYearDot(const TCalendarGrid& grid, TCalendarCanvas& canvas, int col, int rowY) {
+  const int left = col * grid.CellWidth + 1 + (grid.CellWidth - 1 - kDotSize) / 2;
+  const int top = rowY + grid.CellHeight - 3 - kDotSize;
+  canvas.SetBrushColor(TCalendarColorRole::ChangeMark);
+  canvas.FillRect(left, top, left + kDotSize, top + kDotSize);
+}
+
+void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month, const TDayMarks& marks) {
   const int rowY = (month + kYearHeaderRows - 1) * grid.CellHeight;  // the row of YearViewCell
   const std::string& label = Texts().MonthLabels[month - 1];
   canvas.SetFont(TCalendarFontRole::Head);
@@ -178,11 +199,21 @@ void DrawYearMonth(const TCalendarGrid& grid, TCalendarCanvas& canvas, int month
     // One pixel right of the cell's centre, clear of the line on its left.
     DrawText(canvas, TextOffset(grid, canvas, number, kCentred, kCentred), col * grid.CellWidth + 1, rowY,
              number);
-    if (mark != THolidayMark::None) canvas.SetBrushColor(TCalendarColorRole::Back);
+    const bool changed = marks && !marks(grid.Year, month, d).empty();
+    if (changed) DrawYearDot(grid, canvas, col, rowY);
+    if (mark != THolidayMark::None || changed) canvas.SetBrushColor(TCalendarColorRole::Back);
   }
 }
 
 }  // namespace
+
+void TCalendarCanvas::DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
+                                TCalendarColorRole ink) {
+  SetBrushColor(ground);
+  FillRect(box.Left, box.Top, box.Right, box.Bottom);
+  SetFontColor(ink);
+  TextOut(box.Left + 1, box.Top + 1, gbk);
+}
 
 TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text,
                     double yDivisor, double xDivisor) {
@@ -223,7 +254,18 @@ void DrawGrid(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows) 
   canvas.LineTo(width, height - 1);
 }
 
-void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month) {
+TMarkBox MonthMarkBox(const TCalendarGrid& grid, int day, int textWidth, int textHeight) {
+  const TGridCell cell = MonthViewCell(grid.Year, grid.Month, day);
+  const int cellX = cell.Col * grid.CellWidth;
+  const int cellY = cell.Row * grid.CellHeight;
+  // Two pixels under the holiday mark, unless that would touch the lunar
+  // text's line, which is drawn in the same font.
+  const int lunarY = TextOffsetIn(grid.CellWidth, grid.CellHeight, 0, textHeight, kLowInCell, kCentred).Y;
+  const int textY = cellY + std::min(3 + textHeight + 2, lunarY - textHeight - 2);
+  return {cellX + 2, textY - 1, cellX + 2 + textWidth + 2, textY + textHeight + 1};
+}
+
+void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month, const TDayMarks& marks) {
   grid.YearMode = false;
   grid.Month = month;
   DrawGrid(grid, canvas, cols, rows);
@@ -241,12 +283,15 @@ void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows,
   if (month < 1 || month > kMonths) return;
   TCalendKD kd;
   std::string lunar;
-  for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d)
+  for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d) {
     DrawMonthDay(grid, canvas, d, kd, lunar);
+    if (!marks) continue;
+    if (const std::string_view mark = marks(grid.Year, month, d); !mark.empty()) DrawMonthMark(grid, canvas, d, mark);
+  }
 }
 
 void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int year, int colOffset,
-              int rowOffset) {
+              int rowOffset, const TDayMarks& marks) {
   grid.YearMode = true;
   grid.Year = year;
   if (colOffset >= 0 && rowOffset >= 0) {
@@ -256,7 +301,7 @@ void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, 
   DrawGrid(grid, canvas, cols, rows);
 
   DrawYearHeader(grid, canvas);
-  for (int m = 1; m <= kMonths; ++m) DrawYearMonth(grid, canvas, m);
+  for (int m = 1; m <= kMonths; ++m) DrawYearMonth(grid, canvas, m, marks);
 
   std::array<char, 16> digits;
   std::string label(Decimal(year, digits));

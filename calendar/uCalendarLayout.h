@@ -7,6 +7,7 @@
 // Texts are GBK, as the calendar core gives them.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "calendar/uCalendarGeometry.h"
@@ -17,9 +18,17 @@ namespace kadrel {
 enum class TCalendarFontRole { Head, Day, Lunar };
 
 // The seven colours of the grid, as chosen with SetColors, in their order;
-// then the holiday colours, which are fixed: the 休 and 班 marks of the month
-// view, and the grounds of 休 and 班 day numbers in the year view.
-enum class TCalendarColorRole { Back, Head, Line, Spare, Weekend, Day, Lunar, OffMark, WorkMark, OffGround, WorkGround };
+// then the fixed colours: the 休 and 班 marks of the month view, the grounds
+// of 休 and 班 day numbers in the year view, and the badge of a day the rota
+// changes (its ground, also the year view's dot, and its character).
+enum class TCalendarColorRole {
+  Back, Head, Line, Spare, Weekend, Day, Lunar, OffMark, WorkMark, OffGround, WorkGround, ChangeMark, ChangeText
+};
+
+// A box in the grid's coordinates: left <= x < right, top <= y < bottom.
+struct TMarkBox {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
 
 class TCalendarCanvas {
  public:
@@ -44,17 +53,36 @@ class TCalendarCanvas {
   virtual void TextOutNarrowed(int x, int y, int width, std::string_view gbk) = 0;
   virtual int TextWidth(std::string_view gbk) = 0;
   virtual int TextHeight(std::string_view gbk) = 0;
+  // `box` filled with `ground`, and the text in the current font and the
+  // colour `ink` one pixel inside it; the brush colour is `ground` after.
+  // This does it with the calls above; a canvas may put the same pixels
+  // down faster.
+  virtual void DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
+                         TCalendarColorRole ink);
 };
 
 // Where `text` goes in a cell of `grid` with the canvas's current font.
 TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text,
                     double yDivisor, double xDivisor);
 
+// The mark of a day whose duty the rota changes: one GBK character (换, 假,
+// 加, 改), or empty for a day as the rotation has it. The grid asks it while
+// it paints, so the text must outlive the paint.
+using TDayMarks = std::function<std::string_view(int year, int month, int day)>;
+
 // The three paints. Each takes the control's size from grid.Width and
-// grid.Height and updates the grid's fields as the widget's own.
+// grid.Height and updates the grid's fields as the widget's own. A day
+// with a mark gets a badge in the month view and a dot in the year view;
+// without marks (or with none given) not a pixel differs.
 void DrawGrid(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows);
-void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month);
+void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month,
+               const TDayMarks& marks = {});
 void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int year, int colOffset,
-              int rowOffset);
+              int rowOffset, const TDayMarks& marks = {});
+
+// Where the month view puts the badge of `day`'s cell, in the grid's
+// coordinates, for a badge character of `textWidth` x `textHeight`: under
+// the holiday mark's corner, left of the day number and above the lunar text.
+TMarkBox MonthMarkBox(const TCalendarGrid& grid, int day, int textWidth, int textHeight);
 
 }  // namespace kadrel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <QVariant>
 
 #include "platform/gui/uQtGbk.h"
 
@@ -18,6 +19,10 @@ const QColor kOffMarkColor(220, 0, 0);
 const QColor kWorkMarkColor(80, 80, 80);
 const QColor kOffGroundColor(255, 208, 208);
 const QColor kWorkGroundColor(214, 214, 214);
+// The rota's badge: a purple that no other text of the grid uses, with white
+// on it, so a changed day reads apart from holidays, weekends and terms.
+const QColor kChangeMarkColor(120, 40, 170);
+const QColor kChangeTextColor(255, 255, 255);
 
 }  // namespace
 
@@ -28,6 +33,28 @@ const QString& TCalendarTextCache::Get(std::string_view gbk) {
     it = texts_.emplace(std::string(gbk), GbkToQString(gbk)).first;
   }
   return it->second;
+}
+
+const TCalendarTextCache::TLaidText& TCalendarTextCache::Laid(std::string_view gbk, const std::string& fontKey,
+                                                               const QFont& font, const QFontMetrics& metrics) {
+  laidKey_.assign(fontKey).append(1, '\0').append(gbk);
+  auto it = laid_.find(laidKey_);
+  if (it == laid_.end()) {
+    TLaidText laid{metrics.horizontalAdvance(Get(gbk)), QStaticText(Get(gbk))};
+    laid.Text.setTextFormat(Qt::PlainText);
+    laid.Text.prepare(QTransform(), font);
+    it = laid_.emplace(laidKey_, std::move(laid)).first;
+  }
+  return it->second;
+}
+
+const QImage* TCalendarTextCache::Badge(const std::string& key) const {
+  const auto it = badges_.find(key);
+  return it == badges_.end() ? nullptr : &it->second;
+}
+
+const QImage& TCalendarTextCache::KeepBadge(std::string key, QImage badge) {
+  return badges_.insert_or_assign(std::move(key), std::move(badge)).first->second;
 }
 
 int CalendarFontPixels(int points) {
@@ -48,16 +75,18 @@ QFont CalendarQFont(const TSampleFont& font) {
 TQtCalendarCanvas::TFace TQtCalendarCanvas::MakeFace(const TSampleFont& font) {
   const QFont f = CalendarQFont(font);
   const int pixels = f.pixelSize();
-  return TFace{f, QFontMetrics(f), pixels, (pixels * kBaselineInThousandths + 500) / 1000};
+  return TFace{f, QFontMetrics(f), pixels, (pixels * kBaselineInThousandths + 500) / 1000, f.key().toStdString()};
 }
 
 TQtCalendarCanvas::TQtCalendarCanvas(QPainter* painter, const TFontOfCalendar& fonts,
                                      const TCalendarColors& colors, TCalendarTextCache& texts)
     : painter_(painter),
+      fonts_(fonts),
       faces_{MakeFace(fonts.HeadFont), MakeFace(fonts.DayFont), MakeFace(fonts.LunarFont)},
       colors_{colors.BackColor,    colors.HeadColor, colors.LineColor,   colors.SpareColor,
               colors.WeekendColor, colors.DayColor,  colors.LunarColor,  kOffMarkColor,
-              kWorkMarkColor,      kOffGroundColor,  kWorkGroundColor},
+              kWorkMarkColor,      kOffGroundColor,  kWorkGroundColor,  kChangeMarkColor,
+              kChangeTextColor},
       texts_(texts) {}
 
 void TQtCalendarCanvas::SetFont(TCalendarFontRole font) {
@@ -120,11 +149,12 @@ void TQtCalendarCanvas::LineTo(int x, int y) {
 void TQtCalendarCanvas::TextOut(int x, int y, std::string_view gbk) {
   if (!painter_) return;
   if (!fontSet_) SetFont(font_);
-  const QString& text = texts_.Get(gbk);
   const TFace& face = Face();
-  painter_->fillRect(QRect(x, y, face.Metrics.horizontalAdvance(text), face.Height), Color(brushColor_));
+  const TCalendarTextCache::TLaidText& laid = Laid(gbk);
+  painter_->fillRect(QRect(x, y, laid.Width, face.Height), Color(brushColor_));
   painter_->setPen(Color(fontColor_));
-  painter_->drawText(x, y + face.Baseline, text);
+  // A static text stands with the top of its line at the point.
+  painter_->drawStaticText(QPointF(x, y + face.Baseline - face.Metrics.ascent()), laid.Text);
 }
 
 void TQtCalendarCanvas::TextOutNarrowed(int x, int y, int width, std::string_view gbk) {
@@ -132,7 +162,7 @@ void TQtCalendarCanvas::TextOutNarrowed(int x, int y, int width, std::string_vie
   if (!fontSet_) SetFont(font_);
   const QString& text = texts_.Get(gbk);
   const TFace& face = Face();
-  const int natural = face.Metrics.horizontalAdvance(text);
+  const int natural = Laid(gbk).Width;
   if (natural <= width) {
     TextOut(x, y, gbk);
     return;
@@ -146,10 +176,34 @@ void TQtCalendarCanvas::TextOutNarrowed(int x, int y, int width, std::string_vie
   painter_->restore();
 }
 
-int TQtCalendarCanvas::TextWidth(std::string_view gbk) {
-  return Face().Metrics.horizontalAdvance(texts_.Get(gbk));
-}
+int TQtCalendarCanvas::TextWidth(std::string_view gbk) { return Laid(gbk).Width; }
 
 int TQtCalendarCanvas::TextHeight(std::string_view) { return Face().Height; }
+
+void TQtCalendarCanvas::DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
+                                  TCalendarColorRole ink) {
+  brushColor_ = ground;
+  if (!painter_ || box.Right <= box.Left || box.Bottom <= box.Top) return;
+  std::string key(gbk);
+  for (const QVariant& part : {QVariant(Color(ground).rgb()), QVariant(Color(ink).rgb()), QVariant(box.Right - box.Left),
+                               QVariant(box.Bottom - box.Top)}) {
+    key += '\0';
+    key += part.toString().toStdString();
+  }
+  key.append(1, '\0').append(Face().Key);
+  const QImage* badge = texts_.Badge(key);
+  if (!badge) {
+    // The picture's own format, so the text is blended as it would be there.
+    QImage drawn(box.Right - box.Left, box.Bottom - box.Top, QImage::Format_RGB32);
+    QPainter painter(&drawn);
+    TQtCalendarCanvas canvas(&painter, fonts_, {}, texts_);
+    canvas.colors_ = colors_;
+    canvas.SetFont(font_);
+    canvas.TCalendarCanvas::DrawBadge({0, 0, drawn.width(), drawn.height()}, gbk, ground, ink);
+    painter.end();
+    badge = &texts_.KeepBadge(std::move(key), std::move(drawn));
+  }
+  painter_->drawImage(box.Left, box.Top, *badge);
+}
 
 }  // namespace kadrel

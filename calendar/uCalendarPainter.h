@@ -4,7 +4,9 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPainter>
+#include <QStaticText>
 #include <QString>
 #include <array>
 #include <functional>
@@ -24,6 +26,18 @@ namespace kadrel {
 class TCalendarTextCache {
  public:
   const QString& Get(std::string_view gbk);
+  // A text laid out in one font, `fontKey` naming it: every text is
+  // measured to be placed, measured again to fill its box and drawn, and
+  // each of these shaped it anew; now it is shaped once.
+  struct TLaidText {
+    int Width = 0;  // the advance
+    QStaticText Text;
+  };
+  const TLaidText& Laid(std::string_view gbk, const std::string& fontKey, const QFont& font,
+                        const QFontMetrics& metrics);
+  // A badge as last drawn under `key`, or null; and the one to keep.
+  const QImage* Badge(const std::string& key) const;
+  const QImage& KeepBadge(std::string key, QImage badge);
 
  private:
   struct Hash {
@@ -31,6 +45,9 @@ class TCalendarTextCache {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   std::unordered_map<std::string, QString, Hash, std::equal_to<>> texts_;
+  std::unordered_map<std::string, QImage> badges_;
+  std::unordered_map<std::string, TLaidText, Hash, std::equal_to<>> laid_;
+  std::string laidKey_;  // kept between calls: a lookup allocates nothing
 };
 
 // The pixel size of a font of `points` at 96 pixels per inch, rounded to
@@ -62,6 +79,11 @@ class TQtCalendarCanvas final : public TCalendarCanvas {
   void TextOutNarrowed(int x, int y, int width, std::string_view gbk) override;
   int TextWidth(std::string_view gbk) override;
   int TextHeight(std::string_view gbk) override;
+  // Drawn once into a picture of its own and copied from there after: the
+  // ground is opaque, so the copy is the very pixels a drawing would make,
+  // and a month of badges costs no text drawing.
+  void DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
+                 TCalendarColorRole ink) override;
 
  private:
   struct TFace {
@@ -69,14 +91,19 @@ class TQtCalendarCanvas final : public TCalendarCanvas {
     QFontMetrics Metrics;
     int Height;    // the em box
     int Baseline;  // from the top of the em box
+    std::string Key;  // the font, for the text cache
   };
   static TFace MakeFace(const TSampleFont& font);
   const TFace& Face() const { return faces_[static_cast<int>(font_)]; }
+  const TCalendarTextCache::TLaidText& Laid(std::string_view gbk) {
+    return texts_.Laid(gbk, Face().Key, Face().Font, Face().Metrics);
+  }
   const QColor& Color(TCalendarColorRole role) const { return colors_[static_cast<int>(role)]; }
 
   QPainter* painter_;
+  const TFontOfCalendar& fonts_;
   std::array<TFace, 3> faces_;
-  std::array<QColor, 11> colors_;
+  std::array<QColor, 13> colors_;
   TCalendarTextCache& texts_;
   TCalendarFontRole font_ = TCalendarFontRole::Head;
   bool fontSet_ = false;

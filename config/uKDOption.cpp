@@ -1,5 +1,6 @@
 #include "config/uKDOption.h"
 
+#include "config/uChangeScheme.h"
 #include "config/uDatePicker.h"
 #include "config/uNewShift.h"
 #include "config/uOptionData.h"
@@ -155,8 +156,8 @@ std::int32_t ItemId(const QTreeWidgetItem* item) { return item->data(0, kDataRol
 
 }  // namespace
 
-TfrmOption::TfrmOption(QWidget* owner, TScheduleRecords& records)
-    : QDialog(owner), records_(records), frame_(new TKadrelFrame(this)) {
+TfrmOption::TfrmOption(QWidget* owner, TScheduleRecords& records, TRotaRecords& rota)
+    : QDialog(owner), records_(records), rota_(rota), frame_(new TKadrelFrame(this)) {
   setWindowTitle(QStringLiteral("设置"));
   setFixedSize(486, 333);
   setFont(KadrelFont(12));
@@ -200,9 +201,10 @@ QWidget* TfrmOption::CreateUsersPage() {
   auto* page = new QWidget;
   lvUser = MakeReportView(page, {6, 6, 262, 206},
                           {QStringLiteral("姓名"), QStringLiteral("班制名称"), QStringLiteral("开始时间")}, {80, 70});
-  FlatButton2 = MakeButton(QStringLiteral("增加"), page, {6, 220, 78, 26});
-  FlatButton1 = MakeButton(QStringLiteral("修改"), page, {98, 220, 78, 26});
-  FlatButton3 = MakeButton(QStringLiteral("删除"), page, {190, 220, 78, 26});
+  FlatButton2 = MakeButton(QStringLiteral("增加"), page, {6, 220, 58, 26});
+  FlatButton1 = MakeButton(QStringLiteral("修改"), page, {70, 220, 58, 26});
+  FlatButton3 = MakeButton(QStringLiteral("删除"), page, {134, 220, 58, 26});
+  FlatButton10 = MakeButton(QStringLiteral("更换班制…"), page, {198, 220, 70, 26});
 
   pgcUser = new QStackedWidget(page);
   pgcUser->setGeometry(278, 6, 178, 240);
@@ -229,6 +231,7 @@ QWidget* TfrmOption::CreateUsersPage() {
   connect(FlatButton2, &QPushButton::clicked, this, &TfrmOption::FlatButton2Click);
   connect(FlatButton1, &QPushButton::clicked, this, &TfrmOption::FlatButton1Click);
   connect(FlatButton3, &QPushButton::clicked, this, &TfrmOption::FlatButton3Click);
+  connect(FlatButton10, &QPushButton::clicked, this, &TfrmOption::FlatButton10Click);
   // Activated, not index-changed: choosing the entry already shown counts too.
   connect(fcbSelectShift, &QComboBox::activated, this, &TfrmOption::fcbSelectShiftChange);
   // A click on an entry's text ticks it, as a click on its box does.
@@ -364,6 +367,7 @@ void TfrmOption::SetUserMode(TEditMode mode) {
   FlatButton2->setText(browse ? QStringLiteral("新建") : QStringLiteral("保存"));
   FlatButton1->setText(browse ? QStringLiteral("修改") : QStringLiteral("取消"));
   FlatButton3->setEnabled(browse);
+  FlatButton10->setEnabled(browse);
   pgcUser->setCurrentIndex(browse ? 0 : 1);
 }
 
@@ -523,17 +527,18 @@ void TfrmOption::SaveUser() {
     fedUserName->setFocus();
     return;
   }
-  TScheduleError error;
+  TRotaError error;
   TUserRecord user = EditedUser(name);
-  const bool saved = records_.SaveUser(user, error);
-  if (error.Fault == TEditFault::Duplicate) {
+  const bool saved = rota_.SaveUser(user, error);
+  const TEditFault fault = error.Fault == TRotaFault::Schedule ? error.Edit : TEditFault::None;
+  if (fault == TEditFault::Duplicate) {
     WarnUser(this, QStringLiteral("用户数据中已经有该用户名称!"));
     // A new user goes back to browse unwritten; a modified one stays open.
     if (!adding) {
       fedUserName->setFocus();
       return;
     }
-  } else if (error.Fault == TEditFault::BadPlace) {
+  } else if (fault == TEditFault::BadPlace) {
     // Only a damaged cycle lists more duties than the calendar counts.
     WarnUser(this, QStringLiteral("勾选的班次超出了该班制的倒班规律（班制数据可能已损坏），请勾选前面的班次。"));
     fclbWork->setFocus();
@@ -552,10 +557,30 @@ void TfrmOption::FlatButton3Click() {
                                          TMsgIcon::Warning, TMsgButtons::YesNo}) == TMsgResult::Yes;
   // The file is compacted whatever the answer, and when the user is gone already.
   TScheduleError error;
-  bool done = yes ? records_.DeleteUser(ItemId(row), error) : records_.PackUsers(error);
-  if (!done && error.Fault == TEditFault::NotFound) done = records_.PackUsers(error);
+  bool done = false;
+  if (yes) {
+    TRotaError rotaError;
+    done = rota_.DeleteUser(ItemId(row), rotaError);
+    if (!done && rotaError.Fault == TRotaFault::Schedule && rotaError.Edit == TEditFault::NotFound) {
+      done = records_.PackUsers(error);
+    }
+  } else {
+    done = records_.PackUsers(error);
+  }
   if (!done) ShowWriteError();
   FillUserList();
+}
+
+void TfrmOption::FlatButton10Click() {
+  QTreeWidgetItem* row = SelectedItem(lvUser);
+  const std::optional<TUserRecord> user = row ? records_.UserAt(ItemId(row)) : std::nullopt;
+  if (!user) return;
+  {
+    TfrmChangeScheme change(this, rota_, records_, user->Name);
+    change.exec();
+  }
+  // The start shown is the new one's, whether or not the history grew.
+  FillUserList(user->Slot);
 }
 
 // --- Duty kinds page ---------------------------------------------------------

@@ -2,10 +2,12 @@
 // rotation schemes are added, changed and deleted. It works on the data
 // folder its creator holds open, through the folder's records with the
 // write policy AsTyped, and writes every save straight into them; there is
-// no overall OK or Cancel. The creator shows it and frees it:
+// no overall OK or Cancel. Users are saved and deleted through the rota
+// records, so that a renamed user keeps its exceptions and history and a
+// deleted one takes them along. The creator shows it and frees it:
 //
 //   // folder opened with {TFolderAccess::WriteElseView, TWritePolicy::AsTyped}
-//   TfrmOption dlg(this, folder.Records());
+//   TfrmOption dlg(this, folder.Records(), folder.Rota());
 //   dlg.exec();
 //   // then reload whatever shows users, schemes or duty kinds
 //
@@ -20,6 +22,7 @@
 #include <string>
 
 #include "config/uOptionData.h"
+#include "schedule/uRotaRecords.h"
 #include "schedule/uScheduleRecords.h"
 
 class QComboBox;
@@ -44,7 +47,7 @@ class TfrmOption : public QDialog {
   Q_OBJECT
 
  public:
-  TfrmOption(QWidget* owner, TScheduleRecords& records);
+  TfrmOption(QWidget* owner, TScheduleRecords& records, TRotaRecords& rota);
   ~TfrmOption() override;
 
   TEditMode UserMode() const { return userMode_; }
@@ -67,6 +70,8 @@ class TfrmOption : public QDialog {
   void FlatButton2Click();
   void FlatButton1Click();
   void FlatButton3Click();
+  // 更换班制…: the selected user follows another scheme from a day on.
+  void FlatButton10Click();
   void fcbSelectShiftChange();
   void fclbWorkClickCheck();
   // Duty kinds page.
@@ -90,6 +95,7 @@ class TfrmOption : public QDialog {
   QPushButton* FlatButton2 = nullptr;  // "增加" / "新建" / "保存"
   QPushButton* FlatButton1 = nullptr;  // "修改" / "取消"
   QPushButton* FlatButton3 = nullptr;  // "删除"
+  QPushButton* FlatButton10 = nullptr;  // "更换班制…"
   QStackedWidget* pgcUser = nullptr;
   QWidget* TabSheet3 = nullptr;  // the cycle of the clicked user
   QWidget* TabSheet4 = nullptr;  // the editor
@@ -144,6 +150,7 @@ class TfrmOption : public QDialog {
   void ShowWriteError();
 
   TScheduleRecords& records_;
+  TRotaRecords& rota_;
   TKadrelFrame* frame_ = nullptr;
 
   TEditMode userMode_ = TEditMode::Browse;

@@ -65,4 +65,33 @@ std::vector<std::string> SchemeCycleNames(TScheduleRecords& records, std::int32_
   return names;
 }
 
+std::vector<TSchemeSpan> ReadSchemeSpans(TScheduleRecords& records, TRotaRecords& rota, std::string_view user) {
+  const std::optional<TUserRecord> current = records.FindUser(user);
+  if (!current) return {};
+  auto named = [&](std::int32_t shiftId) {
+    const std::optional<TSchemeRecord> scheme = shiftId > 0 ? records.FindScheme(shiftId) : std::nullopt;
+    return scheme ? scheme->Name : std::string();
+  };
+  // Of records that end on the same day the most recent holds, as the
+  // resolver takes it.
+  std::vector<THistoryRecord> history;
+  for (THistoryRecord& past : rota.HistoryOf(user)) {
+    if (!IsUsableDate(past.Until)) continue;
+    if (!history.empty() && WholeDays(history.back().Until) == WholeDays(past.Until)) {
+      if (past.ID > history.back().ID) history.back() = std::move(past);
+    } else {
+      history.push_back(std::move(past));
+    }
+  }
+  std::vector<TSchemeSpan> spans;
+  std::optional<std::int64_t> from;
+  for (const THistoryRecord& past : history) {
+    const std::int64_t until = WholeDays(past.Until);
+    spans.push_back({from, until - 1, past.ShiftID, named(past.ShiftID)});
+    from = until;
+  }
+  spans.push_back({from, std::nullopt, current->ShiftID, named(current->ShiftID)});
+  return spans;
+}
+
 }  // namespace kadrel

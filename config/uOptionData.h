@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/uDateTime.h"
+#include "schedule/uRotaRecords.h"
 #include "schedule/uScheduleRecords.h"
 
 namespace kadrel {
@@ -43,5 +46,18 @@ std::int32_t SchemePlaceId(const TStoredCycle& cycle, std::int32_t place);
 // whose duty kind is missing is left out, one that is not a number reads
 // "没有找到". Empty when no scheme has that "ID".
 std::vector<std::string> SchemeCycleNames(TScheduleRecords& records, std::int32_t id);
+
+// One assignment a user followed, for the history of the user's schemes.
+struct TSchemeSpan {
+  std::optional<std::int64_t> From;  // its first day; none: every day before Until
+  std::optional<std::int64_t> Until;  // its last day; none: it holds from From on
+  std::int32_t ShiftID = 0;
+  std::string SchemeName;  // GBK; empty when no scheme has ShiftID
+};
+
+// The user's assignments in the order they held: those the rotation history
+// keeps, then the one userdat.kd2 holds. Spans a later change superseded
+// whole are left out.
+std::vector<TSchemeSpan> ReadSchemeSpans(TScheduleRecords& records, TRotaRecords& rota, std::string_view user);
 
 }  // namespace kadrel

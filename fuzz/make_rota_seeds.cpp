@@ -40,9 +40,9 @@ bool PutHistory(TTableStream& t, std::int32_t id, double until, std::int32_t shi
 }
 
 // The seed: the flag byte, then the file as it stands in `dir`.
-bool Seed(const std::string& dir, TRotaFile file, const std::filesystem::path& out) {
-  const auto bytes = fuzz::ReadAllBytes(RotaPath(dir, file));
-  std::ofstream(out, std::ios::binary) << (file == TRotaFile::History ? '\x01' : '\x00')
+bool Seed(const std::string& dir, TScheduleFile file, const std::filesystem::path& out) {
+  const auto bytes = fuzz::ReadAllBytes(SchedulePath(dir, file));
+  std::ofstream(out, std::ios::binary) << (file == TScheduleFile::History ? '\x01' : '\x00')
                                        << std::string(bytes.begin(), bytes.end());
   return !bytes.empty();
 }
@@ -52,13 +52,13 @@ bool MakeAll(const std::filesystem::path& corpus) {
   const std::string dir = std::filesystem::path(scratch.File()).parent_path().string();
   TTableStream t(TTableStream::kModeReadWrite);
   TScheduleError error;
-  bool ok = OpenOrCreateRotaFile(t, TRotaFile::Exceptions, dir, error) && t.Close() &&
-            Seed(dir, TRotaFile::Exceptions, corpus / "exceptions-empty");
-  ok = ok && OpenOrCreateRotaFile(t, TRotaFile::History, dir, error) && t.Close() &&
-       Seed(dir, TRotaFile::History, corpus / "history-empty");
+  bool ok = OpenOrCreateRotaFile(t, TScheduleFile::Exceptions, dir, error) && t.Close() &&
+            Seed(dir, TScheduleFile::Exceptions, corpus / "exceptions-empty");
+  ok = ok && OpenOrCreateRotaFile(t, TScheduleFile::History, dir, error) && t.Close() &&
+       Seed(dir, TScheduleFile::History, corpus / "history-empty");
 
   const double day = 45667;  // 2025-01-10
-  ok = ok && OpenOrCreateRotaFile(t, TRotaFile::Exceptions, dir, error) &&
+  ok = ok && OpenOrCreateRotaFile(t, TScheduleFile::Exceptions, dir, error) &&
        Put(t, {1, 1, "Zhang", day, day, 2, "", 0, "", ""}) &&
        Put(t, {2, 2, "Li", day, day + 2, 0, "", 0, GbkLiteral("年假"), GbkLiteral("回老家")}) &&
        Put(t, {3, 3, "Zhang", day + 1, day + 1, 1, "", 0, "", ""}) &&
@@ -66,9 +66,9 @@ bool MakeAll(const std::filesystem::path& corpus) {
        Put(t, {5, 4, "Li", day + 3, day + 3, 0, "Zhang", 4, "", ""}) &&
        Put(t, {6, 5, "Zhang", day + 4, day + 4, 0, "", 0, "", "n"}) &&
        Put(t, {7, 1, "zhang ", day + 5, day + 9, 9, "", 0, "", ""}) && Put(t, {8, 3, "Li", day, day, 2, "", 0, "", ""}) &&
-       t.Delete() && t.Close() && Seed(dir, TRotaFile::Exceptions, corpus / "exceptions-kinds");
-  ok = ok && OpenOrCreateRotaFile(t, TRotaFile::History, dir, error) && PutHistory(t, 1, day, 1, 45601, 0) &&
-       PutHistory(t, 2, day + 30, 1, 45000.5, 1) && t.Close() && Seed(dir, TRotaFile::History, corpus / "history-2");
+       t.Delete() && t.Close() && Seed(dir, TScheduleFile::Exceptions, corpus / "exceptions-kinds");
+  ok = ok && OpenOrCreateRotaFile(t, TScheduleFile::History, dir, error) && PutHistory(t, 1, day, 1, 45601, 0) &&
+       PutHistory(t, 2, day + 30, 1, 45000.5, 1) && t.Close() && Seed(dir, TScheduleFile::History, corpus / "history-2");
   return ok;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
+#include "schedule/uDayText.h"
 
 namespace kadrel {
 namespace {
@@ -45,11 +46,15 @@ TCalendKD DayRecord(int year, int month, int day) {
   return kd;
 }
 
-// The lunar date, and on an official day off a second line naming the
-// festival as the hover text does.
-std::string Description(TGbkToUtf8Cache& utf8, const TCalendKD& kd) {
+// The lunar date, on an official day off a line naming the festival, and a
+// line for each change of the day, as the hover text has them.
+std::string Description(TGbkToUtf8Cache& utf8, const TCalendKD& kd, const TResolvedDay& day) {
   std::string text = "农历" + utf8(kd.YearName) + utf8(kd.MonthName) + utf8(kd.DayName) + utf8(kd.TermName);
   if (kd.Mark == THolidayMark::Off) text += "\n" + utf8(HolidayText(kd));
+  for (const std::string& line : DayHoverLines(day)) {
+    text += '\n';
+    text += GbkToUtf8Lossy(line);
+  }
   return text;
 }
 
@@ -97,6 +102,8 @@ std::string IcsFold(std::string_view line) {
   return out;
 }
 
+bool HasIcsEvent(std::string_view ics) { return ics.find("\r\nBEGIN:VEVENT\r\n") != std::string_view::npos; }
+
 std::string IcsTimestampNow() {
   // The clock tells local time; the time zone's own rules turn it into UTC.
   const TDateTime now = Now();
@@ -116,7 +123,7 @@ std::string IcsTimestampNow() {
   return buf;
 }
 
-std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std::string_view dtstamp) {
+std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp) {
   TGbkToUtf8Cache utf8;
   std::string out;
   out.reserve(512 + 300 * 31 * static_cast<std::size_t>(months.Count()));
@@ -128,10 +135,14 @@ std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std
   for (int m : months) {
     for (int d = 1; d <= DaysOfMonth(year, m); ++d) {
       std::int64_t serial = EncodeDate(year, m, d);
-      std::string duty;
-      if (!GetDutyName(user, static_cast<TDateTime>(serial), duty)) continue;
+      const TResolvedDay day = user.Day(serial);
+      std::string duty = DayDutyText(day);
+      if (duty.empty()) {
+        if (day.Kind == TExceptionKind::None) continue;
+        duty = NoDutyText();
+      }
       AddLine(out, "BEGIN:VEVENT");
-      AddLine(out, "UID:" + EventUid(user.Name, serial));
+      AddLine(out, "UID:" + EventUid(user.Name(), serial));
       AddLine(out, "DTSTAMP:" + std::string(dtstamp));
       AddLine(out, "DTSTART;VALUE=DATE:" + IcsDate(serial));
       // A duration rather than the exclusive end date, which for 31 December
@@ -139,7 +150,7 @@ std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std
       AddLine(out, "DURATION:P1D");
       AddLine(out, "SUMMARY:" + IcsEscape(utf8(duty)));
       const TCalendKD kd = DayRecord(year, m, d);
-      AddLine(out, "DESCRIPTION:" + IcsEscape(Description(utf8, kd)));
+      AddLine(out, "DESCRIPTION:" + IcsEscape(Description(utf8, kd, day)));
       if (kd.Mark == THolidayMark::Off)
         AddLine(out, kd.Statutory ? "CATEGORIES:法定节假日" : "CATEGORIES:休息日");
       AddLine(out, "TRANSP:TRANSPARENT");
@@ -150,7 +161,7 @@ std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std
   return out;
 }
 
-std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, TMonthSet months,
+std::optional<TIoError> SaveAsIcs(const TUserSchedule& user, int year, TMonthSet months,
                                   const std::string& fileName, TFileOps& ops) {
   return WriteExportFile(fileName, BuildIcsFile(user, year, months, IcsTimestampNow()), {}, ops);
 }

@@ -4,7 +4,10 @@
 // One all-day event per chosen day that has a duty (DTSTART as a date and
 // DURATION:P1D, valid for every year 1 to 9999). The UID depends only on
 // the user's name and the date, so importing a newer export of the same
-// user updates the events instead of duplicating them. Unlike every other
+// user updates the events instead of duplicating them. A day an exception
+// changes has an event even without a duty (its summary is then 无), so that
+// a newer export replaces what an older one gave the day, and its
+// description names the change as the hover text does. Unlike every other
 // Kadrel document the file is UTF-8, as the standard requires.
 #pragma once
 
@@ -14,12 +17,15 @@
 
 #include "output/uExport.h"
 #include "output/uMonthSet.h"
-#include "schedule/uShiftUser.h"
+#include "schedule/uRotaResolver.h"
 
 namespace kadrel {
 
 // `dtstamp` is the UTC creation time as YYYYMMDDTHHMMSSZ.
-std::string BuildIcsFile(const TShiftUser& user, int year, TMonthSet months, std::string_view dtstamp);
+std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp);
+
+// Whether a calendar built by BuildIcsFile holds any event.
+bool HasIcsEvent(std::string_view ics);
 
 // The clock's present time, in UTC, in the form DTSTAMP needs.
 std::string IcsTimestampNow();
@@ -32,7 +38,7 @@ std::string IcsEscape(std::string_view utf8);
 // UTF-8 character; continuation lines start with a space.
 std::string IcsFold(std::string_view line);
 
-std::optional<TIoError> SaveAsIcs(const TShiftUser& user, int year, TMonthSet months,
+std::optional<TIoError> SaveAsIcs(const TUserSchedule& user, int year, TMonthSet months,
                                   const std::string& fileName,
                                   TFileOps& ops = TFileOps::System());
 

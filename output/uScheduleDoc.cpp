@@ -4,6 +4,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
+#include "schedule/uDayText.h"
 
 namespace kadrel {
 namespace {
@@ -28,18 +29,24 @@ const TDocTexts& Texts() {
   return texts;
 }
 
-std::string DutyText(const TShiftUser& user, int year, int month, int day) {
-  std::string duty;
-  GetDutyName(user, static_cast<TDateTime>(EncodeDate(year, month, day)), duty);
-  return duty;
+std::string DutyText(const TUserSchedule& user, int year, int month, int day) {
+  return DayDutyText(user.Day(EncodeDate(year, month, day)));
 }
 
 std::string DatePart(int month, int day) {
   return std::to_string(month) + GbkDateWords().Month + std::to_string(day) + GbkDateWords().Day;
 }
 
-// HTML text from user data: the four characters that could open markup or
-// end an attribute. None of them can be the second byte of a GBK character.
+void AddLine(std::string& out, std::string_view line) {
+  out += line;
+  out += kCrLf;
+}
+
+bool IsSeparator(std::string_view line) { return line == ScheduleSeparator(); }
+
+}  // namespace
+
+// None of the four characters can be the second byte of a GBK character.
 std::string HtmlEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -67,22 +74,13 @@ std::string CsvField(std::string_view field) {
   return out;
 }
 
-void AddLine(std::string& out, std::string_view line) {
-  out += line;
-  out += kCrLf;
-}
-
-bool IsSeparator(std::string_view line) { return line == ScheduleSeparator(); }
-
-}  // namespace
-
 const std::string& ScheduleSeparator() {
   static const std::string separator(kSeparatorWidth, '-');
   return separator;
 }
 
-std::string ScheduleTitle(const TShiftUser& user, int year) {
-  return user.Name + Texts().TitleMiddle + std::to_string(year) + Texts().TitleEnd;
+std::string ScheduleTitle(const TUserSchedule& user, int year) {
+  return user.Name() + Texts().TitleMiddle + std::to_string(year) + Texts().TitleEnd;
 }
 
 std::string PadRight(std::string_view text, std::size_t width) {
@@ -91,7 +89,7 @@ std::string PadRight(std::string_view text, std::size_t width) {
   return out;
 }
 
-void AppendPrintMonth(TLineList& lines, const TShiftUser& user, int year, int month) {
+void AppendPrintMonth(TLineList& lines, const TUserSchedule& user, int year, int month) {
   lines.push_back(std::to_string(month) + GbkDateWords().Month);
   const int days = DaysInMonth(year, month);
   std::string row;
@@ -106,7 +104,7 @@ void AppendPrintMonth(TLineList& lines, const TShiftUser& user, int year, int mo
   lines.push_back(ScheduleSeparator());
 }
 
-void AppendExportMonth(TLineList& lines, const TShiftUser& user, int year, int month) {
+void AppendExportMonth(TLineList& lines, const TUserSchedule& user, int year, int month) {
   const int days = DaysInMonth(year, month);
   TCalendKD kd;
   for (int d = 1; d <= days; ++d) {

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "output/uExport.h"
+#include "output/uIcs.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
 #include "platform/gui/uQtGbk.h"
@@ -132,7 +133,7 @@ void TStepIndicator::SetColor(const QColor& color) {
 
 // --- TwizdForm -------------------------------------------------------------
 
-TwizdForm::TwizdForm(const TShiftUser& user, int year, QWidget* owner)
+TwizdForm::TwizdForm(const TUserSchedule& user, int year, QWidget* owner)
     : QDialog(owner), user_(user), year_(year), folder_(DefaultExportFolder({})), frame_(new TKadrelFrame(this)) {
   setWindowTitle(QStringLiteral("导出向导"));
   setFixedSize(kWindowSize);
@@ -342,11 +343,12 @@ void TwizdForm::fbFinishClick() {
 void TwizdForm::fbCancelClick() { reject(); }
 
 bool TwizdForm::Export(TMonthSet months) {
+  const std::string document = BuildYearDocument(user_, year_, months, SelectedType());
   // Every other type lists the days anyway; a calendar would be empty.
-  if (SelectedType() == TExportType::Ics && user_.Count <= 0) {
+  if (SelectedType() == TExportType::Ics && !HasIcsEvent(document)) {
     ShowNotice(this, QStringLiteral("用户“%1”还没有倒班规律，日历文件里不会有任何班次。"
                                     "请先在“配置倒班规律”中为其选择班制，或选择其他导出类型。")
-                         .arg(GbkToQString(user_.Name)));
+                         .arg(GbkToQString(user_.Name())));
     return false;
   }
   if (Edit1->text().trimmed().isEmpty()) {
@@ -354,7 +356,6 @@ bool TwizdForm::Export(TMonthSet months) {
     return false;
   }
   const std::string fileName = TargetPath();
-  const std::string document = BuildYearDocument(user_, year_, months, SelectedType());
   if (std::optional<TIoError> error = WriteExportFile(fileName, document)) {
     ShowError(this, QString::fromStdString(error->Chinese));
     return false;
@@ -363,7 +364,7 @@ bool TwizdForm::Export(TMonthSet months) {
   return true;
 }
 
-void ShowExportWizard(const TShiftUser& user, int year, QWidget* owner) {
+void ShowExportWizard(const TUserSchedule& user, int year, QWidget* owner) {
   TwizdForm wizard(user, year, owner);
   // The toolkit's own placement leaves room for a title bar these windows
   // do not have.

@@ -5,8 +5,9 @@
 // name starts in the documents folder, never in the data folder, and no name
 // reaches the data files (uExport.h).
 //
-// The wizard works on its own copy of the user and the year, so the main
-// window's user may change meanwhile without reaching the export.
+// The wizard works on its own copy of the user's resolved schedule and the
+// year, so the main window's user may change meanwhile without reaching the
+// export.
 #pragma once
 
 #include <QDialog>
@@ -15,7 +16,6 @@
 #include <array>
 
 #include "output/uYearDocument.h"
-#include "schedule/uShiftUser.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -59,7 +59,7 @@ class TwizdForm : public QDialog {
 
   // Copies `user` and `year`; the wizard opens on page 1 with HTML chosen,
   // no months ticked and an empty file name.
-  TwizdForm(const TShiftUser& user, int year, QWidget* owner = nullptr);
+  TwizdForm(const TUserSchedule& user, int year, QWidget* owner = nullptr);
 
   // --- Handlers, named after the control and its event ---------------------
   void fbNextClick();
@@ -122,7 +122,7 @@ class TwizdForm : public QDialog {
   // The file name typed, as a path; a relative one lies in folder_.
   std::string TargetPath() const;
 
-  TShiftUser user_;
+  TUserSchedule user_;
   int year_;
   // Where exports go by default: never the data folder (the working folder).
   std::string folder_;
@@ -131,6 +131,6 @@ class TwizdForm : public QDialog {
 
 // Copies `user` and `year`, shows the wizard modally over `owner` and frees
 // it when it closes. Its only result is the file written.
-void ShowExportWizard(const TShiftUser& user, int year, QWidget* owner = nullptr);
+void ShowExportWizard(const TUserSchedule& user, int year, QWidget* owner = nullptr);
 
 }  // namespace kadrel

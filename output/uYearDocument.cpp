@@ -17,11 +17,11 @@ std::string_view ExportExtension(TExportType type) {
   return ".html";
 }
 
-std::string DefaultExportName(std::string_view folder, const TShiftUser& user, int year,
+std::string DefaultExportName(std::string_view folder, const TUserSchedule& user, int year,
                               TExportType type) {
   std::string name = std::string(folder);
   if (name.empty() || name.back() != '/') name += '/';
-  name += GbkToUtf8Lossy(user.Name);
+  name += GbkToUtf8Lossy(user.Name());
   name += "的Kadrel(";
   name += std::to_string(year);
   name += "年)";
@@ -29,7 +29,7 @@ std::string DefaultExportName(std::string_view folder, const TShiftUser& user, i
   return name;
 }
 
-std::string BuildYearDocument(const TShiftUser& user, int year, TMonthSet months, TExportType type) {
+std::string BuildYearDocument(const TUserSchedule& user, int year, TMonthSet months, TExportType type) {
   if (type == TExportType::Ics) return BuildIcsFile(user, year, months, IcsTimestampNow());
   TLineList lines;
   for (int m : months) {

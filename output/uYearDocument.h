@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "output/uMonthSet.h"
-#include "schedule/uShiftUser.h"
+#include "schedule/uRotaResolver.h"
 
 namespace kadrel {
 
@@ -22,13 +22,13 @@ std::string_view ExportExtension(TExportType type);
 // "<folder>/<name>的Kadrel(<year>年).<ext>". The folder is a path as the
 // operating system spells it (UTF-8); the user's GBK name is converted, so
 // the result is a UTF-8 path. Damaged name bytes show as U+FFFD.
-std::string DefaultExportName(std::string_view folder, const TShiftUser& user, int year,
+std::string DefaultExportName(std::string_view folder, const TUserSchedule& user, int year,
                               TExportType type);
 
 // The whole document of the chosen months, January first. Every format but
 // iCalendar is GBK; an iCalendar file is UTF-8 and stamped with the clock's
 // present time. The print form starts with the title line, which it keeps
 // when no month is chosen.
-std::string BuildYearDocument(const TShiftUser& user, int year, TMonthSet months, TExportType type);
+std::string BuildYearDocument(const TUserSchedule& user, int year, TMonthSet months, TExportType type);
 
 }  // namespace kadrel

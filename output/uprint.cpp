@@ -28,7 +28,7 @@ TPrintFont PrinterFont() {
 
 }  // namespace
 
-void ShowPrintDialog(const TShiftUser& user, int year, QWidget* owner) {
+void ShowPrintDialog(const TUserSchedule& user, int year, QWidget* owner) {
   if (!owner) owner = QApplication::activeWindow();
   TprnForm form(user, year, owner);
   if (owner) form.move(owner->geometry().center() - form.rect().center());
@@ -37,7 +37,7 @@ void ShowPrintDialog(const TShiftUser& user, int year, QWidget* owner) {
 
 // --- The window -------------------------------------------------------------------
 
-TprnForm::TprnForm(const TShiftUser& user, int year, QWidget* owner)
+TprnForm::TprnForm(const TUserSchedule& user, int year, QWidget* owner)
     : QDialog(owner), user_(user), year_(year) {
   setObjectName(QStringLiteral("prnForm"));
   setWindowTitle(QStringLiteral("打印"));

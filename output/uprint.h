@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/gui/uPrinterSurface.h"
-#include "schedule/uShiftUser.h"
+#include "schedule/uRotaResolver.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -22,15 +22,16 @@ namespace kadrel {
 
 class TKadrelFrame;
 
-// Copies `user` and `year`, shows the dialog modally over `owner` (the
-// active window when null) and frees it when it closes.
-void ShowPrintDialog(const TShiftUser& user, int year, QWidget* owner = nullptr);
+// Copies `user` (the resolved schedule, or a bare rotation) and `year`,
+// shows the dialog modally over `owner` (the active window when null) and
+// frees it when it closes.
+void ShowPrintDialog(const TUserSchedule& user, int year, QWidget* owner = nullptr);
 
 class TprnForm : public QDialog {
   Q_OBJECT
 
  public:
-  TprnForm(const TShiftUser& user, int year, QWidget* owner = nullptr);
+  TprnForm(const TUserSchedule& user, int year, QWidget* owner = nullptr);
 
   // --- Handlers --------------------------------------------------------------
   void CheckBox1Click();
@@ -54,7 +55,7 @@ class TprnForm : public QDialog {
   // when it showed why it could not.
   bool Print(std::string_view title, std::string_view document);
 
-  TShiftUser user_;
+  TUserSchedule user_;
   int year_;
   TKadrelFrame* frame_ = nullptr;
   std::array<QCheckBox*, 12> monthBoxes_{};

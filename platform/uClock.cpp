@@ -20,6 +20,11 @@ std::function<TDateTime()>& CurrentClock() {
   return clock;
 }
 
+std::function<TUtcTime()>& CurrentUtcClock() {
+  static std::function<TUtcTime()> clock = [] { return TUtcTime{std::time(nullptr)}; };
+  return clock;
+}
+
 }  // namespace
 
 TDateTime Now() { return CurrentClock()(); }
@@ -27,5 +32,10 @@ TDateTime Now() { return CurrentClock()(); }
 TDateTime Today() { return std::floor(Now()); }
 
 TClockOverride::TClockOverride(std::function<TDateTime()> now) : TScopedOverride(CurrentClock(), std::move(now)) {}
+
+TUtcTime UtcNow() { return CurrentUtcClock()(); }
+
+TUtcClockOverride::TUtcClockOverride(std::function<TUtcTime()> now)
+    : TScopedOverride(CurrentUtcClock(), std::move(now)) {}
 
 }  // namespace kadrel

@@ -6,6 +6,7 @@
 
 #include "platform/uDateTime.h"
 #include "platform/uScopedOverride.h"
+#include "platform/uTimeZone.h"
 
 namespace kadrel {
 
@@ -19,6 +20,17 @@ TDateTime Today();
 class TClockOverride : TScopedOverride<std::function<TDateTime()>> {
  public:
   explicit TClockOverride(std::function<TDateTime()> now);
+};
+
+// The current instant. Reminders count in instants, which a change of the
+// machine's zone or of summer time leaves where they are; Now() is the
+// local calendar's date and time.
+TUtcTime UtcNow();
+
+// Replaces the instant while it lives, apart from Now(). For tests.
+class TUtcClockOverride : TScopedOverride<std::function<TUtcTime()>> {
+ public:
+  explicit TUtcClockOverride(std::function<TUtcTime()> now);
 };
 
 }  // namespace kadrel

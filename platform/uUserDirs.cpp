@@ -38,11 +38,16 @@ std::string DesktopDataFolder() {
   return home.empty() ? std::string() : home + "/.local/share/kadrel";
 }
 
+std::string UserConfigFolder() {
+  if (std::string xdg = Absolute(Variable("XDG_CONFIG_HOME")); !xdg.empty()) return xdg;
+  const std::string home = Absolute(Variable("HOME"));
+  return home.empty() ? std::string() : home + "/.config";
+}
+
 std::string UserDocumentsFolder() {
   const std::string home = Absolute(Variable("HOME"));
   if (std::string set = UserDirValue(Variable("XDG_DOCUMENTS_DIR"), home); !set.empty()) return set;
-  std::string config = Absolute(Variable("XDG_CONFIG_HOME"));
-  if (config.empty() && !home.empty()) config = home + "/.config";
+  const std::string config = UserConfigFolder();
   std::ifstream dirs(config + "/user-dirs.dirs");
   constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=";
   for (std::string line; !config.empty() && std::getline(dirs, line);) {

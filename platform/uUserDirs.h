@@ -10,6 +10,10 @@ namespace kadrel {
 // XDG base directories say). Empty without either.
 std::string DesktopDataFolder();
 
+// The user's configuration folder: $XDG_CONFIG_HOME, else $HOME/.config
+// (relative values do not count). Empty without either.
+std::string UserConfigFolder();
+
 // The documents folder of the XDG user directories: $XDG_DOCUMENTS_DIR if
 // set, else its line in $XDG_CONFIG_HOME/user-dirs.dirs (~/.config by
 // default), else $HOME. "$HOME" at the start of a value stands for the home

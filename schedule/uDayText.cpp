@@ -60,6 +60,10 @@ std::string DayDutyText(const TResolvedDay& day) {
   return text;
 }
 
+std::string DayLeaveText(const TResolvedDay& day) {
+  return day.Kind == TExceptionKind::Leave ? LeaveText(day) : std::string();
+}
+
 std::string_view DayMark(const TResolvedDay& day) { return Texts().Marks[KindIndex(day.Kind)]; }
 
 std::vector<std::string> DayHoverLines(const TResolvedDay& day) {
@@ -78,6 +82,8 @@ std::vector<std::string> DayHoverLines(const TResolvedDay& day) {
   if (!day.Note.empty()) lines.push_back(Line(TExceptionKind::Note, day.Note));
   return lines;
 }
+
+const std::string& NoDutyText() { return Texts().NoDuty; }
 
 std::string_view ExceptionKindText(TExceptionKind kind) { return Texts().Kinds[KindIndex(kind)]; }
 

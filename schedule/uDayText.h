@@ -18,6 +18,9 @@ namespace kadrel {
 // no duty.
 std::string DayDutyText(const TResolvedDay& day);
 
+// The kind of a day of leave, 请假 when none was given; empty on other days.
+std::string DayLeaveText(const TResolvedDay& day);
+
 // 换, 假, 加 or 改 for a day changed by a swap, leave, extra (alone) or set;
 // empty otherwise (a note alone has no mark).
 std::string_view DayMark(const TResolvedDay& day);
@@ -27,6 +30,10 @@ std::string_view DayMark(const TResolvedDay& day);
 //   加班：夜班                 备注：<the note>
 // "（原：…）" is left out when the base had no duty.
 std::vector<std::string> DayHoverLines(const TResolvedDay& day);
+
+// 无: a day without a duty, where a text must stand (the hover text, an
+// event's summary).
+const std::string& NoDutyText();
 
 // 改班, 请假, 加班, 换班 or 备注; empty for None and for a value no file
 // should hold.

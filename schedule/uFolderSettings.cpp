@@ -1,6 +1,7 @@
 #include "schedule/uFolderSettings.h"
 
 #include <algorithm>
+#include <array>
 
 #include "platform/uGbk.h"
 #include "schedule/uTableWalk.h"
@@ -8,11 +9,24 @@
 namespace kadrel {
 namespace {
 
-bool IsKey(std::string_view key) { return GbkEqualFoldAZ(key, kTimeZoneKey) || GbkEqualFoldAZ(key, kTrayKeepKey); }
+constexpr std::array<std::string_view, 4> kKeys = {kTimeZoneKey, kTrayKeepKey, kNoNotifierToldKey, kNoTrayToldKey};
 
-// The key as this version writes it, whatever case it was given in.
-std::string_view CanonicalKey(std::string_view key) {
-  return GbkEqualFoldAZ(key, kTimeZoneKey) ? kTimeZoneKey : kTrayKeepKey;
+// The key as this version writes it, whatever case it was given in; none
+// for a key of another version.
+std::optional<std::string_view> CanonicalKey(std::string_view key) {
+  for (std::string_view known : kKeys) {
+    if (GbkEqualFoldAZ(key, known)) return known;
+  }
+  return std::nullopt;
+}
+
+std::string KeyList() {
+  std::string list;
+  for (std::size_t i = 0; i < kKeys.size(); ++i) {
+    list += i == 0 ? "" : i + 1 == kKeys.size() ? " and " : ", ";
+    list += kKeys[i];
+  }
+  return list;
 }
 
 bool KeyIs(TTableStream& config, std::string_view key) {
@@ -43,23 +57,20 @@ std::optional<std::string> FindSetting(std::span<const TSetting> settings, std::
 }
 
 bool CheckSetting(std::string_view key, std::string_view value, TTimesError& error) {
-  if (!IsKey(key)) {
-    return error.Fail(TTimesFault::UnknownKey, TTimesField::Key,
-                      "not a setting; the settings are " + std::string(kTimeZoneKey) + " and " +
-                          std::string(kTrayKeepKey));
-  }
-  if (GbkEqualFoldAZ(key, kTimeZoneKey)) {
+  const std::optional<std::string_view> known = CanonicalKey(key);
+  if (!known) return error.Fail(TTimesFault::UnknownKey, TTimesField::Key, "not a setting; the settings are " + KeyList());
+  if (*known == kTimeZoneKey) {
     if (TTimeZone::Find(value)) return error.Succeed();
     return error.Fail(TTimesFault::UnknownZone, TTimesField::TimeZone,
                       "the time zone is not one this system knows (a name such as Asia/Shanghai)");
   }
   if (value == "1" || value == "0") return error.Succeed();
-  return error.Fail(TTimesFault::BadValue, TTimesField::Value, std::string(kTrayKeepKey) + " is 1 or 0");
+  return error.Fail(TTimesFault::BadValue, TTimesField::Value, std::string(*known) + " is 1 or 0");
 }
 
 bool SetSetting(TTableStream& config, std::string_view key, std::string_view value, TTimesError& error) {
   if (!CheckSetting(key, value, error)) return false;
-  const std::string_view stored = CanonicalKey(key);
+  const std::string_view stored = *CanonicalKey(key);
   const bool written = config.IsOpen() && PutOnlyRecord(
                                               config, [&] { return KeyIs(config, stored); },
                                               [&] {
@@ -70,7 +81,7 @@ bool SetSetting(TTableStream& config, std::string_view key, std::string_view val
 }
 
 bool ClearSetting(TTableStream& config, std::string_view key, TTimesError& error) {
-  if (!IsKey(key)) return CheckSetting(key, {}, error);
+  if (!CanonicalKey(key)) return CheckSetting(key, {}, error);
   if (DeleteRecords(config, [&] { return KeyIs(config, key); })) return error.Succeed();
   return error.FailWrite(TTimeFile::Settings, config, "removing the setting failed");
 }
@@ -93,6 +104,8 @@ bool PinTimeZone(TTableStream& config, TTimesError& error) {
   return SetSetting(config, kTimeZoneKey, ZoneOrShanghai(DefaultTimeZoneName()).Name(), error);
 }
 
-bool TrayKeep(std::span<const TSetting> settings) { return FindSetting(settings, kTrayKeepKey) == "1"; }
+bool TrayKeep(std::span<const TSetting> settings) { return SwitchOn(settings, kTrayKeepKey); }
+
+bool SwitchOn(std::span<const TSetting> settings, std::string_view key) { return FindSetting(settings, key) == "1"; }
 
 }  // namespace kadrel

@@ -8,6 +8,11 @@
 //               reminder places a duty at the same instant.
 //   "TrayKeep"  "1": closing the main window keeps Kadrel in the tray;
 //               "0" or absent: closing it ends Kadrel.
+//   "NoNotifierTold", "NoTrayTold"
+//               "1": the desktop has told once that reminders are off for
+//               want of a notification service, or that Kadrel cannot stay
+//               in a tray the desktop lacks; it does not tell again.
+// Every key but TimeZone is a switch, "1" or "0".
 //
 // The zone of a folder that stores none is the system's, when the system
 // names a zone this machine knows other than UTC, and Asia/Shanghai
@@ -32,6 +37,8 @@ namespace kadrel {
 
 inline constexpr std::string_view kTimeZoneKey = "TimeZone";
 inline constexpr std::string_view kTrayKeepKey = "TrayKeep";
+inline constexpr std::string_view kNoNotifierToldKey = "NoNotifierTold";
+inline constexpr std::string_view kNoTrayToldKey = "NoTrayTold";
 
 struct TSetting {
   std::string Key;
@@ -72,5 +79,7 @@ bool PinTimeZone(TTableStream& config, TTimesError& error);
 
 // Whether closing the main window keeps Kadrel in the tray.
 bool TrayKeep(std::span<const TSetting> settings);
+// Whether the switch `key` is on ("1").
+bool SwitchOn(std::span<const TSetting> settings, std::string_view key);
 
 }  // namespace kadrel

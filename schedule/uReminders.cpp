@@ -15,6 +15,7 @@ struct TReminderTexts {
   std::string Left = GbkLiteral("还有");
   std::string Now = GbkLiteral("现在");
   std::string Close = GbkLiteral("）");
+  std::string Today = GbkLiteral("今天");
   std::string Tomorrow = GbkLiteral("明天");
   std::string Month = GbkLiteral("月");
   std::string DayOf = GbkLiteral("日");
@@ -110,18 +111,24 @@ std::string ReminderText(const TReminder& reminder, TUtcTime now, const TTimeZon
   const TReminderTexts& t = Texts();
   const TUtcTime at = std::max(now, reminder.Due);
   const std::int64_t left = std::max<std::int64_t>(0, (reminder.Span.Begin.Seconds - at.Seconds + 30) / 60);
-  const TWallTime start = reminder.Span.BeginWall;
-  const std::int64_t days = WallDay(start) - WallDay(zone.ToWall(at));
+  return std::string(reminder.Duty.Duty.Name) + " " + StartText(reminder.Duty, reminder.Span, at, zone) + t.Starts +
+         (left == 0 ? t.Now : t.Left + Duration(left)) + t.Close;
+}
+
+std::string StartText(const TTimedDuty& duty, const TDutySpan& span, TUtcTime now, const TTimeZone& zone) {
+  const TReminderTexts& t = Texts();
+  const std::int64_t day = WallDay(span.BeginWall);
+  const std::int64_t days = day - WallDay(zone.ToWall(now));
   std::string when;
   if (days == 1) {
     when = t.Tomorrow;
   } else if (days != 0) {
-    const TYmd ymd = DecodeDate(WallDay(start));
+    const TYmd ymd = DecodeDate(day);
     when = std::to_string(ymd.Month) + t.Month + std::to_string(ymd.Day) + t.DayOf;
+  } else if (!duty.Timed()) {
+    when = t.Today;
   }
-  when += FormatClock(WallMinute(start));
-  return std::string(reminder.Duty.Duty.Name) + " " + when + t.Starts + (left == 0 ? t.Now : t.Left + Duration(left)) +
-         t.Close;
+  return duty.Timed() ? when + FormatClock(WallMinute(span.BeginWall)) : when;
 }
 
 std::vector<TSentReminder> ReadLedger(TTableStream& ledger) {

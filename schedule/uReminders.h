@@ -45,6 +45,11 @@ std::vector<TReminder> DueReminders(const TRotaSnapshot& snapshot, const TDutyTi
 // says which: "明天08:00", "10月1日08:00".
 std::string ReminderText(const TReminder& reminder, TUtcTime now, const TTimeZone& zone);
 
+// When a duty starts, as a person says it at `now`, in GBK: "20:00" on the
+// day of `now`, "明天20:00" on the next, "10月1日20:00" later. An all-day
+// duty has its day alone: "今天", "明天", "10月1日".
+std::string StartText(const TTimedDuty& duty, const TDutySpan& span, TUtcTime now, const TTimeZone& zone);
+
 // --- The ledger ------------------------------------------------------------------
 
 struct TSentReminder {

@@ -61,14 +61,12 @@
 #include <cstdint>
 #include <string>
 
-#include "schedule/uTableSchema.h"
+#include "calendar/uCalend.h"
 #include "schedule/uScheduleFiles.h"
 #include "store/uTableError.h"
 #include "store/uTableStream.h"
 
 namespace kadrel {
-
-enum class TRotaFile { Exceptions, History };
 
 // Field indexes, in definition order.
 inline constexpr int kExcID = 0, kExcUser = 1, kExcKind = 2, kExcFirst = 3, kExcLast = 4, kExcDutyID = 5,
@@ -80,29 +78,22 @@ inline constexpr int kHistID = 0, kHistUser = 1, kHistUntil = 2, kHistShiftID = 
 // leave kinds take kNameMaxBytes.
 inline constexpr std::size_t kNoteMaxBytes = 49;
 
-// The years an exception or a change may fall in: those the calendar views,
-// the year navigator and the documents show.
-inline constexpr int kFirstRotaYear = 1900;
-inline constexpr int kLastRotaYear = 2050;
+// The years an exception or a change may fall in: the calendar's own.
+inline constexpr int kFirstRotaYear = kFirstCalendYear;
+inline constexpr int kLastRotaYear = kLastCalendYear;
 // The longest range one exception may cover: a leap year.
 inline constexpr std::int64_t kMaxExceptionDays = 366;
-
-// "excdat.kd2" or "histdat.kd2", and its fields.
-const char* RotaFileName(TRotaFile file);
-TTableSchema RotaSchema(TRotaFile file);
-// The file's name inside `dir`; the bare name when `dir` is empty.
-std::string RotaPath(const std::string& dir, TRotaFile file);
 
 // Opens the file of `dir` with `mode` when it is there. A file that does not
 // exist, or an empty one (its creation was interrupted before it held
 // anything), means no records: true with `table` left closed. Anything else
 // that cannot be opened, or has other fields, is refused like the three
 // schedule files.
-bool OpenRotaFileIfAny(TTableStream& table, TRotaFile file, const std::string& dir, std::uint16_t mode,
+bool OpenRotaFileIfAny(TTableStream& table, TScheduleFile file, const std::string& dir, std::uint16_t mode,
                        TScheduleError& error);
 // Opens the file for writing, creating it when it is missing: before the
 // first record is written to it.
-bool OpenOrCreateRotaFile(TTableStream& table, TRotaFile file, const std::string& dir, TScheduleError& error);
+bool OpenOrCreateRotaFile(TTableStream& table, TScheduleFile file, const std::string& dir, TScheduleError& error);
 
 // --- Refusals ---------------------------------------------------------------
 
@@ -149,7 +140,7 @@ struct TRotaError {
     return false;
   }
   // A write a table refused.
-  bool FailWrite(TRotaFile file, TTableStream& table, const char* what);
+  bool FailWrite(TScheduleFile file, TTableStream& table, const char* what);
   // The records layer's refusal, as it gave it.
   bool FailSchedule(const TScheduleError& error, TRotaField field);
   bool Succeed() {

@@ -97,8 +97,49 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history) { return ReadLive
 
 std::string UserKey(std::string_view name) { return GbkFoldAZ(TrimBlanks(name)); }
 
-TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history)
-    : schedule_(schedule), exceptions_(exceptions), history_(history) {}
+TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
+                           TChangeFrame* frame)
+    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame) {}
+
+// One change: begun once its rules are checked, committed after its last
+// write, and rolled back when it ends any other way.
+class TRotaRecords::TChange {
+ public:
+  explicit TChange(TRotaRecords& owner) : owner_(owner) {}
+  ~TChange() {
+    if (begun_ && owner_.frame_) owner_.frame_->Rollback();
+  }
+  TChange(const TChange&) = delete;
+  TChange& operator=(const TChange&) = delete;
+
+  bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) {
+    if (owner_.frame_) return begun_ = owner_.frame_->Begin(tables, error);
+    for (TScheduleFile file : tables) {
+      if (file == TScheduleFile::Exceptions || file == TScheduleFile::History) {
+        if (!owner_.RequireOpen(file, error)) return false;
+      }
+    }
+    return begun_ = true;
+  }
+  // The frame ends the change either way.
+  bool Commit(TRotaError& error) {
+    begun_ = false;
+    return !owner_.frame_ || owner_.frame_->Commit(error);
+  }
+
+ private:
+  TRotaRecords& owner_;
+  bool begun_ = false;
+};
+
+// The tables a change of a user's record writes: userdat.kd2, and those of
+// the rota files that exist, whose records follow the user.
+std::vector<TScheduleFile> TRotaRecords::UserTables() const {
+  std::vector<TScheduleFile> tables{TScheduleFile::User};
+  if (exceptions_.IsOpen()) tables.push_back(TScheduleFile::Exceptions);
+  if (history_.IsOpen()) tables.push_back(TScheduleFile::History);
+  return tables;
+}
 
 // --- Reading -------------------------------------------------------------------
 
@@ -232,10 +273,10 @@ bool TRotaRecords::CheckSwap(TExceptionRecord& record, TRotaError& error) {
 
 // --- Changing ------------------------------------------------------------------
 
-bool TRotaRecords::RequireOpen(TRotaFile file, TRotaError& error) {
+bool TRotaRecords::RequireOpen(TScheduleFile file, TRotaError& error) {
   if (Table(file).IsOpen()) return true;
   error.Fail(TRotaFault::WriteFailed, TRotaField::None, "the data file is not open");
-  error.File = RotaFileName(file);
+  error.File = ScheduleFileName(file);
   return false;
 }
 
@@ -243,7 +284,7 @@ bool TRotaRecords::RequireOpen(TRotaFile file, TRotaError& error) {
 // Post. Above every ID the file holds as well: a file written by hand may
 // hold one beyond its appended count, and two records of one ID would make
 // a drop take the wrong one.
-bool TRotaRecords::NextIds(TRotaFile file, std::int32_t count, std::int32_t& first, TRotaError& error) {
+bool TRotaRecords::NextIds(TScheduleFile file, std::int32_t count, std::int32_t& first, TRotaError& error) {
   if (!RequireOpen(file, error)) return false;
   TTableStream& table = Table(file);
   std::int32_t highest = std::max(table.AppendedCount(), 0);
@@ -253,7 +294,7 @@ bool TRotaRecords::NextIds(TRotaFile file, std::int32_t count, std::int32_t& fir
   });
   if (highest > std::numeric_limits<std::int32_t>::max() - count) {
     error.Fail(TRotaFault::WriteFailed, TRotaField::None, "the data file has no identifiers left");
-    error.File = RotaFileName(file);
+    error.File = ScheduleFileName(file);
     return false;
   }
   first = highest + 1;
@@ -268,7 +309,8 @@ bool TRotaRecords::Append(const TExceptionRecord& r, TRotaError& error) {
                    t.SetText(kExcPartner, r.Partner) && t.SetInteger(kExcLink, r.Link) &&
                    t.SetText(kExcLeave, r.Leave) && t.SetText(kExcNote, r.Note) && t.SetInteger(kExcStart, r.Start) &&
                    t.SetInteger(kExcLength, r.Length);
-  return (set && t.Post()) || error.FailWrite(TRotaFile::Exceptions, t, "writing the exception failed");
+  if (set && t.Post()) return Wrote();
+  return error.FailWrite(TScheduleFile::Exceptions, t, "writing the exception failed");
 }
 
 bool TRotaRecords::Append(const THistoryRecord& r, TRotaError& error) {
@@ -276,13 +318,15 @@ bool TRotaRecords::Append(const THistoryRecord& r, TRotaError& error) {
   const bool set = t.Append() && t.SetInteger(kHistID, r.ID) && t.SetText(kHistUser, r.User) &&
                    t.SetFloat(kHistUntil, r.Until) && t.SetInteger(kHistShiftID, r.ShiftID) &&
                    t.SetFloat(kHistStart, r.Start) && t.SetInteger(kHistFirstID, r.FirstID);
-  return (set && t.Post()) || error.FailWrite(TRotaFile::History, t, "writing the history failed");
+  if (set && t.Post()) return Wrote();
+  return error.FailWrite(TScheduleFile::History, t, "writing the history failed");
 }
 
-bool TRotaRecords::DeleteWhere(TRotaFile file, const std::function<bool(TTableStream&)>& match, TRotaError& error) {
+bool TRotaRecords::DeleteWhere(TScheduleFile file, const std::function<bool(TTableStream&)>& match, TRotaError& error) {
   TTableStream& table = Table(file);
   return ForEachLive(table, [&] {
-    if (!match(table) || table.Delete()) return true;
+    if (!match(table)) return true;
+    if (table.Delete()) return Wrote();
     return error.FailWrite(file, table, "deleting a record failed");
   });
 }
@@ -304,10 +348,10 @@ bool TRotaRecords::AddException(TExceptionRecord& record, TRotaError& error) {
   if (!user) return error.Fail(TRotaFault::UnknownUser, TRotaField::User, "no user has that name");
   r.User = user->Name;
   const std::int32_t count = r.Kind == TExceptionKind::Swap ? 2 : 1;
-  if (!CheckRange(r, error) || !CheckTexts(r, error) || !CheckKind(r, error) ||
-      !NextIds(TRotaFile::Exceptions, count, r.ID, error)) {
-    return false;
-  }
+  if (!CheckRange(r, error) || !CheckTexts(r, error) || !CheckKind(r, error)) return false;
+  TChange change(*this);
+  const TScheduleFile tables[] = {TScheduleFile::Exceptions};
+  if (!change.Begin(tables, error) || !NextIds(TScheduleFile::Exceptions, count, r.ID, error)) return false;
   if (count == 2) r.Link = r.ID + 1;
   if (!Append(r, error)) return false;
   if (count == 2) {
@@ -318,6 +362,7 @@ bool TRotaRecords::AddException(TExceptionRecord& record, TRotaError& error) {
     std::swap(half.User, half.Partner);
     if (!Append(half, error)) return false;
   }
+  if (!change.Commit(error)) return false;
   record = std::move(r);
   return error.Succeed();
 }
@@ -340,7 +385,14 @@ bool TRotaRecords::DropException(std::int32_t id, std::vector<TExceptionRecord>&
   auto listed = [&](TTableStream& t) {
     return std::find(ids.begin(), ids.end(), t.FieldByIndex(kExcID).AsInteger()) != ids.end();
   };
-  return DeleteWhere(TRotaFile::Exceptions, listed, error) && error.Succeed();
+  TChange change(*this);
+  const TScheduleFile tables[] = {TScheduleFile::Exceptions};
+  if (!change.Begin(tables, error) || !DeleteWhere(TScheduleFile::Exceptions, listed, error) ||
+      !change.Commit(error)) {
+    dropped.clear();
+    return false;
+  }
+  return error.Succeed();
 }
 
 bool TRotaRecords::ChangeScheme(std::string_view name, TDateTime from, std::int32_t shiftId, std::int32_t firstId,
@@ -378,7 +430,9 @@ bool TRotaRecords::ChangeScheme(std::string_view name, TDateTime from, std::int3
     }
   }
   if (before) std::tie(kept.ShiftID, kept.Start, kept.FirstID) = std::tie(before->ShiftID, before->Start, before->FirstID);
-  if (!NextIds(TRotaFile::History, 1, kept.ID, error)) return false;
+  TChange change(*this);
+  const TScheduleFile tables[] = {TScheduleFile::User, TScheduleFile::History};
+  if (!change.Begin(tables, error) || !NextIds(TScheduleFile::History, 1, kept.ID, error)) return false;
 
   // The record of the past goes first: a change cut short after it still
   // gives every day what it had.
@@ -389,36 +443,38 @@ bool TRotaRecords::ChangeScheme(std::string_view name, TDateTime from, std::int3
     return t.CurrentSlot() != keptSlot && supersededUntil(t.FieldByIndex(kHistUntil).AsDateTime()) &&
            UserKey(t.FieldByIndex(kHistUser).AsString()) == key;
   };
-  if (!DeleteWhere(TRotaFile::History, isSuperseded, error)) return false;
+  if (!DeleteWhere(TScheduleFile::History, isSuperseded, error)) return false;
   TUserRecord changed = *user;
   changed.ShiftID = shiftId;
   changed.Start = static_cast<TDateTime>(day);
   changed.FirstID = firstId;
   TScheduleError scheduleError;
   if (!schedule_.SaveUser(changed, scheduleError)) return error.FailSchedule(scheduleError, TRotaField::Scheme);
-  return error.Succeed();
+  return change.Commit(error) && error.Succeed();
 }
 
 bool TRotaRecords::RenameRecords(std::string_view from, const std::string& to, TRotaError& error) {
   const std::string key = UserKey(from);
-  auto rename = [&](TRotaFile file, int field) {
+  auto rename = [&](TScheduleFile file, int field) {
     TTableStream& table = Table(file);
     return ForEachLive(table, [&] {
       if (UserKey(table.FieldByIndex(field).AsString()) != key) return true;
-      if (table.Edit() && table.SetText(field, to) && table.Post()) return true;
+      if (table.Edit() && table.SetText(field, to) && table.Post()) return Wrote();
       return error.FailWrite(file, table, "renaming the user's records failed");
     });
   };
-  return rename(TRotaFile::Exceptions, kExcUser) && rename(TRotaFile::Exceptions, kExcPartner) &&
-         rename(TRotaFile::History, kHistUser);
+  return rename(TScheduleFile::Exceptions, kExcUser) && rename(TScheduleFile::Exceptions, kExcPartner) &&
+         rename(TScheduleFile::History, kHistUser);
 }
 
 bool TRotaRecords::SaveUser(TUserRecord& user, TRotaError& error) {
   const std::optional<TUserRecord> stored = user.Slot == 0 ? std::nullopt : schedule_.UserAt(user.Slot);
+  TChange change(*this);
+  if (!change.Begin(UserTables(), error)) return false;
   TScheduleError scheduleError;
   if (!schedule_.SaveUser(user, scheduleError)) return error.FailSchedule(scheduleError, TRotaField::User);
   if (stored && stored->Name != user.Name && !RenameRecords(stored->Name, user.Name, error)) return false;
-  return error.Succeed();
+  return change.Commit(error) && error.Succeed();
 }
 
 bool TRotaRecords::DeleteUser(std::int32_t slot, TRotaError& error) {
@@ -435,12 +491,14 @@ bool TRotaRecords::DeleteUser(std::int32_t slot, TRotaError& error) {
     return partnerHalf || UserKey(t.FieldByIndex(kExcUser).AsString()) == key;
   };
   auto isUsersHistory = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kHistUser).AsString()) == key; };
-  if (!DeleteWhere(TRotaFile::Exceptions, isUsers, error) || !DeleteWhere(TRotaFile::History, isUsersHistory, error)) {
+  TChange change(*this);
+  if (!change.Begin(UserTables(), error)) return false;
+  if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error)) {
     return false;
   }
   TScheduleError scheduleError;
   if (!schedule_.DeleteUser(slot, scheduleError)) return error.FailSchedule(scheduleError, TRotaField::User);
-  return error.Succeed();
+  return change.Commit(error) && error.Succeed();
 }
 
 }  // namespace kadrel

@@ -5,14 +5,16 @@
 // rename, a deletion) goes through TScheduleRecords in the same call.
 //
 // Every change is one call, and every table write of the change happens
-// inside it, so that whoever owns the tables can make the call one commit.
-// Every rule is checked before the first write; what can still fail after it
-// is the store itself (a full disk, a lost file).
+// inside it, between the Begin and the Commit of a change frame, so that
+// whoever owns the tables makes the call one commit. Every rule is checked
+// before Begin; what can still fail after it is the store itself (a full
+// disk, a lost file), and the frame then rolls the change back.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,13 +65,35 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history);
 // The key a user is matched by: the name trimmed, A..Z folded.
 std::string UserKey(std::string_view name);
 
+// Who makes a change of several tables one commit: the data folder that owns
+// them (schedule/uScheduleFolder.h). Begin comes once every rule of the
+// change is checked, before its first write, with every table the change
+// writes; a rota table among them that is closed, because its file does not
+// exist yet, is made there. Commit follows the last write; Rollback a write
+// that failed. A refused change never begins.
+class TChangeFrame {
+ public:
+  virtual bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) = 0;
+  virtual bool Commit(TRotaError& error) = 0;
+  virtual void Rollback() = 0;
+
+ protected:
+  ~TChangeFrame() = default;
+};
+
 class TRotaRecords {
  public:
-  // The tables must outlive this object. The two rota tables may be closed
-  // when their files do not exist yet: they read as empty, and a change that
-  // would write one is refused until it is open. A file that exists must be
-  // open, or a rename or deletion of a user leaves its records behind.
-  TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history);
+  // The tables must outlive this object, and so must `frame`. The two rota
+  // tables may be closed when their files do not exist yet: they read as
+  // empty, and a change that would write one has the frame make it (without
+  // a frame, it is refused). A file that exists must be open, or a rename or
+  // deletion of a user leaves its records behind.
+  TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
+               TChangeFrame* frame = nullptr);
+
+  // How many records this object and its TScheduleRecords have written or
+  // deleted: a snapshot built at another count is out of date.
+  std::uint64_t Writes() const { return writes_ + schedule_.Writes(); }
 
   // --- Reading -------------------------------------------------------------
 
@@ -111,18 +135,26 @@ class TRotaRecords {
   bool CheckKind(TExceptionRecord& record, TRotaError& error);
   bool CheckLeave(const TExceptionRecord& record, TRotaError& error);
   bool CheckSwap(TExceptionRecord& record, TRotaError& error);
-  bool RequireOpen(TRotaFile file, TRotaError& error);
-  bool NextIds(TRotaFile file, std::int32_t count, std::int32_t& first, TRotaError& error);
+  class TChange;
+  bool RequireOpen(TScheduleFile file, TRotaError& error);
+  bool NextIds(TScheduleFile file, std::int32_t count, std::int32_t& first, TRotaError& error);
   bool Append(const TExceptionRecord& record, TRotaError& error);
   bool Append(const THistoryRecord& record, TRotaError& error);
-  bool DeleteWhere(TRotaFile file, const std::function<bool(TTableStream&)>& match, TRotaError& error);
+  bool DeleteWhere(TScheduleFile file, const std::function<bool(TTableStream&)>& match, TRotaError& error);
   bool RenameRecords(std::string_view from, const std::string& to, TRotaError& error);
+  std::vector<TScheduleFile> UserTables() const;
+  bool Wrote() {
+    ++writes_;
+    return true;
+  }
   std::optional<TUserRecord> LiveUser(std::string_view name);
-  TTableStream& Table(TRotaFile file) { return file == TRotaFile::Exceptions ? exceptions_ : history_; }
+  TTableStream& Table(TScheduleFile file) { return file == TScheduleFile::Exceptions ? exceptions_ : history_; }
 
   TScheduleRecords& schedule_;
   TTableStream& exceptions_;
   TTableStream& history_;
+  TChangeFrame* frame_;
+  std::uint64_t writes_ = 0;
 };
 
 }  // namespace kadrel

@@ -1,6 +1,7 @@
 #include "schedule/uRotaResolver.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 namespace kadrel {
@@ -133,6 +134,16 @@ std::shared_ptr<const TRotaSnapshot> TRotaSnapshot::Build(TScheduleRecords& reco
       u.LongestSpan = std::max(u.LongestSpan, e.Last - e.First);
     }
   }
+  return s;
+}
+
+std::shared_ptr<const TRotaSnapshot> TRotaSnapshot::OfRotation(const TShiftUser& user) {
+  std::shared_ptr<TRotaSnapshot> s(new TRotaSnapshot());
+  TUser& only = s->users_.emplace_back();
+  only.Name = user.Name;
+  only.Current.Cycle = user;
+  only.Current.Ids.assign(user.worklist.size(), 0);
+  s->byKey_.try_emplace(UserKey(user.Name), 0);
   return s;
 }
 
@@ -275,5 +286,12 @@ TDayLayers TRotaSnapshot::Explain(std::size_t user, TDateTime date) const {
   layers.Result = ResolveDay(u, day);
   return layers;
 }
+
+TUserSchedule::TUserSchedule(std::shared_ptr<const TRotaSnapshot> snapshot, std::size_t user)
+    : snapshot_(std::move(snapshot)), user_(user) {
+  assert(snapshot_ && user_ < snapshot_->UserCount());
+}
+
+TUserSchedule::TUserSchedule(const TShiftUser& rotation) : snapshot_(TRotaSnapshot::OfRotation(rotation)) {}
 
 }  // namespace kadrel

@@ -94,6 +94,10 @@ class TRotaSnapshot {
   // records of the two rota tables; a table that is not open has none.
   static std::shared_ptr<const TRotaSnapshot> Build(TScheduleRecords& records, TTableStream& exceptions,
                                                     TTableStream& history);
+  // One user known by a loaded rotation alone: no exceptions, no history,
+  // and duty kinds without their IDs (0). Every day is what GetDutyName
+  // gives.
+  static std::shared_ptr<const TRotaSnapshot> OfRotation(const TShiftUser& user);
 
   // The live users in slot order, as userdat.kd2 stores their names.
   std::size_t UserCount() const;
@@ -136,6 +140,27 @@ class TRotaSnapshot {
   // Names of live duty kinds and of the deleted ones exceptions name; the
   // nodes never move, so days may point at them.
   std::unordered_map<std::int32_t, std::string> dutyNames_;
+};
+
+// One user's resolved schedule: the value that the documents, the print
+// dialog, the export wizard and kadrel-cli's export take for a user's year.
+// A TShiftUser converts to it implicitly, as its rotation alone, so that
+// whoever holds only that gets exactly the documents it always got.
+class TUserSchedule {
+ public:
+  TUserSchedule(std::shared_ptr<const TRotaSnapshot> snapshot, std::size_t user);
+  TUserSchedule(const TShiftUser& rotation);  // NOLINT(google-explicit-constructor)
+
+  // The user's name as stored, GBK.
+  const std::string& Name() const { return snapshot_->UserName(user_); }
+  // The day's texts point into the snapshot, which this object keeps alive.
+  TResolvedDay Day(std::int64_t day) const { return snapshot_->Resolve(user_, static_cast<TDateTime>(day)); }
+  const TRotaSnapshot& Snapshot() const { return *snapshot_; }
+  std::size_t User() const { return user_; }
+
+ private:
+  std::shared_ptr<const TRotaSnapshot> snapshot_;
+  std::size_t user_ = 0;
 };
 
 }  // namespace kadrel

@@ -9,6 +9,9 @@
 #include <utility>
 
 #include "platform/uGbk.h"
+#include "schedule/uRotaFiles.h"
+#include "schedule/uTableSchema.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 namespace {
@@ -21,6 +24,24 @@ constexpr std::array<TFieldSpec, 3> kWorkSchema = {{
     {"ID", kInteger, 4}, {"Name", kText, 10}, {"Hint", kText, 50}}};
 constexpr std::array<TFieldSpec, 4> kUserSchema = {{
     {"Name", kText, 10}, {"ShiftID", kInteger, 4}, {"Start", kDate, 8}, {"FirstID", kInteger, 4}}};
+constexpr std::array<TFieldSpec, 12> kExceptionSchema = {{{"ID", kInteger, 4},
+                                                           {"User", kText, 10},
+                                                           {"Kind", kInteger, 4},
+                                                           {"First", kDate, 8},
+                                                           {"Last", kDate, 8},
+                                                           {"DutyID", kInteger, 4},
+                                                           {"Partner", kText, 10},
+                                                           {"Link", kInteger, 4},
+                                                           {"Leave", kText, 10},
+                                                           {"Note", kText, 50},
+                                                           {"Start", kInteger, 4},
+                                                           {"Length", kInteger, 4}}};
+constexpr std::array<TFieldSpec, 6> kHistorySchema = {{{"ID", kInteger, 4},
+                                                        {"User", kText, 10},
+                                                        {"Until", kDate, 8},
+                                                        {"ShiftID", kInteger, 4},
+                                                        {"Start", kDate, 8},
+                                                        {"FirstID", kInteger, 4}}};
 
 constexpr std::int32_t RecordSize(std::span<const TFieldSpec> schema) {
   std::int32_t size = 0;
@@ -40,6 +61,12 @@ static_assert(kWorkSchema[kWorkName].Width == kNameMaxBytes + 1);
 static_assert(kWorkSchema[kWorkHint].Width == kHintMaxBytes + 1);
 static_assert(kUserSchema[kUserName].Width == kNameMaxBytes + 1);
 static_assert(kShiftSchema[kShiftName].Width == kNameMaxBytes + 1);
+static_assert(kExceptionSchema[kExcLength].Name == "Length" && kHistorySchema[kHistFirstID].Name == "FirstID");
+static_assert(kExceptionSchema[kExcUser].Width == kNameMaxBytes + 1 &&
+              kExceptionSchema[kExcPartner].Width == kNameMaxBytes + 1 &&
+              kExceptionSchema[kExcLeave].Width == kNameMaxBytes + 1 &&
+              kHistorySchema[kHistUser].Width == kNameMaxBytes + 1);
+static_assert(kExceptionSchema[kExcNote].Width == kNoteMaxBytes + 1);
 
 std::optional<std::int32_t> ParseId(std::string_view token) {
   token = TrimBlanks(token);
@@ -48,28 +75,6 @@ std::optional<std::int32_t> ParseId(std::string_view token) {
   auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
   if (token.empty() || ec != std::errc() || end != token.data() + token.size()) return std::nullopt;
   return value;
-}
-
-char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Builds the file under a temporary name and links it in place, so that a
-// crash leaves no torn file and a file that appeared meanwhile is never
-// replaced (only an empty one, which an older version's crash leaves).
-bool CreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
-                        TScheduleError& error) {
-  const char* name = ScheduleFileName(file);
-  if (!table.CreateTable(path, TTableStream::TCreateMode::KeepExisting)) {
-    return error.Fail(TEditFault::CannotOpen, "cannot create: " + TableReason(table, "unknown error"), name,
-                      table.Error());
-  }
-  bool written = true;
-  for (const auto& f : ScheduleSchema(file)) written = written && table.Fields().AddField(f.Name, f.Type, f.Width);
-  written = table.Close() && written;
-  if (!written) {
-    return error.Fail(TEditFault::CannotOpen, "cannot create: " + TableReason(table, "unknown error"), name,
-                      table.Error());
-  }
-  return true;
 }
 
 }  // namespace
@@ -84,6 +89,11 @@ const char* ScheduleFileName(TScheduleFile file) {
     case TScheduleFile::Shift: return "shiftdat.kd2";
     case TScheduleFile::Work: return "workdat.kd2";
     case TScheduleFile::User: return "userdat.kd2";
+    case TScheduleFile::Exceptions: return "excdat.kd2";
+    case TScheduleFile::History: return "histdat.kd2";
+    case TScheduleFile::Times: return TimeFileName(TTimeFile::Times);
+    case TScheduleFile::Settings: return TimeFileName(TTimeFile::Settings);
+    case TScheduleFile::Ledger: return TimeFileName(TTimeFile::Ledger);
   }
   return "";
 }
@@ -98,28 +108,17 @@ std::span<const TFieldSpec> ScheduleSchema(TScheduleFile file) {
     case TScheduleFile::Shift: return kShiftSchema;
     case TScheduleFile::Work: return kWorkSchema;
     case TScheduleFile::User: return kUserSchema;
+    case TScheduleFile::Exceptions: return kExceptionSchema;
+    case TScheduleFile::History: return kHistorySchema;
+    case TScheduleFile::Times: return TimeSchema(TTimeFile::Times).Fields;
+    case TScheduleFile::Settings: return TimeSchema(TTimeFile::Settings).Fields;
+    case TScheduleFile::Ledger: return TimeSchema(TTimeFile::Ledger).Fields;
   }
   return {};
 }
 
 bool HasScheduleSchema(TTableStream& table, TScheduleFile file, TScheduleError& error) {
-  auto schema = ScheduleSchema(file);
-  TFields& fields = table.Fields();
-  bool same = fields.Count() == static_cast<int>(schema.size());
-  for (std::size_t i = 0; same && i < schema.size(); ++i) {
-    TFieldDef def = fields.Field(static_cast<int>(i));
-    same = def.Name.size() == schema[i].Name.size() && def.Type == schema[i].Type &&
-           def.Width == schema[i].Width;
-    for (std::size_t c = 0; same && c < def.Name.size(); ++c) {
-      same = LowerAZ(def.Name[c]) == LowerAZ(schema[i].Name[c]);
-    }
-  }
-  if (!same) {
-    constexpr const char* kForeign = "its fields are not those of this file";
-    return error.Fail(TEditFault::CannotOpen, kForeign, ScheduleFileName(file),
-                      TTableError::Damaged(TDamage::ForeignFields, kForeign));
-  }
-  return true;
+  return HasSchema(table, SchemaOf(file), error);
 }
 
 bool ScheduleFileMissing(const std::string& path) {
@@ -130,48 +129,26 @@ bool ScheduleFileMissing(const std::string& path) {
 
 bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                       std::uint16_t mode, TScheduleError& error) {
-  const char* name = ScheduleFileName(file);
-  auto cannotOpen = [&](TTableError why) {
-    std::string reason = why.Text;
-    return error.Fail(TEditFault::CannotOpen, std::move(reason), name, std::move(why));
-  };
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
-    TTableError missing = TTableError::Of(TTableFault::CannotOpen, "no such file");
-    missing.Errno = ENOENT;
-    return cannotOpen(std::move(missing));
-  }
-  if (ScheduleFileMissing(path)) {
-    return cannotOpen(TTableError::Damaged(
-        TDamage::HeaderSize,
-        "the file is empty (its creation was interrupted); Kadrel or a write command creates it again"));
-  }
-  if (!table.SetOpenMode(mode)) return cannotOpen(TTableError::Of(TTableFault::Refused, "the table is already open"));
-  if (!table.Open(path)) {
-    return error.Fail(TEditFault::CannotOpen, TableReason(table, "cannot open the file"), name, table.Error());
-  }
-  return HasScheduleSchema(table, file, error) && error.Succeed();
+  return OpenSchemaFile(table, SchemaOf(file), path, mode, error);
 }
 
 bool OpenOrCreateScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                               TScheduleError& error) {
-  TScheduleError createError;
-  // Whatever lies at the name once the creation is over is opened, ours or
-  // not: a damaged file is reported, never overwritten.
-  const bool missing = ScheduleFileMissing(path);
-  if (missing) CreateScheduleFile(table, file, path, createError);
-  if (OpenScheduleFile(table, file, path, TTableStream::kModeReadWrite, error)) return true;
-  if (missing && ScheduleFileMissing(path) && createError.Fault != TEditFault::None) error = createError;
-  return false;
+  return OpenOrCreateSchemaFile(table, SchemaOf(file), path, error);
 }
 
 TTableStream& TScheduleTables::Table(TScheduleFile file) {
   switch (file) {
     case TScheduleFile::Shift: return Shift;
     case TScheduleFile::Work: return Work;
-    case TScheduleFile::User: break;
+    case TScheduleFile::User: return User;
+    case TScheduleFile::Exceptions: return Exceptions;
+    case TScheduleFile::History: return History;
+    case TScheduleFile::Times: return Times;
+    case TScheduleFile::Settings: return Settings;
+    case TScheduleFile::Ledger: break;
   }
-  return User;
+  return Ledger;
 }
 
 bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TScheduleAccess access,
@@ -188,7 +165,7 @@ bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TSchedu
 
 bool CloseScheduleTables(TScheduleTables& tables, TScheduleError& error) {
   bool ok = true;
-  for (TScheduleFile file : kScheduleFiles) {
+  for (TScheduleFile file : kFolderFiles) {
     TTableStream& table = tables.Table(file);
     if (table.IsOpen() && !table.Close()) {
       if (ok) {

@@ -1,6 +1,9 @@
 // The three schedule files and the rules every writer and reader of them
 // keeps: their schemas, opening and closing them, and their cycle texts.
-// Records are read and changed through schedule/uScheduleRecords.
+// Records are read and changed through schedule/uScheduleRecords. The
+// folder's later files (schedule/uRotaFiles.h, schedule/uTimeFiles.h) are
+// named and opened the same
+// way, through the same enumeration.
 //
 //   file            holds        fields (index: name, type, width)
 //   shiftdat.kd2    schemes      0 "ID" 1/4, 1 "Count" 1/4, 2 "Name" 3/10, 3 "worklist" 3/200
@@ -37,10 +40,19 @@
 
 namespace kadrel {
 
-enum class TScheduleFile { Shift, Work, User };
+// The three schedule files, then the exceptions and the rotation history
+// (schedule/uRotaFiles.h), the duty times, the folder's settings and the
+// ledger of reminders sent (schedule/uTimeFiles.h), which a folder may lack.
+enum class TScheduleFile { Shift, Work, User, Exceptions, History, Times, Settings, Ledger };
 
+// The three files other programs read too, whose bytes never change but by
+// a change of their own records.
 inline constexpr std::array<TScheduleFile, 3> kScheduleFiles = {
     TScheduleFile::Shift, TScheduleFile::Work, TScheduleFile::User};
+// Every table a data folder may hold.
+inline constexpr std::array<TScheduleFile, 8> kFolderFiles = {
+    TScheduleFile::Shift,   TScheduleFile::Work,  TScheduleFile::User,     TScheduleFile::Exceptions,
+    TScheduleFile::History, TScheduleFile::Times, TScheduleFile::Settings, TScheduleFile::Ledger};
 
 // Field indexes, in definition order.
 inline constexpr int kShiftID = 0, kShiftCount = 1, kShiftName = 2, kShiftWorkList = 3;
@@ -58,7 +70,8 @@ struct TFieldSpec {
   std::int32_t Width;
 };
 
-// "shiftdat.kd2", "workdat.kd2" or "userdat.kd2".
+// "shiftdat.kd2", "workdat.kd2", "userdat.kd2", "excdat.kd2", "histdat.kd2",
+// "timedat.kd2", "cfgdat.kd2" or "remdat.kd2".
 const char* ScheduleFileName(TScheduleFile file);
 // The file's name inside `dir`; the bare name when `dir` is empty.
 std::string SchedulePath(const std::string& dir, TScheduleFile file);
@@ -111,9 +124,9 @@ struct TScheduleError {
 // (callers name the file apart); `fallback` when it gave no reason.
 std::string TableReason(TTableStream& table, const char* fallback);
 
-// True when the open table's fields are exactly the file's schema (names
-// compared without regard to case). A file with other fields would have its
-// data written into the wrong bytes, so it is refused before any use.
+// The rules of schedule/uTableSchema.h, for the file's own schema: a file
+// with other fields would have its data written into the wrong bytes, so it
+// is refused before any use (and left closed).
 bool HasScheduleSchema(TTableStream& table, TScheduleFile file, TScheduleError& error);
 
 // True when no file of that name exists, or an empty one: the only thing a
@@ -133,11 +146,17 @@ bool OpenOrCreateScheduleFile(TTableStream& table, TScheduleFile file, const std
 bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string& path,
                       std::uint16_t mode, TScheduleError& error);
 
-// The three tables of one data folder.
+// The tables of one data folder. The exceptions, the history, the times,
+// the settings and the ledger stay closed while their files do not exist.
 struct TScheduleTables {
   TTableStream Shift{TTableStream::kModeReadWrite};
   TTableStream Work{TTableStream::kModeReadWrite};
   TTableStream User{TTableStream::kModeReadWrite};
+  TTableStream Exceptions{TTableStream::kModeReadWrite};
+  TTableStream History{TTableStream::kModeReadWrite};
+  TTableStream Times{TTableStream::kModeReadWrite};
+  TTableStream Settings{TTableStream::kModeReadWrite};
+  TTableStream Ledger{TTableStream::kModeReadWrite};
 
   TTableStream& Table(TScheduleFile file);
 };
@@ -147,8 +166,8 @@ enum class TScheduleAccess {
   Write,  // mode 2, missing files created with their schemas
 };
 
-// Opens all three in the order shiftdat, workdat, userdat. `error` names the
-// file that failed.
+// Opens the three schedule files in the order shiftdat, workdat, userdat.
+// `error` names the file that failed.
 bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TScheduleAccess access,
                         TScheduleError& error);
 // Closes every open table; false if any Close failed, `error` naming the first.

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/uFileLock.h"
+#include "schedule/uRotaFiles.h"
 #include "store/uJournal.h"
 
 namespace kadrel {
@@ -207,7 +208,7 @@ std::string TScheduleFolder::Path(TScheduleFile file) const { return SchedulePat
 
 bool TScheduleFolder::HoldsData() const {
   for (const TFolderTable& t : kFolderTables) {
-    if (!ScheduleFileMissing(Path(t.File))) return true;
+    if (t.Required && !ScheduleFileMissing(Path(t.File))) return true;
   }
   return false;
 }
@@ -222,6 +223,8 @@ bool TScheduleFolder::FolderMayBeWritten() const {
 }
 
 void TScheduleFolder::Release() {
+  snapshot_.reset();
+  rota_.reset();
   records_.reset();
   tables_.reset();  // without a write
   readOnly_ = false;
@@ -232,9 +235,60 @@ TScheduleRecords& TScheduleFolder::Records() {
   return *records_;
 }
 
+TRotaRecords& TScheduleFolder::Rota() {
+  assert(rota_);
+  return *rota_;
+}
+
+std::shared_ptr<const TRotaSnapshot> TScheduleFolder::Snapshot() {
+  if (!snapshot_ || snapshotWrites_ != Rota().Writes()) return RebuildSnapshot();
+  return snapshot_;
+}
+
+std::shared_ptr<const TRotaSnapshot> TScheduleFolder::RebuildSnapshot() {
+  snapshot_ = TRotaSnapshot::Build(Records(), tables_->Exceptions, tables_->History);
+  snapshotWrites_ = Rota().Writes();
+  return snapshot_;
+}
+
+// Until the store commits several tables as one, each write is on disk as
+// it is made; the records layer checks every rule first, so only the store
+// can fail a change half way.
+bool TScheduleFolder::TFrame::Begin(std::span<const TScheduleFile> tables, TRotaError& error) {
+  for (TScheduleFile file : tables) {
+    TTableStream& table = folder_.tables_->Table(file);
+    if (table.IsOpen()) continue;
+    TScheduleError why;
+    if (IsRequired(file) || folder_.readOnly_) {
+      why.Fail(TEditFault::CannotOpen,
+               folder_.readOnly_ ? "the data is open for viewing only" : "the data file is not open",
+               ScheduleFileName(file));
+    } else if (OpenOrCreateRotaFile(table, file, folder_.dir_, why)) {
+      continue;
+    }
+    error.FailSchedule(why, TRotaField::None);
+    error.Fault = TRotaFault::WriteFailed;
+    return false;
+  }
+  return true;
+}
+
+bool TScheduleFolder::TFrame::Commit(TRotaError&) { return true; }
+
+void TScheduleFolder::TFrame::Rollback() {}
+
 TScheduleTables& TScheduleFolder::Tables() {
   assert(tables_);
   return *tables_;
+}
+
+bool TScheduleFolder::OpenForChange(TScheduleFile file, TScheduleError& error) {
+  assert(tables_);
+  TTableStream& table = tables_->Table(file);
+  if (readOnly_) return error.Fail(TEditFault::CannotOpen, "the data is open for viewing only", ScheduleFileName(file));
+  if (table.IsOpen()) return error.Succeed();
+  if (IsRequired(file)) return error.Fail(TEditFault::CannotOpen, "the data file is not open", ScheduleFileName(file));
+  return OpenOrCreateScheduleFile(table, file, Path(file), error);
 }
 
 TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
@@ -248,6 +302,7 @@ TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   }
   readOnly_ = readOnly_ || how.Access == TFolderAccess::Read;
   records_ = std::make_unique<TScheduleRecords>(*tables_, how.Policy);
+  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_);
   return failure;
 }
 

@@ -32,9 +32,10 @@
 //
 // Tables that later versions add live in files of the same table kind beside
 // the three. They are optional: a folder without one works as before, an
-// absent one reads as empty, and the first change that needs it creates it.
-// kFolderTables lists every table with whether the folder needs it; Open and
-// Check go through that list, never through the three by name.
+// absent one reads as empty, and the first change that needs it creates it,
+// inside that change. kFolderTables lists every table with whether the
+// folder needs it; Open and Check go through that list, never through the
+// three by name.
 #pragma once
 
 #include <array>
@@ -45,6 +46,8 @@
 #include <vector>
 
 #include "platform/uScopedOverride.h"
+#include "schedule/uRotaRecords.h"
+#include "schedule/uRotaResolver.h"
 #include "schedule/uScheduleRecords.h"
 
 namespace kadrel {
@@ -54,8 +57,14 @@ struct TFolderTable {
   bool Required;  // false: absent means empty, created by the first change that needs it
 };
 
-inline constexpr std::array<TFolderTable, 3> kFolderTables = {{
-    {TScheduleFile::Shift, true}, {TScheduleFile::Work, true}, {TScheduleFile::User, true}}};
+inline constexpr std::array<TFolderTable, 8> kFolderTables = {{{TScheduleFile::Shift, true},
+                                                                {TScheduleFile::Work, true},
+                                                                {TScheduleFile::User, true},
+                                                                {TScheduleFile::Exceptions, false},
+                                                                {TScheduleFile::History, false},
+                                                                {TScheduleFile::Times, false},
+                                                                {TScheduleFile::Settings, false},
+                                                                {TScheduleFile::Ledger, false}}};
 
 enum class TFolderAccess { Read, Write, WriteElseView };
 
@@ -135,10 +144,29 @@ class TScheduleFolder {
   const std::string& Dir() const { return dir_; }
 
   // The records of the open tables, as the policy given to Open stores them.
+  // Users are renamed and deleted through Rota(), so that their exceptions
+  // and history follow them in the same commit.
   TScheduleRecords& Records();
+  // The exceptions and the history, and every change of a user. Each of its
+  // changes is one commit; a rota file it needs is created inside it.
+  TRotaRecords& Rota();
+  // What the resolver makes of the folder, rebuilt when a change was made
+  // through this object since it was last built. Share it freely: it never
+  // changes.
+  std::shared_ptr<const TRotaSnapshot> Snapshot();
+  // Built again now, for a folder that another program may have changed.
+  std::shared_ptr<const TRotaSnapshot> RebuildSnapshot();
   // The tables themselves, for the records layer's own tests, benchmarks
-  // and fuzzers. The front ends go through Records().
+  // and fuzzers. The front ends go through Records(), and reach the times,
+  // the settings and the ledger, whose functions take the table
+  // (schedule/uTimeFiles.h), through OpenForChange.
   TScheduleTables& Tables();
+  // An optional table, ready for a change: opened as its writer, and created
+  // first when its file does not exist yet, so that only the first change
+  // that needs it makes it. The required tables are open already. False,
+  // naming the file and why, in a folder open for viewing only or when the
+  // file cannot be made.
+  bool OpenForChange(TScheduleFile file, TScheduleError& error);
 
   // Closes every open table; false if any Close failed, `error` naming the
   // first. The records stay valid, over closed tables: they read nothing
@@ -162,9 +190,25 @@ class TScheduleFolder {
   void CompleteCreation(TFolderCheck& report);
   void Release();
 
+  // The frame of every change of the rota records (uRotaRecords.h).
+  class TFrame : public TChangeFrame {
+   public:
+    explicit TFrame(TScheduleFolder& folder) : folder_(folder) {}
+    bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) override;
+    bool Commit(TRotaError& error) override;
+    void Rollback() override;
+
+   private:
+    TScheduleFolder& folder_;
+  };
+
   std::string dir_;
   std::unique_ptr<TScheduleTables> tables_;
   std::unique_ptr<TScheduleRecords> records_;
+  TFrame frame_{*this};
+  std::unique_ptr<TRotaRecords> rota_;
+  std::shared_ptr<const TRotaSnapshot> snapshot_;
+  std::uint64_t snapshotWrites_ = 0;  // Rota().Writes() when snapshot_ was built
   bool readOnly_ = false;
 };
 

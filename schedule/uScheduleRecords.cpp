@@ -1,5 +1,6 @@
 #include "schedule/uScheduleRecords.h"
 
+#include <cassert>
 #include <cstring>
 #include <utility>
 
@@ -108,6 +109,11 @@ TTableStream& TScheduleRecords::Table(TScheduleFile file) {
     case TScheduleFile::Shift: return shift_;
     case TScheduleFile::Work: return work_;
     case TScheduleFile::User: break;
+    case TScheduleFile::Exceptions:
+    case TScheduleFile::History: assert(!"the rota files are TRotaRecords'"); break;
+    case TScheduleFile::Times:
+    case TScheduleFile::Settings:
+    case TScheduleFile::Ledger: assert(!"the time files have records of their own"); break;
   }
   return user_;
 }
@@ -220,7 +226,10 @@ bool TScheduleRecords::StartChange(TScheduleFile file, bool append, TScheduleErr
 
 bool TScheduleRecords::Post(TScheduleFile file, TScheduleError& error) {
   TTableStream& table = Table(file);
-  if (table.Post()) return error.Succeed();
+  if (table.Post()) {
+    ++writes_;
+    return error.Succeed();
+  }
   return error.Fail(TEditFault::WriteFailed, "writing the data file failed: " + TableReason(table, "unknown error"),
                     ScheduleFileName(file), table.Error());
 }
@@ -231,6 +240,7 @@ bool TScheduleRecords::DeleteCurrent(TScheduleFile file, bool pack, TScheduleErr
     return error.Fail(TEditFault::WriteFailed, "deleting the record failed: " + TableReason(table, "unknown error"),
                       ScheduleFileName(file), table.Error());
   }
+  ++writes_;
   if (pack && !table.Pack()) {
     return error.Fail(TEditFault::PackFailed,
                       "the record is deleted, but compacting the file failed: " + TableReason(table, "unknown error"),

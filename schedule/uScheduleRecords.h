@@ -115,6 +115,9 @@ class TScheduleRecords {
   TScheduleRecords(TTableStream& shift, TTableStream& work, TTableStream& user, TWritePolicy policy);
 
   TWritePolicy Policy() const { return policy_; }
+  // How many records this object has written or deleted: whatever was built
+  // from the records at another count is out of date.
+  std::uint64_t Writes() const { return writes_; }
   std::int32_t LiveCount(TScheduleFile file);
 
   // --- Reading (each moves only the cursors of the tables it reads) -------
@@ -176,6 +179,7 @@ class TScheduleRecords {
   TTableStream& work_;
   TTableStream& user_;
   TWritePolicy policy_;
+  std::uint64_t writes_ = 0;
 };
 
 }  // namespace kadrel

@@ -28,6 +28,8 @@ bool CreateSchemaFile(TTableStream& table, const TTableSchema& schema, const std
 
 }  // namespace
 
+TTableSchema SchemaOf(TScheduleFile file) { return {ScheduleFileName(file), ScheduleSchema(file)}; }
+
 bool HasSchema(TTableStream& table, const TTableSchema& schema, TScheduleError& error) {
   TFields& fields = table.Fields();
   bool same = fields.Count() == static_cast<int>(schema.Fields.size());

@@ -25,6 +25,9 @@ struct TTableSchema {
   std::span<const TFieldSpec> Fields;
 };
 
+// The schema of a file of the data folder.
+TTableSchema SchemaOf(TScheduleFile file);
+
 // True when the open table's fields are exactly the schema's.
 bool HasSchema(TTableStream& table, const TTableSchema& schema, TScheduleError& error);
 

@@ -5,12 +5,14 @@
 //                             options-users.png, options-user-edit.png,
 //                             options-duties.png, options-schemes.png,
 //                             options-scheme-edit.png, options-newshift.png,
-//                             options-calendar.png (the start date's drop-down)
+//                             options-calendar.png (the start date's drop-down),
+//                             options-change-scheme.png (更换班制… with a history)
+#include "config/uChangeScheme.h"
 #include "config/uKDOption.h"
 #include "config/uDatePicker.h"
 #include "config/uNewShift.h"
 #include "platform/uGbk.h"
-#include "schedule/uScheduleRecords.h"
+#include "schedule/uScheduleFolder.h"
 #include "widgets/uKadrelStyle.h"
 
 #include <QApplication>
@@ -61,15 +63,29 @@ bool Save(QWidget* w, const QString& dir, const char* name) {
   return false;
 }
 
-// Walks the pages and saves each; the name dialog is grabbed from inside
-// its own modal loop.
-bool GrabAll(TfrmOption& dlg, const QString& dir) {
+// Walks the pages and saves each; the name dialog and the change of scheme
+// are grabbed from inside their own modal loops.
+bool GrabAll(TfrmOption& dlg, TRotaRecords& rota, const QString& dir) {
   bool ok = Save(&dlg, dir, "options-users.png");
   dlg.lvUser->setCurrentItem(dlg.lvUser->topLevelItem(0));
   dlg.FlatButton1Click();
   ok = Save(&dlg, dir, "options-user-edit.png") && ok;
   ok = Save(dlg.DateTimePicker1->calendarWidget(), dir, "options-calendar.png") && ok;
   dlg.FlatButton1Click();
+
+  // 张三 moved to 常白班 on 1 March, so the dialog has a history to show.
+  TRotaError error;
+  if (!rota.ChangeScheme(GbkLiteral("张三"), static_cast<TDateTime>(EncodeDate(2026, 3, 1)), 2, 0, error)) {
+    std::fprintf(stderr, "option_demo: %s\n", error.Text().c_str());
+    ok = false;
+  }
+  QTimer::singleShot(0, [&] {
+    auto* change = qobject_cast<TfrmChangeScheme*>(QApplication::activeModalWidget());
+    if (!change) return;
+    ok = Save(change, dir, "options-change-scheme.png") && ok;
+    change->reject();
+  });
+  dlg.FlatButton10Click();
 
   dlg.PageControl1->setCurrentIndex(1);
   dlg.flbWork->setCurrentRow(1);
@@ -104,17 +120,15 @@ int main(int argc, char** argv) {
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
   QTemporaryDir data;
-  TScheduleTables tables;
-  TScheduleRecords records(tables, TWritePolicy::Trimmed);
-  TScheduleError error;
-  if (!data.isValid() || !OpenScheduleTables(tables, data.path().toStdString(), TScheduleAccess::Write, error) ||
-      !WriteDemoData(records)) {
-    std::fprintf(stderr, "option_demo: cannot write the demo data %s\n", error.Text().c_str());
+  TScheduleFolder folder(data.path().toStdString());
+  TOpenFailure failure;
+  if (data.isValid()) failure = folder.Open({TFolderAccess::Write, TWritePolicy::AsTyped});
+  if (!data.isValid() || failure.Failed() || !WriteDemoData(folder.Records())) {
+    std::fprintf(stderr, "option_demo: cannot write the demo data %s\n", failure.Text().c_str());
     return 1;
   }
 
-  TScheduleRecords dialogRecords(tables, TWritePolicy::AsTyped);
-  TfrmOption dlg(nullptr, dialogRecords);
+  TfrmOption dlg(nullptr, folder.Records(), folder.Rota());
   const QStringList args = app.arguments();
   const qsizetype grab = args.indexOf(QStringLiteral("--grab"));
   if (grab < 0) return dlg.exec(), 0;
@@ -123,7 +137,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   dlg.show();
-  const bool ok = GrabAll(dlg, args[grab + 1]);
+  const bool ok = GrabAll(dlg, folder.Rota(), args[grab + 1]);
   dlg.hide();
   return ok ? 0 : 1;
 }

@@ -2,11 +2,17 @@
 // straight into a scratch folder's files, and readable output of GBK text.
 #pragma once
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <QTest>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +39,32 @@ inline int UserRow(const TListMenu& menu, const QString& caption) {
     if (menu.Text(row) == caption) return row;
   ADD_FAILURE() << "no user item " << caption.toStdString();
   return -1;
+}
+
+// Runs `act` on the modal window of type T as soon as it is up, then makes
+// sure no modal window is left, so a test that goes wrong fails instead of
+// waiting forever.
+template <class T>
+void WhenModal(std::function<void(T&)> act) {
+  QTimer::singleShot(0, [act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* window = dynamic_cast<T*>(modal)) {
+      act(*window);
+    } else {
+      ADD_FAILURE() << "the expected modal window is not up";
+    }
+    if (QWidget* left = QApplication::activeModalWidget()) left->close();
+  });
+}
+
+// Waits, at most `ms` milliseconds, for an answer from outside (the X
+// server, the session bus) to reach Qt.
+template <class Done>
+bool WaitFor(Done done, int ms = 2000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < ms) QTest::qWait(20);
+  return done();
 }
 
 }  // namespace kadrel::apptest

@@ -24,14 +24,7 @@
 namespace kadrel {
 namespace {
 
-// Waits for the X server's answer to reach Qt, at most `ms` milliseconds.
-template <class Done>
-bool WaitFor(Done done, int ms = 2000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < ms) QTest::qWait(20);
-  return done();
-}
+using apptest::WaitFor;
 
 class HelpWindowOnX11 : public ::testing::Test {
  protected:

@@ -42,22 +42,6 @@ using namespace apptest;
 
 TDateTime Date(int y, int m, int d) { return static_cast<TDateTime>(EncodeDate(y, m, d)); }
 
-// Runs `act` on the modal window of type T as soon as it is up, then makes
-// sure no modal window is left, so a test that goes wrong fails instead of
-// waiting forever.
-template <class T>
-void WhenModal(std::function<void(T&)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (auto* window = dynamic_cast<T*>(modal)) {
-      act(*window);
-    } else {
-      ADD_FAILURE() << "the expected modal window is not up";
-    }
-    if (QWidget* left = QApplication::activeModalWidget()) left->close();
-  });
-}
-
 class TFakeShell : public TShell {
  public:
   bool HelpFileThere = true;

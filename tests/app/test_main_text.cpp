@@ -51,10 +51,40 @@ void PrintTo(const THintCase& c, std::ostream* os) { *os << c.Name; }
 
 class HintText : public ::testing::TestWithParam<THintCase> {};
 
+// The day as the resolver gives it without exceptions: the rotation's duty.
+TResolvedDay Rotation(const TShiftUser& user, int y, int m, int d) {
+  TResolvedDay day;
+  static std::string name;
+  if (GetDutyName(user, static_cast<TDateTime>(EncodeDate(y, m, d)), name)) day.Duty = {true, 1, name};
+  day.Replaced = day.Duty;
+  return day;
+}
+
 TEST_P(HintText, ReadsAsTheTooltipShowsIt) {
   const THintCase& c = GetParam();
   const TShiftUser user = c.WithCycle ? ThreeShiftUser() : TShiftUser{};
-  EXPECT_EQ(U(CalendarHintText(Day(c.Y, c.M, c.D), user)), c.Expected);
+  EXPECT_EQ(U(CalendarHintText(Day(c.Y, c.M, c.D), Rotation(user, c.Y, c.M, c.D))), c.Expected);
+}
+
+TEST(HintTextOfAChangedDay, NamesTheChangeAfterTheDuty) {
+  const std::string day = G("白班"), night = G("夜班"), annual = G("年假"), note = G("替李四");
+  TResolvedDay leave;
+  leave.Replaced = {true, 1, day};
+  leave.Kind = TExceptionKind::Leave;
+  leave.Leave = annual;
+  leave.Note = note;
+  EXPECT_EQ(U(CalendarHintText(Day(2024, 2, 5), leave)),
+            "今天是：2月5日\r农历：癸卯兔年十二月廿六\r今天年假\r请假：年假（原：白班）\r备注：替李四");
+  TResolvedDay extra;
+  extra.Duty = extra.Replaced = {true, 1, day};
+  extra.Kind = TExceptionKind::Extra;
+  extra.Extras.push_back({7, {true, 2, night}});
+  EXPECT_EQ(U(CalendarHintText(Day(2024, 2, 5), extra)),
+            "今天是：2月5日\r农历：癸卯兔年十二月廿六\r今天白班+夜班\r加班：夜班");
+  TResolvedDay off;  // changed to no duty: nothing to say after 今天
+  off.Replaced = {true, 2, night};
+  off.Kind = TExceptionKind::Set;
+  EXPECT_EQ(U(CalendarHintText(Day(2024, 2, 5), off)), "今天是：2月5日\r农历：癸卯兔年十二月廿六\r改班：无（原：夜班）");
 }
 
 INSTANTIATE_TEST_SUITE_P(

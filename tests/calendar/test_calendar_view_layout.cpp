@@ -8,6 +8,7 @@
 #include <string>
 
 #include "calendar/uCalendarLayout.h"
+#include "platform/uGbk.h"
 #include "test_calendar_view_util.h"
 
 namespace kadrel {
@@ -297,6 +298,50 @@ TEST(CalendarLayout, HolidayGroundsInTheYearView) {
   EXPECT_EQ(TextAt(view.Canvas, "4", 3 * 25 + 6).Background, Color::WorkGround);
   EXPECT_EQ(TextAt(view.Canvas, "4", 4 * 25 + 6).Background, Color::Back) << "2024-03-04 is unmarked";
   EXPECT_EQ(TYearView(1999).Canvas.Fills.size(), 1u);
+}
+
+TEST(CalendarLayout, RotaBadgesTakeAFreeSpotAndMoveNothingElse) {
+  // February 2024: 02-04 carries 班 and the term 立春, 02-10 carries 休.
+  const std::string swapText = GbkLiteral("换"), leaveText = GbkLiteral("假");
+  const std::string_view swap = swapText, leave = leaveText;
+  const TDayMarks marks = [&](int, int, int d) { return d == 4 ? swap : d == 10 ? leave : std::string_view(); };
+  TMonthView plain(2024, 2);
+  TMonthView marked(2024, 2);
+  marked.Canvas = TRecordingCanvas{{16, 16, 13}};
+  DrawMonth(marked.Grid, marked.Canvas, 7, 7, 2, marks);
+
+  const TDrawnText badge = TextAt(marked.Canvas, "换", 100 + 18);
+  EXPECT_EQ(badge.X, 3) << "under the 班 of the top-left corner";
+  EXPECT_EQ(badge.Color, Color::ChangeText);
+  EXPECT_EQ(badge.Background, Color::ChangeMark);
+  EXPECT_EQ(TextAt(marked.Canvas, "假", 100 + 18).X, 6 * 70 + 3);
+  const TMarkBox box = MonthMarkBox(marked.Grid, 4, 13, 13);
+  EXPECT_EQ(box.Bottom, 100 + 32) << "clear of the lunar text at y 133";
+  EXPECT_LT(box.Right, 70 / 2 - 8) << "clear of a two-digit day number";
+
+  // Everything the plain month draws is drawn alike, in the same order.
+  std::vector<std::string> rest;
+  for (const TDrawnText& t : marked.Canvas.Texts)
+    if (t.Color != Color::ChangeText) rest.push_back(t.Text + "@" + std::to_string(t.X) + "," + std::to_string(t.Y));
+  std::vector<std::string> before;
+  for (const TDrawnText& t : plain.Canvas.Texts) before.push_back(t.Text + "@" + std::to_string(t.X) + "," + std::to_string(t.Y));
+  EXPECT_EQ(rest, before);
+  EXPECT_EQ(marked.Canvas.Lines.size(), plain.Canvas.Lines.size());
+
+  // The year view: a dot at the foot of each marked cell, and only there.
+  TCalendarGrid year = Control(680, 350);
+  TRecordingCanvas canvas{{12, 12, 12}};
+  DrawYear(year, canvas, 40, 14, 2024, 3, 2,
+           [&](int, int m, int d) { return m == 2 && d == 4 ? swap : std::string_view(); });
+  std::vector<test::TFilledRect> dots;
+  for (const auto& f : canvas.Fills)
+    if (f.Color == Color::ChangeMark) dots.push_back(f);
+  ASSERT_EQ(dots.size(), 1u);
+  const TGridCell cell = YearViewCell(2024, 2, 4);
+  EXPECT_EQ(dots[0].Left, cell.Col * 17 + 7);
+  EXPECT_EQ(dots[0].Top, cell.Row * 25 + 19);
+  EXPECT_EQ(dots[0].Right - dots[0].Left, 3);
+  EXPECT_EQ(TextAt(canvas, "5", 3 * 25 + 6).Background, Color::Back) << "the next number's ground is its own";
 }
 
 TEST(CalendarLayout, ALunarTextWiderThanItsCellStaysInIt) {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QRegion>
 #include <set>
 #include <string>
 
@@ -154,6 +155,42 @@ TEST_F(CalendarWidget, ShowsExactlyItsPicture) {
   EXPECT_EQ(cal.grab().toImage().convertToFormat(QImage::Format_RGB32), cal.Picture());
 }
 
+TEST_F(CalendarWidget, RotaBadgesChangeOnlyBlankPixelsOfTheirOwnCells) {
+  const std::string mark = GbkLiteral("换");
+  // Holiday marks, terms and five-character lunar names; a leap month's six.
+  for (const auto& [year, month] : {std::pair{2024, 2}, std::pair{2033, 12}}) {
+    SCOPED_TRACE(std::to_string(year) + "-" + std::to_string(month));
+    cal.SetDayMarks({});
+    ShowMonth(year, month);
+    const QImage plain = cal.Picture();
+    cal.SetDayMarks([](int, int, int) { return std::string_view(); });
+    cal.DrawMonth(7, 7, month);
+    EXPECT_EQ(cal.Picture(), plain) << "a month without changes is pixel-identical";
+
+    cal.SetDayMarks([&](int, int, int) { return std::string_view(mark); });
+    cal.DrawMonth(7, 7, month);
+    const QImage marked = cal.Picture();
+    QRegion cells;
+    for (int d = 1; d <= DaysInMonth(year, month); ++d) {
+      const QRect cell = cal.MonthDayRect(d);
+      cells += cell;
+      QRect changed;
+      for (int y = cell.top(); y <= cell.bottom(); ++y)
+        for (int x = cell.left(); x <= cell.right(); ++x)
+          if (marked.pixel(x, y) != plain.pixel(x, y)) changed |= QRect(x, y, 1, 1);
+      EXPECT_FALSE(changed.isEmpty()) << "day " << d;
+      EXPECT_EQ(InkIn(plain, changed), QRect()) << "day " << d << ": the badge covers something at " << changed.x()
+                                                << "," << changed.y();
+    }
+    for (int y = 0; y < plain.height(); ++y) {
+      for (int x = 0; x < plain.width(); ++x) {
+        if (cells.contains(QPoint(x, y))) continue;
+        ASSERT_EQ(marked.pixel(x, y), plain.pixel(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST_F(CalendarWidget, FontsAndColoursWaitForTheNextDraw) {
   ShowYear(2026);
   const QImage before = cal.Picture();
@@ -264,6 +301,36 @@ TEST(CalendarCanvas, FontSizesFollowTheLayoutsResolution) {
   EXPECT_EQ(canvas.TextWidth(GbkLiteral("2026年")), 36);
   EXPECT_EQ(canvas.TextWidth("31"), 12);
   EXPECT_EQ(canvas.TextHeight("31"), 12);
+}
+
+TEST(CalendarCanvas, WhatItKeepsBetweenPaintsFollowsTheFontAndDrawsTheSamePixels) {
+  TCalendarTextCache texts;
+  TFontOfCalendar big;
+  big.LunarFont.FontSize = 20;
+  const std::string lunar = GbkLiteral("十二月廿五"), mark = GbkLiteral("换");
+  for (const TFontOfCalendar& fonts : {TFontOfCalendar{}, big, TFontOfCalendar{}}) {
+    TQtCalendarCanvas canvas(nullptr, fonts, TCalendarColors{}, texts);
+    canvas.SetFont(TCalendarFontRole::Lunar);
+    EXPECT_EQ(canvas.TextWidth(lunar), QFontMetrics(CalendarQFont(fonts.LunarFont)).horizontalAdvance(
+                                           QString::fromUtf8("十二月廿五")))
+        << "size " << fonts.LunarFont.FontSize;
+  }
+  // A badge copied from the kept picture is the badge drawn in place, in
+  // either font and on either call.
+  for (const TSampleFont& font : {TSampleFont{}, big.LunarFont, TSampleFont{}}) {
+    const QImage kept = DayMarkBadge(mark, font);
+    QImage drawn(kept.size(), QImage::Format_RGB32);
+    QPainter painter(&drawn);
+    TFontOfCalendar fonts;
+    fonts.LunarFont = font;
+    TCalendarTextCache fresh;
+    TQtCalendarCanvas canvas(&painter, fonts, TCalendarColors{}, fresh);
+    canvas.SetFont(TCalendarFontRole::Lunar);
+    canvas.TCalendarCanvas::DrawBadge({0, 0, drawn.width(), drawn.height()}, mark, TCalendarColorRole::ChangeMark,
+                                      TCalendarColorRole::ChangeText);
+    painter.end();
+    EXPECT_EQ(kept, drawn) << "size " << font.FontSize;
+  }
 }
 
 TEST_F(CalendarWidget, CellAtInTheYearView) {

@@ -80,7 +80,7 @@ class OptionDialog : public TScheduleFixture {
     PutScheme(tables_.Shift, 2, 1, G("常白班"), "1#");
   }
   TfrmOption& Open() {
-    dlg_ = std::make_unique<TfrmOption>(nullptr, records_);
+    dlg_ = std::make_unique<TfrmOption>(nullptr, records_, rota_);
     dlg_->show();
     return *dlg_;
   }
@@ -116,6 +116,9 @@ class OptionDialog : public TScheduleFixture {
   QString LastText() const { return messages_.Shown().empty() ? QString() : messages_.Shown().back().Text; }
 
   TScheduleRecords records_{tables_, TWritePolicy::AsTyped};
+  // The rota files stay closed until a test opens them: users are renamed
+  // and deleted through the rota records all the same.
+  TRotaRecords rota_{records_, tables_.Exceptions, tables_.History};
   TClockOverride clock_{[] { return FixedNow(); }};  // 14 March 2026, 18:00
   TMsgResult answer_ = TMsgResult::No;
   TMessageBoxOverride messages_{[this](const TMessageRequest&) { return answer_; }};

@@ -35,8 +35,8 @@ class TRotaFixture : public TScheduleFixture {
   void SetUp() override {
     TScheduleFixture::SetUp();
     TScheduleError error;
-    ASSERT_TRUE(OpenOrCreateRotaFile(exceptions_, TRotaFile::Exceptions, dir_.Path(), error)) << error.Text();
-    ASSERT_TRUE(OpenOrCreateRotaFile(history_, TRotaFile::History, dir_.Path(), error)) << error.Text();
+    ASSERT_TRUE(OpenOrCreateRotaFile(exceptions_, TScheduleFile::Exceptions, dir_.Path(), error)) << error.Text();
+    ASSERT_TRUE(OpenOrCreateRotaFile(history_, TScheduleFile::History, dir_.Path(), error)) << error.Text();
     PutDuty(tables_.Work, 1, GbkLiteral("白班"));
     PutDuty(tables_.Work, 2, GbkLiteral("夜班"));
     PutDuty(tables_.Work, 3, GbkLiteral("休息"));

@@ -4,6 +4,7 @@
 #include "schedule/uFolderSettings.h"
 #include "schedule/uReminders.h"
 #include "schedule/uTimedDuty.h"
+#include "schedule/uTrayTexts.h"
 #include "tests/schedule/rota_test_util.h"
 #include "tests/test_env.h"
 
@@ -156,7 +157,9 @@ TEST_F(DutyTimes, SettingsAndTheFolderTimeZone) {
   EXPECT_FALSE(SetSetting(config_, "TrayKeep", "yes", error));
   EXPECT_EQ(error.Field, TTimesField::Value);
   EXPECT_FALSE(SetSetting(config_, "Colour", "1", error));
-  EXPECT_EQ(error.Fault, TTimesFault::UnknownKey);
+  EXPECT_EQ(error.Text(), "not a setting; the settings are TimeZone, TrayKeep, NoNotifierTold and NoTrayTold");
+  EXPECT_FALSE(SetSetting(config_, "NoTrayTold", "2", error));
+  EXPECT_EQ(error.Text(), "NoTrayTold is 1 or 0");
   EXPECT_EQ(LiveRecordCount(config_), 0);
 
   {
@@ -180,6 +183,10 @@ TEST_F(DutyTimes, SettingsAndTheFolderTimeZone) {
   EXPECT_EQ(LiveRecordCount(config_), 2);
   EXPECT_EQ(FindSetting(ReadSettings(config_), "TimeZone"), "Asia/Shanghai");
   EXPECT_TRUE(TrayKeep(ReadSettings(config_)));
+  ASSERT_TRUE(SetSetting(config_, "notraytold", "1", error));
+  EXPECT_TRUE(SwitchOn(ReadSettings(config_), kNoTrayToldKey));
+  EXPECT_EQ(ReadSettings(config_).back().Key, "NoTrayTold") << "written as this version spells it";
+  ASSERT_TRUE(ClearSetting(config_, "NoTrayTold", error));
 
   // A zone this machine does not know: the default stands in, and says so.
   ASSERT_TRUE(config_.Append() && config_.SetText(kCfgKey, "TimeZone") && config_.SetText(kCfgValue, "Mars/Olympus") &&
@@ -220,6 +227,25 @@ TEST_F(DutyTimes, NightShiftsAcrossAMonthsAndAYearsEndAndLongDuties) {
   next = NextDuty(*snapshot, zhang, Map(), shanghai_, Cst(2025, 12, 31, 20, 0));
   EXPECT_EQ(FormatWallTime(next->Span.BeginWall), "2025-12-31 20:00") << "starting now is next";
   EXPECT_FALSE(NextDuty(*snapshot, *snapshot->FindUser("Wang"), Map(), shanghai_, Cst(2026, 1, 1, 9, 0)));
+}
+
+// The tray's words: today in the folder's zone, and the next shift.
+TEST_F(DutyTimes, TheTrayTellsTodayAndTheNextShift) {
+  Set(Times(kNight, 1200, 720, 60));
+  TDutyTimes rest = Times(kRest, -1, 0);
+  rest.Rest = true;
+  Set(rest);
+  const auto snapshot = Snapshot();
+  auto tray = [&](std::string_view user, TUtcTime now) {
+    const TTrayTexts t = TrayTexts(*snapshot, *snapshot->FindUser(user), Map(), shanghai_, now);
+    return Utf8(t.Today) + " | " + Utf8(t.Next);
+  };
+  EXPECT_EQ(tray("Zhang", Cst(2025, 7, 31, 9, 0)), "今天：夜班 20:00 | 下一班：夜班 20:00");
+  EXPECT_EQ(tray("Zhang", Cst(2025, 7, 31, 20, 30)), "今天：夜班 20:00 | 下一班：白班 8月2日");
+  EXPECT_EQ(tray("Zhang", Cst(2025, 8, 1, 10, 0)), "今天：休息 | 下一班：白班 明天");
+  EXPECT_EQ(tray("Zhang", Cst(2025, 8, 2, 0, 0)), "今天：白班 | 下一班：白班 今天");
+  EXPECT_EQ(tray("Zhang", Utc(2025, 8, 1, 17, 0)), "今天：白班 | 下一班：夜班 明天20:00") << "01:00 in Shanghai";
+  EXPECT_EQ(tray("Wang", Cst(2025, 8, 1, 10, 0)), "今天：无 | 下一班：无");
 }
 
 // The clocks change during the night: the duty lasts its minutes, so its

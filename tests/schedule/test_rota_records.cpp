@@ -31,20 +31,20 @@ TEST(RotaFiles, AbsentFilesReadAsEmptyAndForeignOnesAreRefused) {
   schedtest::TScratchDir dir;
   TTableStream table(TTableStream::kModeReadWrite);
   TScheduleError error;
-  ASSERT_TRUE(OpenRotaFileIfAny(table, TRotaFile::Exceptions, dir.Path(), TTableStream::kModeReadShared, error));
+  ASSERT_TRUE(OpenRotaFileIfAny(table, TScheduleFile::Exceptions, dir.Path(), TTableStream::kModeReadShared, error));
   EXPECT_FALSE(table.IsOpen());
   EXPECT_TRUE(ReadExceptions(table).empty());
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
 
-  ASSERT_TRUE(OpenOrCreateRotaFile(table, TRotaFile::Exceptions, dir.Path(), error)) << error.Text();
+  ASSERT_TRUE(OpenOrCreateRotaFile(table, TScheduleFile::Exceptions, dir.Path(), error)) << error.Text();
   ASSERT_TRUE(table.Close());
   EXPECT_EQ(std::filesystem::file_size(dir.File("excdat.kd2")), 64u + 32u * 12u);
   // A users table where the history belongs: opened by neither route.
   std::filesystem::copy_file(dir.File("excdat.kd2"), dir.File("histdat.kd2"));
-  EXPECT_FALSE(OpenRotaFileIfAny(table, TRotaFile::History, dir.Path(), TTableStream::kModeReadShared, error));
+  EXPECT_FALSE(OpenRotaFileIfAny(table, TScheduleFile::History, dir.Path(), TTableStream::kModeReadShared, error));
   EXPECT_EQ(error.Table.Damage, TDamage::ForeignFields);
   EXPECT_EQ(error.File, "histdat.kd2");
-  EXPECT_FALSE(OpenOrCreateRotaFile(table, TRotaFile::History, dir.Path(), error));
+  EXPECT_FALSE(OpenOrCreateRotaFile(table, TScheduleFile::History, dir.Path(), error));
   EXPECT_FALSE(table.IsOpen());
 }
 
@@ -98,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                  With(kSet, [](auto& r) { r.Last = r.First + 366; })},
         TRefusal{"Before1900", TRotaFault::BadDate, TRotaField::First,
                  With(kSet, [](auto& r) { r.First = schedtest::Day(1899, 12, 31); })},
-        TRefusal{"After2050", TRotaFault::BadDate, TRotaField::Last,
-                 With(kSet, [](auto& r) { r.Last = schedtest::Day(2051, 1, 1); })},
+        TRefusal{"AfterTheCalendar", TRotaFault::BadDate, TRotaField::Last,
+                 With(kSet, [](auto& r) { r.Last = schedtest::Day(kLastRotaYear + 1, 1, 1); })},
         TRefusal{"NotADate", TRotaFault::BadDate, TRotaField::First,
                  With(kSet, [](auto& r) { r.First = std::numeric_limits<double>::quiet_NaN(); })},
         TRefusal{"NoteTooLong", TRotaFault::TooLong, TRotaField::Note,
@@ -237,7 +237,7 @@ TEST_F(RotaRecords, AChangeOfSchemeIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(error.Fault, TRotaFault::BadPlace);
   EXPECT_FALSE(rota_.ChangeScheme("Nobody", Jan(5), 2, 0, error));
   EXPECT_EQ(error.Fault, TRotaFault::UnknownUser);
-  EXPECT_FALSE(rota_.ChangeScheme("Zhang", schedtest::Day(2051, 1, 1), 2, 0, error));
+  EXPECT_FALSE(rota_.ChangeScheme("Zhang", schedtest::Day(kLastRotaYear + 1, 1, 1), 2, 0, error));
   EXPECT_EQ(error.Fault, TRotaFault::BadDate);
   EXPECT_EQ(ScheduleBytes(), before);
   EXPECT_TRUE(rota_.History().empty());

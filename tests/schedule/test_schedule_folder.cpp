@@ -115,6 +115,42 @@ TEST(FolderOpen, FilesHeldByAnotherOpenerAreInUse) {
   EXPECT_TRUE(OpenFolder(dir.Path()).Folder) << "released";
 }
 
+// The times, the settings and the ledger: absent until a change needs one,
+// then opened at every start; the three files never see them.
+TEST(FolderOpen, AnOptionalTableIsMadeByTheFirstChangeThatNeedsItAndNoneBefore) {
+  TScratchDir dir;
+  WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
+  const std::vector<Bytes> before = DataFileBytes(dir);
+  {
+    TOpened opened = OpenFolder(dir.Path());
+    ASSERT_TRUE(opened.Folder) << opened.Failure.Text();
+    EXPECT_FALSE(opened.Tables()->Ledger.IsOpen());
+    EXPECT_EQ(dir.Entries().size(), 3u);
+    TScheduleError error;
+    ASSERT_TRUE(opened.Folder->OpenForChange(TScheduleFile::Ledger, error)) << error.Text();
+    EXPECT_TRUE(opened.Tables()->Ledger.IsOpen());
+    EXPECT_FALSE(opened.Tables()->Settings.IsOpen()) << "only the table asked for";
+  }
+  EXPECT_EQ(DataFileBytes(dir), before);
+  TOpened again = OpenFolder(dir.Path());
+  ASSERT_TRUE(again.Folder) << again.Failure.Text();
+  EXPECT_TRUE(again.Tables()->Ledger.IsOpen());
+
+  // Viewing makes nothing, and a folder of nothing but settings holds no data.
+  again.Folder.reset();
+  TOpened viewing = OpenFolder(dir.Path(), TFolderAccess::Read);
+  TScheduleError error;
+  EXPECT_FALSE(viewing.Folder->OpenForChange(TScheduleFile::Settings, error));
+  EXPECT_EQ(error.Text(), "cfgdat.kd2: the data is open for viewing only");
+  viewing.Folder.reset();
+  TScratchDir settingsOnly;
+  TTableStream config;
+  ASSERT_TRUE(OpenOrCreateScheduleFile(config, TScheduleFile::Settings, settingsOnly.File(TScheduleFile::Settings),
+                                       error));
+  config.Close();
+  EXPECT_EQ(OpenFolder(settingsOnly.Path(), TFolderAccess::Read).Failure.Fault, TOpenFault::NoData);
+}
+
 // A kadrel-cli read command does not keep Kadrel from starting, and an empty
 // file left by an interrupted creation is made anew.
 TEST(FolderOpen, AReaderDoesNotStandInTheWayAndAnEmptyFileIsMadeAnew) {
@@ -203,6 +239,67 @@ TEST(FolderOpen, AFileThatMayNotBeReadIsNoPermission) {
     const TOpenFailure failure = OpenFolder(dir.Path()).Failure;
     return failure.Fault == TOpenFault::NoPermission && !failure.Creating && failure.File == "workdat.kd2";
   }));
+}
+
+// The rota files: made by the first change that needs them, inside it, and
+// never by a refused one; the snapshot follows every change made through
+// the folder, while one handed out before stays as it was.
+TEST(FolderRota, TheFirstExceptionMakesItsFileAndTheSnapshotFollows) {
+  TScratchDir dir;
+  WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}, {"李四", 1, 45000, 1}});
+  const std::vector<Bytes> schedule = DataFileBytes(dir);
+  TOpened opened = OpenFolder(dir.Path(), TFolderAccess::Write);
+  ASSERT_TRUE(opened.Folder) << opened.Failure.Text();
+  TScheduleFolder& folder = *opened.Folder;
+  const auto before = folder.Snapshot();
+  auto duty = [](const auto& snapshot, std::string_view name) {
+    return std::string(snapshot->Resolve(*snapshot->FindUser(G(name)), 45000).Duty.Name);
+  };
+  ASSERT_EQ(duty(before, "张三"), G("白班"));
+
+  TExceptionRecord set;
+  set.Kind = TExceptionKind::Set;
+  set.User = G("张三");
+  set.First = set.Last = 45000;
+  set.DutyID = 9;
+  TRotaError error;
+  EXPECT_FALSE(folder.Rota().AddException(set, error));
+  EXPECT_EQ(error.Fault, TRotaFault::UnknownDuty);
+  EXPECT_EQ(dir.Entries().size(), 3u) << "a refused change makes no file";
+  EXPECT_EQ(folder.Snapshot(), before) << "nothing changed, nothing rebuilt";
+
+  set.DutyID = 2;
+  ASSERT_TRUE(folder.Rota().AddException(set, error)) << error.Text();
+  EXPECT_TRUE(std::filesystem::exists(dir.File(TScheduleFile::Exceptions)));
+  EXPECT_EQ(duty(folder.Snapshot(), "张三"), G("夜班"));
+  EXPECT_EQ(duty(before, "张三"), G("白班"));
+  EXPECT_EQ(DataFileBytes(dir), schedule);
+
+  TUserRecord user = *folder.Records().FindUser(G("张三"));
+  user.Name = G("王五");
+  ASSERT_TRUE(folder.Rota().SaveUser(user, error)) << error.Text();
+  EXPECT_EQ(duty(folder.Snapshot(), "王五"), G("夜班")) << "the exception followed the rename";
+  EXPECT_FALSE(std::filesystem::exists(dir.File(TScheduleFile::History)));
+  TScheduleError closeError;
+  ASSERT_TRUE(folder.Close(closeError));
+
+  // Viewing only: the history is not made for a change of scheme.
+  TOpened view = OpenFolder(dir.Path(), TFolderAccess::Read);
+  ASSERT_TRUE(view.Folder) << view.Failure.Text();
+  EXPECT_EQ(duty(view.Folder->Snapshot(), "王五"), G("夜班"));
+  EXPECT_FALSE(view.Folder->Rota().ChangeScheme(G("李四"), 45010, 2, 0, error));
+  EXPECT_EQ(error.Fault, TRotaFault::WriteFailed);
+  EXPECT_FALSE(std::filesystem::exists(dir.File(TScheduleFile::History)));
+}
+
+// An optional file alone is no data to read.
+TEST(FolderRota, ARotaFileAloneIsNoData) {
+  TScratchDir dir;
+  TTableStream table;
+  TScheduleError error;
+  ASSERT_TRUE(OpenOrCreateRotaFile(table, TScheduleFile::History, dir.Path(), error)) << error.Text();
+  table.Close();
+  EXPECT_EQ(OpenFolder(dir.Path(), TFolderAccess::Read).Failure.Fault, TOpenFault::NoData);
 }
 
 // A writer killed while it writes the table itself, its journal on disk:

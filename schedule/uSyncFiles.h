@@ -1,0 +1,103 @@
+// What Kadrel has put on each calendar server it publishes to: one record per
+// event object it wrote, so that a publish sends only what changed since the
+// last one. A table of the same kind as the schedule files, in the same
+// folder, created by the first publish; a folder without it has published
+// nothing (the next publish finds its events on the server and takes them
+// over). A publish never changes any other file of the folder.
+//
+//   file          holds             fields (index: name, type, width)
+//   syncdat.kd2   objects written   0 "Calendar" 3/256, 1 "UID" 3/128, 2 "Href" 3/512,
+//                                   3 "ETag" 3/128, 4 "Hash" 3/17, 5 "Sending" 3/17
+//
+// Rules:
+//   1. "Calendar" is the absolute URL of the calendar collection, as discovery
+//      found it; every other field is read within it. At most one live record
+//      per "Calendar" and "UID" (compared byte for byte).
+//   2. "Href" is the object's path on that server, "ETag" the entity tag the
+//      server gave for the text Kadrel wrote last, empty when it gave none.
+//   3. "Hash" is EventHash of the text that ETag belongs to: the text as sent,
+//      less its DTSTAMP line.
+//   4. "Sending" is the hash of a text whose PUT over an existing object went
+//      out without its answer being recorded, empty otherwise. It is written
+//      before such a PUT, so that the next publish can tell its own lost write
+//      (the server's ETag moved and Sending is set) from someone else's
+//      change on the server (the ETag moved and Sending is empty).
+//   5. Every text is printable ASCII (servers' addresses and tags are, once
+//      percent-encoded), no longer than the field holds less its zero byte.
+//   Deleting a record does not pack the file; Append reuses the slot.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "schedule/uScheduleFiles.h"
+#include "schedule/uTableSchema.h"
+#include "store/uTableStream.h"
+
+namespace kadrel {
+
+inline constexpr int kSyncCalendar = 0, kSyncUid = 1, kSyncHref = 2, kSyncETag = 3, kSyncHash = 4, kSyncSending = 5;
+
+inline constexpr const char* kSyncFileName = "syncdat.kd2";
+TTableSchema SyncSchema();
+// The file's name inside `dir`; the bare name when `dir` is empty.
+std::string SyncPath(const std::string& dir);
+
+// As OpenRotaFileIfAny and OpenOrCreateRotaFile (schedule/uRotaFiles.h).
+bool OpenSyncFileIfAny(TTableStream& table, const std::string& dir, std::uint16_t mode, TScheduleError& error);
+bool OpenOrCreateSyncFile(TTableStream& table, const std::string& dir, TScheduleError& error);
+
+// The hash of rule 3: CRC-64 of the text without its DTSTAMP line, as 16 hex
+// digits. DTSTAMP says when a text was made, not what it says, so an export
+// made again of an unchanged duty hashes alike.
+std::string EventHash(std::string_view ics);
+
+// The events of a calendar as objects: UID -> iCalendar text, one VCALENDAR
+// holding that UID's event.
+using TEventTexts = std::map<std::string, std::string>;
+
+struct TSyncEntry {
+  std::string Uid;
+  std::string Href;
+  std::string ETag;
+  std::string Hash;
+  std::string Sending;
+  friend bool operator==(const TSyncEntry&, const TSyncEntry&) = default;
+};
+
+// The records of one calendar, read once, and every change to them: each
+// change is one Post (or Delete) of the table, so each is on disk, whole,
+// when it returns. Over a table that is not open there are no records, and
+// every change is refused.
+class TSyncState {
+ public:
+  TSyncState(TTableStream& table, std::string calendar);
+
+  const std::string& Calendar() const { return calendar_; }
+  std::vector<TSyncEntry> Entries() const;
+  const TSyncEntry* Find(std::string_view uid) const;
+
+  // Stores `entry` as the calendar's record of entry.Uid, replacing one there.
+  bool Put(const TSyncEntry& entry, TScheduleError& error);
+  // Removes the record of `uid`; none there is no failure.
+  bool Drop(std::string_view uid, TScheduleError& error);
+
+ private:
+  struct TStored {
+    std::int32_t Slot = 0;
+    TSyncEntry Entry;
+  };
+  bool Seek(std::int32_t slot);
+  bool FailWrite(TScheduleError& error, const char* what);
+
+  TTableStream* table_;
+  std::string calendar_;
+  std::unordered_map<std::string, TStored> byUid_;
+};
+
+}  // namespace kadrel
