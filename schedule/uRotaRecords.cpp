@@ -101,35 +101,35 @@ TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions,
                            TChangeFrame* frame)
     : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame) {}
 
-// One change: begun once its rules are checked, committed after its last
-// write, and rolled back when it ends any other way.
+// A change of the rota: without a frame, a rota file it writes must be open.
 class TRotaRecords::TChange {
  public:
-  explicit TChange(TRotaRecords& owner) : owner_(owner) {}
-  ~TChange() {
-    if (begun_ && owner_.frame_) owner_.frame_->Rollback();
-  }
-  TChange(const TChange&) = delete;
-  TChange& operator=(const TChange&) = delete;
+  explicit TChange(TRotaRecords& owner) : owner_(owner), change_(owner.frame_) {}
 
   bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) {
-    if (owner_.frame_) return begun_ = owner_.frame_->Begin(tables, error);
-    for (TScheduleFile file : tables) {
-      if (file == TScheduleFile::Exceptions || file == TScheduleFile::History) {
-        if (!owner_.RequireOpen(file, error)) return false;
+    if (!owner_.frame_) {
+      for (TScheduleFile file : tables) {
+        if (file == TScheduleFile::Exceptions || file == TScheduleFile::History) {
+          if (!owner_.RequireOpen(file, error)) return false;
+        }
       }
     }
-    return begun_ = true;
+    TScheduleError why;
+    return change_.Begin(tables, why) || Failed(why, error);
   }
-  // The frame ends the change either way.
   bool Commit(TRotaError& error) {
-    begun_ = false;
-    return !owner_.frame_ || owner_.frame_->Commit(error);
+    TScheduleError why;
+    return change_.Commit(why) || Failed(why, error);
   }
 
  private:
+  static bool Failed(const TScheduleError& why, TRotaError& error) {
+    error.FailSchedule(why, TRotaField::None);
+    error.Fault = TRotaFault::WriteFailed;
+    return false;
+  }
   TRotaRecords& owner_;
-  bool begun_ = false;
+  TFramedChange change_;
 };
 
 // The tables a change of a user's record writes: userdat.kd2, and those of
@@ -497,7 +497,11 @@ bool TRotaRecords::DeleteUser(std::int32_t slot, TRotaError& error) {
     return false;
   }
   TScheduleError scheduleError;
-  if (!schedule_.DeleteUser(slot, scheduleError)) return error.FailSchedule(scheduleError, TRotaField::User);
+  if (!schedule_.DeleteUser(slot, scheduleError)) {
+    // Deleted but not compacted is a deletion all the same: it is kept, with its records.
+    if (scheduleError.Fault == TEditFault::PackFailed && !change.Commit(error)) return false;
+    return error.FailSchedule(scheduleError, TRotaField::User);
+  }
   return change.Commit(error) && error.Succeed();
 }
 

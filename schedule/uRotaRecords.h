@@ -65,22 +65,6 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history);
 // The key a user is matched by: the name trimmed, A..Z folded.
 std::string UserKey(std::string_view name);
 
-// Who makes a change of several tables one commit: the data folder that owns
-// them (schedule/uScheduleFolder.h). Begin comes once every rule of the
-// change is checked, before its first write, with every table the change
-// writes; a rota table among them that is closed, because its file does not
-// exist yet, is made there. Commit follows the last write; Rollback a write
-// that failed. A refused change never begins.
-class TChangeFrame {
- public:
-  virtual bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) = 0;
-  virtual bool Commit(TRotaError& error) = 0;
-  virtual void Rollback() = 0;
-
- protected:
-  ~TChangeFrame() = default;
-};
-
 class TRotaRecords {
  public:
   // The tables must outlive this object, and so must `frame`. The two rota
