@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "platform/uGbk.h"
+#include "schedule/uReminders.h"
 #include "schedule/uRotaResolver.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 namespace {
@@ -98,8 +100,8 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history) { return ReadLive
 std::string UserKey(std::string_view name) { return GbkFoldAZ(TrimBlanks(name)); }
 
 TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-                           TChangeFrame* frame)
-    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame) {}
+                           TChangeFrame* frame, TTableStream* ledger)
+    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame), ledger_(ledger) {}
 
 // A change of the rota: without a frame, a rota file it writes must be open.
 class TRotaRecords::TChange {
@@ -138,6 +140,7 @@ std::vector<TScheduleFile> TRotaRecords::UserTables() const {
   std::vector<TScheduleFile> tables{TScheduleFile::User};
   if (exceptions_.IsOpen()) tables.push_back(TScheduleFile::Exceptions);
   if (history_.IsOpen()) tables.push_back(TScheduleFile::History);
+  if (ledger_ && ledger_->IsOpen()) tables.push_back(TScheduleFile::Ledger);
   return tables;
 }
 
@@ -463,8 +466,14 @@ bool TRotaRecords::RenameRecords(std::string_view from, const std::string& to, T
       return error.FailWrite(file, table, "renaming the user's records failed");
     });
   };
-  return rename(TScheduleFile::Exceptions, kExcUser) && rename(TScheduleFile::Exceptions, kExcPartner) &&
-         rename(TScheduleFile::History, kHistUser);
+  if (!rename(TScheduleFile::Exceptions, kExcUser) || !rename(TScheduleFile::Exceptions, kExcPartner) ||
+      !rename(TScheduleFile::History, kHistUser)) {
+    return false;
+  }
+  // A reminder sent under the old name would otherwise be sent again.
+  TTimesError timesError;
+  if (!ledger_ || !ledger_->IsOpen() || RenameLedgerUser(*ledger_, from, to, timesError)) return true;
+  return error.FailWrite(TScheduleFile::Ledger, *ledger_, "renaming the user's reminders failed");
 }
 
 bool TRotaRecords::SaveUser(TUserRecord& user, TRotaError& error) {
@@ -493,7 +502,9 @@ bool TRotaRecords::DeleteUser(std::int32_t slot, TRotaError& error) {
   auto isUsersHistory = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kHistUser).AsString()) == key; };
   TChange change(*this);
   if (!change.Begin(UserTables(), error)) return false;
-  if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error)) {
+  auto isUsersReminder = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kSentUser).AsString()) == key; };
+  if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error) ||
+      (ledger_ && !DeleteWhere(TScheduleFile::Ledger, isUsersReminder, error))) {
     return false;
   }
   TScheduleError scheduleError;
