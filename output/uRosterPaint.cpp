@@ -30,9 +30,6 @@ const QColor kNameColor(0, 0, 160);
 
 constexpr std::array<const char*, 7> kWeekdays = {"日", "一", "二", "三", "四", "五", "六"};
 
-QFont CellFont() { return KadrelFont(12); }
-QFont MarkFont() { return KadrelFont(9); }
-
 void Box(QPainter& p, const QRect& r, const QColor& ground) {
   p.fillRect(r, ground);
   p.setPen(kLineColor);
@@ -73,6 +70,8 @@ TRosterPicture::TRosterPicture(const TRoster& roster, std::vector<TRosterKindCou
                                int minimum)
     : roster_(roster), kinds_(std::move(kinds)), watched_(std::move(watched)), minimum_(minimum) {
   watched_.resize(kinds_.size(), true);
+  cellFont_ = KadrelFont(12);
+  markFont_ = KadrelFont(9);
   geometry_.Days = static_cast<int>(roster.DayCount());
   geometry_.Kinds = static_cast<int>(kinds_.size());
 }
@@ -88,6 +87,12 @@ bool TRosterPicture::DayShort(std::size_t column) const {
   return false;
 }
 
+const QString& TRosterPicture::Texted(const std::string& gbk) const {
+  auto it = texts_.find(gbk);
+  if (it == texts_.end()) it = texts_.emplace(gbk, GbkToQString(gbk)).first;
+  return it->second;
+}
+
 QColor TRosterPicture::DayGround(std::size_t column) const {
   const THolidayDay holiday = roster_.HolidayAt(column);
   if (holiday.Mark == THolidayMark::Off) return holiday.Statutory ? kOffGroundColor : kLightOffGround;
@@ -97,7 +102,7 @@ QColor TRosterPicture::DayGround(std::size_t column) const {
 }
 
 void TRosterPicture::PaintHead(QPainter& p, int top) const {
-  p.setFont(CellFont());
+  p.setFont(cellFont_);
   Box(p, {0, top, G::kNameWidth, G::kHeadHeight}, kHeadColor);
   Text(p, {0, top, G::kNameWidth, G::kHeadHeight}, QStringLiteral("姓名"), Qt::black);
   for (std::size_t c = 0; c < roster_.DayCount(); ++c) {
@@ -129,9 +134,9 @@ void TRosterPicture::PaintHead(QPainter& p, int top) const {
 }
 
 void TRosterPicture::PaintRow(QPainter& p, int top, std::size_t row, const TRosterRow& built) const {
-  p.setFont(CellFont());
+  p.setFont(cellFont_);
   Box(p, {0, top, G::kNameWidth, G::kRowHeight}, Qt::white);
-  Text(p, {0, top, G::kNameWidth, G::kRowHeight}, GbkToQString(roster_.UserName(row)), kNameColor,
+  Text(p, {0, top, G::kNameWidth, G::kRowHeight}, Texted(roster_.UserName(row)), kNameColor,
        Qt::AlignLeft | Qt::AlignVCenter);
   for (std::size_t c = 0; c < built.Cells.size(); ++c) {
     const TRosterCell& cell = built.Cells[c];
@@ -140,17 +145,20 @@ void TRosterPicture::PaintRow(QPainter& p, int top, std::size_t row, const TRost
     Box(p, r, ground);
     if (!cell.Mark.empty()) {
       // The corner the calendar gives its badge, in the badge's purple.
-      p.setFont(MarkFont());
+      p.setFont(markFont_);
       p.setPen(kChangeMarkColor);
-      p.drawText(r.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, GbkToQString(cell.Mark));
-      p.setFont(CellFont());
+      p.drawText(r.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, Texted(std::string(cell.Mark)));
+      p.setFont(cellFont_);
     }
-    Text(p, r.adjusted(cell.Mark.empty() ? 0 : 6, 0, 0, 0), GbkToQString(RosterShortText(cell)), InkOn(ground));
+    // A day's text is one character and a "+": it always fits.
+    p.setPen(InkOn(ground));
+    p.drawText(r.adjusted(cell.Mark.empty() ? 0 : 6, 0, 0, 0), Qt::AlignCenter, Texted(RosterShortText(cell)));
   }
   int x = geometry_.TotalsLeft();
   auto total = [&](const QString& value) {
     Box(p, {x, top, G::kTotalWidth, G::kRowHeight}, kHeadColor);
-    Text(p, {x, top, G::kTotalWidth, G::kRowHeight}, value, Qt::black, Qt::AlignRight | Qt::AlignVCenter);
+    p.setPen(Qt::black);
+    p.drawText(QRect(x, top, G::kTotalWidth - 3, G::kRowHeight), Qt::AlignRight | Qt::AlignVCenter, value);
     x += G::kTotalWidth;
   };
   for (const long days : RosterKindDays(built, kinds_)) total(QString::number(days));
@@ -159,7 +167,7 @@ void TRosterPicture::PaintRow(QPainter& p, int top, std::size_t row, const TRost
 }
 
 void TRosterPicture::PaintFooter(QPainter& p, int top) const {
-  p.setFont(CellFont());
+  p.setFont(cellFont_);
   for (std::size_t k = 0; k < kinds_.size(); ++k) {
     const int y = top + static_cast<int>(k) * G::kRowHeight;
     Box(p, {0, y, G::kNameWidth, G::kRowHeight}, kHeadColor);

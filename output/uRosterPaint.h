@@ -9,10 +9,12 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QFont>
 #include <QString>
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -69,12 +71,18 @@ class TRosterPicture {
 
  private:
   QColor DayGround(std::size_t column) const;
+  // A month paints a few dozen distinct texts thousands of times: each is
+  // converted from GBK once.
+  const QString& Texted(const std::string& gbk) const;
 
   const TRoster& roster_;
   std::vector<TRosterKindCount> kinds_;
   std::vector<bool> watched_;
   int minimum_;
   TRosterGeometry geometry_;
+  QFont cellFont_;
+  QFont markFont_;
+  mutable std::unordered_map<std::string, QString> texts_;
 };
 
 // A cell's text in the width of a day: the first character of the duty (or
