@@ -210,6 +210,8 @@ void TfrmMain::CreateViewButtons() {
   RosterButton->SetCaption(QStringLiteral("排班表"));
   RosterButton->setFont(KadrelFont(12));
   RosterButton->setToolTip(QStringLiteral("全体人员一个月的排班"));
+  // Tab goes round the views alone; the command menu reaches the roster.
+  RosterButton->setFocusPolicy(Qt::NoFocus);
   connect(RosterButton, &TToggleButton::clicked, this, [this] {
     RosterButton->SetDown(false);
     RosterClick();
@@ -258,12 +260,6 @@ void TfrmMain::CreatePopupMenu() {
 void TfrmMain::CreateDayMenu() {
   DayMenu = new TDayMenu(this, folder_->Rota(), *records_);
   DayMenu->OnChanged = [this] { RotaChanged(); };
-  SwapItem = DayMenu->SwapItem;
-  LeaveItem = DayMenu->LeaveItem;
-  ExtraItem = DayMenu->ExtraItem;
-  SetItem = DayMenu->SetItem;
-  NoteItem = DayMenu->NoteItem;
-  UndoItem = DayMenu->UndoItem;
 }
 
 // --- Start-up ----------------------------------------------------------------
@@ -778,7 +774,7 @@ void TfrmMain::MenuKey() {
   if (day > 0) {
     DayMenuPopup(day, DayMenuPosition(day));
     // Lit, as the command menu's first item is, for the arrows to go on from.
-    DayMenu->setActiveAction(SwapItem->isEnabled() ? SwapItem : nullptr);
+    DayMenu->setActiveAction(DayMenu->SwapItem->isEnabled() ? DayMenu->SwapItem : nullptr);
   } else {
     CommandMenuKey();
   }

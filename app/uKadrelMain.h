@@ -158,14 +158,8 @@ class TfrmMain : public QWidget {
   QAction* RosterItem = nullptr;
   TToggleButton* RosterButton = nullptr;
   QTimer* Timer1 = nullptr;
-  // The menu of a day (config/uDayMenu.h); its items are aliased below.
+  // The menu of a day (config/uDayMenu.h).
   TDayMenu* DayMenu = nullptr;
-  QAction* SwapItem = nullptr;
-  QAction* LeaveItem = nullptr;
-  QAction* ExtraItem = nullptr;
-  QAction* SetItem = nullptr;
-  QAction* NoteItem = nullptr;
-  QAction* UndoItem = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -192,7 +192,7 @@ TEST_F(RosterWindow, TheCellMenuIsTheDayMenuAndAChangeShowsAtOnceInBothWindows) 
 
   // Undone from the main window: the roster follows.
   main_->DayMenuPopup(5, {});
-  main_->UndoItem->trigger();
+  main_->DayMenu->UndoItem->trigger();
   EXPECT_NE(U(w.Grid->RowAt(0).Cells[4].Text), "病假");
   main_->close();
   main_.reset();
