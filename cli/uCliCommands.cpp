@@ -15,6 +15,7 @@
 #include "platform/uClock.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
+#include "platform/uTerminalText.h"
 #include "platform/uUserDirs.h"
 #include "schedule/uScheduleFolder.h"
 
@@ -175,6 +176,7 @@ int RunCommand(const std::vector<std::string>& args, TCliContext& ctx) {
     }
     return Report(err, kExitUsage, usage);
   }
+  if (ctx.Json && ctx.Terminal.OutText) ctx.Terminal.OutText->SetMode(TTerminalStreamBuf::TMode::JsonAscii);
   ChooseDataDir(ctx, command->Name);
   // A reader that went away must not kill a write command after its change
   // is saved: the failed write is then a warning like any other.
@@ -186,8 +188,8 @@ int RunCommand(const std::vector<std::string>& args, TCliContext& ctx) {
 
 std::span<const TCliCommand> CliCommands() { return kCommands; }
 
-int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TCliContext ctx{"", {}, out, err, false, {}, {}, {}};
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, TCliTerminal terminal) {
+  TCliContext ctx{"", {}, out, err, false, {}, {}, {}, std::move(terminal)};
   try {
     int code = RunCommand(args, ctx);
     out.flush();
@@ -199,6 +201,13 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   } catch (const std::exception& e) {
     return Report(err, kExitData, std::string("unexpected failure: ") + e.what());
   }
+}
+
+void WriteBytes(TCliContext& ctx, std::string_view bytes) {
+  ctx.Out.flush();
+  std::ostream& raw = ctx.Terminal.Bytes ? *ctx.Terminal.Bytes : ctx.Out;
+  raw.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!raw) ctx.Out.setstate(std::ios::badbit);
 }
 
 int UsageError(TCliContext& ctx, std::string_view message) {

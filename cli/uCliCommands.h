@@ -8,8 +8,9 @@
 // Exit codes: 0 success, 1 usage error, 2 data or I/O error. Every failure
 // prints exactly one line on stderr. Once a change is saved the exit code is
 // 0 whatever fails after it, with a warning, so that a retry does not make
-// it twice. Output is UTF-8 (lines, or JSON with
-// --json); stored text is GBK and converted only here, at the edge.
+// it twice. Commands write UTF-8 (lines, or JSON with --json); stored text
+// is GBK and converted at the edge. The terminal's charset is met at one
+// door, CliMainInTerminal: arguments come in and text goes out in it.
 //
 // The data folder is --data DIR; else the current folder when it holds any
 // of the three files; else $XDG_DATA_HOME/kadrel, where the desktop program
@@ -32,10 +33,19 @@ namespace kadrel {
 struct TShiftUser;
 struct TCalendKD;
 struct TOpenFailure;
+class TTerminalStreamBuf;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitData = 2;
+
+// The terminal the program talks to: its charset, and, when Out converts,
+// the stream beneath it for bytes that must pass unconverted.
+struct TCliTerminal {
+  std::string Charset = "UTF-8";
+  std::ostream* Bytes = nullptr;          // null: Out itself
+  TTerminalStreamBuf* OutText = nullptr;  // told by --json to escape, not convert
+};
 
 struct TCliContext {
   std::string DataDir;            // empty: the current directory
@@ -48,6 +58,7 @@ struct TCliContext {
   // Set once a write command's change is on disk, saying so (and naming the
   // new ID): from then on no failure may report the change as not made.
   std::string Saved;
+  TCliTerminal Terminal;
 };
 
 struct TCliCommand {
@@ -61,8 +72,15 @@ struct TCliCommand {
 
 std::span<const TCliCommand> CliCommands();
 
-// The whole program: `args` without the program name.
-int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The whole program: `args` without the program name, UTF-8.
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, TCliTerminal terminal = {});
+// The program in the terminal's charset (LC_CTYPE): the arguments are
+// converted to UTF-8, except the file and folder names of --data, -o and
+// the like, which the system takes as typed; output is converted back.
+int CliMainInTerminal(const std::vector<std::string>& args);
+// Bytes that reach standard output as they are, whatever the terminal's
+// charset: a file's contents printed for -o -.
+void WriteBytes(TCliContext& ctx, std::string_view bytes);
 
 // Shared by the commands. Each prints one line "kadrel-cli: ..." on stderr
 // and returns the exit code to give back.

@@ -15,6 +15,7 @@
 
 #include "platform/uGbk.h"
 #include "tests/schedule/schedule_test_util.h"
+#include "tests/test_env.h"
 
 namespace kadrel {
 namespace {
@@ -456,6 +457,43 @@ TEST_F(CliProgram, MonthsAndYearsAreRanges) {
   TRun span = Run({"days", "2003-11", "2004"});
   EXPECT_EQ(std::count(span.Out.begin(), span.Out.end(), '\n'), 61 + 366);
   EXPECT_NE(span.Out.find("\n2004-12-31\t"), std::string::npos);
+}
+
+// A zh_CN.GBK locale of the tests' own (LOCPATH), so that the machine needs
+// none generated; empty when localedef cannot make it.
+std::string GbkLocales() {
+  static TScratchDir dir;
+  static const bool made =
+      std::system(("localedef -i zh_CN -f GBK " + dir.File("zh_CN.GBK") + " >/dev/null 2>&1").c_str()) == 0;
+  return made ? dir.Path() : "";
+}
+
+TEST_F(CliProgram, AGbkTerminalTypesAndReadsChineseWhileFilesKeepTheirBytes) {
+  MakeWorkedExample();
+  ExpectOk({"add-user", "张三", "1", "2003-05-01", "0"}, "");
+  const std::string locales = GbkLocales();
+  ASSERT_FALSE(locales.empty()) << "localedef cannot make zh_CN.GBK";
+  TScopedEnv path("LOCPATH", locales), all("LC_ALL", "zh_CN.GBK");
+  auto G = [](const char* utf8) { return Utf8ToGbk(utf8).value(); };
+
+  TRun duty = Run({"duty", G("张三"), "2003-05-01"});
+  EXPECT_EQ(duty.Code, 0) << duty.Err;
+  EXPECT_EQ(duty.Out, G("2003-05-01\t白班\n"));
+  TRun unknown = Run({"duty", G("李四"), "2003-05-01"});
+  EXPECT_EQ(unknown.Code, 2);
+  EXPECT_NE(unknown.Err.find(G("no user named 李四 in")), std::string::npos) << unknown.Err;
+  // JSON stays JSON that any program reads, and readable in the terminal.
+  EXPECT_EQ(Run({"duty", G("张三"), "2003-05-01", "--json"}).Out,
+            "[{\"date\":\"2003-05-01\",\"duty\":\"\\u767d\\u73ed\"}]\n");
+  // A calendar file is UTF-8 by its standard wherever it is printed.
+  const std::string ics = Run({"export", G("张三"), "2003", "--format", "ics", "-o", "-"}).Out;
+  EXPECT_TRUE(ics.find("X-WR-CALNAME:张三的Kadrel 2003年") != std::string::npos);
+  // A folder name reaches the system as typed.
+  const std::string folder = dir_.File(G("数据"));
+  std::filesystem::create_directory(folder);
+  EXPECT_EQ(Run({"--data", folder, "add-duty", G("早班")}).Code, 0);
+  EXPECT_TRUE(std::filesystem::exists(folder + "/shiftdat.kd2"));
+  EXPECT_EQ(Run({"duty", "\xD5", "today"}).Code, 1);  // half a character
 }
 
 }  // namespace
