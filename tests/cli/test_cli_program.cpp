@@ -302,7 +302,8 @@ TEST_F(CliProgram, ADamagedFileIsReportedAndLeftAlone) {
   EXPECT_EQ(check.Out, "folder: " + Folder() +
                            "\nshiftdat.kd2: 1 slots, 1 live, 1 appended\nworkdat.kd2: 3 slots, 3 live, 3 appended\n");
   EXPECT_TRUE(IsOneLine(check.Err)) << check.Err;
-  EXPECT_EQ(check.Err.rfind("kadrel-cli: userdat.kd2: ", 0), 0u) << check.Err;
+  EXPECT_EQ(check.Err.rfind("kadrel-cli: userdat.kd2 in " + Folder() + ": ", 0), 0u) << check.Err;
+  EXPECT_TRUE(check.Err.ends_with("; restore the folder's files from a backup\n")) << check.Err;
   ExpectError({"users"}, 2, "userdat.kd2");
   ExpectError({"add-duty", "X"}, 2, "userdat.kd2");
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), bytes);
@@ -312,7 +313,7 @@ TEST_F(CliProgram, ADamagedFileIsReportedAndLeftAlone) {
 TEST_F(CliProgram, ASingleMissingFileIsNamed) {
   MakeWorkedExample();
   std::filesystem::remove(dir_.File(TScheduleFile::Work));
-  ExpectError({"users"}, 2, "workdat.kd2: no such file");
+  ExpectError({"users"}, 2, "workdat.kd2 in " + Folder() + ": no such file");
   EXPECT_FALSE(std::filesystem::exists(dir_.File(TScheduleFile::Work)));
 }
 
@@ -325,7 +326,9 @@ TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
   ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
   ExpectOk({"duty", "li", "2003-05-01"}, "2003-05-01\t夜班\n");
   auto before = ReadFileBytes(dir_.File(TScheduleFile::User));
-  ExpectError({"add-user", "Wu", "1", "2003-05-01", "0"}, 2, "shiftdat.kd2: in use by another writer");
+  ExpectError({"add-user", "Wu", "1", "2003-05-01", "0"}, 2,
+              "shiftdat.kd2 in " + Folder() + ": in use by another writer (a running Kadrel or a kadrel-cli write "
+              "command); nothing was changed; close the other Kadrel, or wait for the other kadrel-cli, and try again");
   ExpectError({"delete-user", "Li"}, 2, "nothing was changed");
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), before);
   TScheduleRecords records(gui, TWritePolicy::AsTyped);
@@ -375,8 +378,8 @@ TEST_F(CliProgram, AnEmptyFileCountsAsMissingAndAFifoNeverHangs) {
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::Work)).size(), 160u + 69u) << "the empty file was made anew";
   std::filesystem::remove(dir_.File(TScheduleFile::User));
   ASSERT_EQ(::mkfifo(dir_.File(TScheduleFile::User).c_str(), 0600), 0);
-  ExpectError({"users"}, 2, "userdat.kd2: not a regular file (a FIFO)");
-  ExpectError({"add-duty", "B"}, 2, "userdat.kd2: not a regular file (a FIFO)");
+  ExpectError({"users"}, 2, "userdat.kd2 in " + Folder() + ": not a regular file (a FIFO); move it away, or restore");
+  ExpectError({"add-duty", "B"}, 2, "userdat.kd2 in " + Folder() + ": not a regular file (a FIFO)");
 }
 
 TEST_F(CliProgram, DayPrintsTheDateAndItsWeekday) {
@@ -420,7 +423,7 @@ TEST_F(CliProgram, TheDataFolderIsFoundWhereTheDesktopKeepsIt) {
   std::filesystem::remove(dir_.File(TScheduleFile::User));
   TRun here = RunCli(dir_.Path(), {"check"}, xdg.Path());
   EXPECT_EQ(here.Code, 2);
-  EXPECT_NE(here.Err.find("shiftdat.kd2: no such file"), std::string::npos) << here.Err;
+  EXPECT_NE(here.Err.find("shiftdat.kd2 in " + Folder() + ": no such file"), std::string::npos) << here.Err;
 }
 
 TEST_F(CliProgram, TheFirstWriteInAnEmptyFolderSaysWhereItCreatedTheFiles) {
