@@ -13,11 +13,11 @@
 
 #include "cli/uCliCommands.h"
 #include "output/uExport.h"
+#include "output/uIcs.h"
 #include "output/uYearDocument.h"
 #include "platform/uDataFiles.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "schedule/uShiftUser.h"
 
 namespace kadrel {
 namespace {
@@ -165,8 +165,8 @@ int CmdExport(TCliContext& ctx) {
   int rc = kExitOk;
   auto args = ParseExportArgs(ctx, rc);
   if (!args) return rc;
-  TShiftUser user;
-  if (int loaded = LoadCliUser(ctx, args->User, user)) return loaded;
+  std::optional<TUserSchedule> user;
+  if (int loaded = LoadCliSchedule(ctx, args->User, user)) return loaded;
 
   // The printer still gets a page with the title when no month is chosen;
   // the export wizard writes no file at all.
@@ -174,19 +174,19 @@ int CmdExport(TCliContext& ctx) {
     ctx.Err << "kadrel-cli: no month chosen; nothing written\n";
     return kExitOk;
   }
-  if (user.Count <= 0 && args->Format == TExportType::Ics) {
-    ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
-  }
   // Only the calendar file carries the holiday marks.
   if (args->Format == TExportType::Ics) ReportHolidayMessages(ctx, args->Year, args->Year);
-  const std::string document = BuildYearDocument(user, args->Year, args->Months, args->Format);
+  const std::string document = BuildYearDocument(*user, args->Year, args->Months, args->Format);
+  if (args->Format == TExportType::Ics && !HasIcsEvent(document)) {
+    ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
+  }
   if (args->Output && *args->Output == "-") {
     PrintDocument(ctx, *args, document);
     return kExitOk;
   }
   const std::string dataFolder = DataDirPath(ctx);
   const std::string file =
-      args->Output ? *args->Output : DefaultExportName(ExportFolder(dataFolder), user, args->Year, args->Format);
+      args->Output ? *args->Output : DefaultExportName(ExportFolder(dataFolder), *user, args->Year, args->Format);
   if (auto err = WriteExportFile(file, document, dataFolder)) {
     return DataError(ctx, err->Message + ": " + file);
   }
