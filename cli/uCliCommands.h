@@ -26,9 +26,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/uCliDates.h"
+#include "platform/uGbk.h"
 
 namespace kadrel {
 
@@ -176,6 +178,22 @@ std::string UserLine(TScheduleRecords& records, const TUserRecord& user);
 // ,"change":{kind, exception, replaced, partner, leave, extras, note} of the
 // day's object; nothing for a day no exception changes.
 std::string DayChangeJson(const TResolvedDay& day);
+
+// The one JSON shape of a day, wherever a day appears (day, days, duty,
+// today, roster): the date, its weekday, its lunar date and solar term, its
+// holiday mark, and for a user the name, the resolved duty and what an
+// exception made of it; every key always there, null where nothing is known
+// (no user; a date outside the lunar calendar). The calendar part is worked
+// out once per date.
+class TDayJson {
+ public:
+  std::string Of(std::int64_t serial, const std::string* userGbk = nullptr, const TResolvedDay* day = nullptr);
+
+ private:
+  std::string Calendar(std::int64_t serial);
+  std::unordered_map<std::int64_t, std::string> calendar_;
+  TGbkToUtf8Cache utf8_;
+};
 
 // A day's place in the holiday arrangement as the calendar commands print
 // it, UTF-8: the mark (休, 班 or empty), the festival (empty without a mark)
