@@ -15,6 +15,7 @@
 #include "platform/gui/uQtGbk.h"
 #include "platform/gui/uShell.h"
 #include "platform/uClock.h"
+#include "platform/uDataFiles.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
@@ -313,7 +314,7 @@ bool TfrmMain::LoadData() {
 }
 
 void TfrmMain::ShowOpenFailure(const TOpenFailure& failure) {
-  const QString text = QString::fromStdString(OpenFailureText(failure));
+  const QString text = QString::fromStdString(OpenFailureText(failure, FolderPath(dataDir_)));
   // Another program's hold goes away by itself; everything else needs mending.
   if (failure.Fault == TOpenFault::InUse) {
     ShowNotice(this, text);
