@@ -48,4 +48,9 @@ expect "1|" "$cli" --data "$data" change-scheme 张三 today ""
 expect "年假|" "$cli" --data "$data" leave 张三 today 年
 expect "1|" "$cli" --data "$data" add-user 李四 ""
 expect "夜 班|" "$cli" --data "$data" delete-duty 夜
+# bash splits "--data=DIR" at "="; a quote the user opened is not the name's.
+expect "Wang Wu|" "$cli" --data = "$data" duty W
+expect "Wang Wu|" "$cli" --data "$data" duty '"Wa'
+expect "exceptions|extra|export|" "$cli" ex
+expect "--explain|--json|" "$cli" duty x 2026 --
 [ "$fails" -eq 0 ] && echo "completion as expected"
