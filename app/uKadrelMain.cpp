@@ -284,7 +284,7 @@ void TfrmMain::FormCreate() {
 
 bool TfrmMain::LoadData() {
   auto folder = std::make_unique<TScheduleFolder>(dataDir_);
-  const TOpenFailure failure = folder->Open({TFolderAccess::WriteElseView, TWritePolicy::AsTyped});
+  const TOpenFailure failure = folder->Open({TFolderAccess::WriteElseView, TWritePolicy::AsTyped, 0, true});
   if (failure.Failed()) {
     ShowOpenFailure(failure);
     return false;

@@ -16,6 +16,8 @@
 namespace kadrel {
 namespace {
 
+constexpr int kWriterWaitMs = 3000;
+
 TCliChange Outcome(bool changed, const TScheduleError& error) {
   return {changed || error.Fault == TEditFault::PackFailed, changed ? std::string() : error.Reason};
 }
@@ -45,7 +47,10 @@ TCliChange Outcome(bool changed, const TRotaError& error) {
 int WithWritableFolder(TCliContext& ctx,
                        const std::function<TCliChange(TScheduleFolder&, std::string& output)>& change) {
   TScheduleFolder folder(ctx.DataDir);
-  TOpenFailure failure = folder.Open({TFolderAccess::Write, TWritePolicy::Trimmed});
+  // Another write command holds a file only for its change: waiting for it
+  // lets scripts run commands side by side. A running Kadrel holds its files
+  // for its whole session and is reported at once.
+  TOpenFailure failure = folder.Open({TFolderAccess::Write, TWritePolicy::Trimmed, kWriterWaitMs});
   if (failure.Failed()) {
     if (failure.Fault == TOpenFault::InUse) failure.Why.Text += "; nothing was changed";
     return FolderError(ctx, failure);

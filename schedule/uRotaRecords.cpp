@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "platform/uGbk.h"
+#include "schedule/uReminders.h"
 #include "schedule/uRotaResolver.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 namespace {
@@ -98,38 +100,38 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history) { return ReadLive
 std::string UserKey(std::string_view name) { return GbkFoldAZ(TrimBlanks(name)); }
 
 TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-                           TChangeFrame* frame)
-    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame) {}
+                           TChangeFrame* frame, TTableStream* ledger)
+    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame), ledger_(ledger) {}
 
-// One change: begun once its rules are checked, committed after its last
-// write, and rolled back when it ends any other way.
+// A change of the rota: without a frame, a rota file it writes must be open.
 class TRotaRecords::TChange {
  public:
-  explicit TChange(TRotaRecords& owner) : owner_(owner) {}
-  ~TChange() {
-    if (begun_ && owner_.frame_) owner_.frame_->Rollback();
-  }
-  TChange(const TChange&) = delete;
-  TChange& operator=(const TChange&) = delete;
+  explicit TChange(TRotaRecords& owner) : owner_(owner), change_(owner.frame_) {}
 
   bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) {
-    if (owner_.frame_) return begun_ = owner_.frame_->Begin(tables, error);
-    for (TScheduleFile file : tables) {
-      if (file == TScheduleFile::Exceptions || file == TScheduleFile::History) {
-        if (!owner_.RequireOpen(file, error)) return false;
+    if (!owner_.frame_) {
+      for (TScheduleFile file : tables) {
+        if (file == TScheduleFile::Exceptions || file == TScheduleFile::History) {
+          if (!owner_.RequireOpen(file, error)) return false;
+        }
       }
     }
-    return begun_ = true;
+    TScheduleError why;
+    return change_.Begin(tables, why) || Failed(why, error);
   }
-  // The frame ends the change either way.
   bool Commit(TRotaError& error) {
-    begun_ = false;
-    return !owner_.frame_ || owner_.frame_->Commit(error);
+    TScheduleError why;
+    return change_.Commit(why) || Failed(why, error);
   }
 
  private:
+  static bool Failed(const TScheduleError& why, TRotaError& error) {
+    error.FailSchedule(why, TRotaField::None);
+    error.Fault = TRotaFault::WriteFailed;
+    return false;
+  }
   TRotaRecords& owner_;
-  bool begun_ = false;
+  TFramedChange change_;
 };
 
 // The tables a change of a user's record writes: userdat.kd2, and those of
@@ -138,6 +140,7 @@ std::vector<TScheduleFile> TRotaRecords::UserTables() const {
   std::vector<TScheduleFile> tables{TScheduleFile::User};
   if (exceptions_.IsOpen()) tables.push_back(TScheduleFile::Exceptions);
   if (history_.IsOpen()) tables.push_back(TScheduleFile::History);
+  if (ledger_ && ledger_->IsOpen()) tables.push_back(TScheduleFile::Ledger);
   return tables;
 }
 
@@ -463,8 +466,14 @@ bool TRotaRecords::RenameRecords(std::string_view from, const std::string& to, T
       return error.FailWrite(file, table, "renaming the user's records failed");
     });
   };
-  return rename(TScheduleFile::Exceptions, kExcUser) && rename(TScheduleFile::Exceptions, kExcPartner) &&
-         rename(TScheduleFile::History, kHistUser);
+  if (!rename(TScheduleFile::Exceptions, kExcUser) || !rename(TScheduleFile::Exceptions, kExcPartner) ||
+      !rename(TScheduleFile::History, kHistUser)) {
+    return false;
+  }
+  // A reminder sent under the old name would otherwise be sent again.
+  TTimesError timesError;
+  if (!ledger_ || !ledger_->IsOpen() || RenameLedgerUser(*ledger_, from, to, timesError)) return true;
+  return error.FailWrite(TScheduleFile::Ledger, *ledger_, "renaming the user's reminders failed");
 }
 
 bool TRotaRecords::SaveUser(TUserRecord& user, TRotaError& error) {
@@ -493,11 +502,17 @@ bool TRotaRecords::DeleteUser(std::int32_t slot, TRotaError& error) {
   auto isUsersHistory = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kHistUser).AsString()) == key; };
   TChange change(*this);
   if (!change.Begin(UserTables(), error)) return false;
-  if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error)) {
+  auto isUsersReminder = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kSentUser).AsString()) == key; };
+  if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error) ||
+      (ledger_ && !DeleteWhere(TScheduleFile::Ledger, isUsersReminder, error))) {
     return false;
   }
   TScheduleError scheduleError;
-  if (!schedule_.DeleteUser(slot, scheduleError)) return error.FailSchedule(scheduleError, TRotaField::User);
+  if (!schedule_.DeleteUser(slot, scheduleError)) {
+    // Deleted but not compacted is a deletion all the same: it is kept, with its records.
+    if (scheduleError.Fault == TEditFault::PackFailed && !change.Commit(error)) return false;
+    return error.FailSchedule(scheduleError, TRotaField::User);
+  }
   return change.Commit(error) && error.Succeed();
 }
 

@@ -65,22 +65,6 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history);
 // The key a user is matched by: the name trimmed, A..Z folded.
 std::string UserKey(std::string_view name);
 
-// Who makes a change of several tables one commit: the data folder that owns
-// them (schedule/uScheduleFolder.h). Begin comes once every rule of the
-// change is checked, before its first write, with every table the change
-// writes; a rota table among them that is closed, because its file does not
-// exist yet, is made there. Commit follows the last write; Rollback a write
-// that failed. A refused change never begins.
-class TChangeFrame {
- public:
-  virtual bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) = 0;
-  virtual bool Commit(TRotaError& error) = 0;
-  virtual void Rollback() = 0;
-
- protected:
-  ~TChangeFrame() = default;
-};
-
 class TRotaRecords {
  public:
   // The tables must outlive this object, and so must `frame`. The two rota
@@ -88,8 +72,10 @@ class TRotaRecords {
   // empty, and a change that would write one has the frame make it (without
   // a frame, it is refused). A file that exists must be open, or a rename or
   // deletion of a user leaves its records behind.
+  // The reminders sent (`ledger`, when its file exists) follow a user
+  // renamed or deleted too.
   TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-               TChangeFrame* frame = nullptr);
+               TChangeFrame* frame = nullptr, TTableStream* ledger = nullptr);
 
   // How many records this object and its TScheduleRecords have written or
   // deleted: a snapshot built at another count is out of date.
@@ -148,12 +134,16 @@ class TRotaRecords {
     return true;
   }
   std::optional<TUserRecord> LiveUser(std::string_view name);
-  TTableStream& Table(TScheduleFile file) { return file == TScheduleFile::Exceptions ? exceptions_ : history_; }
+  TTableStream& Table(TScheduleFile file) {
+    if (file == TScheduleFile::Ledger && ledger_) return *ledger_;
+    return file == TScheduleFile::Exceptions ? exceptions_ : history_;
+  }
 
   TScheduleRecords& schedule_;
   TTableStream& exceptions_;
   TTableStream& history_;
   TChangeFrame* frame_;
+  TTableStream* ledger_;
   std::uint64_t writes_ = 0;
 };
 

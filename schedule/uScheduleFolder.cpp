@@ -11,6 +11,7 @@
 
 #include "platform/uFileLock.h"
 #include "schedule/uRotaFiles.h"
+#include "schedule/uTableSchema.h"
 #include "store/uJournal.h"
 
 namespace kadrel {
@@ -146,7 +147,17 @@ struct TTableLeftovers {
 // OpenExisting too. A table that no writer could open for another reason
 // than another writer or the system's refusal keeps why, to be told in its
 // turn.
-void Recover(const std::string& dir, std::vector<TTableLeftovers>& tables) {
+void Recover(const std::string& dir, std::vector<TTableLeftovers>& tables, TFolderCheck& report) {
+  // Every change a crash interrupted is undone here at once, the change
+  // records of several tables included, which no table's own open removes.
+  std::vector<std::string> paths;
+  for (const TTableLeftovers& t : tables) paths.push_back(SchedulePath(dir, t.File));
+  TRecoveryReport recovered;
+  TTableError ignored;  // the table's own open below tells why
+  RecoverTables(paths, recovered, ignored);
+  for (const std::string& name : recovered.Removed) {
+    if (name.starts_with(kChangeRecordPrefix)) report.Leftovers.push_back({TLeftover::RemovedTemporary, name});
+  }
   for (TTableLeftovers& t : tables) {
     const std::string path = SchedulePath(dir, t.File);
     if (ScheduleFileMissing(path)) continue;
@@ -206,6 +217,12 @@ bool TScheduleFolder::HoldsAnyFile(const std::string& dir) {
 
 std::string TScheduleFolder::Path(TScheduleFile file) const { return SchedulePath(dir_, file); }
 
+std::vector<std::string> TScheduleFolder::TablePaths() const {
+  std::vector<std::string> paths;
+  for (const TFolderTable& t : kFolderTables) paths.push_back(Path(t.File));
+  return paths;
+}
+
 bool TScheduleFolder::HoldsData() const {
   for (const TFolderTable& t : kFolderTables) {
     if (t.Required && !ScheduleFileMissing(Path(t.File))) return true;
@@ -251,31 +268,49 @@ std::shared_ptr<const TRotaSnapshot> TScheduleFolder::RebuildSnapshot() {
   return snapshot_;
 }
 
-// Until the store commits several tables as one, each write is on disk as
-// it is made; the records layer checks every rule first, so only the store
-// can fail a change half way.
-bool TScheduleFolder::TFrame::Begin(std::span<const TScheduleFile> tables, TRotaError& error) {
+bool TScheduleFolder::TFrame::Begin(std::span<const TScheduleFile> tables, TScheduleError& error) {
+  if (depth_ > 0) {
+    ++depth_;  // part of the change around it
+    return true;
+  }
+  if (folder_.readOnly_) return error.Fail(TEditFault::CannotOpen, "the data is open for viewing only");
+  std::vector<TTableStream*> held;
   for (TScheduleFile file : tables) {
     TTableStream& table = folder_.tables_->Table(file);
-    if (table.IsOpen()) continue;
-    TScheduleError why;
-    if (IsRequired(file) || folder_.readOnly_) {
-      why.Fail(TEditFault::CannotOpen,
-               folder_.readOnly_ ? "the data is open for viewing only" : "the data file is not open",
-               ScheduleFileName(file));
-    } else if (OpenOrCreateRotaFile(table, file, folder_.dir_, why)) {
-      continue;
+    if (!table.IsOpen()) {
+      if (IsRequired(file)) {
+        return error.Fail(TEditFault::CannotOpen, "the data file is not open", ScheduleFileName(file));
+      }
+      // Made in a commit of its own, before the change: a table that holds
+      // nothing reads as its absence did, so a crash in between loses nothing.
+      if (!OpenOrCreateRotaFile(table, file, folder_.dir_, error)) return false;
     }
-    error.FailSchedule(why, TRotaField::None);
-    error.Fault = TRotaFault::WriteFailed;
-    return false;
+    held.push_back(&table);
   }
+  if (!transaction_.Begin(held)) {
+    return error.Fail(TEditFault::WriteFailed, transaction_.Error().Text, transaction_.Error().Name,
+                      transaction_.Error());
+  }
+  depth_ = 1;
   return true;
 }
 
-bool TScheduleFolder::TFrame::Commit(TRotaError&) { return true; }
+bool TScheduleFolder::TFrame::Commit(TScheduleError& error) {
+  if (depth_ > 1) {
+    --depth_;
+    return true;
+  }
+  depth_ = 0;
+  if (transaction_.Commit()) return error.Succeed();
+  return error.Fail(TEditFault::WriteFailed, "saving the change failed: " + transaction_.Error().Text,
+                    transaction_.Error().Name, transaction_.Error());
+}
 
-void TScheduleFolder::TFrame::Rollback() {}
+void TScheduleFolder::TFrame::Rollback() {
+  if (depth_ == 0) return;
+  depth_ = 0;
+  transaction_.Rollback();
+}
 
 TScheduleTables& TScheduleFolder::Tables() {
   assert(tables_);
@@ -294,6 +329,10 @@ bool TScheduleFolder::OpenForChange(TScheduleFile file, TScheduleError& error) {
 TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   Release();
   tables_ = std::make_unique<TScheduleTables>();
+  waits_ = {};
+  waits_.WriterMs = how.WriterWaitMs;
+  waits_.Session = how.Session;
+  for (const TFolderTable& t : kFolderTables) tables_->Table(t.File).SetWaits(waits_);
   TOpenFailure failure =
       how.Access == TFolderAccess::Read ? OpenRead() : OpenWrite(how.Access == TFolderAccess::WriteElseView);
   if (failure.Failed()) {
@@ -301,8 +340,8 @@ TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
     return failure;
   }
   readOnly_ = readOnly_ || how.Access == TFolderAccess::Read;
-  records_ = std::make_unique<TScheduleRecords>(*tables_, how.Policy);
-  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_);
+  records_ = std::make_unique<TScheduleRecords>(*tables_, how.Policy, &frame_);
+  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_, &tables_->Ledger);
   return failure;
 }
 
@@ -322,6 +361,14 @@ TOpenFailure TScheduleFolder::OpenRead() {
 TOpenFailure TScheduleFolder::OpenWrite(bool elseView) {
   const bool folderWritable = MayWrite(dir_.empty() ? "." : dir_);
   readOnly_ = elseView && !FolderMayBeWritten();
+  if (!readOnly_) {
+    // Every table a crash left in the middle of a change goes back to its
+    // state before the change, all tables of that change at once. What it
+    // cannot undo, the table's own open reports.
+    TRecoveryReport report;
+    TTableError ignored;
+    RecoverTables(TablePaths(), report, ignored);
+  }
   if (TOpenFailure failure = OpenExisting(readOnly_ ? TTableStream::kModeReadShared : TTableStream::kModeReadWrite);
       failure.Failed()) {
     return failure;
@@ -351,26 +398,47 @@ TOpenFailure TScheduleFolder::OpenExisting(std::uint16_t mode) {
   return {};
 }
 
-// Only required tables are made here; an optional one is made by the first
-// change that needs it. A new file beside read-only ones is shown like them:
-// closing it again writes nothing, as its fields are those it was made with.
+// Only required tables are made here, all in one commit, so that a first
+// start cut short leaves all of them or none; an optional one is made by the
+// first change that needs it. A file that appeared meanwhile is opened, never
+// replaced: the others are then made without it. A new file beside
+// read-only ones is shown like them.
 TOpenFailure TScheduleFolder::CreateMissing() {
+  const std::uint16_t mode = readOnly_ ? TTableStream::kModeReadShared : TTableStream::kModeReadWrite;
+  TScheduleError createError;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::vector<TScheduleFile> absent;
+    for (const TFolderTable& t : kFolderTables) {
+      if (t.Required && !tables_->Table(t.File).IsOpen() && ScheduleFileMissing(Path(t.File))) {
+        absent.push_back(t.File);
+      }
+    }
+    if (absent.empty()) break;
+    std::vector<TTableStream*> made;
+    for (TScheduleFile file : absent) made.push_back(&tables_->Table(file));
+    TTableTransaction transaction;
+    bool ok = transaction.Begin(made);
+    for (TScheduleFile file : absent) ok = ok && CreateSchemaFile(tables_->Table(file), SchemaOf(file), Path(file), createError);
+    if (ok && !transaction.Commit()) {
+      createError.Fail(TEditFault::CannotOpen, "cannot create: " + transaction.Error().Text, transaction.Error().Name,
+                       transaction.Error());
+    }
+    if (ok && createError.Fault == TEditFault::None) break;
+    transaction.Rollback();
+  }
   for (const TFolderTable& t : kFolderTables) {
     TTableStream& table = tables_->Table(t.File);
     if (!t.Required || table.IsOpen()) continue;
     const std::string path = Path(t.File);
     TScheduleError error;
-    if (!OpenOrCreateScheduleFile(table, t.File, path, error)) {
-      if (!ScheduleFileMissing(path)) return FailureOf(FaultOfExisting(error.Table), t.File, error, false);
+    if (ScheduleFileMissing(path)) {
+      if (createError.Fault != TEditFault::None) error = createError;
+      error.File = ScheduleFileName(t.File);
       const bool denied = error.Table.Kind == TTableFault::NoPermission || !MayWrite(dir_.empty() ? "." : dir_);
       return FailureOf(denied ? TOpenFault::NoPermission : TOpenFault::CannotCreate, t.File, error, true);
     }
-    if (readOnly_) {
-      const bool closed = table.Close();
-      if (!closed) error.Fail(TEditFault::CannotOpen, TableReason(table, "closing failed"), {}, table.Error());
-      if (!closed || !OpenScheduleFile(table, t.File, path, TTableStream::kModeReadShared, error)) {
-        return FailureOf(FaultOfExisting(error.Table), t.File, error, false);
-      }
+    if (!OpenScheduleFile(table, t.File, path, mode, error)) {
+      return FailureOf(FaultOfExisting(error.Table), t.File, error, false);
     }
   }
   return {};
@@ -418,7 +486,7 @@ TFolderCheck TScheduleFolder::Check() {
     for (const TTableLeftovers& t : leftovers) {
       for (const std::string& temp : t.Found.Temporaries) RemoveIfOrphaned(temp);
     }
-    Recover(dir_, leftovers);
+    Recover(dir_, leftovers, report);
   }
   if (!HoldsData()) {
     NoteLeftovers(dir_, leftovers, mayWrite, report);

@@ -49,6 +49,7 @@
 #include "schedule/uRotaRecords.h"
 #include "schedule/uRotaResolver.h"
 #include "schedule/uScheduleRecords.h"
+#include "store/uTransaction.h"
 
 namespace kadrel {
 
@@ -94,6 +95,12 @@ struct TOpenFailure {
 struct TFolderOpen {
   TFolderAccess Access = TFolderAccess::Read;
   TWritePolicy Policy = TWritePolicy::Trimmed;  // of the records handed out
+  // How long a writer waits for another writer that holds a file for one
+  // change (a kadrel-cli write command) before the file counts as in use.
+  int WriterWaitMs = 0;
+  // This writer holds the files for a whole session (the main window):
+  // another writer is refused at once instead of waiting for it.
+  bool Session = false;
 };
 
 // What a crash left behind, found by Check, and what became of it.
@@ -189,17 +196,21 @@ class TScheduleFolder {
   TOpenFailure CreateMissing();
   void CompleteCreation(TFolderCheck& report);
   void Release();
+  std::vector<std::string> TablePaths() const;
 
-  // The frame of every change of the rota records (uRotaRecords.h).
+  // The frame of every change of several tables, and of every deletion
+  // with its compaction (uScheduleRecords.h): one transaction of the store.
   class TFrame : public TChangeFrame {
    public:
     explicit TFrame(TScheduleFolder& folder) : folder_(folder) {}
-    bool Begin(std::span<const TScheduleFile> tables, TRotaError& error) override;
-    bool Commit(TRotaError& error) override;
+    bool Begin(std::span<const TScheduleFile> tables, TScheduleError& error) override;
+    bool Commit(TScheduleError& error) override;
     void Rollback() override;
 
    private:
     TScheduleFolder& folder_;
+    TTableTransaction transaction_;
+    int depth_ = 0;  // changes begun inside the outermost one
   };
 
   std::string dir_;
@@ -210,6 +221,7 @@ class TScheduleFolder {
   std::shared_ptr<const TRotaSnapshot> snapshot_;
   std::uint64_t snapshotWrites_ = 0;  // Rota().Writes() when snapshot_ was built
   bool readOnly_ = false;
+  TTableWaits waits_;
 };
 
 // Whether this program may write `path`, a data file or the data folder.

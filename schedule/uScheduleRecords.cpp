@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/uGbk.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 namespace {
@@ -98,8 +99,11 @@ bool CheckCycleText(const std::vector<std::int32_t>& cycle, TScheduleError& erro
   return Blame(error, TScheduleFile::Shift);
 }
 
-TScheduleRecords::TScheduleRecords(TScheduleTables& tables, TWritePolicy policy)
-    : TScheduleRecords(tables.Shift, tables.Work, tables.User, policy) {}
+TScheduleRecords::TScheduleRecords(TScheduleTables& tables, TWritePolicy policy, TChangeFrame* frame)
+    : TScheduleRecords(tables.Shift, tables.Work, tables.User, policy) {
+  times_ = &tables.Times;
+  frame_ = frame;
+}
 
 TScheduleRecords::TScheduleRecords(TTableStream& shift, TTableStream& work, TTableStream& user, TWritePolicy policy)
     : shift_(shift), work_(work), user_(user), policy_(policy) {}
@@ -234,19 +238,28 @@ bool TScheduleRecords::Post(TScheduleFile file, TScheduleError& error) {
                     ScheduleFileName(file), table.Error());
 }
 
-bool TScheduleRecords::DeleteCurrent(TScheduleFile file, bool pack, TScheduleError& error) {
+// `also` runs after the deletion, in its commit, for the records that go
+// with the deleted one.
+bool TScheduleRecords::DeleteCurrent(TScheduleFile file, bool pack, TScheduleError& error,
+                                     std::span<const TScheduleFile> tables, const std::function<bool()>& also) {
   TTableStream& table = Table(file);
+  TFramedChange change(pack || also ? frame_ : nullptr);
+  if (!change.Begin(tables, error)) return false;
   if (!table.Delete()) {
     return error.Fail(TEditFault::WriteFailed, "deleting the record failed: " + TableReason(table, "unknown error"),
                       ScheduleFileName(file), table.Error());
   }
   ++writes_;
+  if (also && !also()) return false;
   if (pack && !table.Pack()) {
+    // What was deleted stays deleted: only the compaction is lost.
+    const TTableError why = table.Error();
+    if (!change.Commit(error)) return false;
     return error.Fail(TEditFault::PackFailed,
                       "the record is deleted, but compacting the file failed: " + TableReason(table, "unknown error"),
-                      ScheduleFileName(file), table.Error());
+                      ScheduleFileName(file), why);
   }
-  return error.Succeed();
+  return change.Commit(error) && error.Succeed();
 }
 
 bool TScheduleRecords::SaveDutyKind(TDutyKindRecord& kind, TScheduleError& error) {
@@ -368,7 +381,24 @@ bool TScheduleRecords::DeleteDutyKind(std::int32_t id, TScheduleError& error) {
     return error.Fail(TEditFault::NotFound, "no duty kind has the ID " + std::to_string(id),
                       ScheduleFileName(TScheduleFile::Work));
   }
-  return DeleteCurrent(TScheduleFile::Work, true, error);
+  if (!times_ || !times_->IsOpen()) {
+    const TScheduleFile tables[] = {TScheduleFile::Work};
+    return DeleteCurrent(TScheduleFile::Work, true, error, tables);
+  }
+  // A kind's times outlive it otherwise, and a later kind that is given its ID
+  // by a damaged file would inherit them.
+  const TScheduleFile tables[] = {TScheduleFile::Work, TScheduleFile::Times};
+  TTableStream& times = *times_;
+  return DeleteCurrent(TScheduleFile::Work, true, error, tables, [&] {
+    bool deleted = true;
+    ForEachLive(times, [&] {
+      if (deleted && times.FieldByIndex(kTimesDutyID).AsInteger() == id) deleted = times.Delete();
+    });
+    if (deleted) return true;
+    return error.Fail(TEditFault::WriteFailed,
+                      "removing the duty times failed: " + TableReason(times, "unknown error"),
+                      ScheduleFileName(TScheduleFile::Times), times.Error());
+  });
 }
 
 bool TScheduleRecords::DeleteScheme(std::int32_t id, TScheduleError& error) {
@@ -376,14 +406,16 @@ bool TScheduleRecords::DeleteScheme(std::int32_t id, TScheduleError& error) {
     return error.Fail(TEditFault::NotFound, "no scheme has the ID " + std::to_string(id),
                       ScheduleFileName(TScheduleFile::Shift));
   }
-  return DeleteCurrent(TScheduleFile::Shift, false, error);
+  const TScheduleFile tables[] = {TScheduleFile::Shift};
+  return DeleteCurrent(TScheduleFile::Shift, false, error, tables);
 }
 
 bool TScheduleRecords::DeleteUser(std::int32_t slot, TScheduleError& error) {
   if (!SeekLiveSlot(user_, slot)) {
     return error.Fail(TEditFault::NotFound, "the user is no longer in the file", ScheduleFileName(TScheduleFile::User));
   }
-  return DeleteCurrent(TScheduleFile::User, true, error);
+  const TScheduleFile tables[] = {TScheduleFile::User};
+  return DeleteCurrent(TScheduleFile::User, true, error, tables);
 }
 
 bool TScheduleRecords::PackUsers(TScheduleError& error) {

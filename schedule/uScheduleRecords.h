@@ -36,8 +36,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,11 +109,58 @@ bool CheckNameText(std::string_view name, TScheduleError& error);
 bool CheckHintText(std::string_view hint, TScheduleError& error);
 bool CheckCycleText(const std::vector<std::int32_t>& cycle, TScheduleError& error);
 
+// Who makes a change of several tables, or a deletion with its compaction,
+// one commit: the data folder that owns the tables
+// (schedule/uScheduleFolder.h). Begin comes once every rule of the change
+// is checked, before its first write, with every table the change writes; a
+// rota table among them that is closed, because its file does not exist
+// yet, is made there. Commit follows the last write; Rollback a write that
+// failed. A refused change never begins. A change begun inside another is
+// part of it: only the outermost Commit writes.
+class TChangeFrame {
+ public:
+  virtual bool Begin(std::span<const TScheduleFile> tables, TScheduleError& error) = 0;
+  virtual bool Commit(TScheduleError& error) = 0;
+  virtual void Rollback() = 0;
+
+ protected:
+  ~TChangeFrame() = default;
+};
+
+// One change in a frame: begun once its rules are checked, committed after
+// its last write, and rolled back when it ends any other way. Without a
+// frame every write is on disk as it is made.
+class TFramedChange {
+ public:
+  explicit TFramedChange(TChangeFrame* frame) : frame_(frame) {}
+  ~TFramedChange() {
+    if (begun_) frame_->Rollback();
+  }
+  TFramedChange(const TFramedChange&) = delete;
+  TFramedChange& operator=(const TFramedChange&) = delete;
+
+  bool Begin(std::span<const TScheduleFile> tables, TScheduleError& error) {
+    return !frame_ || (begun_ = frame_->Begin(tables, error));
+  }
+  // The frame ends the change either way.
+  bool Commit(TScheduleError& error) {
+    if (!begun_) return true;
+    begun_ = false;
+    return frame_->Commit(error);
+  }
+
+ private:
+  TChangeFrame* frame_;
+  bool begun_ = false;
+};
+
 class TScheduleRecords {
  public:
   // Over tables opened by a data folder (which hands one out), or by the
   // files' open functions; they must outlive this object.
-  TScheduleRecords(TScheduleTables& tables, TWritePolicy policy);
+  // With a frame, a deletion and its compaction, and a duty kind's deletion
+  // with its times, are each one commit.
+  TScheduleRecords(TScheduleTables& tables, TWritePolicy policy, TChangeFrame* frame = nullptr);
   TScheduleRecords(TTableStream& shift, TTableStream& work, TTableStream& user, TWritePolicy policy);
 
   TWritePolicy Policy() const { return policy_; }
@@ -155,7 +204,8 @@ class TScheduleRecords {
   bool SaveScheme(TSchemeRecord& scheme, TScheduleError& error);
   bool SaveUser(TUserRecord& user, TScheduleError& error);
 
-  bool DeleteDutyKind(std::int32_t id, TScheduleError& error);  // then packs
+  // Then packs; the kind's own times (timedat.kd2) go with it.
+  bool DeleteDutyKind(std::int32_t id, TScheduleError& error);
   bool DeleteScheme(std::int32_t id, TScheduleError& error);    // not packed
   bool DeleteUser(std::int32_t slot, TScheduleError& error);    // then packs
   // Packs the users file with no deletion: the options dialog compacts it
@@ -167,7 +217,8 @@ class TScheduleRecords {
   bool NextId(TScheduleFile file, std::int32_t& id, TScheduleError& error);
   bool Post(TScheduleFile file, TScheduleError& error);
   bool StartChange(TScheduleFile file, bool append, TScheduleError& error);
-  bool DeleteCurrent(TScheduleFile file, bool pack, TScheduleError& error);
+  bool DeleteCurrent(TScheduleFile file, bool pack, TScheduleError& error, std::span<const TScheduleFile> tables,
+                     const std::function<bool()>& also = {});
   bool OtherUserNamed(std::string_view name, std::int32_t exceptSlot);
   bool CheckUserScheme(const TUserRecord& user, TScheduleError& error);
   std::string StoredName(std::string_view name) const;
@@ -178,6 +229,8 @@ class TScheduleRecords {
   TTableStream& shift_;
   TTableStream& work_;
   TTableStream& user_;
+  TTableStream* times_ = nullptr;
+  TChangeFrame* frame_ = nullptr;
   TWritePolicy policy_;
   std::uint64_t writes_ = 0;
 };

@@ -8,10 +8,8 @@
 #include "platform/uGbk.h"
 
 namespace kadrel {
-namespace {
 
-// Builds the file under a temporary name and links it in place, so that a
-// crash leaves no torn file and a file that appeared meanwhile is never
+// A crash leaves no torn file, and a file that appeared meanwhile is never
 // replaced.
 bool CreateSchemaFile(TTableStream& table, const TTableSchema& schema, const std::string& path,
                       TScheduleError& error) {
@@ -25,8 +23,6 @@ bool CreateSchemaFile(TTableStream& table, const TTableSchema& schema, const std
   written = table.Close() && written;
   return written || fail();
 }
-
-}  // namespace
 
 TTableSchema SchemaOf(TScheduleFile file) { return {ScheduleFileName(file), ScheduleSchema(file)}; }
 

@@ -35,6 +35,12 @@ bool HasSchema(TTableStream& table, const TTableSchema& schema, TScheduleError& 
 bool OpenSchemaFile(TTableStream& table, const TTableSchema& schema, const std::string& path, std::uint16_t mode,
                     TScheduleError& error);
 
+// Builds the file under a temporary name and links it in place at the
+// table's Close, never over a file that appeared meanwhile; inside a
+// transaction, at its commit. The table is closed after.
+bool CreateSchemaFile(TTableStream& table, const TTableSchema& schema, const std::string& path,
+                      TScheduleError& error);
+
 // Opens `path` in mode 2, creating it first when ScheduleFileMissing.
 bool OpenOrCreateSchemaFile(TTableStream& table, const TTableSchema& schema, const std::string& path,
                             TScheduleError& error);

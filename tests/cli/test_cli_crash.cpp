@@ -1,7 +1,8 @@
 // kadrel-cli killed (SIGKILL, by strace's fault injection) at every
-// write-related system call of a few commands: check run next leaves each
-// file on disk as it was before or after the command, with no journal or
-// temporary file beside it, and so does the next writer.
+// write-related system call of a few commands: check run next leaves the
+// whole folder on disk as it was before or after the command, with no
+// journal, change record or temporary file beside its tables, and so does
+// the next writer.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/uGbk.h"
+#include "schedule/uDutyTimes.h"
 #include "schedule/uRotaFiles.h"
+#include "schedule/uScheduleFolder.h"
 #include "tests/schedule/schedule_test_util.h"
 
 namespace kadrel {
@@ -119,19 +122,11 @@ class CliCrash : public ::testing::Test {
   }
 
   // Kills `args` at every call of kSyscalls in turn, starting each time from
-  // the folder `prepare` leaves. `between`, if given, makes the state
-  // between the command's two changes from the state before. `whole` says
-  // what a kill may leave of a change of several records.
-  enum class TWhole {
-    EachFile,  // each file as before or after (or `between`)
-    Folder,    // the whole folder as before or after
-    // Each record as before or after, so a file may hold some of the
-    // change's writes: a change of several records is not yet one commit.
-    // Every file must still read whole and take the next writer.
-    EachRecord,
-  };
+  // the folder `prepare` leaves: the whole folder must be as before or after
+  // it, or as `between`, if given, makes it from the state before (a
+  // command of two commits).
   void KillAtEveryCall(const std::vector<std::string>& args, const std::function<void()>& prepare,
-                       const std::function<void()>& between = nullptr, TWhole whole = TWhole::EachFile) {
+                       const std::function<void()>& between = nullptr) {
     prepare();
     const auto before = Files(dir_);
     std::map<std::string, Bytes> mid;
@@ -169,15 +164,14 @@ class CliCrash : public ::testing::Test {
             const bool now = after.count(name) && after.at(name) == bytes;
             const bool made = !before.count(name) && fresh_.count(name) && fresh_.at(name) == bytes;
             const bool half = mid.count(name) && mid.at(name) == bytes;
-            EXPECT_TRUE(old || now || made || half || whole == TWhole::EachRecord) << name << " is neither as before nor as after, after " << who;
+            EXPECT_TRUE(old || now || made || half) << name << " is neither as before nor as after, after " << who;
           }
           for (const auto& [name, bytes] : found) {
             EXPECT_TRUE(name.ends_with(".kd2")) << name << " is left after " << who;
           }
-          if (whole == TWhole::Folder) {
-            EXPECT_TRUE(Data(found) == Data(before) || Data(found) == Data(after))
-                << "the change is neither undone nor whole after " << who;
-          }
+          const auto data = Data(found);
+          EXPECT_TRUE(data == Data(before) || data == Data(after) || (between && data == Data(mid)))
+              << "the change is neither undone nor whole after " << who;
         };
         // check recovers the folder on disk, not only in what it reads.
         const int read = Cli({"check"});
@@ -241,14 +235,26 @@ class CliCrash : public ::testing::Test {
   int kills_ = 0;
 };
 
-TEST_F(CliCrash, EveryKillLeavesEachFileAsBeforeOrAfter) {
+TEST_F(CliCrash, EveryKillLeavesTheFolderAsBeforeOrAfter) {
   const auto start = std::chrono::steady_clock::now();
-  KillAtEveryCall({"add-duty", "A"}, [&] { Restore({}); });  // creates the three files
+  // The first start makes the three files in one commit, then adds the kind.
+  KillAtEveryCall({"add-duty", "A"}, [&] { Restore({}); }, [&] {
+    for (const char* name : {"shiftdat.kd2", "workdat.kd2", "userdat.kd2"}) {
+      schedtest::WriteFileBytes(dir_.File(name), fresh_.at(name));
+    }
+  });
   KillAtEveryCall({"add-user", "Wu", "1", "2003-05-01", "0"}, [&] { MakeWorkedExample(); });
-  KillAtEveryCall({"delete-duty", "休息"}, [&] { MakeWorkedExample(); }, [&] {
-    // Deleted, not yet packed.
-    TTableStream work(dir_.File(TScheduleFile::Work), TTableStream::kModeReadWrite);
-    ASSERT_TRUE(LocateLiveText(work, kWorkName, GbkLiteral("休息")) && work.Delete());
+  // Deleted and packed in one commit, with the kind's times.
+  KillAtEveryCall({"delete-duty", "休息"}, [&] {
+    MakeWorkedExample();
+    TScheduleFolder folder(dir_.Path());
+    ASSERT_FALSE(folder.Open({TFolderAccess::Write}).Failed());
+    TScheduleError error;
+    TTimesError timesError;
+    ASSERT_TRUE(folder.OpenForChange(TScheduleFile::Times, error)) << error.Text();
+    ASSERT_TRUE(SetDutyTimes(folder.Tables().Times, folder.Records(), {3, -1, 0, true}, timesError));
+    ASSERT_TRUE(SetDutyTimes(folder.Tables().Times, folder.Records(), {1, 480, 480}, timesError));
+    ASSERT_TRUE(folder.Close(error));
   });
   KillAtEveryCall({"delete-scheme", "1"}, [&] { MakeWorkedExample(); });
   // The first exception creates its file; dropping one deletes a record.
@@ -257,7 +263,7 @@ TEST_F(CliCrash, EveryKillLeavesEachFileAsBeforeOrAfter) {
     MakeWorkedExample();
     ASSERT_EQ(Cli({"leave", "Li", "2003-05-02", "2003-05-09"}), 0) << Slurp(io_.File("out"));
   });
-  // Changes of several records or files, each one call into the folder.
+  // Changes of several records or files, each one commit.
   const auto twoUsers = [&] {
     MakeWorkedExample();
     for (auto args : std::vector<std::vector<std::string>>{{"add-user", "Wu", "1", "2003-05-01", "0"},
@@ -267,10 +273,10 @@ TEST_F(CliCrash, EveryKillLeavesEachFileAsBeforeOrAfter) {
       ASSERT_EQ(Cli(args), 0) << Slurp(io_.File("out"));
     }
   };
-  KillAtEveryCall({"swap", "Li", "Wu", "2003-05-03"}, twoUsers, nullptr, TWhole::EachRecord);
-  KillAtEveryCall({"rename-user", "Li", "Lu"}, twoUsers, nullptr, TWhole::EachRecord);
-  KillAtEveryCall({"change-scheme", "Li", "2003-05-04", "1", "1"}, twoUsers, nullptr, TWhole::EachRecord);
-  KillAtEveryCall({"delete-user", "Li"}, twoUsers, nullptr, TWhole::EachRecord);
+  KillAtEveryCall({"swap", "Li", "Wu", "2003-05-03"}, twoUsers);
+  KillAtEveryCall({"rename-user", "Li", "Lu"}, twoUsers);
+  KillAtEveryCall({"change-scheme", "Li", "2003-05-04", "1", "1"}, twoUsers);
+  KillAtEveryCall({"delete-user", "Li"}, twoUsers);
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   RecordProperty("kills", kills_);
   std::printf("%d kills in %.1f s\n", kills_, seconds);

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -344,6 +346,9 @@ TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
   MakeWorkedExample();
   TScheduleTables gui;
   TScheduleError error;
+  for (TScheduleFile f : {TScheduleFile::Shift, TScheduleFile::Work, TScheduleFile::User}) {
+    gui.Table(f).SetWaits({.Session = true});  // as the main window holds them
+  }
   ASSERT_TRUE(OpenScheduleTables(gui, dir_.Path(), TScheduleAccess::Write, error)) << error.Text();
   ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
   ExpectOk({"duty", "li", "2003-05-01"}, "2003-05-01\t夜班\n");
@@ -357,6 +362,17 @@ TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
   ASSERT_TRUE(records.DeleteUser(records.FindUser("Li")->Slot, error)) << error.Text();
   ExpectOk({"users"}, "");  // a change is seen as soon as it is made
   EXPECT_TRUE(CloseScheduleTables(gui, error));
+
+  // A writer that holds the files for one change only is waited for.
+  TScheduleTables brief;
+  ASSERT_TRUE(OpenScheduleTables(brief, dir_.Path(), TScheduleAccess::Write, error)) << error.Text();
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    TScheduleError closing;
+    CloseScheduleTables(brief, closing);
+  });
+  ExpectOk({"add-user", "Wu", "1", "2003-05-01", "0"}, "");
+  release.join();
 }
 
 // A retry after a reported failure would make the change twice: once the

@@ -13,6 +13,8 @@
 #include <filesystem>
 
 #include "platform/uFileLock.h"
+#include "schedule/uDutyTimes.h"
+#include "schedule/uReminders.h"
 #include "store/uJournal.h"
 #include "tests/schedule/schedule_test_util.h"
 
@@ -290,6 +292,44 @@ TEST(FolderRota, TheFirstExceptionMakesItsFileAndTheSnapshotFollows) {
   EXPECT_FALSE(view.Folder->Rota().ChangeScheme(G("李四"), 45010, 2, 0, error));
   EXPECT_EQ(error.Fault, TRotaFault::WriteFailed);
   EXPECT_FALSE(std::filesystem::exists(dir.File(TScheduleFile::History)));
+}
+
+// What belongs to a user or a duty kind in other files goes with it, in
+// the change's one commit, and a deletion leaves no deleted slot behind.
+TEST(FolderRota, RenamesAndDeletionsCarryTheRecordsOfOtherFiles) {
+  TScratchDir dir;
+  WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}, {"李四", 1, 45000, 1}});
+  TOpened opened = OpenFolder(dir.Path(), TFolderAccess::Write);
+  ASSERT_TRUE(opened.Folder) << opened.Failure.Text();
+  TScheduleFolder& folder = *opened.Folder;
+  TScheduleError error;
+  ASSERT_TRUE(folder.OpenForChange(TScheduleFile::Ledger, error) && folder.OpenForChange(TScheduleFile::Times, error));
+  TTableStream& ledger = folder.Tables().Ledger;
+  for (const char* user : {"张三", "李四"}) {
+    ASSERT_TRUE(ledger.Append() && ledger.SetText(kSentUser, G(user)) && ledger.Post());
+  }
+  TTimesError timesError;
+  ASSERT_TRUE(SetDutyTimes(folder.Tables().Times, folder.Records(), {2, 480, 480}, timesError));
+  auto sentTo = [&] {
+    std::vector<std::string> users;
+    for (const auto& r : ReadLedger(ledger)) users.push_back(r.User);
+    return users;
+  };
+
+  TUserRecord user = *folder.Records().FindUser(G("张三"));
+  user.Name = G("王五");
+  TRotaError rotaError;
+  ASSERT_TRUE(folder.Rota().SaveUser(user, rotaError)) << rotaError.Text();
+  EXPECT_EQ(sentTo(), (std::vector<std::string>{G("王五"), G("李四")}));
+  ASSERT_TRUE(folder.Rota().DeleteUser(user.Slot, rotaError)) << rotaError.Text();
+  EXPECT_EQ(sentTo(), (std::vector<std::string>{G("李四")}));
+  EXPECT_EQ(folder.Tables().User.DeletedCount(), 0);
+
+  ASSERT_TRUE(folder.Records().DeleteDutyKind(2, error)) << error.Text();
+  EXPECT_TRUE(ReadDutyTimes(folder.Tables().Times).empty());
+  EXPECT_EQ(folder.Tables().Work.DeletedCount(), 0);
+  ASSERT_TRUE(folder.Close(error));
+  EXPECT_EQ(dir.Entries().size(), 5u) << "no journal or change record is left";
 }
 
 // An optional file alone is no data to read.
