@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_folder.h"
 #include "output/uYearDocument.h"
 #include "platform/uFileOps.h"
 #include "platform/uGbk.h"
@@ -30,15 +31,11 @@
 namespace kadrel {
 namespace {
 
+using bench::TNoSyncOps;
+
 constexpr int kUsers = 100;
 const std::int64_t kFirstDay = EncodeDate(2020, 1, 1);
 const std::int64_t kDays = EncodeDate(2026, 12, 31) - kFirstDay;
-
-// Building 10,000 records needs no durability.
-class TNoSyncOps : public TFileOps {
- public:
-  int Sync(int) override { return 0; }
-};
 
 std::string Name(const char* prefix, int n) { return std::string(prefix).append(std::to_string(n)); }
 
