@@ -302,7 +302,7 @@ TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   }
   readOnly_ = readOnly_ || how.Access == TFolderAccess::Read;
   records_ = std::make_unique<TScheduleRecords>(*tables_, how.Policy);
-  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_);
+  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_, &tables_->Ledger);
   return failure;
 }
 
