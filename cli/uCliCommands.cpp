@@ -51,8 +51,17 @@ constexpr std::array kCommands = {
     TCliCommand{"delete-user", "NAME", "delete a user", 1, 1, CmdDeleteUser},
     TCliCommand{"export", "NAME YEAR [OPTIONS]",
                 "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-,"
-                " --encoding utf-8|gbk (for -o -)",
-                2, 10, CmdExport},
+                " --encoding utf-8|gbk (for -o -), --no-rest (ics)",
+                2, 11, CmdExport},
+    TCliCommand{"set-times", "DUTY HH:MM MINUTES [--rest] [--remind MINUTES] [--color #RRGGBB]",
+                "give a duty kind (name or ID) its start, length, rest, reminder and colour; - - for no start",
+                3, 8, CmdSetTimes},
+    TCliCommand{"clear-times", "DUTY", "make a duty kind all-day work again, without colour or reminder", 1, 1,
+                CmdClearTimes},
+    TCliCommand{"next", "[NAME]", "each user's next duty that is not rest: its start and its end", 0, 1, CmdNext},
+    TCliCommand{"reminders", "[--from DATETIME] [--to DATETIME]",
+                "the reminders due from FROM (now) until TO (a day later), for cron or a systemd timer", 0, 4,
+                CmdReminders},
 };
 
 // The commands that print JSON with --json.

@@ -19,7 +19,7 @@ _kadrel_cli_users() {
 _kadrel_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local commands="check users today duty day days stats roster who add-duty add-scheme add-user
-    delete-duty delete-scheme delete-user export help"
+    delete-duty delete-scheme delete-user export set-times clear-times next reminders help"
   COMPREPLY=()
 
   case "$prev" in
@@ -33,7 +33,7 @@ _kadrel_cli() {
       fi
       return ;;
     --encoding) COMPREPLY=($(compgen -W "utf-8 gbk" -- "$cur")); return ;;
-    --months) return ;;
+    --months | --remind | --color | --from | --to) return ;;
     --user | --users)
       local IFS=$'\n'
       COMPREPLY=($(compgen -W "$(_kadrel_cli_users)" -- "$cur"))
@@ -52,7 +52,8 @@ _kadrel_cli() {
       esac
     else
       case "$w" in
-        --format | --months | -o | --output | --encoding | --user | --users) i=$((i + 1)) ;;
+        --format | --months | -o | --output | --encoding | --user | --users | --remind | --color | --from | --to)
+          i=$((i + 1)) ;;
         -*) ;;
         *) position=$((position + 1)) ;;
       esac
@@ -71,13 +72,21 @@ _kadrel_cli() {
   case "$command" in
     export)
       if [[ "$cur" == -* ]]; then
-        COMPREPLY=($(compgen -W "--format --months --encoding -o" -- "$cur"))
+        COMPREPLY=($(compgen -W "--format --months --encoding -o --no-rest" -- "$cur"))
         return
       fi
       ;;
     day)
       if [[ "$cur" == --* ]]; then
         COMPREPLY=($(compgen -W "--user --json" -- "$cur"))
+        return
+      fi
+      ;;
+    set-times | reminders)
+      if [[ "$cur" == --* ]]; then
+        local options="--from --to"
+        [ "$command" = set-times ] && options="--rest --remind --color"
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
       fi
       ;;
@@ -94,7 +103,7 @@ _kadrel_cli() {
 
   # The commands whose first argument is a user's name.
   case "$command" in
-    duty | stats | export | delete-user)
+    duty | stats | export | delete-user | next)
       if [ "$position" -eq 0 ]; then
         local IFS=$'\n'
         COMPREPLY=($(compgen -W "$(_kadrel_cli_users)" -- "$cur"))
