@@ -537,7 +537,7 @@ void TfrmMain::N1Click() {
   }
   Label1->SetText({});
   {
-    TfrmOption option(this, *records_, folder_->Rota());
+    TfrmOption option(this, *records_, folder_->Rota(), folder_.get());
     option.exec();
   }
   RebuildUserMenu();

@@ -72,4 +72,20 @@ QString RotaRefusalText(const TRotaError& error, const TRotaNames& names) {
   return QStringLiteral("写入数据文件%1时出错，没有保存这项修改。").arg(file);
 }
 
+QString TimesRefusalText(TTimesField field, TTimesFault fault) {
+  const bool needsStart = fault == TTimesFault::NeedsStart;
+  switch (field) {
+    case TTimesField::Start: return QStringLiteral("上班时间应写成“20:00”这样的时刻（00:00至23:59）；不写则为全天的班次。");
+    case TTimesField::Length:
+      return needsStart ? QStringLiteral("写了下班时间，也要写上班时间。")
+                        : QStringLiteral("下班时间应写成“08:00”这样的时刻，并选当日、次日或第三日；"
+                                         "一个班在上班后1分钟至2880分钟（两天）内下班。");
+    case TTimesField::Remind:
+      return needsStart ? QStringLiteral("全天的班次不能提醒：提醒要有上班时间。")
+                        : QStringLiteral("提醒应写成上班前的分钟数，0至10080（一周）；不写则不提醒。");
+    case TTimesField::Color: return QStringLiteral("颜色应写成“#1E90FF”这样的形式，或选“无”。");
+    default: return QStringLiteral("班次时间有误。");
+  }
+}
+
 }  // namespace kadrel
