@@ -301,6 +301,7 @@ bool TfrmMain::LoadData() {
   Calendar->SetColors(colors);
   Calendar->setGeometry(QRect(QPoint(0, 0), kYearCalendar));
   Calendar->SetDayMarks([this](int y, int m, int d) { return DayMark(DayOf(y, m, d)); });
+  Calendar->SetDayColors([this](int y, int m, int d) { return DutyColor(DayDuties(y, m, d)); });
   Calendar->DrawYear(40, 14, year, 3, 2);
   Calendar->setMouseTracking(true);
   Calendar->installEventFilter(this);
@@ -384,6 +385,11 @@ void TfrmMain::RefreshRota() {
   shownUser_ = snapshot_ && !shownName_.empty() ? snapshot_->FindUser(shownName_) : std::nullopt;
 }
 
+std::vector<TTimedDuty> TfrmMain::DayDuties(int year, int month, int day) const {
+  if (!times_ || times_->Times.Empty()) return {};
+  return kadrel::DayDuties(DayOf(year, month, day), EncodeDate(year, month, day), times_->Times);
+}
+
 TResolvedDay TfrmMain::DayOf(int year, int month, int day) const {
   if (!shownUser_) return {};
   return snapshot_->Resolve(*shownUser_, static_cast<TDateTime>(EncodeDate(year, month, day)));
@@ -445,8 +451,10 @@ void TfrmMain::FillMonthList(int month) {
   rows.reserve(days);
   for (int d = 1; d <= days; ++d) {
     const TResolvedDay day = DayOf(year, month, d);
-    auto* row = new QTreeWidgetItem({GbkToQString(MonthListDay(d)), GbkToQString(DayDutyText(day))});
+    const std::string duty = times_ ? DayDutyTimesText(day, EncodeDate(year, month, d), times_->Times) : DayDutyText(day);
+    auto* row = new QTreeWidgetItem({GbkToQString(MonthListDay(d)), GbkToQString(duty)});
     row->setTextAlignment(1, Qt::AlignCenter);
+    if (const std::int32_t rgb = DutyColor(DayDuties(year, month, d)); rgb >= 0) row->setForeground(1, QColor(QRgb(rgb)));
     if (const std::string_view mark = DayMark(day); !mark.empty()) row->setIcon(1, MarkIcon(mark));
     rows.append(row);
   }

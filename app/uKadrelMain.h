@@ -27,6 +27,7 @@
 #include "calendar/uCalendar.h"
 #include "schedule/uRotaResolver.h"
 #include "schedule/uShiftUser.h"
+#include "schedule/uTimedDuty.h"
 #include "schedule/uScheduleRecords.h"
 
 class QAction;
@@ -112,6 +113,8 @@ class TfrmMain : public QWidget {
   // The current user's day as the resolver gives it; the empty day while no
   // user is shown.
   TResolvedDay DayOf(int year, int month, int day) const;
+  // The shown user's duties of the day with their hours; none without times.
+  std::vector<TTimedDuty> DayDuties(int year, int month, int day) const;
   // The current user's schedule as print and export take it.
   TUserSchedule ShownSchedule() const;
   // The day the menu of a day was last opened on.

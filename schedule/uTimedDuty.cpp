@@ -82,6 +82,11 @@ TDutySpan TDutyPlacer::Place(const TTimedDuty& duty) {
 
 TDutySpan PlaceDuty(const TTimedDuty& duty, const TTimeZone& zone) { return TDutyPlacer(zone).Place(duty); }
 
+std::int32_t DutyColor(std::span<const TTimedDuty> duties) {
+  const auto coloured = std::find_if(duties.begin(), duties.end(), [](const TTimedDuty& d) { return d.Color >= 0; });
+  return coloured == duties.end() ? kNoColor : coloured->Color;
+}
+
 std::string DayDutyTimesText(const TResolvedDay& day, std::int64_t serialDay, const TDutyTimesMap& times) {
   const std::vector<TTimedDuty> duties = DayDuties(day, serialDay, times);
   if (std::none_of(duties.begin(), duties.end(), [](const TTimedDuty& d) { return d.Timed(); })) {

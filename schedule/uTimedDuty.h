@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -78,6 +79,9 @@ class TDutyPlacer {
   std::unordered_map<std::int64_t, std::int64_t> toUtc_;   // wall seconds -> UTC seconds
   std::unordered_map<std::int64_t, std::int64_t> toWall_;  // UTC seconds -> wall seconds
 };
+
+// The colour a day shows: its first duty's that has one; -1 for none.
+std::int32_t DutyColor(std::span<const TTimedDuty> duties);
 
 // The duty text of the month list, in GBK: DayDutyText with each timed
 // duty's start after its name, "夜班 20:00" or "白班 08:00+夜班 20:00".
