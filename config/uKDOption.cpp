@@ -302,7 +302,9 @@ QWidget* TfrmOption::CreateDutyKindsPage() {
   FlatButton5 = MakeButton(QStringLiteral("修改"), page, {252, 212, 78, 26});
   FlatButton6 = MakeButton(QStringLiteral("删除"), page, {346, 212, 78, 26});
 
-  connect(flbWork, &QListWidget::currentRowChanged, this, &TfrmOption::flbWorkClick);
+  // The selection, not the current row: a click moves the current row before
+  // it selects, and the entry shown must be the one selected.
+  connect(flbWork, &QListWidget::itemSelectionChanged, this, &TfrmOption::flbWorkClick);
   connect(FlatButton4, &QPushButton::clicked, this, &TfrmOption::FlatButton4Click);
   connect(FlatButton5, &QPushButton::clicked, this, &TfrmOption::FlatButton5Click);
   connect(FlatButton6, &QPushButton::clicked, this, &TfrmOption::FlatButton6Click);

@@ -774,8 +774,16 @@ TEST_F(OptionDialogTimes, TheEndIsShownWithItsDayAndRefusalsNameTheFieldAndWrite
   Save(1, "20:00", "08:00", 1, "60", "#1976d2");  // 夜班
   ASSERT_EQ(Stored(), (std::vector<TDutyTimes>{{2, 1200, 720, false, 0x1976D2, 60}}));
   EXPECT_TRUE(std::filesystem::exists(dir_.File("cfgdat.kd2"))) << "the zone is pinned with the first start";
-  dlg_->flbWork->setCurrentRow(0);
-  dlg_->flbWork->setCurrentRow(1);
+  // Clicked as a person clicks: the fields show the entry clicked, not the one before.
+  auto click = [&](int row) {
+    QListWidget* list = dlg_->flbWork;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+  };
+  click(0);
+  EXPECT_EQ(dlg_->FlatEdit1->text(), QStringLiteral("白班"));
+  EXPECT_TRUE(dlg_->fedEnd->text().isEmpty());
+  click(1);
+  EXPECT_EQ(dlg_->FlatEdit1->text(), QStringLiteral("夜班"));
   EXPECT_EQ(dlg_->fedEnd->text(), QStringLiteral("08:00"));
   EXPECT_EQ(dlg_->fcbEndDay->currentText(), QStringLiteral("次日"));
 
