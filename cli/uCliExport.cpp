@@ -17,7 +17,6 @@
 #include "platform/uDataFiles.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "schedule/uRotaResolver.h"
 
 namespace kadrel {
 namespace {
@@ -168,7 +167,7 @@ int CmdExport(TCliContext& ctx) {
   auto args = ParseExportArgs(ctx, rc);
   if (!args) return rc;
   std::optional<TUserSchedule> user;
-  if (int loaded = LoadCliTimedSchedule(ctx, args->User, user)) return loaded;
+  if (int loaded = LoadCliSchedule(ctx, args->User, user)) return loaded;
 
   // The printer still gets a page with the title when no month is chosen;
   // the export wizard writes no file at all.

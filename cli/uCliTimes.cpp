@@ -3,6 +3,7 @@
 // days, the hours and the folder's time zone, as the tray and the desktop's
 // reminders do, so that cron or a systemd timer can remind without Kadrel
 // running. Times are the folder zone's wall-clock times.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,29 +57,15 @@ bool ParseTimesOptions(TCliContext& ctx, TDutyTimes& times, int& rc) {
   return true;
 }
 
-// Opens the folder for writing, makes the change and closes the folder. A
-// folder without data gets none: a duty kind must exist to have hours.
-template <class Change>
-int ChangeTimes(TCliContext& ctx, Change change) {
-  if (!TScheduleFolder::HoldsAnyFile(ctx.DataDir)) {
-    TOpenFailure none;
-    none.Fault = TOpenFault::NoData;
-    return FolderError(ctx, none);
-  }
-  TScheduleFolder folder(ctx.DataDir);
-  TOpenFailure failure = folder.Open({TFolderAccess::Write, TWritePolicy::Trimmed});
-  if (failure.Failed()) {
-    if (failure.Fault == TOpenFault::InUse) failure.Why.Text += "; nothing was changed";
-    return FolderError(ctx, failure);
-  }
-  std::string problem;
-  const bool changed = change(folder, problem);
-  TScheduleError error;
-  const bool closed = folder.Close(error);
-  if (!changed) return DataError(ctx, problem);
-  ctx.Saved = "the change is saved";
-  if (!closed) ctx.Err << "kadrel-cli: warning: the change is saved, but " << error.Text() << '\n';
-  return kExitOk;
+// A change of the times file, as every write command makes it. A folder
+// without data gets none: a duty kind must exist to have hours.
+int ChangeTimes(TCliContext& ctx, const std::function<bool(TScheduleFolder&, std::string& problem)>& change) {
+  if (int rc = RequireData(ctx)) return rc;
+  return WithWritableFolder(ctx, [&](TScheduleFolder& folder, std::string&) {
+    TCliChange outcome;
+    outcome.Saved = change(folder, outcome.Problem);
+    return outcome;
+  });
 }
 
 bool Opened(TScheduleFolder& folder, TScheduleFile file, std::string& problem) {
@@ -96,22 +83,16 @@ struct TTimedFolder {
 
 int LoadTimedFolder(TCliContext& ctx, TTimedFolder& loaded) {
   TScheduleFolder folder(ctx.DataDir);
-  const TOpenFailure failure = folder.Open({TFolderAccess::Read, TWritePolicy::Trimmed});
-  if (failure.Failed()) return FolderError(ctx, failure);
+  if (int rc = OpenCliFolder(ctx, folder)) return rc;
   loaded.Snapshot = folder.Snapshot();
-  const TFolderZone zone = FolderTimeZone(ReadSettings(folder.Tables().Settings));
-  if (zone.Source == TZoneSource::Unknown) {
-    ctx.Err << "kadrel-cli: warning: the time zone " << ShowText(zone.StoredName)
-            << " of the data is not known on this machine; times are in " << zone.Zone.Name() << '\n';
-  }
-  loaded.Times = std::make_shared<const TFolderTimes>(ReadFolderTimes(folder.Tables()));
+  loaded.Times = CliFolderTimes(ctx, folder);
   return kExitOk;
 }
 
 std::optional<std::size_t> CliUser(TCliContext& ctx, const TRotaSnapshot& snapshot, const std::string& name, int& rc) {
   const auto gbk = Utf8ToGbk(name);
   const auto user = gbk ? snapshot.FindUser(*gbk) : std::nullopt;
-  if (!user) rc = DataError(ctx, "no user named " + name + " in " + DescribeDataDir(ctx));
+  if (!user) rc = DataError(ctx, NoUserText(ctx, name));
   return user;
 }
 
@@ -248,14 +229,35 @@ int CmdReminders(TCliContext& ctx) {
   return kExitOk;
 }
 
-int LoadCliTimedSchedule(TCliContext& ctx, const std::string& name, std::optional<TUserSchedule>& schedule) {
-  TTimedFolder folder;
-  if (int rc = LoadTimedFolder(ctx, folder)) return rc;
-  int rc = kExitOk;
-  const auto user = CliUser(ctx, *folder.Snapshot, name, rc);
-  if (!user) return rc;
-  schedule.emplace(folder.Snapshot, *user, folder.Times);
-  return kExitOk;
+std::string DutyTimesColumns(const TDutyTimes& times) {
+  std::string line = "\t";
+  if (times.Timed()) line += FormatClock(times.Start) + "\t" + ShowText(DutyEndText(times.Start, times.Length));
+  else line += "\t";
+  line += times.Rest ? "\trest\t" : "\twork\t";
+  if (times.Color != kNoColor) line += FormatColor(times.Color);
+  line += '\t';
+  if (times.Remind >= 0) line += std::to_string(times.Remind);
+  return line;
+}
+
+std::string DutyTimesJson(const TDutyTimes& times) {
+  const bool timed = times.Timed();
+  const std::string null = "null";
+  return ",\"times\":{\"start\":" + (timed ? JsonText(FormatClock(times.Start)) : null) +
+         ",\"minutes\":" + (timed ? std::to_string(times.Length) : null) +
+         ",\"end\":" + (timed ? JsonText(ShowText(DutyEndText(times.Start, times.Length))) : null) +
+         ",\"rest\":" + (times.Rest ? "true" : "false") +
+         ",\"color\":" + (times.Color != kNoColor ? JsonText(FormatColor(times.Color)) : null) +
+         ",\"remind\":" + (times.Remind >= 0 ? std::to_string(times.Remind) : null) + "}";
+}
+
+std::shared_ptr<const TFolderTimes> CliFolderTimes(TCliContext& ctx, TScheduleFolder& folder) {
+  const TFolderZone zone = FolderTimeZone(ReadSettings(folder.Tables().Settings));
+  if (zone.Source == TZoneSource::Unknown) {
+    ctx.Err << "kadrel-cli: warning: the time zone " << ShowText(zone.StoredName)
+            << " of the data is not known on this machine; times are in " << zone.Zone.Name() << '\n';
+  }
+  return std::make_shared<const TFolderTimes>(ReadFolderTimes(folder.Tables()));
 }
 
 }  // namespace kadrel

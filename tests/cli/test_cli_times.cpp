@@ -73,10 +73,13 @@ TEST_F(CliTimes, RefusalsExitTwoAndWriteNothing) {
 }
 
 TEST_F(CliTimes, NextAndRemindersFollowTheHoursAndDeletingADutyKindDropsThem) {
+  EXPECT_EQ(Run({"duties"}).Out, "1\t白班\t\n2\t夜班\t\n3\t休息\t\n") << "no hours, no new columns";
   ASSERT_EQ(Run({"set-times", "夜班", "20:00", "720", "--remind", "60"}).Code, kExitOk);
   ASSERT_EQ(Run({"set-times", "2", "20:00", "720", "--remind", "60"}).Code, kExitOk) << "by ID, replacing";
   ASSERT_EQ(Run({"set-times", "休息", "-", "-", "--rest"}).Code, kExitOk);
   EXPECT_EQ(Run({"next", "张三"}).Out, "张三\t夜班\t2025-12-01 20:00\t08:00 次日\n");
+  EXPECT_EQ(Run({"duties"}).Out,
+            "1\t白班\t\t\t\twork\t\t\n2\t夜班\t\t20:00\t08:00 次日\twork\t\t60\n3\t休息\t\t\t\trest\t\t\n");
   EXPECT_EQ(Run({"reminders"}).Out, "2025-12-01 19:00\t张三\t夜班 20:00 开始（还有60分钟）\n");
   EXPECT_EQ(Run({"reminders", "--from", "2025-12-02", "--to", "2025-12-04 19:00"}).Out, "")
       << "the window is half open";
