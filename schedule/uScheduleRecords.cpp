@@ -6,6 +6,7 @@
 
 #include "platform/uGbk.h"
 #include "schedule/uDutyTimes.h"
+#include "store/uTransaction.h"
 
 namespace kadrel {
 namespace {
@@ -371,11 +372,30 @@ bool TScheduleRecords::DeleteDutyKind(std::int32_t id, TScheduleError& error) {
     return error.Fail(TEditFault::NotFound, "no duty kind has the ID " + std::to_string(id),
                       ScheduleFileName(TScheduleFile::Work));
   }
-  if (times_ && times_->IsOpen()) {
-    TTimesError why;
-    if (!ClearDutyTimes(*times_, id, why)) return error.Fail(TEditFault::WriteFailed, why.Reason, why.File, why.Table);
+  if (!times_ || !times_->IsOpen()) return DeleteCurrent(TScheduleFile::Work, true, error);
+  // One change of both files: a crash leaves the duty kind with its hours or
+  // neither, never hours that a later duty kind given the same ID would take.
+  TTableTransaction change;
+  if (!change.Begin({&work_, times_}) || !LocateLiveInteger(work_, kWorkID, id)) {
+    return error.Fail(TEditFault::WriteFailed, "the change could not begin: " + change.ErrorString(),
+                      ScheduleFileName(TScheduleFile::Work), change.Error());
   }
-  return DeleteCurrent(TScheduleFile::Work, true, error);
+  TTimesError why;
+  if (!ClearDutyTimes(*times_, id, why)) {
+    change.Rollback();
+    return error.Fail(TEditFault::WriteFailed, why.Reason, why.File, why.Table);
+  }
+  if (!DeleteCurrent(TScheduleFile::Work, true, error) && error.Fault != TEditFault::PackFailed) {
+    change.Rollback();
+    return false;
+  }
+  const TScheduleError packed = error;
+  if (!change.Commit()) {
+    return error.Fail(TEditFault::WriteFailed, "writing the change failed: " + change.ErrorString(),
+                      ScheduleFileName(TScheduleFile::Work), change.Error());
+  }
+  error = packed;
+  return error.Fault == TEditFault::None;
 }
 
 bool TScheduleRecords::DeleteScheme(std::int32_t id, TScheduleError& error) {

@@ -156,9 +156,8 @@ class TScheduleRecords {
   bool SaveScheme(TSchemeRecord& scheme, TScheduleError& error);
   bool SaveUser(TUserRecord& user, TScheduleError& error);
 
-  // Removes the duty kind's times first (timedat.kd2, when it exists), so
-  // that a change cut short leaves a duty kind without hours, never hours
-  // that a later duty kind given the same ID would take over. Then packs.
+  // With the duty kind's times (timedat.kd2, when it exists), in one change
+  // of both files. Then packs.
   bool DeleteDutyKind(std::int32_t id, TScheduleError& error);
   bool DeleteScheme(std::int32_t id, TScheduleError& error);    // not packed
   bool DeleteUser(std::int32_t slot, TScheduleError& error);    // then packs

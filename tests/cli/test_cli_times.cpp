@@ -9,16 +9,14 @@
 #include <vector>
 
 #include "cli/uCliCommands.h"
+#include "tests/cli/cli_test_util.h"
 #include "platform/uClock.h"
 #include "tests/test_dir.h"
 
 namespace kadrel {
 namespace {
 
-struct TRun {
-  int Code = -1;
-  std::string Out, Err;
-};
+using clitest::TRun;
 
 // 2025-12-01 00:00 in Shanghai.
 constexpr std::int64_t kDec1Cst = 1764518400;
@@ -34,15 +32,7 @@ class CliTimes : public ::testing::Test {
     }
   }
 
-  TRun Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data", dir_});
-    std::ostringstream out, err;
-    TRun r;
-    r.Code = CliMain(args, out, err);
-    r.Out = out.str();
-    r.Err = err.str();
-    return r;
-  }
+  TRun Run(std::vector<std::string> args) { return clitest::RunCli(std::move(args), dir_); }
   std::string Bytes(const char* file) {
     std::ifstream in(temp_.Path() / file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
