@@ -21,6 +21,7 @@
 #include "schedule/uDayText.h"
 #include "schedule/uRotaFiles.h"
 #include "schedule/uScheduleFolder.h"
+#include "schedule/uTimedDuty.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uFocusMark.h"
@@ -304,6 +305,7 @@ bool TfrmMain::LoadData() {
   Calendar->SetColors(colors);
   Calendar->setGeometry(QRect(QPoint(0, 0), kYearCalendar));
   Calendar->SetDayMarks([this](int y, int m, int d) { return DayMark(DayOf(y, m, d)); });
+  Calendar->SetDayColors([this](int y, int m, int d) { return DutyColor(DayDuties(y, m, d)); });
   Calendar->DrawYear(40, 14, year, 3, 2);
   Calendar->setMouseTracking(true);
   Calendar->installEventFilter(this);
@@ -383,7 +385,13 @@ void TfrmMain::UserMenuItemClick(int row) {
 
 void TfrmMain::RefreshRota() {
   snapshot_ = folder_ ? folder_->Snapshot() : nullptr;
+  times_ = folder_ ? std::make_shared<const TFolderTimes>(ReadFolderTimes(folder_->Tables())) : nullptr;
   shownUser_ = snapshot_ && !shownName_.empty() ? snapshot_->FindUser(shownName_) : std::nullopt;
+}
+
+std::vector<TTimedDuty> TfrmMain::DayDuties(int year, int month, int day) const {
+  if (!times_ || times_->Times.Empty()) return {};
+  return kadrel::DayDuties(DayOf(year, month, day), EncodeDate(year, month, day), times_->Times);
 }
 
 TResolvedDay TfrmMain::DayOf(int year, int month, int day) const {
@@ -447,8 +455,10 @@ void TfrmMain::FillMonthList(int month) {
   rows.reserve(days);
   for (int d = 1; d <= days; ++d) {
     const TResolvedDay day = DayOf(year, month, d);
-    auto* row = new QTreeWidgetItem({GbkToQString(MonthListDay(d)), GbkToQString(DayDutyText(day))});
+    const std::string duty = times_ ? DayDutyTimesText(day, EncodeDate(year, month, d), times_->Times) : DayDutyText(day);
+    auto* row = new QTreeWidgetItem({GbkToQString(MonthListDay(d)), GbkToQString(duty)});
     row->setTextAlignment(1, Qt::AlignCenter);
+    if (const std::int32_t rgb = DutyColor(DayDuties(year, month, d)); rgb >= 0) row->setForeground(1, QColor(QRgb(rgb)));
     if (const std::string_view mark = DayMark(day); !mark.empty()) row->setIcon(1, MarkIcon(mark));
     rows.append(row);
   }
@@ -539,7 +549,7 @@ void TfrmMain::N1Click() {
   }
   Label1->SetText({});
   {
-    TfrmOption option(this, *records_, folder_->Rota());
+    TfrmOption option(this, *records_, folder_->Rota(), folder_.get());
     option.exec();
   }
   RebuildUserMenu();
@@ -584,7 +594,7 @@ void TfrmMain::WarnOfUnknownArrangement(int year) {
 // What the documents show of the current user: the resolved days, or the
 // bare rotation while no user of the folder is shown.
 TUserSchedule TfrmMain::ShownSchedule() const {
-  if (shownUser_) return TUserSchedule(snapshot_, *shownUser_);
+  if (shownUser_) return TUserSchedule(snapshot_, *shownUser_, times_);
   return TUserSchedule(currentUser_);
 }
 

@@ -29,6 +29,7 @@
 #include "calendar/uCalendar.h"
 #include "schedule/uRotaResolver.h"
 #include "schedule/uShiftUser.h"
+#include "schedule/uTimedDuty.h"
 #include "schedule/uScheduleRecords.h"
 
 class QAction;
@@ -114,6 +115,8 @@ class TfrmMain : public QWidget {
   // The current user's day as the resolver gives it; the empty day while no
   // user is shown.
   TResolvedDay DayOf(int year, int month, int day) const;
+  // The shown user's duties of the day with their hours; none without times.
+  std::vector<TTimedDuty> DayDuties(int year, int month, int day) const;
   // The current user's schedule as print and export take it.
   TUserSchedule ShownSchedule() const;
   // The day the menu of a day was last opened on.
@@ -209,6 +212,7 @@ class TfrmMain : public QWidget {
   TShiftUser currentUser_;
   std::string shownName_;  // the current user's name as stored; empty for none
   std::shared_ptr<const TRotaSnapshot> snapshot_;
+  std::shared_ptr<const TFolderTimes> times_;  // read with snapshot_
   std::optional<std::size_t> shownUser_;  // the current user in snapshot_
   TDateTime menuDay_ = 0;
   std::map<std::string, QIcon, std::less<>> markIcons_;

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include "output/uExport.h"
+#include "bench/bench_folder.h"
 #include "output/uIcs.h"
+#include "schedule/uTimedDuty.h"
 #include "platform/uGbk.h"
 
 namespace kadrel {
@@ -85,6 +87,21 @@ void BM_YearBuildHtmlOnly(benchmark::State& state) {
     benchmark::DoNotOptimize(BuildHtmlFile(ScheduleTitle(user, 2024), lines));
   }
 }
+
+// A user's year of a folder as a calendar file, built without the disk:
+// every duty all day (no times), and with the folder's hours, alarms and
+// the zone's VTIMEZONE.
+void RunFolderIcs(benchmark::State& state, bool timed) {
+  bench::TTeamFolder team(3);
+  auto times = std::make_shared<TFolderTimes>();
+  times->Times = team.times;
+  const TUserSchedule user(team.snapshot, 0, timed ? times : nullptr);
+  for (auto _ : state) benchmark::DoNotOptimize(BuildIcsFile(user, 2025, TMonthSet::All(), "20260101T000000Z"));
+}
+void BM_FolderYearIcsAllDay(benchmark::State& state) { RunFolderIcs(state, false); }
+void BM_FolderYearIcsTimed(benchmark::State& state) { RunFolderIcs(state, true); }
+BENCHMARK(BM_FolderYearIcsAllDay)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FolderYearIcsTimed)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_YearAsText)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_YearAsHtml)->Unit(benchmark::kMicrosecond);

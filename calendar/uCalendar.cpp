@@ -32,6 +32,8 @@ void TCalendar::SetColors(const TCalendarColors& colors) { colors_ = colors; }
 
 void TCalendar::SetDayMarks(TDayMarks marks) { marks_ = std::move(marks); }
 
+void TCalendar::SetDayColors(TDayColors colors) { dutyColors_ = std::move(colors); }
+
 template <class Paint>
 void TCalendar::PaintPicture(Paint&& paint) {
   grid_.Width = width();
@@ -56,7 +58,7 @@ void TCalendar::DrawGrid(int cols, int rows) {
 }
 
 void TCalendar::DrawMonth(int cols, int rows, int month) {
-  PaintPicture([&](TCalendarCanvas& canvas) { kadrel::DrawMonth(grid_, canvas, cols, rows, month, marks_); });
+  PaintPicture([&](TCalendarCanvas& canvas) { kadrel::DrawMonth(grid_, canvas, cols, rows, month, marks_, dutyColors_); });
 }
 
 void TCalendar::DrawYear(int cols, int rows, int year, int colOffset, int rowOffset) {

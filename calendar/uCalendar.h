@@ -82,6 +82,8 @@ class TCalendar : public QWidget {
   // The badges of the days the rota changes; takes effect at the next
   // DrawMonth or DrawYear. Empty: no day has one.
   void SetDayMarks(TDayMarks marks);
+  // The colours of the days' duties, likewise; empty: no day has one.
+  void SetDayColors(TDayColors colors);
 
   // Each paints at the control's present size, resizing the picture to it.
   void DrawGrid(int cols, int rows);
@@ -134,6 +136,7 @@ class TCalendar : public QWidget {
   QImage picture_;
   std::unique_ptr<TCalendarTextCache> texts_;
   TDayMarks marks_;
+  TDayColors dutyColors_;
   int focusDay_ = 0;
 };
 

@@ -117,6 +117,15 @@ void DrawMonthMark(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, 
   canvas.SetBrushColor(TCalendarColorRole::Back);
 }
 
+// The colour of the day's duty: a bar along the bottom of the cell, under
+// the lunar text and clear of the grid's lines.
+void DrawDutyBar(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, std::int32_t rgb) {
+  const TGridCell cell = MonthViewCell(grid.Year, grid.Month, day);
+  const int left = cell.Col * grid.CellWidth + 3;
+  const int bottom = (cell.Row + 1) * grid.CellHeight - 2;
+  canvas.FillRectRgb({left, bottom - 3, left + grid.CellWidth - 5, bottom}, static_cast<std::uint32_t>(rgb));
+}
+
 void DrawMonthDay(const TCalendarGrid& grid, TCalendarCanvas& canvas, int day, TCalendKD& kd,
                   std::string& lunar) {
   const TGridCell cell = MonthViewCell(grid.Year, grid.Month, day);
@@ -215,6 +224,8 @@ void TCalendarCanvas::DrawBadge(const TMarkBox& box, std::string_view gbk, TCale
   TextOut(box.Left + 1, box.Top + 1, gbk);
 }
 
+void TCalendarCanvas::FillRectRgb(const TMarkBox&, std::uint32_t) {}
+
 TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::string_view text,
                     double yDivisor, double xDivisor) {
   return TextOffsetIn(grid.CellWidth, grid.CellHeight, canvas.TextWidth(text), canvas.TextHeight(text),
@@ -265,7 +276,8 @@ TMarkBox MonthMarkBox(const TCalendarGrid& grid, int day, int textWidth, int tex
   return {cellX + 2, textY - 1, cellX + 2 + textWidth + 2, textY + textHeight + 1};
 }
 
-void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month, const TDayMarks& marks) {
+void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month, const TDayMarks& marks,
+               const TDayColors& colors) {
   grid.YearMode = false;
   grid.Month = month;
   DrawGrid(grid, canvas, cols, rows);
@@ -285,6 +297,7 @@ void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows,
   std::string lunar;
   for (int d = 1, last = DaysInMonth(grid.Year, month); d <= last; ++d) {
     DrawMonthDay(grid, canvas, d, kd, lunar);
+    if (const std::int32_t rgb = colors ? colors(grid.Year, month, d) : -1; rgb >= 0) DrawDutyBar(grid, canvas, d, rgb);
     if (!marks) continue;
     if (const std::string_view mark = marks(grid.Year, month, d); !mark.empty()) DrawMonthMark(grid, canvas, d, mark);
   }

@@ -7,6 +7,7 @@
 // Texts are GBK, as the calendar core gives them.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -59,6 +60,9 @@ class TCalendarCanvas {
   // down faster.
   virtual void DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
                          TCalendarColorRole ink);
+  // Fills the box with a colour of the data (0xRRGGBB), not one of the
+  // grid's roles. A canvas that only measures may ignore it.
+  virtual void FillRectRgb(const TMarkBox& box, std::uint32_t rgb);
 };
 
 // Where `text` goes in a cell of `grid` with the canvas's current font.
@@ -69,6 +73,9 @@ TTextPos TextOffset(const TCalendarGrid& grid, TCalendarCanvas& canvas, std::str
 // 加, 改), or empty for a day as the rotation has it. The grid asks it while
 // it paints, so the text must outlive the paint.
 using TDayMarks = std::function<std::string_view(int year, int month, int day)>;
+// The colour of a day's duty (0xRRGGBB), or -1 for none: the month view
+// draws it as a bar along the bottom of the day's cell.
+using TDayColors = std::function<std::int32_t(int year, int month, int day)>;
 
 // The three paints. Each takes the control's size from grid.Width and
 // grid.Height and updates the grid's fields as the widget's own. A day
@@ -76,7 +83,7 @@ using TDayMarks = std::function<std::string_view(int year, int month, int day)>;
 // without marks (or with none given) not a pixel differs.
 void DrawGrid(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows);
 void DrawMonth(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int month,
-               const TDayMarks& marks = {});
+               const TDayMarks& marks = {}, const TDayColors& colors = {});
 void DrawYear(TCalendarGrid& grid, TCalendarCanvas& canvas, int cols, int rows, int year, int colOffset,
               int rowOffset, const TDayMarks& marks = {});
 

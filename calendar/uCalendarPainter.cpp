@@ -94,6 +94,11 @@ void TQtCalendarCanvas::FillRect(int left, int top, int right, int bottom) {
   painter_->fillRect(QRect(left, top, right - left, bottom - top), Color(brushColor_));
 }
 
+void TQtCalendarCanvas::FillRectRgb(const TMarkBox& box, std::uint32_t rgb) {
+  if (!painter_ || box.Right <= box.Left || box.Bottom <= box.Top) return;
+  painter_->fillRect(QRect(box.Left, box.Top, box.Right - box.Left, box.Bottom - box.Top), QColor(QRgb(rgb)));
+}
+
 void TQtCalendarCanvas::MoveTo(int x, int y) {
   penX_ = x;
   penY_ = y;

@@ -96,6 +96,7 @@ class TQtCalendarCanvas final : public TCalendarCanvas {
   // and a month of badges costs no text drawing.
   void DrawBadge(const TMarkBox& box, std::string_view gbk, TCalendarColorRole ground,
                  TCalendarColorRole ink) override;
+  void FillRectRgb(const TMarkBox& box, std::uint32_t rgb) override;
 
  private:
   struct TFace {

@@ -76,8 +76,18 @@ constexpr std::array kCommands = {
                 4, 4, kCliWrites, CmdChangeScheme},
     TCliCommand{"export", "NAME YEAR [OPTIONS]",
                 "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-,"
-                " --encoding utf-8|gbk (for -o -)",
-                2, 10, kCliPlain, CmdExport},
+                " --encoding utf-8|gbk (for -o -), --no-rest (ics)",
+                2, 11, kCliPlain, CmdExport},
+    TCliCommand{"set-times", "DUTY HH:MM MINUTES [--rest] [--remind MINUTES] [--color #RRGGBB]",
+                "give a duty kind (name or ID) its start, length, rest, reminder and colour; - - for no start",
+                3, 8, kCliWrites, CmdSetTimes},
+    TCliCommand{"clear-times", "DUTY", "make a duty kind all-day work again, without colour or reminder", 1, 1,
+                kCliWrites, CmdClearTimes},
+    TCliCommand{"next", "[NAME]", "each user's next duty that is not rest: its start and its end", 0, 1, kCliPlain,
+                CmdNext},
+    TCliCommand{"reminders", "[--from DATETIME] [--to DATETIME]",
+                "the reminders due from FROM (now) until TO (a day later), for cron or a systemd timer", 0, 4,
+                kCliPlain, CmdReminders},
 };
 
 // A reason may quote a user's argument; it must still be one line.

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -42,6 +43,8 @@ class TScheduleFolder;
 class TScheduleRecords;
 class TUserSchedule;
 class TTerminalStreamBuf;
+struct TFolderTimes;
+struct TDutyTimes;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
@@ -149,9 +152,18 @@ std::string DataDirPath(const TCliContext& ctx);
 // failure.
 int OpenCliFolder(TCliContext& ctx, TScheduleFolder& folder);
 // Opens the folder for reading and gives the resolved schedule of the user
-// called `name` (UTF-8). kExitOk, or the exit code of the reported failure
-// (no data, damaged file, no such user).
+// called `name` (UTF-8), with the folder's duty times. kExitOk, or the exit
+// code of the reported failure (no data, damaged file, no such user).
 int LoadCliSchedule(TCliContext& ctx, const std::string& name, std::optional<TUserSchedule>& schedule);
+// The duty times and zone of an open folder; a warning on stderr when the
+// folder names a zone this machine does not know.
+std::shared_ptr<const TFolderTimes> CliFolderTimes(TCliContext& ctx, TScheduleFolder& folder);
+// The hours of a duty kind as `duties` lists them: tab, start, tab, end
+// ("08:00 次日"), tab, work or rest, tab, colour, tab, reminder minutes; the
+// start, end, colour and reminder empty when not given.
+std::string DutyTimesColumns(const TDutyTimes& times);
+// The same as the JSON keys ,"times":{...} of the duty kind's object.
+std::string DutyTimesJson(const TDutyTimes& times);
 // "no user named NAME in <folder>", NAME as given (UTF-8).
 std::string NoUserText(const TCliContext& ctx, const std::string& name);
 // For the commands that change what a folder holds (a user's name, the
@@ -240,5 +252,9 @@ int CmdStatsHours(TCliContext& ctx);
 int CmdRoster(TCliContext& ctx);
 int CmdWho(TCliContext& ctx);
 int CmdExport(TCliContext& ctx);
+int CmdSetTimes(TCliContext& ctx);
+int CmdClearTimes(TCliContext& ctx);
+int CmdNext(TCliContext& ctx);
+int CmdReminders(TCliContext& ctx);
 
 }  // namespace kadrel

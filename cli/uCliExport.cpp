@@ -29,6 +29,7 @@ struct TExportArgs {
   TMonthSet Months = TMonthSet::All();
   std::optional<std::string> Output;
   std::optional<std::string> Encoding;  // of -o -: utf-8, or gbk (the files'); none: the terminal's
+  TIcsOptions Ics;
 };
 
 std::optional<TExportType> ParseFormat(std::string_view s) {
@@ -102,6 +103,8 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
         return std::nullopt;
       }
       parsed.Encoding = *v;
+    } else if (a == "--no-rest") {
+      parsed.Ics.NoRest = true;
     } else if (a.starts_with("-") && a != "-") {
       rc = UsageError(ctx, "unknown option " + a);
       return std::nullopt;
@@ -123,6 +126,10 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
   // A file is always written as the export wizard writes it.
   if (parsed.Encoding && parsed.Output != "-") {
     rc = UsageError(ctx, "--encoding applies to -o - only; files are written in GBK");
+    return std::nullopt;
+  }
+  if (parsed.Ics.NoRest && parsed.Format != TExportType::Ics) {
+    rc = UsageError(ctx, "--no-rest applies to --format ics only");
     return std::nullopt;
   }
   if (parsed.Encoding == "gbk" && parsed.Format == TExportType::Ics) {
@@ -176,7 +183,7 @@ int CmdExport(TCliContext& ctx) {
   }
   // Only the calendar file carries the holiday marks.
   if (args->Format == TExportType::Ics) ReportHolidayMessages(ctx, args->Year, args->Year);
-  const std::string document = BuildYearDocument(*user, args->Year, args->Months, args->Format);
+  const std::string document = BuildYearDocument(*user, args->Year, args->Months, args->Format, args->Ics);
   if (args->Format == TExportType::Ics && !HasIcsEvent(document)) {
     ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
   }

@@ -11,6 +11,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
+#include "schedule/uDutyTimes.h"
 #include "schedule/uScheduleFolder.h"
 
 namespace kadrel {
@@ -115,15 +116,19 @@ int CmdUsers(TCliContext& ctx) {
 int CmdDuties(TCliContext& ctx) {
   TScheduleFolder folder(ctx.DataDir);
   if (int rc = OpenCliFolder(ctx, folder)) return rc;
+  // A folder where no duty kind has hours lists as it always did.
+  const TDutyTimesMap times(ReadDutyTimes(folder.Tables().Times));
   const char* separator = "";
   if (ctx.Json) ctx.Out << '[';
   for (const TDutyKindRecord& kind : folder.Records().DutyKinds()) {
+    const TDutyTimes own = times.Of(kind.ID);
     if (ctx.Json) {
       ctx.Out << separator << "{\"id\":" << kind.ID << ",\"name\":" << JsonText(ShowText(kind.Name))
-              << ",\"hint\":" << JsonText(ShowText(kind.Hint)) << '}';
+              << ",\"hint\":" << JsonText(ShowText(kind.Hint)) << (own.IsDefault() ? "" : DutyTimesJson(own)) << '}';
       separator = ",";
     } else {
-      ctx.Out << kind.ID << '\t' << ShowText(kind.Name) << '\t' << ShowText(kind.Hint) << '\n';
+      ctx.Out << kind.ID << '\t' << ShowText(kind.Name) << '\t' << ShowText(kind.Hint)
+              << (times.Empty() ? "" : DutyTimesColumns(own)) << '\n';
     }
   }
   if (ctx.Json) ctx.Out << "]\n";
@@ -163,7 +168,7 @@ int LoadCliSchedule(TCliContext& ctx, const std::string& name, std::optional<TUs
   const auto gbk = Utf8ToGbk(name);
   const auto user = gbk ? snapshot->FindUser(*gbk) : std::nullopt;
   if (!user) return DataError(ctx, NoUserText(ctx, name));
-  schedule.emplace(snapshot, *user);
+  schedule.emplace(snapshot, *user, CliFolderTimes(ctx, folder));
   return kExitOk;
 }
 

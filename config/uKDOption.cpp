@@ -9,9 +9,12 @@
 #include "platform/gui/uQtGbk.h"
 #include "platform/uClock.h"
 #include "platform/uGbk.h"
+#include "schedule/uFolderSettings.h"
+#include "schedule/uScheduleFolder.h"
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelFrame.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
@@ -19,7 +22,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -50,6 +55,22 @@ void Refuse(QWidget* parent, TTextField field, TEditFault fault, TMsgIcon icon) 
 
 void WarnUser(QWidget* parent, const QString& text) {
   ShowMessageBox(parent, {text, QStringLiteral("提示"), TMsgIcon::Warning, TMsgButtons::Ok});
+}
+
+// Colours a duty kind may be given with a click; any other is typed.
+constexpr const char* kDutyColors[] = {"#D32F2F", "#F57C00", "#C0A000", "#388E3C", "#1976D2", "#7B1FA2", "#616161"};
+
+QIcon ColorSwatch(const QColor& color) {
+  QPixmap swatch(12, 12);
+  swatch.fill(color);
+  return QIcon(swatch);
+}
+
+QLineEdit* MakeLineEdit(QWidget* parent, const QRect& geometry, const QString& placeholder) {
+  auto* edit = new QLineEdit(parent);
+  edit->setGeometry(geometry);
+  edit->setPlaceholderText(placeholder);
+  return edit;
 }
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, QPoint at) {
@@ -156,8 +177,8 @@ std::int32_t ItemId(const QTreeWidgetItem* item) { return item->data(0, kDataRol
 
 }  // namespace
 
-TfrmOption::TfrmOption(QWidget* owner, TScheduleRecords& records, TRotaRecords& rota)
-    : QDialog(owner), records_(records), rota_(rota), frame_(new TKadrelFrame(this)) {
+TfrmOption::TfrmOption(QWidget* owner, TScheduleRecords& records, TRotaRecords& rota, TScheduleFolder* folder)
+    : QDialog(owner), records_(records), rota_(rota), folder_(folder), frame_(new TKadrelFrame(this)) {
   setWindowTitle(QStringLiteral("设置"));
   setFixedSize(486, 333);
   setFont(KadrelFont(12));
@@ -256,13 +277,34 @@ QWidget* TfrmOption::CreateDutyKindsPage() {
   FlatEdit1->setGeometry(214, 6, 140, 22);
   MakeLabel(QStringLiteral("倒班说明"), page, {158, 38});
   FlatMemo1 = new QPlainTextEdit(page);
-  FlatMemo1->setGeometry(158, 56, 266, 146);
+  FlatMemo1->setGeometry(158, 56, 266, 66);
   FlatMemo1->setTabChangesFocus(true);  // a TAB byte is no description
+  // The hours, below the description they belong with.
+  MakeLabel(QStringLiteral("上班"), page, {158, 132});
+  fedStart = MakeLineEdit(page, {186, 128, 50, 22}, QStringLiteral("全天"));
+  MakeLabel(QStringLiteral("下班"), page, {246, 132});
+  fedEnd = MakeLineEdit(page, {274, 128, 50, 22}, {});
+  fcbEndDay = new QComboBox(page);
+  fcbEndDay->setGeometry(330, 128, 68, 22);
+  fcbEndDay->addItems({QStringLiteral("当日"), QStringLiteral("次日"), QStringLiteral("第三日")});
+  MakeLabel(QStringLiteral("提醒"), page, {158, 160});
+  fedRemind = MakeLineEdit(page, {186, 156, 50, 22}, QStringLiteral("不提醒"));
+  MakeLabel(QStringLiteral("分钟前"), page, {242, 160});
+  fckRest = new QCheckBox(QStringLiteral("休息（空闲）"), page);
+  fckRest->setGeometry(310, 156, 114, 22);
+  MakeLabel(QStringLiteral("颜色"), page, {158, 188});
+  fcbColor = new QComboBox(page);
+  fcbColor->setGeometry(186, 184, 100, 22);
+  fcbColor->setEditable(true);
+  fcbColor->addItem(QStringLiteral("无"));
+  for (const char* color : kDutyColors) fcbColor->addItem(ColorSwatch(QColor(color)), QString::fromLatin1(color));
   FlatButton4 = MakeButton(QStringLiteral("新建"), page, {158, 212, 78, 26});
   FlatButton5 = MakeButton(QStringLiteral("修改"), page, {252, 212, 78, 26});
   FlatButton6 = MakeButton(QStringLiteral("删除"), page, {346, 212, 78, 26});
 
-  connect(flbWork, &QListWidget::currentRowChanged, this, &TfrmOption::flbWorkClick);
+  // The selection, not the current row: a click moves the current row before
+  // it selects, and the entry shown must be the one selected.
+  connect(flbWork, &QListWidget::itemSelectionChanged, this, &TfrmOption::flbWorkClick);
   connect(FlatButton4, &QPushButton::clicked, this, &TfrmOption::FlatButton4Click);
   connect(FlatButton5, &QPushButton::clicked, this, &TfrmOption::FlatButton5Click);
   connect(FlatButton6, &QPushButton::clicked, this, &TfrmOption::FlatButton6Click);
@@ -591,6 +633,9 @@ void TfrmOption::SetDutyMode(TEditMode mode) {
   flbWork->setEnabled(browse);
   FlatEdit1->setReadOnly(browse);
   FlatMemo1->setReadOnly(browse);
+  for (QWidget* field : std::initializer_list<QWidget*>{fedStart, fedEnd, fcbEndDay, fedRemind, fckRest, fcbColor}) {
+    field->setEnabled(!browse && folder_);
+  }
   FlatButton4->setText(browse ? QStringLiteral("新建") : QStringLiteral("保存"));
   FlatButton5->setText(browse ? QStringLiteral("修改") : QStringLiteral("取消"));
   FlatButton6->setEnabled(browse);
@@ -613,6 +658,73 @@ void TfrmOption::flbWorkClick() {
   if (!kind) return;
   FlatEdit1->setText(GbkToQString(kind->Name));
   FlatMemo1->setPlainText(HintToEditor(kind->Hint));
+  ShowDutyTimes(kind->ID);
+}
+
+// The length shows as the end: its clock time and the day it falls on.
+void TfrmOption::ShowDutyTimes(std::int32_t dutyId) {
+  TDutyTimes times;
+  if (folder_) times = TDutyTimesMap(ReadDutyTimes(folder_->Tables().Times)).Of(dutyId);
+  const std::int32_t end = times.Start + times.Length;
+  fedStart->setText(times.Timed() ? QString::fromStdString(FormatClock(times.Start)) : QString());
+  fedEnd->setText(times.Timed() ? QString::fromStdString(FormatClock(end % kMinutesPerDay)) : QString());
+  fcbEndDay->setCurrentIndex(times.Timed() ? end / kMinutesPerDay : 0);
+  fedRemind->setText(times.Remind >= 0 ? QString::number(times.Remind) : QString());
+  fckRest->setChecked(times.Rest);
+  fcbColor->setEditText(times.Color == kNoColor ? QStringLiteral("无") : QString::fromStdString(FormatColor(times.Color)));
+}
+
+std::optional<TDutyTimes> TfrmOption::EditedDutyTimes() {
+  TDutyTimes times;
+  TTimesError error;
+  TTimesField refused = TTimesField::None;
+  auto text = [](QLineEdit* edit) { return edit->text().trimmed().toStdString(); };
+  const std::string start = text(fedStart), end = text(fedEnd), remind = text(fedRemind);
+  const QString color = fcbColor->currentText().trimmed();
+  times.Rest = fckRest->isChecked();
+  if (const auto minute = start.empty() ? std::nullopt : ParseClock(start, error)) {
+    times.Start = *minute;
+    if (const auto until = ParseClock(end, error)) {
+      times.Length = fcbEndDay->currentIndex() * kMinutesPerDay + *until - *minute;
+    } else {
+      refused = TTimesField::Length;
+    }
+  } else if (!start.empty()) {
+    refused = TTimesField::Start;
+  } else if (!end.empty()) {
+    error.Fail(TTimesFault::NeedsStart, TTimesField::Length, {});
+    refused = TTimesField::Length;
+  }
+  if (refused == TTimesField::None && !remind.empty()) {
+    if (const auto minutes = ParseRemind(remind, error)) times.Remind = *minutes; else refused = TTimesField::Remind;
+  }
+  if (refused == TTimesField::None && !color.isEmpty() && color != QStringLiteral("无")) {
+    if (const auto rgb = ParseColor(color.toStdString(), error)) times.Color = *rgb; else refused = TTimesField::Color;
+  }
+  if (refused == TTimesField::None && !CheckDutyTimes(times, error)) refused = error.Field;
+  if (refused == TTimesField::None) return times;
+  ShowMessageBox(this, {TimesRefusalText(refused, error.Fault), QStringLiteral("提示"), TMsgIcon::Information,
+                        TMsgButtons::Ok});
+  QWidget* field = refused == TTimesField::Start    ? static_cast<QWidget*>(fedStart)
+                   : refused == TTimesField::Remind ? static_cast<QWidget*>(fedRemind)
+                   : refused == TTimesField::Color  ? static_cast<QWidget*>(fcbColor)
+                                                    : static_cast<QWidget*>(fedEnd);
+  field->setFocus();
+  return std::nullopt;
+}
+
+// Nothing is made for a duty kind without hours in a folder that has none.
+bool TfrmOption::SaveDutyTimes(const TDutyTimes& times) {
+  TScheduleTables& tables = folder_->Tables();
+  if (times.IsDefault() && !tables.Times.IsOpen()) return true;
+  TScheduleError open;
+  TTimesError error;
+  if (!folder_->OpenForChange(TScheduleFile::Times, open)) return false;
+  // The zone in use now is what these hours mean, wherever the folder goes.
+  if (times.Timed() && (!folder_->OpenForChange(TScheduleFile::Settings, open) || !PinTimeZone(tables.Settings, error))) {
+    return false;
+  }
+  return SetDutyTimes(tables.Times, records_, times, error);
 }
 
 void TfrmOption::FlatButton4Click() {
@@ -623,6 +735,7 @@ void TfrmOption::FlatButton4Click() {
   SetDutyMode(TEditMode::Adding);
   FlatEdit1->clear();
   FlatMemo1->clear();
+  ShowDutyTimes(0);
   FlatEdit1->setFocus();
 }
 
@@ -662,11 +775,17 @@ void TfrmOption::SaveDutyKind() {
     FlatMemo1->setFocus();
     return;
   }
+  std::optional<TDutyTimes> times;
+  if (folder_ && !(times = EditedDutyTimes())) return;
 
   TScheduleError error;
   const bool adding = dutyMode_ == TEditMode::Adding;
   TDutyKindRecord kind{adding ? 0 : modifiedDutyId_, name, hint};
-  const bool saved = records_.SaveDutyKind(kind, error);
+  bool saved = records_.SaveDutyKind(kind, error);
+  if (saved && times) {
+    times->DutyID = kind.ID;
+    saved = SaveDutyTimes(*times);
+  }
   if (!saved) {
     ShowWriteError();
     FillDutyKindList();

@@ -7,24 +7,32 @@
 // deleted one takes them along. The creator shows it and frees it:
 //
 //   // folder opened with {TFolderAccess::WriteElseView, TWritePolicy::AsTyped}
-//   TfrmOption dlg(this, folder.Records(), folder.Rota());
+//   TfrmOption dlg(this, folder.Records(), folder.Rota(), &folder);
 //   dlg.exec();
 //   // then reload whatever shows users, schemes or duty kinds
 //
 // Each editing page has three modes (browse, adding, modifying). While a
 // page adds or modifies, its new and modify buttons read "保存" and "取消"
 // and its other commands are disabled; closing the dialog then asks first.
+//
+// A duty kind's hours (start, end, work or rest, reminder, colour) sit
+// below its description and are saved with it, into the folder's times
+// file; every field is checked before the duty kind is written. Without a
+// folder they stay disabled.
 #pragma once
 
 #include <QDialog>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/uOptionData.h"
 #include "schedule/uRotaRecords.h"
+#include "schedule/uDutyTimes.h"
 #include "schedule/uScheduleRecords.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +48,7 @@ namespace kadrel {
 
 class TDatePicker;
 class TKadrelFrame;
+class TScheduleFolder;
 
 enum class TEditMode { Browse = 0, Adding = 1, Modifying = 2 };
 
@@ -47,7 +56,7 @@ class TfrmOption : public QDialog {
   Q_OBJECT
 
  public:
-  TfrmOption(QWidget* owner, TScheduleRecords& records, TRotaRecords& rota);
+  TfrmOption(QWidget* owner, TScheduleRecords& records, TRotaRecords& rota, TScheduleFolder* folder = nullptr);
   ~TfrmOption() override;
 
   TEditMode UserMode() const { return userMode_; }
@@ -114,6 +123,12 @@ class TfrmOption : public QDialog {
   QPushButton* FlatButton4 = nullptr;  // "新建" / "保存"
   QPushButton* FlatButton5 = nullptr;  // "修改" / "取消"
   QPushButton* FlatButton6 = nullptr;  // "删除"
+  QLineEdit* fedStart = nullptr;       // "上班": HH:MM, empty for all day
+  QLineEdit* fedEnd = nullptr;         // "下班": HH:MM
+  QComboBox* fcbEndDay = nullptr;      // "当日", "次日", "第三日"
+  QLineEdit* fedRemind = nullptr;      // minutes before the start; empty for none
+  QCheckBox* fckRest = nullptr;        // "休息": free time, not work
+  QComboBox* fcbColor = nullptr;       // "无" or #RRGGBB, typed or picked
 
   QTreeWidget* tvShift = nullptr;
   QTreeWidget* lvWork = nullptr;
@@ -144,6 +159,10 @@ class TfrmOption : public QDialog {
   TUserRecord EditedUser(const std::string& name);
   void SaveUser();
   void SaveDutyKind();
+  void ShowDutyTimes(std::int32_t dutyId);
+  // The times the fields give, or a refusal naming the field.
+  std::optional<TDutyTimes> EditedDutyTimes();
+  bool SaveDutyTimes(const TDutyTimes& times);
   void SaveScheme();
   void CancelSchemeEdit();
   void ShowNode(QTreeWidgetItem* node);
@@ -151,6 +170,7 @@ class TfrmOption : public QDialog {
 
   TScheduleRecords& records_;
   TRotaRecords& rota_;
+  TScheduleFolder* folder_;
   TKadrelFrame* frame_ = nullptr;
 
   TEditMode userMode_ = TEditMode::Browse;

@@ -58,6 +58,9 @@ QString RotaRefusalText(const TRotaError& error, const TRotaNames& names) {
       return QStringLiteral("%1这一天已经换过班了，请先撤销那次换班。").arg(WhoOf(error, names));
     case TRotaFault::Overlap: return QStringLiteral("这段请假与已有的请假重叠。");
     case TRotaFault::BadPlace: return QStringLiteral("勾选的班次超出了该班制的倒班规律，请勾选其中的一个班次。");
+    case TRotaFault::BadTimes:
+      return error.Field == TRotaField::Start ? QStringLiteral("上班时间应写成“20:00”这样的时刻（00:00至23:59）。")
+                                              : QStringLiteral("班长应为1至2880分钟，并且要有上班时间。");
     case TRotaFault::Schedule:
       if (error.Edit == TEditFault::NotFound) return QStringLiteral("找不到用户“%1”，可能已被删除。").arg(names.User);
       break;
@@ -67,6 +70,22 @@ QString RotaRefusalText(const TRotaError& error, const TRotaNames& names) {
   }
   const QString file = error.File.empty() ? QString() : QStringLiteral("“%1”").arg(QString::fromStdString(error.File));
   return QStringLiteral("写入数据文件%1时出错，没有保存这项修改。").arg(file);
+}
+
+QString TimesRefusalText(TTimesField field, TTimesFault fault) {
+  const bool needsStart = fault == TTimesFault::NeedsStart;
+  switch (field) {
+    case TTimesField::Start: return QStringLiteral("上班时间应写成“20:00”这样的时刻（00:00至23:59）；不写则为全天的班次。");
+    case TTimesField::Length:
+      return needsStart ? QStringLiteral("写了下班时间，也要写上班时间。")
+                        : QStringLiteral("下班时间应写成“08:00”这样的时刻，并选当日、次日或第三日；"
+                                         "一个班在上班后1分钟至2880分钟（两天）内下班。");
+    case TTimesField::Remind:
+      return needsStart ? QStringLiteral("全天的班次不能提醒：提醒要有上班时间。")
+                        : QStringLiteral("提醒应写成上班前的分钟数，0至10080（一周）；不写则不提醒。");
+    case TTimesField::Color: return QStringLiteral("颜色应写成“#1E90FF”这样的形式，或选“无”。");
+    default: return QStringLiteral("班次时间有误。");
+  }
 }
 
 }  // namespace kadrel

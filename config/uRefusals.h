@@ -8,6 +8,7 @@
 
 #include "schedule/uRotaFiles.h"
 #include "schedule/uScheduleFiles.h"
+#include "schedule/uTimeFiles.h"
 
 namespace kadrel {
 
@@ -26,5 +27,9 @@ struct TRotaNames {
 // One or two sentences naming the input at fault and what would do. An
 // overlapping leave is named by the caller, who knows which it is.
 QString RotaRefusalText(const TRotaError& error, const TRotaNames& names);
+
+// What is wrong with a duty kind's hours as the options dialog takes them:
+// the field at fault (Length is the end) and why.
+QString TimesRefusalText(TTimesField field, TTimesFault fault);
 
 }  // namespace kadrel

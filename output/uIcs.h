@@ -9,6 +9,18 @@
 // a newer export replaces what an older one gave the day, and its
 // description names the change as the hover text does. Unlike every other
 // Kadrel document the file is UTF-8, as the standard requires.
+//
+// With the folder's duty times (TUserSchedule::Times), a day that has a
+// timed duty gives one event per duty instead: a timed duty an event with
+// DTSTART;TZID=<the folder's zone> and a DURATION of its elapsed minutes,
+// and the VTIMEZONE of that zone once in the file; an alarm when its duty
+// kind has a reminder; TRANSP OPAQUE for work and TRANSPARENT for rest. The
+// day's first event keeps the day's UID, so an import replaces what an
+// export without times gave the day; the others add the ID of the 加班 that
+// brings them. An all-day event stays TRANSPARENT and never has an alarm: it
+// says what the day is, not when the person is busy, and an alarm on it
+// would ring at midnight. Without times, or a day without a timed duty, the
+// day's event is exactly as above.
 #pragma once
 
 #include <optional>
@@ -21,8 +33,15 @@
 
 namespace kadrel {
 
+struct TIcsOptions {
+  // Leave out the duties whose kind is rest; a day of rest duties alone
+  // then has no event.
+  bool NoRest = false;
+};
+
 // `dtstamp` is the UTC creation time as YYYYMMDDTHHMMSSZ.
-std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp);
+std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp,
+                         const TIcsOptions& options = {});
 
 // Whether a calendar built by BuildIcsFile holds any event.
 bool HasIcsEvent(std::string_view ics);
@@ -40,6 +59,6 @@ std::string IcsFold(std::string_view line);
 
 std::optional<TIoError> SaveAsIcs(const TUserSchedule& user, int year, TMonthSet months,
                                   const std::string& fileName,
-                                  TFileOps& ops = TFileOps::System());
+                                  TFileOps& ops = TFileOps::System(), const TIcsOptions& options = {});
 
 }  // namespace kadrel

@@ -237,6 +237,13 @@ bool TRotaRecords::CheckKind(TExceptionRecord& record, TRotaError& error) {
   return error.Fail(TRotaFault::BadKind, TRotaField::Kind, "the kind of exception is not one of 1 to 5");
 }
 
+bool TRotaRecords::CheckTimes(const TExceptionRecord& record, TRotaError& error) {
+  TTimesError why;
+  if (CheckOwnTimes(record.Start, record.Length, why)) return true;
+  return error.Fail(TRotaFault::BadTimes, why.Field == TTimesField::Start ? TRotaField::Start : TRotaField::Length,
+                    why.Reason);
+}
+
 bool TRotaRecords::CheckLeave(const TExceptionRecord& record, TRotaError& error) {
   const std::string key = UserKey(record.User);
   for (const auto& other : Exceptions()) {
@@ -341,6 +348,8 @@ bool TRotaRecords::AddException(TExceptionRecord& record, TRotaError& error) {
   r.Last = record.Last;
   r.Note = record.Note;
   if (r.Kind == TExceptionKind::Set || r.Kind == TExceptionKind::Extra) r.DutyID = record.DutyID;
+  // Only a duty has hours: a set to no duty keeps none.
+  if (r.DutyID != 0) std::tie(r.Start, r.Length) = std::tie(record.Start, record.Length);
   if (r.Kind == TExceptionKind::Leave) r.Leave = record.Leave;
   if (r.Kind == TExceptionKind::Swap) r.Partner = record.Partner;
 
@@ -351,7 +360,7 @@ bool TRotaRecords::AddException(TExceptionRecord& record, TRotaError& error) {
   if (!user) return error.Fail(TRotaFault::UnknownUser, TRotaField::User, "no user has that name");
   r.User = user->Name;
   const std::int32_t count = r.Kind == TExceptionKind::Swap ? 2 : 1;
-  if (!CheckRange(r, error) || !CheckTexts(r, error) || !CheckKind(r, error)) return false;
+  if (!CheckRange(r, error) || !CheckTexts(r, error) || !CheckKind(r, error) || !CheckTimes(r, error)) return false;
   TChange change(*this);
   const TScheduleFile tables[] = {TScheduleFile::Exceptions};
   if (!change.Begin(tables, error) || !NextIds(TScheduleFile::Exceptions, count, r.ID, error)) return false;

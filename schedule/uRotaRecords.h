@@ -96,7 +96,7 @@ class TRotaRecords {
   // --- Changing ------------------------------------------------------------
 
   // Adds `record` (ID 0) after checking the rules of its kind; only the
-  // fields its kind has are stored, and "User" (and a swap's "Partner") take
+  // fields its kind has are stored (own times only with a duty), and "User" (and a swap's "Partner") take
   // the names as userdat.kd2 stores them. A swap adds both halves: `record`
   // comes back as the user's half, its Link the partner's half.
   bool AddException(TExceptionRecord& record, TRotaError& error);
@@ -108,8 +108,9 @@ class TRotaRecords {
   bool ChangeScheme(std::string_view user, TDateTime from, std::int32_t shiftId, std::int32_t firstId,
                     TRotaError& error);
 
-  // TScheduleRecords::SaveUser, carrying the user's exceptions and history
-  // to the new name when the name changes.
+  // TScheduleRecords::SaveUser, carrying the user's exceptions, history and
+  // reminders sent to the new name when the name changes, so that a renamed
+  // user is not reminded twice.
   bool SaveUser(TUserRecord& user, TRotaError& error);
   // TScheduleRecords::DeleteUser, after the user's exceptions, the other
   // halves of the user's swaps and the user's history.
@@ -121,6 +122,7 @@ class TRotaRecords {
   bool CheckKind(TExceptionRecord& record, TRotaError& error);
   bool CheckLeave(const TExceptionRecord& record, TRotaError& error);
   bool CheckSwap(TExceptionRecord& record, TRotaError& error);
+  bool CheckTimes(const TExceptionRecord& record, TRotaError& error);
   class TChange;
   bool RequireOpen(TScheduleFile file, TRotaError& error);
   bool NextIds(TScheduleFile file, std::int32_t count, std::int32_t& first, TRotaError& error);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "schedule/uDayText.h"
+#include "schedule/uFolderSettings.h"
 
 namespace kadrel {
 namespace {
@@ -33,6 +34,10 @@ std::string StartSuffix(const TTimedDuty& duty) {
 }
 
 }  // namespace
+
+TFolderTimes ReadFolderTimes(TScheduleTables& tables) {
+  return {TDutyTimesMap(ReadDutyTimes(tables.Times)), FolderTimeZone(ReadSettings(tables.Settings)).Zone};
+}
 
 std::vector<TTimedDuty> DayDuties(const TResolvedDay& day, std::int64_t serialDay, const TDutyTimesMap& times) {
   std::vector<TTimedDuty> duties;
@@ -76,6 +81,11 @@ TDutySpan TDutyPlacer::Place(const TTimedDuty& duty) {
 }
 
 TDutySpan PlaceDuty(const TTimedDuty& duty, const TTimeZone& zone) { return TDutyPlacer(zone).Place(duty); }
+
+std::int32_t DutyColor(std::span<const TTimedDuty> duties) {
+  const auto coloured = std::find_if(duties.begin(), duties.end(), [](const TTimedDuty& d) { return d.Color >= 0; });
+  return coloured == duties.end() ? kNoColor : coloured->Color;
+}
 
 std::string DayDutyTimesText(const TResolvedDay& day, std::int64_t serialDay, const TDutyTimesMap& times) {
   const std::vector<TTimedDuty> duties = DayDuties(day, serialDay, times);

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,8 +26,19 @@
 #include "platform/uTimeZone.h"
 #include "schedule/uDutyTimes.h"
 #include "schedule/uRotaResolver.h"
+#include "schedule/uScheduleFiles.h"
 
 namespace kadrel {
+
+// A folder's duty times and the zone they are wall-clock times of, read
+// once, for whatever shows a user's days with their hours.
+struct TFolderTimes {
+  TDutyTimesMap Times;
+  TTimeZone Zone = TTimeZone::Shanghai();
+};
+// From the folder's open tables; an absent times or settings file reads as
+// none, which shows every duty all day.
+TFolderTimes ReadFolderTimes(TScheduleTables& tables);
 
 struct TTimedDuty {
   TDutyRef Duty;
@@ -67,6 +79,9 @@ class TDutyPlacer {
   std::unordered_map<std::int64_t, std::int64_t> toUtc_;   // wall seconds -> UTC seconds
   std::unordered_map<std::int64_t, std::int64_t> toWall_;  // UTC seconds -> wall seconds
 };
+
+// The colour a day shows: its first duty's that has one; -1 for none.
+std::int32_t DutyColor(std::span<const TTimedDuty> duties);
 
 // The duty text of the month list, in GBK: DayDutyText with each timed
 // duty's start after its name, "夜班 20:00" or "白班 08:00+夜班 20:00".

@@ -9,6 +9,7 @@
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
 #include "schedule/uRotaFiles.h"
+#include "schedule/uDutyTimes.h"
 #include "schedule/uScheduleFolder.h"
 #include "widgets/uPopupMenu.h"
 #include "widgets/uToggleButton.h"
@@ -116,6 +117,41 @@ TEST_F(MainRota, AChangedDayCarriesItsBadgeListTextAndHoverLinesAndNothingElseMo
   for (int y = 0; y < year.height(); ++y)
     for (int x = 0; x < year.width(); ++x) changed += year.pixel(x, y) != plainYear.pixel(x, y);
   EXPECT_EQ(changed, 2 * 9) << "a 3 x 3 dot for each of the two days";
+}
+
+// Hours show in the list alone; a colour paints the duty's name in the list
+// and a bar in its days' cells, and nowhere else.
+TEST_F(MainRota, DutyTimesShowInTheListAndAColourMarksItsDays) {
+  const QImage plainFeb = Picture(2), plainYear = Picture(0);
+  auto setTimes = [&](TDutyTimes times) {
+    TScheduleFolder folder(dir_.Path());
+    ASSERT_FALSE(folder.Open({TFolderAccess::Write, TWritePolicy::AsTyped}).Failed());
+    TScheduleError open;
+    ASSERT_TRUE(folder.OpenForChange(TScheduleFile::Times, open)) << open.Text();
+    TTimesError error;
+    ASSERT_TRUE(SetDutyTimes(folder.Tables().Times, folder.Records(), times, error)) << error.Text();
+    TScheduleError closing;
+    ASSERT_TRUE(folder.Close(closing));
+  };
+  setTimes({2, 1200, 720, false, kNoColor, 60});  // 夜班 20:00, no colour
+  TfrmMain& w = Open(2);
+  EXPECT_EQ(Row(2)->text(1), QStringLiteral("夜班 20:00"));
+  EXPECT_EQ(Row(1)->text(1), QStringLiteral("白班"));
+  EXPECT_EQ(w.Calendar->Picture(), plainFeb) << "hours alone change no pixel of the month";
+
+  window_.reset();  // the window holds the folder as its writer
+  setTimes({2, 1200, 720, false, 0x1976D2, 60});
+  Open(2);
+  EXPECT_EQ(Row(2)->foreground(1).color(), QColor(0x19, 0x76, 0xD2));
+  EXPECT_NE(Row(1)->foreground(1).color(), QColor(0x19, 0x76, 0xD2));
+  const QImage coloured = window_->Calendar->Picture();
+  std::vector<int> nights;
+  for (int d = 2; d <= 29; d += 3) nights.push_back(d);
+  EXPECT_EQ(ChangedDays(plainFeb, coloured), nights);
+  const QRect cell = window_->Calendar->MonthDayRect(2);
+  EXPECT_EQ(QColor(coloured.pixel(cell.center().x(), cell.bottom() - 3)), QColor(0x19, 0x76, 0xD2));
+  window_->ViewButton(0)->Click();
+  EXPECT_EQ(window_->Calendar->Picture(), plainYear);
 }
 
 TEST_F(MainRota, TheMenuOfADayOpensByTheRightButtonTheMenuKeyAndOnTheList) {

@@ -10,25 +10,16 @@
 
 #include "calendar/uHoliday.h"
 #include "cli/uCliCommands.h"
+#include "tests/cli/cli_test_util.h"
 #include "platform/uClock.h"
 #include "tests/test_dir.h"
 
 namespace kadrel {
 namespace {
 
-struct TRun {
-  int Code = -1;
-  std::string Out, Err;
-};
+using clitest::TRun;
 
-TRun Cli(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  TRun r;
-  r.Code = CliMain(args, out, err);
-  r.Out = out.str();
-  r.Err = err.str();
-  return r;
-}
+TRun Cli(std::vector<std::string> args) { return clitest::RunCli(std::move(args)); }
 
 TEST(CliDay, PrintsTheDayRecord) {
   EXPECT_EQ(Cli({"day", "2024-02-04"}).Out, "2024-02-04\t星期日\n农历\t癸卯兔年 十二月廿五\n节气\t立春\n节假日\t班\t春节\t\n");

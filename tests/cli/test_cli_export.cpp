@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/uCliCommands.h"
+#include "tests/cli/cli_test_util.h"
 #include "platform/uGbk.h"
 #include "tests/test_dir.h"
 #include "tests/test_env.h"
@@ -17,10 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int Code = -1;
-  std::string Out, Err;
-};
+using clitest::TRun;
 
 class CliExport : public ::testing::Test {
  protected:
@@ -33,15 +31,7 @@ class CliExport : public ::testing::Test {
     ASSERT_EQ(Run({"add-user", "张三", "1", "2005-01-01", "0"}).Code, 0);
   }
 
-  TRun Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data", dir_.string()});
-    std::ostringstream out, err;
-    TRun r;
-    r.Code = CliMain(args, out, err);
-    r.Out = out.str();
-    r.Err = err.str();
-    return r;
-  }
+  TRun Run(std::vector<std::string> args) { return clitest::RunCli(std::move(args), dir_.string()); }
 
   std::string Read(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

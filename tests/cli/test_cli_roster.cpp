@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/uCliCommands.h"
+#include "tests/cli/cli_test_util.h"
 #include "schedule/uDutyTimes.h"
 #include "schedule/uScheduleFolder.h"
 #include "schedule/uTimeFiles.h"
@@ -14,10 +15,7 @@
 namespace kadrel {
 namespace {
 
-struct TRun {
-  int Code = -1;
-  std::string Out, Err;
-};
+using clitest::TRun;
 
 class CliRoster : public ::testing::Test {
  protected:
@@ -34,15 +32,7 @@ class CliRoster : public ::testing::Test {
     }
   }
 
-  TRun Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data", dir_});
-    std::ostringstream out, err;
-    TRun r;
-    r.Code = CliMain(args, out, err);
-    r.Out = out.str();
-    r.Err = err.str();
-    return r;
-  }
+  TRun Run(std::vector<std::string> args) { return clitest::RunCli(std::move(args), dir_); }
 
   static std::vector<std::string> Split(const std::string& text, char by) {
     std::vector<std::string> parts;

@@ -9,6 +9,7 @@
 #include "platform/uClock.h"
 #include "platform/uFileOps.h"
 #include "platform/uGbk.h"
+#include "schedule/uScheduleFolder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,6 +27,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <tuple>
 #include <memory>
 #include <utility>
 
@@ -731,6 +734,74 @@ TEST_F(OptionDialog, EveryFailedWriteIsReportedAndTheListsShowTheFiles) {
     EXPECT_EQ(r.Text, QStringLiteral("写入数据文件错误。"));
   }
   EXPECT_EQ(before, (std::vector<Bytes>{File(TScheduleFile::User), File(TScheduleFile::Work), File(TScheduleFile::Shift)}));
+}
+
+// --- A duty kind's hours ---------------------------------------------------------
+
+class OptionDialogTimes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteDataSet(dir_.Path(), {{"张三", 1, 45000, 0}});
+    ASSERT_FALSE(folder_.Open({TFolderAccess::Write, TWritePolicy::AsTyped}).Failed());
+    dlg_ = std::make_unique<TfrmOption>(nullptr, folder_.Records(), folder_.Rota(), &folder_);
+    dlg_->show();
+    dlg_->PageControl1->setCurrentIndex(1);
+  }
+  // Modifies duty kind `row` with the hours given and saves.
+  void Save(int row, const char* start, const char* end, int endDay, const char* remind, const char* color) {
+    dlg_->flbWork->setCurrentRow(row);
+    QTest::mouseClick(dlg_->FlatButton5, Qt::LeftButton);
+    dlg_->fedStart->setText(QString::fromUtf8(start));
+    dlg_->fedEnd->setText(QString::fromUtf8(end));
+    dlg_->fcbEndDay->setCurrentIndex(endDay);
+    dlg_->fedRemind->setText(QString::fromUtf8(remind));
+    dlg_->fcbColor->setEditText(QString::fromUtf8(color));
+    QTest::mouseClick(dlg_->FlatButton4, Qt::LeftButton);
+  }
+  std::vector<TDutyTimes> Stored() { return ReadDutyTimes(folder_.Tables().Times); }
+
+  TScratchDir dir_;
+  TScheduleFolder folder_{dir_.Path()};
+  std::vector<QString> shown_;
+  TMessageBoxOverride messages_{[this](const TMessageRequest& r) {
+    shown_.push_back(r.Text);
+    return TMsgResult::Ok;
+  }};
+  std::unique_ptr<TfrmOption> dlg_;
+};
+
+TEST_F(OptionDialogTimes, TheEndIsShownWithItsDayAndRefusalsNameTheFieldAndWriteNothing) {
+  Save(1, "20:00", "08:00", 1, "60", "#1976d2");  // 夜班
+  ASSERT_EQ(Stored(), (std::vector<TDutyTimes>{{2, 1200, 720, false, 0x1976D2, 60}}));
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("cfgdat.kd2"))) << "the zone is pinned with the first start";
+  // Clicked as a person clicks: the fields show the entry clicked, not the one before.
+  auto click = [&](int row) {
+    QListWidget* list = dlg_->flbWork;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+  };
+  click(0);
+  EXPECT_EQ(dlg_->FlatEdit1->text(), QStringLiteral("白班"));
+  EXPECT_TRUE(dlg_->fedEnd->text().isEmpty());
+  click(1);
+  EXPECT_EQ(dlg_->FlatEdit1->text(), QStringLiteral("夜班"));
+  EXPECT_EQ(dlg_->fedEnd->text(), QStringLiteral("08:00"));
+  EXPECT_EQ(dlg_->fcbEndDay->currentText(), QStringLiteral("次日"));
+
+  const Bytes before = ReadFileBytes(dir_.File("timedat.kd2"));
+  for (auto [start, end, day, remind, color, says] :
+       {std::tuple{"20:00", "08:00", 0, "", "无", "下班时间"}, std::tuple{"25:00", "", 0, "", "无", "上班时间"},
+        std::tuple{"", "", 0, "30", "无", "全天的班次不能提醒"}, std::tuple{"08:00", "09:00", 0, "", "蓝", "颜色"}}) {
+    shown_.clear();
+    Save(1, start, end, day, remind, color);
+    ASSERT_EQ(shown_.size(), 1u) << says;
+    EXPECT_TRUE(shown_[0].contains(QString::fromUtf8(says))) << shown_[0].toStdString();
+    EXPECT_EQ(dlg_->DutyMode(), TEditMode::Modifying) << "the edit stays";
+    QTest::mouseClick(dlg_->FlatButton5, Qt::LeftButton);  // cancel
+  }
+  EXPECT_EQ(ReadFileBytes(dir_.File("timedat.kd2")), before);
+
+  QTest::mouseClick(dlg_->FlatButton6, Qt::LeftButton);  // delete 夜班, its hours with it
+  EXPECT_TRUE(Stored().empty());
 }
 
 }  // namespace

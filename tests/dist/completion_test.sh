@@ -53,4 +53,6 @@ expect "Wang Wu|" "$cli" --data = "$data" duty W
 expect "Wang Wu|" "$cli" --data "$data" duty '"Wa'
 expect "exceptions|extra|export|" "$cli" ex
 expect "--explain|--json|" "$cli" duty x 2026 --
+expect "--remind|--rest|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
+expect "张三|" "$cli" --data "$data" next 张
 [ "$fails" -eq 0 ] && echo "completion as expected"
