@@ -8,6 +8,7 @@
 
 #include "platform/uGbk.h"
 #include "schedule/uRotaResolver.h"
+#include "schedule/uSyncFiles.h"
 
 namespace kadrel {
 namespace {
@@ -98,8 +99,13 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history) { return ReadLive
 std::string UserKey(std::string_view name) { return GbkFoldAZ(TrimBlanks(name)); }
 
 TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-                           TChangeFrame* frame)
-    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame) {}
+                           TChangeFrame* frame, TTableStream* keys)
+    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame), keys_(keys) {}
+
+TTableStream& TRotaRecords::Table(TScheduleFile file) {
+  if (file == TScheduleFile::Keys && keys_) return *keys_;
+  return file == TScheduleFile::Exceptions ? exceptions_ : history_;
+}
 
 // One change: begun once its rules are checked, committed after its last
 // write, and rolled back when it ends any other way.
@@ -138,6 +144,7 @@ std::vector<TScheduleFile> TRotaRecords::UserTables() const {
   std::vector<TScheduleFile> tables{TScheduleFile::User};
   if (exceptions_.IsOpen()) tables.push_back(TScheduleFile::Exceptions);
   if (history_.IsOpen()) tables.push_back(TScheduleFile::History);
+  if (keys_ && keys_->IsOpen()) tables.push_back(TScheduleFile::Keys);
   return tables;
 }
 
@@ -464,7 +471,7 @@ bool TRotaRecords::RenameRecords(std::string_view from, const std::string& to, T
     });
   };
   return rename(TScheduleFile::Exceptions, kExcUser) && rename(TScheduleFile::Exceptions, kExcPartner) &&
-         rename(TScheduleFile::History, kHistUser);
+         rename(TScheduleFile::History, kHistUser) && (!keys_ || rename(TScheduleFile::Keys, kKeysUser));
 }
 
 bool TRotaRecords::SaveUser(TUserRecord& user, TRotaError& error) {
@@ -491,9 +498,11 @@ bool TRotaRecords::DeleteUser(std::int32_t slot, TRotaError& error) {
     return partnerHalf || UserKey(t.FieldByIndex(kExcUser).AsString()) == key;
   };
   auto isUsersHistory = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kHistUser).AsString()) == key; };
+  auto isUsersKey = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kKeysUser).AsString()) == key; };
   TChange change(*this);
   if (!change.Begin(UserTables(), error)) return false;
-  if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error)) {
+  if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error) ||
+      (keys_ && !DeleteWhere(TScheduleFile::Keys, isUsersKey, error))) {
     return false;
   }
   TScheduleError scheduleError;

@@ -88,8 +88,10 @@ class TRotaRecords {
   // empty, and a change that would write one has the frame make it (without
   // a frame, it is refused). A file that exists must be open, or a rename or
   // deletion of a user leaves its records behind.
+  // `keys` (uiddat.kd2, schedule/uSyncFiles.h), when given, follows the
+  // user too.
   TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-               TChangeFrame* frame = nullptr);
+               TChangeFrame* frame = nullptr, TTableStream* keys = nullptr);
 
   // How many records this object and its TScheduleRecords have written or
   // deleted: a snapshot built at another count is out of date.
@@ -148,12 +150,13 @@ class TRotaRecords {
     return true;
   }
   std::optional<TUserRecord> LiveUser(std::string_view name);
-  TTableStream& Table(TScheduleFile file) { return file == TScheduleFile::Exceptions ? exceptions_ : history_; }
+  TTableStream& Table(TScheduleFile file);
 
   TScheduleRecords& schedule_;
   TTableStream& exceptions_;
   TTableStream& history_;
   TChangeFrame* frame_;
+  TTableStream* keys_;
   std::uint64_t writes_ = 0;
 };
 
