@@ -2,6 +2,7 @@
 
 #include "output/uScheduleDoc.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -11,6 +12,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
+#include "store/uJournal.h"
 
 namespace kadrel {
 namespace {
@@ -26,15 +28,8 @@ std::string IcsDate(std::int64_t serial) {
   return buf;
 }
 
-// Stable per user and date; hex keeps any name safe in the UID.
-std::string EventUid(const std::string& gbkName, std::int64_t serial) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string uid = IcsDate(serial) + "-";
-  for (unsigned char c : gbkName) {
-    uid += kHex[c >> 4];
-    uid += kHex[c & 15];
-  }
-  return uid + "@kadrel";
+std::string EventUid(std::string_view key, std::int64_t serial, std::string_view kind) {
+  return UidPrefix(key) + IcsDate(serial) + "-" + std::string(kind);
 }
 
 TCalendKD DayRecord(int year, int month, int day) {
@@ -123,47 +118,91 @@ std::string IcsTimestampNow() {
   return buf;
 }
 
-std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp) {
-  TGbkToUtf8Cache utf8;
-  std::string out;
-  out.reserve(512 + 300 * 31 * static_cast<std::size_t>(months.Count()));
+namespace {
+
+void AppendHead(std::string& out, std::string_view name, const TIcsOptions& options) {
   AddLine(out, "BEGIN:VCALENDAR");
   AddLine(out, "PRODID:-//Kadrel//Kadrel 2.0//ZH");
   AddLine(out, "VERSION:2.0");
   AddLine(out, "CALSCALE:GREGORIAN");
-  AddLine(out, "X-WR-CALNAME:" + IcsEscape(GbkToUtf8Lossy(ScheduleTitle(user, year))));
+  AddLine(out, "X-WR-CALNAME:" + IcsEscape(GbkToUtf8Lossy(name)));
+  if (options.RefreshHours > 0) {
+    const std::string every = "PT" + std::to_string(options.RefreshHours) + "H";
+    AddLine(out, "REFRESH-INTERVAL;VALUE=DURATION:" + every);
+    AddLine(out, "X-PUBLISHED-TTL:" + every);
+  }
+}
+
+void AppendDay(std::string& out, TGbkToUtf8Cache& utf8, const TUserSchedule& user, const std::string& key,
+               std::int64_t serial, std::string_view dtstamp) {
+  const TResolvedDay day = user.Day(serial);
+  std::string duty = DayDutyText(day);
+  if (duty.empty()) {
+    if (day.Kind == TExceptionKind::None) return;
+    duty = NoDutyText();
+  }
+  AddLine(out, "BEGIN:VEVENT");
+  AddLine(out, "UID:" + EventUid(key, serial, "day"));
+  AddLine(out, "DTSTAMP:" + std::string(dtstamp));
+  AddLine(out, "DTSTART;VALUE=DATE:" + IcsDate(serial));
+  // A duration rather than the exclusive end date, which for 31 December
+  // 9999 would need a five-digit year.
+  AddLine(out, "DURATION:P1D");
+  AddLine(out, "SUMMARY:" + IcsEscape(utf8(duty)));
+  const TYmd ymd = DecodeDate(serial);
+  const TCalendKD kd = DayRecord(ymd.Year, ymd.Month, ymd.Day);
+  AddLine(out, "DESCRIPTION:" + IcsEscape(Description(utf8, kd, day)));
+  if (kd.Mark == THolidayMark::Off) AddLine(out, kd.Statutory ? "CATEGORIES:法定节假日" : "CATEGORIES:休息日");
+  AddLine(out, "TRANSP:TRANSPARENT");
+  AddLine(out, "END:VEVENT");
+}
+
+std::string KeyFor(const TUserSchedule& user, const TIcsOptions& options) {
+  return options.Key.empty() ? KeyOfName(user.Name()) : options.Key;
+}
+
+}  // namespace
+
+std::string UidPrefix(std::string_view key) { return "kadrel-" + std::string(key) + "-"; }
+
+std::string KeyOfName(std::string_view gbkName) {
+  char hex[33];
+  const auto* bytes = reinterpret_cast<const unsigned char*>(gbkName.data());
+  std::snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(Crc64(bytes, gbkName.size(), 1)),
+                static_cast<unsigned long long>(Crc64(bytes, gbkName.size(), 2)));
+  return hex;
+}
+
+std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp,
+                         const TIcsOptions& options) {
+  TGbkToUtf8Cache utf8;
+  const std::string key = KeyFor(user, options);
+  std::string out;
+  out.reserve(512 + 300 * 31 * static_cast<std::size_t>(months.Count()));
+  AppendHead(out, ScheduleTitle(user, year), options);
   for (int m : months) {
-    for (int d = 1; d <= DaysOfMonth(year, m); ++d) {
-      std::int64_t serial = EncodeDate(year, m, d);
-      const TResolvedDay day = user.Day(serial);
-      std::string duty = DayDutyText(day);
-      if (duty.empty()) {
-        if (day.Kind == TExceptionKind::None) continue;
-        duty = NoDutyText();
-      }
-      AddLine(out, "BEGIN:VEVENT");
-      AddLine(out, "UID:" + EventUid(user.Name(), serial));
-      AddLine(out, "DTSTAMP:" + std::string(dtstamp));
-      AddLine(out, "DTSTART;VALUE=DATE:" + IcsDate(serial));
-      // A duration rather than the exclusive end date, which for 31 December
-      // 9999 would need a five-digit year.
-      AddLine(out, "DURATION:P1D");
-      AddLine(out, "SUMMARY:" + IcsEscape(utf8(duty)));
-      const TCalendKD kd = DayRecord(year, m, d);
-      AddLine(out, "DESCRIPTION:" + IcsEscape(Description(utf8, kd, day)));
-      if (kd.Mark == THolidayMark::Off)
-        AddLine(out, kd.Statutory ? "CATEGORIES:法定节假日" : "CATEGORIES:休息日");
-      AddLine(out, "TRANSP:TRANSPARENT");
-      AddLine(out, "END:VEVENT");
-    }
+    for (int d = 1; d <= DaysOfMonth(year, m); ++d) AppendDay(out, utf8, user, key, EncodeDate(year, m, d), dtstamp);
   }
   AddLine(out, "END:VCALENDAR");
   return out;
 }
 
+std::string BuildIcsRange(const TUserSchedule& user, std::int64_t first, std::int64_t last, std::string_view dtstamp,
+                          const TIcsOptions& options) {
+  TGbkToUtf8Cache utf8;
+  const std::string key = KeyFor(user, options);
+  std::string out;
+  out.reserve(512 + 300 * static_cast<std::size_t>(std::max<std::int64_t>(last - first + 1, 0)));
+  static const std::string kOfKadrel = GbkLiteral("的Kadrel");
+  AppendHead(out, user.Name() + kOfKadrel, options);
+  for (std::int64_t day = first; day <= last; ++day) AppendDay(out, utf8, user, key, day, dtstamp);
+  AddLine(out, "END:VCALENDAR");
+  return out;
+}
+
 std::optional<TIoError> SaveAsIcs(const TUserSchedule& user, int year, TMonthSet months,
-                                  const std::string& fileName, TFileOps& ops) {
-  return WriteExportFile(fileName, BuildIcsFile(user, year, months, IcsTimestampNow()), {}, ops);
+                                  const std::string& fileName, TFileOps& ops, const TIcsOptions& options) {
+  return WriteExportFile(fileName, BuildIcsFile(user, year, months, IcsTimestampNow(), options), {}, ops);
 }
 
 }  // namespace kadrel

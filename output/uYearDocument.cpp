@@ -29,8 +29,9 @@ std::string DefaultExportName(std::string_view folder, const TUserSchedule& user
   return name;
 }
 
-std::string BuildYearDocument(const TUserSchedule& user, int year, TMonthSet months, TExportType type) {
-  if (type == TExportType::Ics) return BuildIcsFile(user, year, months, IcsTimestampNow());
+std::string BuildYearDocument(const TUserSchedule& user, int year, TMonthSet months, TExportType type,
+                              const TIcsOptions& ics) {
+  if (type == TExportType::Ics) return BuildIcsFile(user, year, months, IcsTimestampNow(), ics);
   TLineList lines;
   for (int m : months) {
     if (type == TExportType::Print) {

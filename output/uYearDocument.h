@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "output/uIcs.h"
 #include "output/uMonthSet.h"
 #include "schedule/uRotaResolver.h"
 
@@ -29,6 +30,8 @@ std::string DefaultExportName(std::string_view folder, const TUserSchedule& user
 // iCalendar is GBK; an iCalendar file is UTF-8 and stamped with the clock's
 // present time. The print form starts with the title line, which it keeps
 // when no month is chosen.
-std::string BuildYearDocument(const TUserSchedule& user, int year, TMonthSet months, TExportType type);
+// `ics` applies to the iCalendar file only.
+std::string BuildYearDocument(const TUserSchedule& user, int year, TMonthSet months, TExportType type,
+                              const TIcsOptions& ics = {});
 
 }  // namespace kadrel
