@@ -48,12 +48,18 @@ constexpr std::array kCommands = {
                 "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-,"
                 " --encoding utf-8|gbk (for -o -)",
                 2, 10, CmdExport},
+    TCliCommand{"publish", "NAME URL [FROM TO] [OPTIONS]",
+                "put the user's days on a CalDAV server, sending only what changed: --user U,"
+                " --password-file F, --calendar NAME, --overwrite",
+                2, 11, CmdPublish},
 };
 
 // The commands that print JSON with --json.
 constexpr std::array<std::string_view, 5> kJsonCommands = {"users", "today", "duty", "day", "days"};
 
-bool WritesData(std::string_view command) { return command.starts_with("add-") || command.starts_with("delete-"); }
+bool WritesData(std::string_view command) {
+  return command.starts_with("add-") || command.starts_with("delete-") || command == "publish";
+}
 
 // A reason may quote a user's argument; it must still be one line.
 std::string OneLine(std::string_view text) {

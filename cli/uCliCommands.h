@@ -127,5 +127,6 @@ int CmdDay(TCliContext& ctx);
 int CmdDays(TCliContext& ctx);
 int CmdStats(TCliContext& ctx);
 int CmdExport(TCliContext& ctx);
+int CmdPublish(TCliContext& ctx);
 
 }  // namespace kadrel
