@@ -18,6 +18,7 @@
 #include "schedule/uDayText.h"
 #include "schedule/uRotaFiles.h"
 #include "schedule/uScheduleFolder.h"
+#include "schedule/uTimedDuty.h"
 #include "widgets/uFonts.h"
 #include "widgets/uGradientPanel.h"
 #include "widgets/uFocusMark.h"
@@ -379,6 +380,7 @@ void TfrmMain::UserMenuItemClick(int row) {
 
 void TfrmMain::RefreshRota() {
   snapshot_ = folder_ ? folder_->Snapshot() : nullptr;
+  times_ = folder_ ? std::make_shared<const TFolderTimes>(ReadFolderTimes(folder_->Tables())) : nullptr;
   shownUser_ = snapshot_ && !shownName_.empty() ? snapshot_->FindUser(shownName_) : std::nullopt;
 }
 
@@ -579,7 +581,7 @@ void TfrmMain::WarnOfUnknownArrangement(int year) {
 // What the documents show of the current user: the resolved days, or the
 // bare rotation while no user of the folder is shown.
 TUserSchedule TfrmMain::ShownSchedule() const {
-  if (shownUser_) return TUserSchedule(snapshot_, *shownUser_);
+  if (shownUser_) return TUserSchedule(snapshot_, *shownUser_, times_);
   return TUserSchedule(currentUser_);
 }
 

@@ -207,6 +207,7 @@ class TfrmMain : public QWidget {
   TShiftUser currentUser_;
   std::string shownName_;  // the current user's name as stored; empty for none
   std::shared_ptr<const TRotaSnapshot> snapshot_;
+  std::shared_ptr<const TFolderTimes> times_;  // read with snapshot_
   std::optional<std::size_t> shownUser_;  // the current user in snapshot_
   TDateTime menuDay_ = 0;
   std::map<std::string, QIcon, std::less<>> markIcons_;

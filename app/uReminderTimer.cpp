@@ -53,12 +53,12 @@ void TReminderTimer::SetTrayShown(bool shown) {
 }
 
 void TReminderTimer::Load() {
-  TScheduleTables& tables = folder_.Tables();
   // The same picture the window shows: leave, swaps and changed duties
   // move or cancel a reminder as they move the duty.
   snapshot_ = folder_.Snapshot();
-  times_ = TDutyTimesMap(ReadDutyTimes(tables.Times));
-  zone_ = FolderTimeZone(ReadSettings(tables.Settings)).Zone;
+  TFolderTimes times = ReadFolderTimes(folder_.Tables());
+  times_ = std::move(times.Times);
+  zone_ = std::move(times.Zone);
 }
 
 void TReminderTimer::Wake() {

@@ -5,23 +5,14 @@
 // over the year. Every timed duty kind has a reminder, the longest a day
 // ahead. The goal: every user's reminders of a day in under 1 ms, which the
 // desktop's timer and `kadrel-cli reminders` ask for.
-#include <stdlib.h>
-
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "platform/uFileOps.h"
-#include "platform/uGbk.h"
+#include "bench/bench_folder.h"
 #include "schedule/uReminders.h"
-#include "schedule/uRotaFiles.h"
-#include "schedule/uRotaRecords.h"
-#include "schedule/uScheduleFiles.h"
-#include "schedule/uScheduleRecords.h"
 #include "schedule/uTimedDuty.h"
 
 namespace kadrel {
@@ -30,74 +21,16 @@ namespace {
 constexpr int kUsers = 100;
 const std::int64_t kDay = EncodeDate(2025, 7, 31);
 
-// Building the folder needs no durability.
-class TNoSyncOps : public TFileOps {
- public:
-  int Sync(int) override { return 0; }
-};
-
-struct TTimesBench {
-  std::filesystem::path dir;
-  TNoSyncOps noSync;
-  TScheduleTables tables;
-  TTableStream exceptions{TTableStream::kModeReadWrite};
-  TTableStream history{TTableStream::kModeReadWrite};
-  std::shared_ptr<const TRotaSnapshot> snapshot;
-  TDutyTimesMap times;
+struct TTimesBench : bench::TTeamFolder {
   std::vector<TSentReminder> sent;
 
-  TTimesBench() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    dir = pattern;
-    for (TScheduleFile f : kScheduleFiles) tables.Table(f).SetFileOps(&noSync);
-    exceptions.SetFileOps(&noSync);
-    TScheduleError error;
-    bool ok = OpenScheduleTables(tables, dir.string(), TScheduleAccess::Write, error) &&
-              OpenOrCreateRotaFile(exceptions, TScheduleFile::Exceptions, dir.string(), error);
-    TScheduleRecords records(tables, TWritePolicy::Trimmed);
-    TRotaRecords rota(records, exceptions, history);
-    for (const char* duty : {"白班", "夜班", "早班", "休息"}) {
-      TDutyKindRecord kind{0, GbkLiteral(duty), ""};
-      ok = ok && records.SaveDutyKind(kind, error);
-    }
-    TSchemeRecord scheme{0, "S", {1, 2, 3, 4}};
-    ok = ok && records.SaveScheme(scheme, error);
-    std::mt19937 random(19);
-    auto pick = [&](int from, int to) { return std::uniform_int_distribution<int>(from, to)(random); };
-    for (int u = 0; u < kUsers; ++u) {
-      TUserRecord user{0, std::string("u").append(std::to_string(u)), 1, static_cast<TDateTime>(EncodeDate(2025, 1, 1)), u % 4};
-      ok = ok && records.SaveUser(user, error);
-      for (int i = 0; u % 3 == 0 && i < 30; ++i) {
-        TExceptionRecord r;
-        r.Kind = pick(0, 1) ? TExceptionKind::Set : TExceptionKind::Extra;
-        r.User = user.Name;
-        r.First = r.Last = static_cast<TDateTime>(EncodeDate(2025, 1, 1) + pick(0, 364));
-        r.DutyID = pick(1, 3);
-        TRotaError rotaError;
-        ok = ok && rota.AddException(r, rotaError);
-      }
-    }
-    if (!ok) std::abort();
-    snapshot = TRotaSnapshot::Build(records, exceptions, history);
-    const std::vector<TDutyTimes> kinds = {{1, 480, 480, false, 0x1E90FF, 60},
-                                           {2, 1200, 720, false, 0x000080, 1440},
-                                           {3, 360, 480, false, kNoColor, 30},
-                                           {4, -1, 0, true, kNoColor, -1}};
-    times = TDutyTimesMap(kinds);
+  TTimesBench() : TTeamFolder(kUsers) {
     // What a day of reminders leaves in the ledger.
     const TTimeZone zone = TTimeZone::Shanghai();
     for (const auto& r : DueReminders(*snapshot, times, zone, DayStart(zone), DayStart(zone, 1))) {
       sent.push_back({r.UserName, static_cast<TDateTime>(r.Duty.Day), r.Duty.Duty.ID, r.Duty.ExtraID,
                       UtcDateTime(r.Span.Begin), UtcDateTime(r.Due)});
     }
-  }
-  ~TTimesBench() {
-    TScheduleError error;
-    CloseScheduleTables(tables, error);
-    exceptions.Close();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
   }
   static TUtcTime DayStart(const TTimeZone& zone, int days = 0) { return zone.ToUtc(WallTimeOf(kDay + days, 0)); }
 };

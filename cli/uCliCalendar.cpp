@@ -190,6 +190,8 @@ int CmdDays(TCliContext& ctx) {
 }
 
 int CmdStats(TCliContext& ctx) {
+  if (std::erase(ctx.Args, "--hours")) return CmdStatsHours(ctx);
+  if (ctx.Args.size() > 3) return UsageError(ctx, "unexpected argument " + ctx.Args[3]);
   int rc = kExitOk;
   auto range = ParseFromTo(ctx, ctx.Args[1], ctx.Args.size() > 2 ? &ctx.Args[2] : nullptr, rc);
   if (!range) return rc;

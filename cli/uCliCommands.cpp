@@ -33,8 +33,13 @@ constexpr std::array kCommands = {
                 CmdDay},
     TCliCommand{"days", "FROM [TO]", "one tab-separated lunar and holiday line per date from FROM to TO", 1, 2,
                 CmdDays},
-    TCliCommand{"stats", "NAME FROM [TO]",
-                "per duty: days, statutory holidays, other official days off, make-up workdays", 2, 3, CmdStats},
+    TCliCommand{"stats", "NAME FROM [TO] [--hours]",
+                "per duty: days, statutory holidays, other official days off, make-up workdays; with --hours the"
+                " hours, at 300 %, at 200 % and beyond the 8-hour day",
+                2, 4, CmdStats},
+    TCliCommand{"roster", "FROM [TO] [--users A,B,...] [--format tsv|csv|html]",
+                "the team's duties, one row per user and one column per day, with days and hours", 1, 6, CmdRoster},
+    TCliCommand{"who", "DATE", "who is on which duty that day", 1, 1, CmdWho},
     TCliCommand{"add-duty", "NAME [HINT]", "add a duty kind and print its ID", 1, 2, CmdAddDuty},
     TCliCommand{"add-scheme", "NAME ID[,ID...]", "add a scheme with that cycle and print its ID", 2, 2,
                 CmdAddScheme},
@@ -46,8 +51,17 @@ constexpr std::array kCommands = {
     TCliCommand{"delete-user", "NAME", "delete a user", 1, 1, CmdDeleteUser},
     TCliCommand{"export", "NAME YEAR [OPTIONS]",
                 "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-,"
-                " --encoding utf-8|gbk (for -o -)",
-                2, 10, CmdExport},
+                " --encoding utf-8|gbk (for -o -), --no-rest (ics)",
+                2, 11, CmdExport},
+    TCliCommand{"set-times", "DUTY HH:MM MINUTES [--rest] [--remind MINUTES] [--color #RRGGBB]",
+                "give a duty kind (name or ID) its start, length, rest, reminder and colour; - - for no start",
+                3, 8, CmdSetTimes},
+    TCliCommand{"clear-times", "DUTY", "make a duty kind all-day work again, without colour or reminder", 1, 1,
+                CmdClearTimes},
+    TCliCommand{"next", "[NAME]", "each user's next duty that is not rest: its start and its end", 0, 1, CmdNext},
+    TCliCommand{"reminders", "[--from DATETIME] [--to DATETIME]",
+                "the reminders due from FROM (now) until TO (a day later), for cron or a systemd timer", 0, 4,
+                CmdReminders},
     TCliCommand{"publish", "NAME URL [FROM TO] [OPTIONS]",
                 "put the user's days on a CalDAV server, sending only what changed: --user U,"
                 " --password-file F, --calendar NAME, --overwrite",
@@ -55,7 +69,7 @@ constexpr std::array kCommands = {
 };
 
 // The commands that print JSON with --json.
-constexpr std::array<std::string_view, 5> kJsonCommands = {"users", "today", "duty", "day", "days"};
+constexpr std::array<std::string_view, 7> kJsonCommands = {"users", "today", "duty", "day", "days", "roster", "who"};
 
 bool WritesData(std::string_view command) {
   return command.starts_with("add-") || command.starts_with("delete-") || command == "publish";
@@ -85,7 +99,7 @@ void PrintHelp(std::ostream& out) {
       << "Dates are YYYY-MM-DD, today, tomorrow, yesterday, +N or -N (days from\n"
       << "today); FROM and TO may also be a month (YYYY-MM) or a year (YYYY).\n"
       << "Names are matched without regard to the case of A to Z. --json prints\n"
-      << "JSON for users, today, duty, day and days.\n\n"
+      << "JSON for users, today, duty, day, days, roster and who.\n\n"
       << "commands:\n";
   auto head = [](const TCliCommand& c) {
     return std::string(c.Name) + (c.Arguments.empty() ? "" : " ") + std::string(c.Arguments);

@@ -30,6 +30,7 @@
 namespace kadrel {
 
 struct TShiftUser;
+class TUserSchedule;
 struct TCalendKD;
 struct TOpenFailure;
 
@@ -126,7 +127,19 @@ int CmdDeleteUser(TCliContext& ctx);
 int CmdDay(TCliContext& ctx);
 int CmdDays(TCliContext& ctx);
 int CmdStats(TCliContext& ctx);
+int CmdStatsHours(TCliContext& ctx);
+int CmdRoster(TCliContext& ctx);
+int CmdWho(TCliContext& ctx);
 int CmdExport(TCliContext& ctx);
+int CmdSetTimes(TCliContext& ctx);
+int CmdClearTimes(TCliContext& ctx);
+int CmdNext(TCliContext& ctx);
+int CmdReminders(TCliContext& ctx);
+
+// Opens the folder for reading and gives the resolved schedule of the user
+// called `name` (UTF-8) with the folder's duty times and zone. kExitOk, or
+// the exit code of the reported failure.
+int LoadCliTimedSchedule(TCliContext& ctx, const std::string& name, std::optional<TUserSchedule>& schedule);
 int CmdPublish(TCliContext& ctx);
 
 }  // namespace kadrel

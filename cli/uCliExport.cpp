@@ -12,11 +12,12 @@
 
 #include "cli/uCliCommands.h"
 #include "output/uExport.h"
+#include "output/uIcs.h"
 #include "output/uYearDocument.h"
 #include "platform/uDataFiles.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "schedule/uShiftUser.h"
+#include "schedule/uRotaResolver.h"
 
 namespace kadrel {
 namespace {
@@ -28,6 +29,7 @@ struct TExportArgs {
   TMonthSet Months = TMonthSet::All();
   std::optional<std::string> Output;
   std::optional<std::string> Encoding;  // of -o -: utf-8 (the terminal's) or gbk (the files')
+  TIcsOptions Ics;
 };
 
 std::optional<TExportType> ParseFormat(std::string_view s) {
@@ -101,6 +103,8 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
         return std::nullopt;
       }
       parsed.Encoding = *v;
+    } else if (a == "--no-rest") {
+      parsed.Ics.NoRest = true;
     } else if (a.starts_with("-") && a != "-") {
       rc = UsageError(ctx, "unknown option " + a);
       return std::nullopt;
@@ -122,6 +126,10 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
   // A file is always written as the export wizard writes it.
   if (parsed.Encoding && parsed.Output != "-") {
     rc = UsageError(ctx, "--encoding applies to -o - only; files are written in GBK");
+    return std::nullopt;
+  }
+  if (parsed.Ics.NoRest && parsed.Format != TExportType::Ics) {
+    rc = UsageError(ctx, "--no-rest applies to --format ics only");
     return std::nullopt;
   }
   if (parsed.Encoding == "gbk" && parsed.Format == TExportType::Ics) {
@@ -159,8 +167,8 @@ int CmdExport(TCliContext& ctx) {
   int rc = kExitOk;
   auto args = ParseExportArgs(ctx, rc);
   if (!args) return rc;
-  TShiftUser user;
-  if (int loaded = LoadCliUser(ctx, args->User, user)) return loaded;
+  std::optional<TUserSchedule> user;
+  if (int loaded = LoadCliTimedSchedule(ctx, args->User, user)) return loaded;
 
   // The printer still gets a page with the title when no month is chosen;
   // the export wizard writes no file at all.
@@ -168,19 +176,19 @@ int CmdExport(TCliContext& ctx) {
     ctx.Err << "kadrel-cli: no month chosen; nothing written\n";
     return kExitOk;
   }
-  if (user.Count <= 0 && args->Format == TExportType::Ics) {
-    ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
-  }
   // Only the calendar file carries the holiday marks.
   if (args->Format == TExportType::Ics) ReportHolidayMessages(ctx, args->Year, args->Year);
-  const std::string document = BuildYearDocument(user, args->Year, args->Months, args->Format);
+  const std::string document = BuildYearDocument(*user, args->Year, args->Months, args->Format, args->Ics);
+  if (args->Format == TExportType::Ics && !HasIcsEvent(document)) {
+    ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
+  }
   if (args->Output && *args->Output == "-") {
     ctx.Out << ForTerminal(*args, document);
     return kExitOk;
   }
   const std::string dataFolder = DataDirPath(ctx);
   const std::string file =
-      args->Output ? *args->Output : DefaultExportName(ExportFolder(dataFolder), user, args->Year, args->Format);
+      args->Output ? *args->Output : DefaultExportName(ExportFolder(dataFolder), *user, args->Year, args->Format);
   if (auto err = WriteExportFile(file, document, dataFolder)) {
     return DataError(ctx, err->Message + ": " + file);
   }

@@ -137,7 +137,7 @@ int CmdPublish(TCliContext& ctx) {
   how.First = range->First;
   how.Last = range->Last;
   how.Overwrite = args->Overwrite;
-  const TPublishResult result = PublishUser(folder, TUserSchedule(snapshot, *index), how);
+  const TPublishResult result = PublishUser(folder, *gbk, how);
   TScheduleError closeError;
   const bool closed = folder.Close(closeError);
   if (!result.Ok() || !result.Conflicts.empty()) {

@@ -58,6 +58,9 @@ QString RotaRefusalText(const TRotaError& error, const TRotaNames& names) {
       return QStringLiteral("%1这一天已经换过班了，请先撤销那次换班。").arg(WhoOf(error, names));
     case TRotaFault::Overlap: return QStringLiteral("这段请假与已有的请假重叠。");
     case TRotaFault::BadPlace: return QStringLiteral("勾选的班次超出了该班制的倒班规律，请勾选其中的一个班次。");
+    case TRotaFault::BadTimes:
+      return error.Field == TRotaField::Start ? QStringLiteral("上班时间应写成“20:00”这样的时刻（00:00至23:59）。")
+                                              : QStringLiteral("班长应为1至2880分钟，并且要有上班时间。");
     case TRotaFault::Schedule:
       if (error.Edit == TEditFault::NotFound) return QStringLiteral("找不到用户“%1”，可能已被删除。").arg(names.User);
       break;

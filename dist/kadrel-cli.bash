@@ -18,17 +18,23 @@ _kadrel_cli_users() {
 
 _kadrel_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="check users today duty day days stats add-duty add-scheme add-user
-    delete-duty delete-scheme delete-user export help"
+  local commands="check users today duty day days stats roster who add-duty add-scheme add-user
+    delete-duty delete-scheme delete-user export set-times clear-times next reminders help"
   COMPREPLY=()
 
   case "$prev" in
     --data) compopt -o dirnames 2>/dev/null; return ;;
     -o | --output) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- "$cur")); return ;;
-    --format) COMPREPLY=($(compgen -W "txt html dat ics print" -- "$cur")); return ;;
+    --format)
+      if [[ " ${COMP_WORDS[*]} " == *" roster "* ]]; then
+        COMPREPLY=($(compgen -W "tsv csv html" -- "$cur"))
+      else
+        COMPREPLY=($(compgen -W "txt html dat ics print" -- "$cur"))
+      fi
+      return ;;
     --encoding) COMPREPLY=($(compgen -W "utf-8 gbk" -- "$cur")); return ;;
-    --months) return ;;
-    --user)
+    --months | --remind | --color | --from | --to) return ;;
+    --user | --users)
       local IFS=$'\n'
       COMPREPLY=($(compgen -W "$(_kadrel_cli_users)" -- "$cur"))
       return ;;
@@ -46,7 +52,8 @@ _kadrel_cli() {
       esac
     else
       case "$w" in
-        --format | --months | -o | --output | --encoding | --user) i=$((i + 1)) ;;
+        --format | --months | -o | --output | --encoding | --user | --users | --remind | --color | --from | --to)
+          i=$((i + 1)) ;;
         -*) ;;
         *) position=$((position + 1)) ;;
       esac
@@ -65,7 +72,7 @@ _kadrel_cli() {
   case "$command" in
     export)
       if [[ "$cur" == -* ]]; then
-        COMPREPLY=($(compgen -W "--format --months --encoding -o" -- "$cur"))
+        COMPREPLY=($(compgen -W "--format --months --encoding -o --no-rest" -- "$cur"))
         return
       fi
       ;;
@@ -75,11 +82,28 @@ _kadrel_cli() {
         return
       fi
       ;;
+    set-times | reminders)
+      if [[ "$cur" == --* ]]; then
+        local options="--from --to"
+        [ "$command" = set-times ] && options="--rest --remind --color"
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+      fi
+      ;;
+    roster | who | stats)
+      if [[ "$cur" == --* ]]; then
+        local options="--json"
+        [ "$command" = roster ] && options="--users --format --json"
+        [ "$command" = stats ] && options="--hours"
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+      fi
+      ;;
   esac
 
   # The commands whose first argument is a user's name.
   case "$command" in
-    duty | stats | export | delete-user)
+    duty | stats | export | delete-user | next)
       if [ "$position" -eq 0 ]; then
         local IFS=$'\n'
         COMPREPLY=($(compgen -W "$(_kadrel_cli_users)" -- "$cur"))
@@ -88,7 +112,7 @@ _kadrel_cli() {
       ;;
   esac
   case "$command" in
-    duty | day | days | stats | add-user)
+    duty | day | days | stats | roster | who | add-user)
       COMPREPLY=($(compgen -W "today tomorrow yesterday" -- "$cur")) ;;
   esac
 }

@@ -12,6 +12,18 @@
 // a newer export replaces what an older one gave the day, and its
 // description names the change as the hover text does. Unlike every other
 // Kadrel document the file is UTF-8, as the standard requires.
+//
+// With the folder's duty times (TUserSchedule::Times), a day that has a
+// timed duty gives one event per duty instead: a timed duty an event with
+// DTSTART;TZID=<the folder's zone> and a DURATION of its elapsed minutes,
+// and the VTIMEZONE of that zone once in the file; an alarm when its duty
+// kind has a reminder; TRANSP OPAQUE for work and TRANSPARENT for rest. The
+// day's first event keeps the day's UID, so an import replaces what an
+// export without times gave the day; the others add the ID of the 加班 that
+// brings them. An all-day event stays TRANSPARENT and never has an alarm: it
+// says what the day is, not when the person is busy, and an alarm on it
+// would ring at midnight. Without times, or a day without a timed duty, the
+// day's event is exactly as above.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +38,9 @@
 namespace kadrel {
 
 struct TIcsOptions {
+  // Leave out the duties whose kind is rest; a day of rest duties alone
+  // then has no event.
+  bool NoRest = false;
   // The user's calendar key; empty: KeyOfName, for a folder that keeps none.
   std::string Key;
   // A subscription: the calendar asks its readers to fetch it again after

@@ -8,6 +8,7 @@
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
 #include "schedule/uFolderSettings.h"
+#include "schedule/uTimedDuty.h"
 
 namespace kadrel {
 namespace {
@@ -78,8 +79,16 @@ TEventTexts SplitIcsEvents(std::string_view ics) {
 
 std::string DefaultCalendarName(std::string_view gbkName) { return "Kadrel " + GbkToUtf8Lossy(gbkName); }
 
-TPublishResult PublishUser(TScheduleFolder& folder, const TUserSchedule& user, const TUserPublish& how) {
+TPublishResult PublishUser(TScheduleFolder& folder, std::string_view gbkName, const TUserPublish& how) {
   TPublishResult result;
+  const auto snapshot = folder.Snapshot();
+  const auto index = snapshot->FindUser(gbkName);
+  if (!index) {
+    result.StateError.Fail(TEditFault::NotFound, "the user to publish is no longer in the data",
+                           ScheduleFileName(TScheduleFile::User));
+    return result;
+  }
+  const TUserSchedule user(snapshot, *index, std::make_shared<const TFolderTimes>(ReadFolderTimes(folder.Tables())));
   const auto key = folder.CalendarKey(user.Name(), result.StateError);
   if (!key || !folder.OpenForChange(TScheduleFile::Sync, result.StateError)) return result;
   TCalDavClient client(how.Account);
@@ -132,14 +141,6 @@ bool StoreSyncSettings(TScheduleFolder& folder, const TSyncSettings& settings, s
 }
 
 TPublishResult PublishBySettings(TScheduleFolder& folder, const TSyncSettings& settings, const std::string& password) {
-  const auto snapshot = folder.Snapshot();
-  const auto index = snapshot->FindUser(settings.User);
-  if (!index) {
-    TPublishResult result;
-    result.StateError.Fail(TEditFault::NotFound, "the user to publish is no longer in the data",
-                           ScheduleFileName(TScheduleFile::User));
-    return result;
-  }
   const std::int64_t today = WholeDays(Today());
   const std::string calendar = settings.Calendar.empty() ? "" : GbkToUtf8Lossy(settings.Calendar);
   TUserPublish how;
@@ -149,7 +150,7 @@ TPublishResult PublishBySettings(TScheduleFolder& folder, const TSyncSettings& s
   how.CalendarName = calendar;
   how.First = today - kPublishDaysBack;
   how.Last = today + kPublishDaysAhead;
-  TPublishResult result = PublishUser(folder, TUserSchedule(snapshot, *index), how);
+  TPublishResult result = PublishUser(folder, settings.User, how);
   TTimesError error;
   // The time of a publish is worth keeping, not worth failing one over.
   if (result.Ok() && result.Conflicts.empty() && folder.Tables().Settings.IsOpen()) {

@@ -42,10 +42,11 @@ struct TUserPublish {
 // "Kadrel 张三", UTF-8, for the user's GBK name.
 std::string DefaultCalendarName(std::string_view gbkName);
 
-// Publishes `user` of `folder` (open for writing) as `how` says. A folder
-// that cannot keep the key or the records stops it before any request,
+// Publishes the user of `folder` (open for writing) called `gbkName`, with
+// the folder's duty times, as `how` says. A user not there, or a folder
+// that cannot keep the key or the records, stops it before any request,
 // with StateError saying why.
-TPublishResult PublishUser(TScheduleFolder& folder, const TUserSchedule& user, const TUserPublish& how);
+TPublishResult PublishUser(TScheduleFolder& folder, std::string_view gbkName, const TUserPublish& how);
 
 // What the dialog 同步到手机日历… keeps in the folder's settings
 // (schedule/uFolderSettings.h); never the password.

@@ -37,6 +37,13 @@ std::string DatePart(int month, int day) {
   return std::to_string(month) + GbkDateWords().Month + std::to_string(day) + GbkDateWords().Day;
 }
 
+void AddLine(std::string& out, std::string_view line) {
+  out += line;
+  out += kCrLf;
+}
+
+bool IsSeparator(std::string_view line) { return line == ScheduleSeparator(); }
+
 }  // namespace
 
 // None of the four characters can be the second byte of a GBK character.
@@ -55,8 +62,6 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
-namespace {
-
 // A data-file field, quoted only when it would otherwise break the columns.
 std::string CsvField(std::string_view field) {
   if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
@@ -68,15 +73,6 @@ std::string CsvField(std::string_view field) {
   out += '"';
   return out;
 }
-
-void AddLine(std::string& out, std::string_view line) {
-  out += line;
-  out += kCrLf;
-}
-
-bool IsSeparator(std::string_view line) { return line == ScheduleSeparator(); }
-
-}  // namespace
 
 const std::string& ScheduleSeparator() {
   static const std::string separator(kSeparatorWidth, '-');

@@ -50,6 +50,8 @@ TExportParts SplitExportLine(std::string_view line);
 // Text for HTML or XML from user data: the four characters that could open
 // markup or end an attribute (& < > ") escaped.
 std::string HtmlEscape(std::string_view text);
+// A data-file field, quoted only when it would otherwise break the columns.
+std::string CsvField(std::string_view field);
 
 // Whole file contents, each line ending in CR LF.
 std::string BuildTextFile(std::string_view title, std::span<const std::string> lines);

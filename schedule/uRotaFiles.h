@@ -98,7 +98,7 @@ bool OpenOrCreateRotaFile(TTableStream& table, TScheduleFile file, const std::st
 // --- Refusals ---------------------------------------------------------------
 
 // The input an exception or a change names, for a front end to point at.
-enum class TRotaField { None, ID, User, Partner, Kind, First, Last, Duty, Leave, Note, Scheme, Place };
+enum class TRotaField { None, ID, User, Partner, Kind, First, Last, Duty, Leave, Note, Scheme, Place, Start, Length };
 
 // Why a change of the rota was refused; nothing was written.
 enum class TRotaFault {
@@ -119,6 +119,7 @@ enum class TRotaFault {
   AlreadySwapped,  // a user who swaps that day already
   Overlap,         // a leave overlapping another leave of the same user
   BadPlace,        // a first place outside the scheme's cycle
+  BadTimes,        // own times of a set or extra outside rule 9, or a length without a start
   Schedule,        // the three files' records layer refused: Edit says why
   WriteFailed,     // a table refused the write; Table says why
 };

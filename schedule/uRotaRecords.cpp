@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "platform/uGbk.h"
+#include "schedule/uDutyTimes.h"
+#include "schedule/uReminders.h"
 #include "schedule/uRotaResolver.h"
 #include "schedule/uSyncFiles.h"
 
@@ -99,8 +101,8 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history) { return ReadLive
 std::string UserKey(std::string_view name) { return GbkFoldAZ(TrimBlanks(name)); }
 
 TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-                           TChangeFrame* frame, TTableStream* keys)
-    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame), keys_(keys) {}
+                           TChangeFrame* frame, TTableStream* ledger, TTableStream* keys)
+    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame), ledger_(ledger), keys_(keys) {}
 
 TTableStream& TRotaRecords::Table(TScheduleFile file) {
   if (file == TScheduleFile::Keys && keys_) return *keys_;
@@ -241,6 +243,13 @@ bool TRotaRecords::CheckKind(TExceptionRecord& record, TRotaError& error) {
   return error.Fail(TRotaFault::BadKind, TRotaField::Kind, "the kind of exception is not one of 1 to 5");
 }
 
+bool TRotaRecords::CheckTimes(const TExceptionRecord& record, TRotaError& error) {
+  TTimesError why;
+  if (CheckOwnTimes(record.Start, record.Length, why)) return true;
+  return error.Fail(TRotaFault::BadTimes, why.Field == TTimesField::Start ? TRotaField::Start : TRotaField::Length,
+                    why.Reason);
+}
+
 bool TRotaRecords::CheckLeave(const TExceptionRecord& record, TRotaError& error) {
   const std::string key = UserKey(record.User);
   for (const auto& other : Exceptions()) {
@@ -345,6 +354,8 @@ bool TRotaRecords::AddException(TExceptionRecord& record, TRotaError& error) {
   r.Last = record.Last;
   r.Note = record.Note;
   if (r.Kind == TExceptionKind::Set || r.Kind == TExceptionKind::Extra) r.DutyID = record.DutyID;
+  // Only a duty has hours: a set to no duty keeps none.
+  if (r.DutyID != 0) std::tie(r.Start, r.Length) = std::tie(record.Start, record.Length);
   if (r.Kind == TExceptionKind::Leave) r.Leave = record.Leave;
   if (r.Kind == TExceptionKind::Swap) r.Partner = record.Partner;
 
@@ -355,7 +366,7 @@ bool TRotaRecords::AddException(TExceptionRecord& record, TRotaError& error) {
   if (!user) return error.Fail(TRotaFault::UnknownUser, TRotaField::User, "no user has that name");
   r.User = user->Name;
   const std::int32_t count = r.Kind == TExceptionKind::Swap ? 2 : 1;
-  if (!CheckRange(r, error) || !CheckTexts(r, error) || !CheckKind(r, error)) return false;
+  if (!CheckRange(r, error) || !CheckTexts(r, error) || !CheckKind(r, error) || !CheckTimes(r, error)) return false;
   TChange change(*this);
   const TScheduleFile tables[] = {TScheduleFile::Exceptions};
   if (!change.Begin(tables, error) || !NextIds(TScheduleFile::Exceptions, count, r.ID, error)) return false;
@@ -470,8 +481,16 @@ bool TRotaRecords::RenameRecords(std::string_view from, const std::string& to, T
       return error.FailWrite(file, table, "renaming the user's records failed");
     });
   };
-  return rename(TScheduleFile::Exceptions, kExcUser) && rename(TScheduleFile::Exceptions, kExcPartner) &&
-         rename(TScheduleFile::History, kHistUser) && (!keys_ || rename(TScheduleFile::Keys, kKeysUser));
+  if (!rename(TScheduleFile::Exceptions, kExcUser) || !rename(TScheduleFile::Exceptions, kExcPartner) ||
+      !rename(TScheduleFile::History, kHistUser) || (keys_ && !rename(TScheduleFile::Keys, kKeysUser))) {
+    return false;
+  }
+  TTimesError why;
+  if (!ledger_ || !ledger_->IsOpen() || RenameLedgerUser(*ledger_, from, to, why)) return true;
+  error.Fail(TRotaFault::WriteFailed, TRotaField::User, why.Reason);
+  error.File = why.File;
+  error.Table = why.Table;
+  return false;
 }
 
 bool TRotaRecords::SaveUser(TUserRecord& user, TRotaError& error) {

@@ -88,10 +88,11 @@ class TRotaRecords {
   // empty, and a change that would write one has the frame make it (without
   // a frame, it is refused). A file that exists must be open, or a rename or
   // deletion of a user leaves its records behind.
-  // `keys` (uiddat.kd2, schedule/uSyncFiles.h), when given, follows the
-  // user too.
+  // `ledger`, the reminders sent (remdat.kd2), follows a renamed user when
+  // it is given and open; so do `keys` (uiddat.kd2, schedule/uSyncFiles.h),
+  // which also go with a deleted one.
   TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-               TChangeFrame* frame = nullptr, TTableStream* keys = nullptr);
+               TChangeFrame* frame = nullptr, TTableStream* ledger = nullptr, TTableStream* keys = nullptr);
 
   // How many records this object and its TScheduleRecords have written or
   // deleted: a snapshot built at another count is out of date.
@@ -112,7 +113,7 @@ class TRotaRecords {
   // --- Changing ------------------------------------------------------------
 
   // Adds `record` (ID 0) after checking the rules of its kind; only the
-  // fields its kind has are stored, and "User" (and a swap's "Partner") take
+  // fields its kind has are stored (own times only with a duty), and "User" (and a swap's "Partner") take
   // the names as userdat.kd2 stores them. A swap adds both halves: `record`
   // comes back as the user's half, its Link the partner's half.
   bool AddException(TExceptionRecord& record, TRotaError& error);
@@ -124,8 +125,9 @@ class TRotaRecords {
   bool ChangeScheme(std::string_view user, TDateTime from, std::int32_t shiftId, std::int32_t firstId,
                     TRotaError& error);
 
-  // TScheduleRecords::SaveUser, carrying the user's exceptions and history
-  // to the new name when the name changes.
+  // TScheduleRecords::SaveUser, carrying the user's exceptions, history and
+  // reminders sent to the new name when the name changes, so that a renamed
+  // user is not reminded twice.
   bool SaveUser(TUserRecord& user, TRotaError& error);
   // TScheduleRecords::DeleteUser, after the user's exceptions, the other
   // halves of the user's swaps and the user's history.
@@ -137,6 +139,7 @@ class TRotaRecords {
   bool CheckKind(TExceptionRecord& record, TRotaError& error);
   bool CheckLeave(const TExceptionRecord& record, TRotaError& error);
   bool CheckSwap(TExceptionRecord& record, TRotaError& error);
+  bool CheckTimes(const TExceptionRecord& record, TRotaError& error);
   class TChange;
   bool RequireOpen(TScheduleFile file, TRotaError& error);
   bool NextIds(TScheduleFile file, std::int32_t count, std::int32_t& first, TRotaError& error);
@@ -156,6 +159,7 @@ class TRotaRecords {
   TTableStream& exceptions_;
   TTableStream& history_;
   TChangeFrame* frame_;
+  TTableStream* ledger_;
   TTableStream* keys_;
   std::uint64_t writes_ = 0;
 };

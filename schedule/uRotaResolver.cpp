@@ -287,8 +287,9 @@ TDayLayers TRotaSnapshot::Explain(std::size_t user, TDateTime date) const {
   return layers;
 }
 
-TUserSchedule::TUserSchedule(std::shared_ptr<const TRotaSnapshot> snapshot, std::size_t user)
-    : snapshot_(std::move(snapshot)), user_(user) {
+TUserSchedule::TUserSchedule(std::shared_ptr<const TRotaSnapshot> snapshot, std::size_t user,
+                             std::shared_ptr<const TFolderTimes> times)
+    : snapshot_(std::move(snapshot)), user_(user), times_(std::move(times)) {
   assert(snapshot_ && user_ < snapshot_->UserCount());
 }
 

@@ -46,6 +46,8 @@
 
 namespace kadrel {
 
+struct TFolderTimes;
+
 // "#7": the name a day shows for a duty kind 7 that no longer exists. The ID
 // keeps it apart from every other, and `duties` shows that none has it.
 std::string DeletedDutyName(std::int32_t id);
@@ -148,7 +150,10 @@ class TRotaSnapshot {
 // whoever holds only that gets exactly the documents it always got.
 class TUserSchedule {
  public:
-  TUserSchedule(std::shared_ptr<const TRotaSnapshot> snapshot, std::size_t user);
+  // `times`: the folder's duty times and zone (schedule/uTimedDuty.h), for
+  // the documents that show hours; none shows every duty all day.
+  TUserSchedule(std::shared_ptr<const TRotaSnapshot> snapshot, std::size_t user,
+                std::shared_ptr<const TFolderTimes> times = nullptr);
   TUserSchedule(const TShiftUser& rotation);  // NOLINT(google-explicit-constructor)
 
   // The user's name as stored, GBK.
@@ -157,10 +162,13 @@ class TUserSchedule {
   TResolvedDay Day(std::int64_t day) const { return snapshot_->Resolve(user_, static_cast<TDateTime>(day)); }
   const TRotaSnapshot& Snapshot() const { return *snapshot_; }
   std::size_t User() const { return user_; }
+  // Null when the schedule was made without them.
+  const TFolderTimes* Times() const { return times_.get(); }
 
  private:
   std::shared_ptr<const TRotaSnapshot> snapshot_;
   std::size_t user_ = 0;
+  std::shared_ptr<const TFolderTimes> times_;
 };
 
 }  // namespace kadrel

@@ -314,7 +314,8 @@ TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   }
   readOnly_ = readOnly_ || how.Access == TFolderAccess::Read;
   records_ = std::make_unique<TScheduleRecords>(*tables_, how.Policy);
-  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_, &tables_->Keys);
+  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_, &tables_->Ledger,
+                                         &tables_->Keys);
   return failure;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/uGbk.h"
+#include "schedule/uDutyTimes.h"
 
 namespace kadrel {
 namespace {
@@ -99,7 +100,9 @@ bool CheckCycleText(const std::vector<std::int32_t>& cycle, TScheduleError& erro
 }
 
 TScheduleRecords::TScheduleRecords(TScheduleTables& tables, TWritePolicy policy)
-    : TScheduleRecords(tables.Shift, tables.Work, tables.User, policy) {}
+    : TScheduleRecords(tables.Shift, tables.Work, tables.User, policy) {
+  times_ = &tables.Times;
+}
 
 TScheduleRecords::TScheduleRecords(TTableStream& shift, TTableStream& work, TTableStream& user, TWritePolicy policy)
     : shift_(shift), work_(work), user_(user), policy_(policy) {}
@@ -368,6 +371,10 @@ bool TScheduleRecords::DeleteDutyKind(std::int32_t id, TScheduleError& error) {
   if (!LocateLiveInteger(work_, kWorkID, id)) {
     return error.Fail(TEditFault::NotFound, "no duty kind has the ID " + std::to_string(id),
                       ScheduleFileName(TScheduleFile::Work));
+  }
+  if (times_ && times_->IsOpen()) {
+    TTimesError why;
+    if (!ClearDutyTimes(*times_, id, why)) return error.Fail(TEditFault::WriteFailed, why.Reason, why.File, why.Table);
   }
   return DeleteCurrent(TScheduleFile::Work, true, error);
 }

@@ -110,7 +110,8 @@ bool CheckCycleText(const std::vector<std::int32_t>& cycle, TScheduleError& erro
 class TScheduleRecords {
  public:
   // Over tables opened by a data folder (which hands one out), or by the
-  // files' open functions; they must outlive this object.
+  // files' open functions; they must outlive this object. Over a folder's
+  // tables, a duty kind's times go with it (DeleteDutyKind).
   TScheduleRecords(TScheduleTables& tables, TWritePolicy policy);
   TScheduleRecords(TTableStream& shift, TTableStream& work, TTableStream& user, TWritePolicy policy);
 
@@ -155,7 +156,10 @@ class TScheduleRecords {
   bool SaveScheme(TSchemeRecord& scheme, TScheduleError& error);
   bool SaveUser(TUserRecord& user, TScheduleError& error);
 
-  bool DeleteDutyKind(std::int32_t id, TScheduleError& error);  // then packs
+  // Removes the duty kind's times first (timedat.kd2, when it exists), so
+  // that a change cut short leaves a duty kind without hours, never hours
+  // that a later duty kind given the same ID would take over. Then packs.
+  bool DeleteDutyKind(std::int32_t id, TScheduleError& error);
   bool DeleteScheme(std::int32_t id, TScheduleError& error);    // not packed
   bool DeleteUser(std::int32_t slot, TScheduleError& error);    // then packs
   // Packs the users file with no deletion: the options dialog compacts it
@@ -178,6 +182,7 @@ class TScheduleRecords {
   TTableStream& shift_;
   TTableStream& work_;
   TTableStream& user_;
+  TTableStream* times_ = nullptr;  // a folder's duty times; null over the three files alone
   TWritePolicy policy_;
   std::uint64_t writes_ = 0;
 };

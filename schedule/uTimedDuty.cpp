@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "schedule/uDayText.h"
+#include "schedule/uFolderSettings.h"
 
 namespace kadrel {
 namespace {
@@ -33,6 +34,10 @@ std::string StartSuffix(const TTimedDuty& duty) {
 }
 
 }  // namespace
+
+TFolderTimes ReadFolderTimes(TScheduleTables& tables) {
+  return {TDutyTimesMap(ReadDutyTimes(tables.Times)), FolderTimeZone(ReadSettings(tables.Settings)).Zone};
+}
 
 std::vector<TTimedDuty> DayDuties(const TResolvedDay& day, std::int64_t serialDay, const TDutyTimesMap& times) {
   std::vector<TTimedDuty> duties;

@@ -25,8 +25,19 @@
 #include "platform/uTimeZone.h"
 #include "schedule/uDutyTimes.h"
 #include "schedule/uRotaResolver.h"
+#include "schedule/uScheduleFiles.h"
 
 namespace kadrel {
+
+// A folder's duty times and the zone they are wall-clock times of, read
+// once, for whatever shows a user's days with their hours.
+struct TFolderTimes {
+  TDutyTimesMap Times;
+  TTimeZone Zone = TTimeZone::Shanghai();
+};
+// From the folder's open tables; an absent times or settings file reads as
+// none, which shows every duty all day.
+TFolderTimes ReadFolderTimes(TScheduleTables& tables);
 
 struct TTimedDuty {
   TDutyRef Duty;

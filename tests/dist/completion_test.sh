@@ -34,4 +34,10 @@ expect "张三|" "$cli" --data "$data" duty 张
 expect "Wang Wu|" "$cli" --data "$data" export W
 expect "张三|Wang Wu|" "$cli" --data "$data" day today --user ""
 expect "today|tomorrow|" "$cli" --data "$data" duty 张三 to
+expect "tsv|" "$cli" roster 2026-10 --format t
+expect "--users|" "$cli" roster 2026-10 --us
+expect "张三|Wang Wu|" "$cli" --data "$data" roster 2026-10 --users ""
+expect "--hours|" "$cli" stats x 2026 --h
+expect "--rest|--remind|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
+expect "张三|" "$cli" --data "$data" next 张
 [ "$fails" -eq 0 ] && echo "completion as expected"

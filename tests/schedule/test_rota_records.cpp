@@ -124,8 +124,29 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusal{"SwapOverTwoDays", TRotaFault::TooManyDays, TRotaField::Last,
                  With(kSwap, [](auto& r) { r.Last = Jan(2); })},
         TRefusal{"SwapTwice", TRotaFault::AlreadySwapped, TRotaField::User,
-                 With(kSwap, [](auto& r) { r.First = r.Last = Jan(4); })}),
+                 With(kSwap, [](auto& r) { r.First = r.Last = Jan(4); })},
+        TRefusal{"OwnStartAtMidnightOfTheNextDay", TRotaFault::BadTimes, TRotaField::Start,
+                 With(kSet, [](auto& r) { r.DutyID = 1; r.Start = 1440; r.Length = 60; })},
+        TRefusal{"OwnLengthWithoutStart", TRotaFault::BadTimes, TRotaField::Length,
+                 With(kSet, [](auto& r) { r.Kind = TExceptionKind::Extra; r.DutyID = 1; r.Length = 60; })},
+        TRefusal{"OwnLengthOverTwoDays", TRotaFault::BadTimes, TRotaField::Length,
+                 With(kSet, [](auto& r) { r.DutyID = 1; r.Start = 0; r.Length = 2881; })}),
     [](const auto& info) { return std::string(info.param.Label); });
+
+TEST_F(RotaRecords, OwnTimesAreStoredWithADutyAndDroppedWithout) {
+  auto timed = [](TExceptionRecord r) {
+    r.Start = 1200;
+    r.Length = 720;
+    return r;
+  };
+  Add(timed(With(kSet, [](auto& r) { r.DutyID = 1; })));
+  Add(timed(With(kSet, [](auto& r) { r.Kind = TExceptionKind::Extra; r.DutyID = 2; })));
+  Add(timed(With(kSet, [](auto& r) { r.First = r.Last = Jan(21); })));  // set to no duty
+  Add(timed(With(kLeave, [](auto& r) { r.First = r.Last = Jan(22); })));
+  std::vector<std::pair<std::int32_t, std::int32_t>> stored;
+  for (const auto& r : rota_.Exceptions()) stored.emplace_back(r.Start, r.Length);
+  EXPECT_EQ(stored, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1200, 720}, {1200, 720}, {-1, 0}, {-1, 0}}));
+}
 
 TEST_F(RotaRecords, AnOverlapNamesTheLeaveItMeets) {
   const std::int32_t id = Add(kLeave);

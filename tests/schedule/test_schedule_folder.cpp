@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "platform/uFileLock.h"
+#include "schedule/uReminders.h"
 #include "schedule/uSyncFiles.h"
 #include "store/uJournal.h"
 #include "tests/schedule/schedule_test_util.h"
@@ -298,7 +299,6 @@ TEST(FolderRota, TheFirstExceptionMakesItsFileAndTheSnapshotFollows) {
 TEST(FolderRota, TheCalendarKeyIsMadeOnceAndFollowsTheUser) {
   TScratchDir dir;
   WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}, {"李四", 1, 45000, 1}});
-  const std::vector<Bytes> schedule = DataFileBytes(dir);
   std::string zhang;
   {
     TOpened viewing = OpenFolder(dir.Path(), TFolderAccess::Read);
@@ -332,6 +332,38 @@ TEST(FolderRota, TheCalendarKeyIsMadeOnceAndFollowsTheUser) {
   TUserRecord again{0, G("王五"), 1, 45000, 0};
   ASSERT_TRUE(folder.Rota().SaveUser(again, rotaError)) << rotaError.Text();
   EXPECT_NE(folder.CalendarKey(G("王五"), error), zhang) << "a new user of an old name gets a new key";
+}
+
+// A duty kind's hours go with it, and the reminders sent follow a renamed
+// user, whichever front end makes the change.
+TEST(FolderRota, TimesGoWithTheirDutyKindAndTheLedgerFollowsARename) {
+  TScratchDir dir;
+  WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
+  TOpened opened = OpenFolder(dir.Path(), TFolderAccess::Write);
+  ASSERT_TRUE(opened.Folder) << opened.Failure.Text();
+  TScheduleFolder& folder = *opened.Folder;
+  TScheduleError open;
+  ASSERT_TRUE(folder.OpenForChange(TScheduleFile::Times, open) && folder.OpenForChange(TScheduleFile::Ledger, open));
+  TTimesError times;
+  ASSERT_TRUE(SetDutyTimes(folder.Tables().Times, folder.Records(), {1, -1, 0, false, 0xFF0000, -1}, times));
+  ASSERT_TRUE(SetDutyTimes(folder.Tables().Times, folder.Records(), {2, 1200, 720, false, kNoColor, 60}, times));
+  TReminder sent;
+  sent.UserName = G("张三");
+  sent.Duty.Duty = {true, 2, {}};
+  sent.Duty.Day = 45000;
+  ASSERT_TRUE(RecordSent(folder.Tables().Ledger, std::span(&sent, 1), {}, times)) << times.Text();
+
+  TUserRecord user = *folder.Records().FindUser(G("张三"));
+  user.Name = G("王五");
+  TRotaError error;
+  ASSERT_TRUE(folder.Rota().SaveUser(user, error)) << error.Text();
+  EXPECT_EQ(ReadLedger(folder.Tables().Ledger).at(0).User, G("王五"));
+
+  TScheduleError deleted;
+  ASSERT_TRUE(folder.Records().DeleteDutyKind(2, deleted)) << deleted.Reason;
+  const std::vector<TDutyTimes> left = ReadDutyTimes(folder.Tables().Times);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].DutyID, 1);
 }
 
 // An optional file alone is no data to read.

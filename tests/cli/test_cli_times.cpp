@@ -1,0 +1,96 @@
+// set-times, clear-times, next, reminders and export --no-rest, in-process
+// with the instant fixed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/uCliCommands.h"
+#include "platform/uClock.h"
+#include "tests/test_dir.h"
+
+namespace kadrel {
+namespace {
+
+struct TRun {
+  int Code = -1;
+  std::string Out, Err;
+};
+
+// 2025-12-01 00:00 in Shanghai.
+constexpr std::int64_t kDec1Cst = 1764518400;
+
+class CliTimes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = temp_.Path().string();
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"add-duty", "白班"}, {"add-duty", "夜班"}, {"add-duty", "休息"}, {"add-scheme", "三班", "1,2,3"},
+             {"add-user", "张三", "1", "2025-12-01", "1"}}) {  // 夜班 on 1 December
+      ASSERT_EQ(Run(args).Code, kExitOk) << args[0];
+    }
+  }
+
+  TRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data", dir_});
+    std::ostringstream out, err;
+    TRun r;
+    r.Code = CliMain(args, out, err);
+    r.Out = out.str();
+    r.Err = err.str();
+    return r;
+  }
+  std::string Bytes(const char* file) {
+    std::ifstream in(temp_.Path() / file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  TTestDir temp_;
+  std::string dir_;
+  TUtcClockOverride now_{[] { return TUtcTime{kDec1Cst + 9 * 3600}; }};  // 09:00
+};
+
+TEST_F(CliTimes, RefusalsExitTwoAndWriteNothing) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"set-times", "夜班", "24:00", "720"},
+           {"set-times", "夜班", "20:00", "2881"},
+           {"set-times", "夜班", "20:00", "720", "--remind", "10081"},
+           {"set-times", "夜班", "20:00", "720", "--color", "#12345"},
+           {"set-times", "夜班", "-", "-", "--remind", "5"},
+           {"set-times", "早班", "20:00", "720"}}) {
+    const TRun r = Run(args);
+    EXPECT_EQ(r.Code, kExitData) << args[2] << " " << r.Err;
+    EXPECT_FALSE(std::filesystem::exists(temp_.Path() / "timedat.kd2")) << args[2];
+  }
+  EXPECT_EQ(Run({"set-times", "夜班", "20:00", "720", "--loud"}).Code, kExitUsage);
+  TTestDir empty;
+  std::ostringstream out, err;
+  EXPECT_EQ(CliMain({"--data", empty.Path().string(), "set-times", "夜班", "20:00", "720"}, out, err), kExitData);
+  EXPECT_TRUE(std::filesystem::is_empty(empty.Path())) << "no data is made for hours of nothing";
+}
+
+TEST_F(CliTimes, NextAndRemindersFollowTheHoursAndDeletingADutyKindDropsThem) {
+  ASSERT_EQ(Run({"set-times", "夜班", "20:00", "720", "--remind", "60"}).Code, kExitOk);
+  ASSERT_EQ(Run({"set-times", "2", "20:00", "720", "--remind", "60"}).Code, kExitOk) << "by ID, replacing";
+  ASSERT_EQ(Run({"set-times", "休息", "-", "-", "--rest"}).Code, kExitOk);
+  EXPECT_EQ(Run({"next", "张三"}).Out, "张三\t夜班\t2025-12-01 20:00\t08:00 次日\n");
+  EXPECT_EQ(Run({"reminders"}).Out, "2025-12-01 19:00\t张三\t夜班 20:00 开始（还有60分钟）\n");
+  EXPECT_EQ(Run({"reminders", "--from", "2025-12-02", "--to", "2025-12-04 19:00"}).Out, "")
+      << "the window is half open";
+  EXPECT_EQ(Run({"reminders", "--from", "2025-12-04T19:00", "--to", "+3650"}).Out.substr(0, 17), "2025-12-04 19:00\t");
+
+  const TRun ics = Run({"export", "张三", "2025", "--format", "ics", "--months", "12", "--no-rest", "-o", "-"});
+  EXPECT_NE(ics.Out.find("DTSTART;TZID="), std::string::npos);
+  EXPECT_EQ(ics.Out.find("SUMMARY:休息"), std::string::npos);
+
+  ASSERT_EQ(Run({"delete-duty", "夜班"}).Code, kExitOk);
+  EXPECT_EQ(Run({"reminders", "--to", "+30"}).Out, "");
+  ASSERT_EQ(Run({"clear-times", "休息"}).Code, kExitOk);
+  EXPECT_EQ(Run({"next", "张三"}).Out, "张三\t白班\t2025-12-02\t全天\n") << "the cycle without 夜班, all day";
+}
+
+}  // namespace
+}  // namespace kadrel
