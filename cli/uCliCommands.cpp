@@ -49,10 +49,11 @@ constexpr std::array kCommands = {
     TCliCommand{"delete-duty", "NAME", "delete a duty kind", 1, 1, CmdDeleteDuty},
     TCliCommand{"delete-scheme", "ID", "delete a scheme", 1, 1, CmdDeleteScheme},
     TCliCommand{"delete-user", "NAME", "delete a user", 1, 1, CmdDeleteUser},
-    TCliCommand{"export", "NAME YEAR [OPTIONS]",
-                "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-,"
-                " --encoding utf-8|gbk (for -o -), --no-rest (ics)",
-                2, 11, CmdExport},
+    TCliCommand{"export", "NAME YEAR|FROM TO [OPTIONS]",
+                "write the year schedule: --format txt|html|dat|ics|vdir|print (html), --months 1,3,12,"
+                " -o FILE|DIR|-, --encoding utf-8|gbk (for -o -), --no-rest (ics); FROM TO: ics or vdir,"
+                " up to ten years, refreshed by subscribers",
+                2, 12, CmdExport},
     TCliCommand{"set-times", "DUTY HH:MM MINUTES [--rest] [--remind MINUTES] [--color #RRGGBB]",
                 "give a duty kind (name or ID) its start, length, rest, reminder and colour; - - for no start",
                 3, 8, CmdSetTimes},

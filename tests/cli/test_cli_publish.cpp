@@ -27,7 +27,36 @@ struct TRun {
   std::string Out, Err;
 };
 
-class CliPublish : public ::testing::Test {
+// 张三 runs 白班 夜班 休息 from 2026-01-01.
+class CliCalendar : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = temp_.Path() / "data";
+    fs::create_directory(dir_);
+    std::ofstream(temp_.Path() / "pw", std::ios::binary) << "secret\n";
+    fs::permissions(temp_.Path() / "pw", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(Run({"add-duty", "白班"}).Code, 0);
+    ASSERT_EQ(Run({"add-duty", "夜班"}).Code, 0);
+    ASSERT_EQ(Run({"add-duty", "休息"}).Code, 0);
+    ASSERT_EQ(Run({"add-scheme", "三班", "1,2,3"}).Code, 0);
+    ASSERT_EQ(Run({"add-user", "张三", "1", "2026-01-01", "0"}).Code, 0);
+  }
+  std::string Read(const fs::path& p) { return davtest::ReadAll(p); }
+
+  TRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data", dir_.string()});
+    std::ostringstream out, err;
+    TRun r;
+    r.Code = CliMain(args, out, err);
+    r.Out = out.str();
+    r.Err = err.str();
+    return r;
+  }
+  TTestDir temp_;
+  fs::path dir_;
+};
+
+class CliPublish : public CliCalendar {
  protected:
   static void SetUpTestSuite() {
     servers_ = new TTestDir;
@@ -39,25 +68,7 @@ class CliPublish : public ::testing::Test {
   }
   void SetUp() override {
     if (!radicale_->Running()) GTEST_SKIP() << radicale_->Error();
-    dir_ = temp_.Path() / "data";
-    fs::create_directory(dir_);
-    std::ofstream(temp_.Path() / "pw", std::ios::binary) << "secret\n";
-    fs::permissions(temp_.Path() / "pw", fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_EQ(Run({"add-duty", "白班"}).Code, 0);
-    ASSERT_EQ(Run({"add-duty", "夜班"}).Code, 0);
-    ASSERT_EQ(Run({"add-duty", "休息"}).Code, 0);
-    ASSERT_EQ(Run({"add-scheme", "三班", "1,2,3"}).Code, 0);
-    ASSERT_EQ(Run({"add-user", "张三", "1", "2026-01-01", "0"}).Code, 0);
-  }
-
-  TRun Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data", dir_.string()});
-    std::ostringstream out, err;
-    TRun r;
-    r.Code = CliMain(args, out, err);
-    r.Out = out.str();
-    r.Err = err.str();
-    return r;
+    CliCalendar::SetUp();
   }
   TRun Publish(const std::string& url, std::vector<std::string> more = {}) {
     std::vector<std::string> args = {"publish", "张三", url, "--user", "alice", "--password-file",
@@ -98,8 +109,6 @@ class CliPublish : public ::testing::Test {
 
   static TTestDir* servers_;
   static davtest::TRadicale* radicale_;
-  TTestDir temp_;
-  fs::path dir_;
   std::string calendar_ = "shifts";
 };
 TTestDir* CliPublish::servers_ = nullptr;
@@ -109,6 +118,39 @@ std::string Summary(const std::string& ics) {
   const std::size_t at = ics.find("SUMMARY:");
   // The REPORT's XML gives the lines ended by LF alone.
   return ics.substr(at + 8, ics.find_first_of("\r\n", at) - at - 8);
+}
+
+// A range is a subscription file, written whole, whose UIDs stay what they
+// were; a vdir holds one file per event, and a shorter range removes only
+// Kadrel's files of the days it no longer covers.
+TEST_F(CliCalendar, ARangeIsASubscriptionAndAVdirKeepsOnlyItsOwnStaleFilesAway) {
+  const fs::path ics = temp_.Path() / "shifts.ics";
+  TRun r = Run({"export", "张三", "2026-01-01", "2026-01-10", "--format", "ics", "-o", ics.string()});
+  ASSERT_EQ(r.Code, 0) << r.Err;
+  const std::string first = Read(ics);
+  EXPECT_NE(first.find("\r\nREFRESH-INTERVAL;VALUE=DURATION:PT12H\r\nX-PUBLISHED-TTL:PT12H\r\n"), std::string::npos);
+  const std::size_t uid = first.find("UID:kadrel-");
+  ASSERT_NE(uid, std::string::npos);
+  const std::string key = first.substr(uid + 11, 32);
+  EXPECT_NE(first.find("UID:kadrel-" + key + "-20260110-day\r\n"), std::string::npos);
+  EXPECT_EQ(SplitIcsEvents(first).size(), 10u);
+  ASSERT_EQ(Run({"export", "张三", "2026", "--format", "ics", "--months", "1", "-o", ics.string()}).Code, 0);
+  EXPECT_NE(Read(ics).find("UID:kadrel-" + key + "-20260131-day"), std::string::npos) << "one key for every export";
+
+  const fs::path vdir = temp_.Path() / "vdir";
+  fs::create_directory(vdir);
+  std::ofstream(vdir / "phone-made.ics") << "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n";
+  r = Run({"export", "张三", "2026-01-01", "2026-01-10", "--format", "vdir", "-o", vdir.string()});
+  EXPECT_EQ(r.Out, vdir.string() + ": 10 written, 0 unchanged, 0 removed\n") << r.Err;
+  r = Run({"export", "张三", "2026-01-01", "2026-01-07", "--format", "vdir", "-o", vdir.string()});
+  EXPECT_EQ(r.Out, vdir.string() + ": 0 written, 7 unchanged, 3 removed\n") << r.Err;
+  EXPECT_TRUE(fs::exists(vdir / "phone-made.ics"));
+  EXPECT_TRUE(fs::exists(vdir / ("kadrel-" + key + "-20260107-day.ics")));
+
+  EXPECT_EQ(Run({"export", "张三", "2026-01-01", "2026-01-10", "--format", "txt"}).Code, kExitUsage);
+  EXPECT_EQ(Run({"export", "张三", "2020", "2031", "--format", "ics"}).Code, kExitUsage);
+  EXPECT_EQ(Run({"export", "张三", "2026", "--format", "vdir"}).Code, kExitUsage);
+  EXPECT_EQ(Run({"export", "张三", "-30", "+400", "--format", "ics", "-o", ics.string()}).Code, 0);
 }
 
 TEST_F(CliPublish, AYearThenOneExceptionThenItsUndoingThenAShorterRange) {
