@@ -19,7 +19,7 @@ _kadrel_cli_users() {
 _kadrel_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local commands="check users today duty day days stats roster who add-duty add-scheme add-user
-    delete-duty delete-scheme delete-user export set-times clear-times next reminders help"
+    delete-duty delete-scheme delete-user export publish set-times clear-times next reminders help"
   COMPREPLY=()
 
   case "$prev" in
@@ -29,12 +29,16 @@ _kadrel_cli() {
       if [[ " ${COMP_WORDS[*]} " == *" roster "* ]]; then
         COMPREPLY=($(compgen -W "tsv csv html" -- "$cur"))
       else
-        COMPREPLY=($(compgen -W "txt html dat ics print" -- "$cur"))
+        COMPREPLY=($(compgen -W "txt html dat ics vdir print" -- "$cur"))
       fi
       return ;;
     --encoding) COMPREPLY=($(compgen -W "utf-8 gbk" -- "$cur")); return ;;
+    --password-file) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- "$cur")); return ;;
+    --calendar) return ;;
     --months | --remind | --color | --from | --to) return ;;
     --user | --users)
+      # publish's --user is the calendar server's account, not a Kadrel user.
+      [[ " ${COMP_WORDS[*]} " == *" publish "* ]] && return
       local IFS=$'\n'
       COMPREPLY=($(compgen -W "$(_kadrel_cli_users)" -- "$cur"))
       return ;;
@@ -52,7 +56,8 @@ _kadrel_cli() {
       esac
     else
       case "$w" in
-        --format | --months | -o | --output | --encoding | --user | --users | --remind | --color | --from | --to)
+        --format | --months | -o | --output | --encoding | --user | --users | --remind | --color | --from | --to | \
+          --password-file | --calendar)
           i=$((i + 1)) ;;
         -*) ;;
         *) position=$((position + 1)) ;;
@@ -73,6 +78,12 @@ _kadrel_cli() {
     export)
       if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W "--format --months --encoding -o --no-rest" -- "$cur"))
+        return
+      fi
+      ;;
+    publish)
+      if [[ "$cur" == -* ]]; then
+        COMPREPLY=($(compgen -W "--user --password-file --calendar --overwrite" -- "$cur"))
         return
       fi
       ;;
@@ -103,7 +114,7 @@ _kadrel_cli() {
 
   # The commands whose first argument is a user's name.
   case "$command" in
-    duty | stats | export | delete-user | next)
+    duty | stats | export | publish | delete-user | next)
       if [ "$position" -eq 0 ]; then
         local IFS=$'\n'
         COMPREPLY=($(compgen -W "$(_kadrel_cli_users)" -- "$cur"))

@@ -40,4 +40,7 @@ expect "张三|Wang Wu|" "$cli" --data "$data" roster 2026-10 --users ""
 expect "--hours|" "$cli" stats x 2026 --h
 expect "--rest|--remind|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
 expect "张三|" "$cli" --data "$data" next 张
+expect "--password-file|" "$cli" --data "$data" publish 张三 https://x/ --pa
+expect "|" "$cli" --data "$data" publish 张三 https://x/ --user ""
+expect "vdir|" "$cli" export x 2026 --format v
 [ "$fails" -eq 0 ] && echo "completion as expected"
