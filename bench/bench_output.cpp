@@ -31,7 +31,7 @@ std::string BenchFile(const char* ext) {
       .string();
 }
 
-TLineList ExportYear(const TShiftUser& user) {
+TLineList ExportYear(const TUserSchedule& user) {
   TLineList lines;
   for (int m = 1; m <= 12; ++m) AppendExportMonth(lines, user, 2024, m);
   return lines;
@@ -39,7 +39,7 @@ TLineList ExportYear(const TShiftUser& user) {
 
 template <typename Save>
 void RunYear(benchmark::State& state, const char* ext, Save save) {
-  TShiftUser user = BenchUser();
+  const TUserSchedule user = BenchUser();
   std::string file = BenchFile(ext);
   for (auto _ : state) {
     TLineList lines = ExportYear(user);
@@ -60,7 +60,7 @@ void BM_YearAsDat(benchmark::State& state) {
 }
 
 void BM_YearAsIcs(benchmark::State& state) {
-  TShiftUser user = BenchUser();
+  const TUserSchedule user = BenchUser();
   std::string file = BenchFile(".ics");
   for (auto _ : state) {
     if (auto err = SaveAsIcs(user, 2024, TMonthSet::All(), file)) state.SkipWithError(err->Message.c_str());
@@ -69,7 +69,7 @@ void BM_YearAsIcs(benchmark::State& state) {
 }
 
 void BM_YearPrintForm(benchmark::State& state) {
-  TShiftUser user = BenchUser();
+  const TUserSchedule user = BenchUser();
   for (auto _ : state) {
     TLineList lines{ScheduleTitle(user, 2024)};
     for (int m = 1; m <= 12; ++m) AppendPrintMonth(lines, user, 2024, m);
@@ -79,7 +79,7 @@ void BM_YearPrintForm(benchmark::State& state) {
 
 // Building alone, without the disk: what the writers cost before fsync.
 void BM_YearBuildHtmlOnly(benchmark::State& state) {
-  TShiftUser user = BenchUser();
+  const TUserSchedule user = BenchUser();
   for (auto _ : state) {
     TLineList lines = ExportYear(user);
     benchmark::DoNotOptimize(BuildHtmlFile(ScheduleTitle(user, 2024), lines));

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "output/uYearDocument.h"
 #include "platform/uFileOps.h"
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
@@ -130,9 +131,10 @@ struct TRotaBench {
   }
 };
 
+// -1: the folder without exceptions, whose users' bare rotations are asked.
 TRotaBench& Bench(int count) {
   static TRotaBench none(0), many(10000);
-  return count == 0 ? none : many;
+  return count <= 0 ? none : many;
 }
 
 // Before exceptions: the duty of a random user and day.
@@ -192,6 +194,20 @@ void BM_ResolveMonthWithTexts(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 31);
 }
 BENCHMARK(BM_ResolveMonthWithTexts)->Arg(0)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// A user's year as a document through the resolver (goal: at most 1 ms, as
+// for every document), against the same year of the bare rotation: the HTML
+// page and the calendar file, whose events describe each change.
+void BM_YearDocument(benchmark::State& state) {
+  TRotaBench& b = Bench(static_cast<int>(state.range(0)));
+  const TUserSchedule user = state.range(0) < 0 ? TUserSchedule(b.users[0]) : TUserSchedule(b.snapshot, 0);
+  const TExportType type = state.range(1) == 0 ? TExportType::Html : TExportType::Ics;
+  for (auto _ : state) benchmark::DoNotOptimize(BuildYearDocument(user, 2024, TMonthSet::All(), type).data());
+}
+BENCHMARK(BM_YearDocument)
+    ->ArgsProduct({{-1, 0, 10000}, {0, 1}})
+    ->ArgNames({"exceptions", "ics"})
+    ->Unit(benchmark::kMicrosecond);
 
 // Reading all five files after a change.
 void BM_BuildSnapshot(benchmark::State& state) {

@@ -14,7 +14,8 @@
 #include "cli/uCliCommands.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
-#include "schedule/uShiftUser.h"
+#include "schedule/uDayText.h"
+#include "schedule/uRotaResolver.h"
 
 namespace kadrel {
 namespace {
@@ -106,6 +107,24 @@ struct TDutyCount {
   long Days = 0, Statutory = 0, OtherOff = 0, MakeUp = 0;
 };
 
+// The rows of one table, in the order their names first occur; a cycle has
+// a handful of duty kinds, so a linear search beats a map.
+class TDutyCounts {
+ public:
+  void Count(const std::string& name, const THolidayDay& day) {
+    auto row = std::find_if(rows_.begin(), rows_.end(), [&](const TDutyCount& r) { return r.Name == name; });
+    if (row == rows_.end()) row = rows_.insert(rows_.end(), TDutyCount{name});
+    ++row->Days;
+    row->Statutory += day.Statutory;
+    row->OtherOff += day.Mark == THolidayMark::Off && !day.Statutory;
+    row->MakeUp += day.Mark == THolidayMark::Work;
+  }
+  const std::vector<TDutyCount>& Rows() const { return rows_; }
+
+ private:
+  std::vector<TDutyCount> rows_;
+};
+
 }  // namespace
 
 THolidayColumns HolidayColumnsOf(const TCalendKD& day) {
@@ -129,9 +148,9 @@ int CmdDay(TCliContext& ctx) {
   auto day = ParseCliDate(args->Date);
   if (!day) return UsageError(ctx, "the date must be YYYY-MM-DD, today, tomorrow, yesterday, +N or -N");
   // The user is loaded before anything is printed, so a failure prints nothing.
-  TShiftUser user;
+  std::optional<TUserSchedule> user;
   if (args->User) {
-    if (int loaded = LoadCliUser(ctx, *args->User, user)) return loaded;
+    if (int loaded = LoadCliSchedule(ctx, *args->User, user)) return loaded;
   }
 
   if (int refused = RefuseOutsideCalendar(ctx, *day, *day)) return refused;
@@ -139,14 +158,16 @@ int CmdDay(TCliContext& ctx) {
   TDayFacts facts;
   FillDayFacts(*day, facts);
   const TCalendKD& kd = facts.Kd;
-  std::string duty;
-  const bool hasCycle = args->User && GetDutyName(user, static_cast<TDateTime>(*day), duty);
+  std::optional<TResolvedDay> resolved;
+  if (user) resolved = user->Day(*day);
+  const std::string duty = resolved ? DayDutyText(*resolved) : std::string();
   if (ctx.Json) {
     TGbkToUtf8Cache utf8;
     std::string json = DayJson(*day, facts, utf8);
-    if (args->User) {
+    if (user) {
       json.pop_back();
-      json += ",\"user\":" + JsonText(ShowText(user.Name)) + ",\"duty\":" + (hasCycle ? JsonText(ShowText(duty)) : "null") + "}";
+      json += ",\"user\":" + JsonText(ShowText(user->Name())) + ",\"duty\":" + JsonOrNull(ShowText(duty)) +
+              DayChangeJson(*resolved) + "}";
     }
     ctx.Out << json << '\n';
     return kExitOk;
@@ -155,7 +176,13 @@ int CmdDay(TCliContext& ctx) {
   ctx.Out << "农历\t" << ShowText(kd.YearName) << ' ' << ShowText(kd.MonthName) << ShowText(kd.DayName) << '\n';
   if (!kd.TermName.empty()) ctx.Out << "节气\t" << ShowText(kd.TermName) << '\n';
   if (kd.Mark != THolidayMark::None) ctx.Out << "节假日\t" << JoinHolidayColumns(HolidayColumnsOf(kd)) << '\n';
-  if (args->User) ctx.Out << "值班\t" << (hasCycle ? ShowText(duty) : std::string("（无轮班）")) << '\n';
+  if (resolved) {
+    // A day without a duty is either one of a user without a rotation or one
+    // an exception left without a duty; the change lines tell which.
+    const bool changed = resolved->Kind != TExceptionKind::None;
+    ctx.Out << "值班\t" << (duty.empty() ? (changed ? ShowText(NoDutyText()) : "（无轮班）") : ShowText(duty)) << '\n';
+    for (const std::string& line : DayHoverLines(*resolved)) ctx.Out << "调整\t" << ShowText(line) << '\n';
+  }
   return kExitOk;
 }
 
@@ -189,38 +216,49 @@ int CmdDays(TCliContext& ctx) {
   return kExitOk;
 }
 
+// Every duty of a day counts under its name: the day's own (the empty name
+// when it has none) and each extra shift beside it. A day of leave counts
+// under its leave kind instead, in lines of their own after the duties.
 int CmdStats(TCliContext& ctx) {
   if (std::erase(ctx.Args, "--hours")) return CmdStatsHours(ctx);
   if (ctx.Args.size() > 3) return UsageError(ctx, "unexpected argument " + ctx.Args[3]);
   int rc = kExitOk;
   auto range = ParseFromTo(ctx, ctx.Args[1], ctx.Args.size() > 2 ? &ctx.Args[2] : nullptr, rc);
   if (!range) return rc;
-  const std::int64_t *from = &range->First, *to = &range->Last;
-  TShiftUser user;
-  if (int loaded = LoadCliUser(ctx, ctx.Args[0], user)) return loaded;
-  ReportHolidayMessages(ctx, YearOf(*from), YearOf(*to));
-  if (YearOf(*from) < kFirstHolidayYear || YearOf(*to) > kLastHolidayYear)
+  std::optional<TUserSchedule> user;
+  if (int loaded = LoadCliSchedule(ctx, ctx.Args[0], user)) return loaded;
+  ReportHolidayMessages(ctx, YearOf(range->First), YearOf(range->Last));
+  if (YearOf(range->First) < kFirstHolidayYear || YearOf(range->Last) > kLastHolidayYear)
     ctx.Err << "kadrel-cli: warning: holidays are known from " << kFirstHolidayYear << " to " << kLastHolidayYear
             << "; the days outside count none\n";
 
-  // A cycle has a handful of duty kinds, so a linear search beats a map.
-  std::vector<TDutyCount> rows;
+  TDutyCounts duties, leave;
   const THolidayTable& holidays = Holidays();
-  std::string duty;
-  for (std::int64_t serial = *from; serial <= *to; ++serial) {
-    duty.clear();
-    if (!GetDutyName(user, static_cast<TDateTime>(serial), duty)) duty.clear();
-    auto row = std::find_if(rows.begin(), rows.end(), [&](const TDutyCount& r) { return r.Name == duty; });
-    if (row == rows.end()) row = rows.insert(rows.end(), TDutyCount{duty});
-    const THolidayDay day = holidays.At(serial);
-    ++row->Days;
-    row->Statutory += day.Statutory;
-    row->OtherOff += day.Mark == THolidayMark::Off && !day.Statutory;
-    row->MakeUp += day.Mark == THolidayMark::Work;
+  for (std::int64_t serial = range->First; serial <= range->Last; ++serial) {
+    const TResolvedDay day = user->Day(serial);
+    const THolidayDay holiday = holidays.At(serial);
+    if (day.Kind == TExceptionKind::Leave) {
+      leave.Count(DayLeaveText(day), holiday);
+    } else {
+      duties.Count(std::string(day.Duty.Name), holiday);
+    }
+    for (const auto& extra : day.Extras) duties.Count(std::string(extra.Duty.Name), holiday);
   }
-  for (const TDutyCount& r : rows)
-    ctx.Out << ShowText(r.Name) << '\t' << r.Days << '\t' << r.Statutory << '\t' << r.OtherOff << '\t' << r.MakeUp
-            << '\n';
+  const char* separator = "[";
+  for (const auto* table : {&duties, &leave}) {
+    for (const TDutyCount& r : table->Rows()) {
+      if (!ctx.Json) {
+        ctx.Out << ShowText(r.Name) << '\t' << r.Days << '\t' << r.Statutory << '\t' << r.OtherOff << '\t'
+                << r.MakeUp << '\n';
+        continue;
+      }
+      ctx.Out << separator << '{' << (table == &leave ? "\"leave\":" : "\"duty\":") << JsonOrNull(ShowText(r.Name))
+              << ",\"days\":" << r.Days << ",\"statutory\":" << r.Statutory << ",\"otherOff\":" << r.OtherOff
+              << ",\"makeUp\":" << r.MakeUp << '}';
+      separator = ",";
+    }
+  }
+  if (ctx.Json) ctx.Out << (*separator == '[' ? "[" : "") << "]\n";
   return kExitOk;
 }
 

@@ -25,56 +25,73 @@ constexpr std::string_view kProgram = "kadrel-cli";
 
 // One line per command, in the order --help lists them.
 constexpr std::array kCommands = {
-    TCliCommand{"check", "", "validate the three data files, clearing what a crash left", 0, 0, CmdCheck},
-    TCliCommand{"users", "", "list the users: name, scheme, start date, first place", 0, 0, CmdUsers},
-    TCliCommand{"today", "", "every user's duty today", 0, 0, CmdToday},
-    TCliCommand{"duty", "NAME FROM [TO]", "the user's duty on each date from FROM to TO", 2, 3, CmdDuty},
-    TCliCommand{"day", "DATE [--user NAME]", "the date, its weekday, lunar date, solar term and duty", 1, 3,
+    TCliCommand{"check", "", "validate the data files, clearing what a crash left", 0, 0, kCliJson, CmdCheck},
+    TCliCommand{"users", "", "list the users: name, scheme, start date, first place", 0, 0, kCliJson, CmdUsers},
+    TCliCommand{"duties", "", "list the duty kinds: ID, name, description", 0, 0, kCliJson, CmdDuties},
+    TCliCommand{"schemes", "", "list the schemes: ID, name, cycle of duty-kind IDs, cycle of names", 0, 0,
+                kCliJson, CmdSchemes},
+    TCliCommand{"today", "", "every user's duty today", 0, 0, kCliJson, CmdToday},
+    TCliCommand{"duty", "NAME FROM [TO] [--explain]",
+                "the user's duty on each date from FROM to TO; --explain adds the rotation, history and exceptions",
+                2, 4, kCliJson, CmdDuty},
+    TCliCommand{"day", "DATE [--user NAME]", "the date, its weekday, lunar date, solar term and duty", 1, 3, kCliJson,
                 CmdDay},
     TCliCommand{"days", "FROM [TO]", "one tab-separated lunar and holiday line per date from FROM to TO", 1, 2,
-                CmdDays},
+                kCliJson, CmdDays},
     TCliCommand{"stats", "NAME FROM [TO] [--hours]",
-                "per duty: days, statutory holidays, other official days off, make-up workdays; with --hours the"
-                " hours, at 300 %, at 200 % and beyond the 8-hour day",
-                2, 4, CmdStats},
+                "per duty and leave kind: days, statutory holidays, other official days off, make-up workdays;"
+                " with --hours the hours, at 300 %, at 200 % and beyond the 8-hour day",
+                2, 4, kCliJson, CmdStats},
     TCliCommand{"roster", "FROM [TO] [--users A,B,...] [--format tsv|csv|html]",
-                "the team's duties, one row per user and one column per day, with days and hours", 1, 6, CmdRoster},
-    TCliCommand{"who", "DATE", "who is on which duty that day", 1, 1, CmdWho},
-    TCliCommand{"add-duty", "NAME [HINT]", "add a duty kind and print its ID", 1, 2, CmdAddDuty},
-    TCliCommand{"add-scheme", "NAME ID[,ID...]", "add a scheme with that cycle and print its ID", 2, 2,
+                "the team's duties, one row per user and one column per day, with days and hours", 1, 6, kCliJson,
+                CmdRoster},
+    TCliCommand{"who", "DATE", "who is on which duty that day", 1, 1, kCliJson, CmdWho},
+    TCliCommand{"exceptions", "NAME [FROM [TO]]", "list the user's exceptions with their IDs", 1, 3, kCliJson,
+                CmdExceptions},
+    TCliCommand{"add-duty", "NAME [HINT]", "add a duty kind and print its ID", 1, 2, kCliWrites, CmdAddDuty},
+    TCliCommand{"add-scheme", "NAME ID[,ID...]", "add a scheme with that cycle and print its ID", 2, 2, kCliWrites,
                 CmdAddScheme},
     TCliCommand{"add-user", "NAME SCHEME-ID START FIRST",
                 "add a user at 0-based place FIRST of the cycle on START (SCHEME-ID 0 while no scheme exists)",
-                4, 4, CmdAddUser},
-    TCliCommand{"delete-duty", "NAME", "delete a duty kind", 1, 1, CmdDeleteDuty},
-    TCliCommand{"delete-scheme", "ID", "delete a scheme", 1, 1, CmdDeleteScheme},
-    TCliCommand{"delete-user", "NAME", "delete a user", 1, 1, CmdDeleteUser},
+                4, 4, kCliWrites, CmdAddUser},
+    TCliCommand{"rename-user", "NAME NEW", "rename a user, with the user's exceptions and history", 2, 2, kCliWrites,
+                CmdRenameUser},
+    TCliCommand{"delete-duty", "NAME", "delete a duty kind", 1, 1, kCliWrites, CmdDeleteDuty},
+    TCliCommand{"delete-scheme", "ID", "delete a scheme", 1, 1, kCliWrites, CmdDeleteScheme},
+    TCliCommand{"delete-user", "NAME", "delete a user, with the user's exceptions and history", 1, 1, kCliWrites,
+                CmdDeleteUser},
+    TCliCommand{"set", "NAME FROM [TO] DUTY", "change the user's duty on those days (DUTY: name, ID or - for none)",
+                3, 4, kCliWrites, CmdSet},
+    TCliCommand{"leave", "NAME FROM [TO] [KIND]", "record leave (年假, 病假, 事假, 婚假, 产假, 丧假, 调休 or your own)",
+                2, 4, kCliWrites, CmdLeave},
+    TCliCommand{"extra", "NAME DATE DUTY", "record an extra shift beside the day's duty", 3, 3, kCliWrites,
+                CmdExtra},
+    TCliCommand{"swap", "NAME OTHER DATE", "the two users exchange their duties of DATE", 3, 3, kCliWrites, CmdSwap},
+    TCliCommand{"note", "NAME DATE TEXT", "a note for the day (at most 49 bytes in GBK)", 3, 3, kCliWrites, CmdNote},
+    TCliCommand{"drop", "ID", "remove an exception (both halves of a swap)", 1, 1, kCliWrites, CmdDrop},
+    TCliCommand{"change-scheme", "NAME FROM SCHEME-ID FIRST",
+                "from FROM on the user follows the scheme, at 0-based place FIRST on FROM; earlier days keep theirs",
+                4, 4, kCliWrites, CmdChangeScheme},
     TCliCommand{"export", "NAME YEAR|FROM TO [OPTIONS]",
                 "write the year schedule: --format txt|html|dat|ics|vdir|print (html), --months 1,3,12,"
                 " -o FILE|DIR|-, --encoding utf-8|gbk (for -o -), --no-rest (ics); FROM TO: ics or vdir,"
                 " up to ten years, refreshed by subscribers",
-                2, 12, CmdExport},
+                2, 12, kCliPlain, CmdExport},
     TCliCommand{"set-times", "DUTY HH:MM MINUTES [--rest] [--remind MINUTES] [--color #RRGGBB]",
                 "give a duty kind (name or ID) its start, length, rest, reminder and colour; - - for no start",
-                3, 8, CmdSetTimes},
+                3, 8, kCliWrites, CmdSetTimes},
     TCliCommand{"clear-times", "DUTY", "make a duty kind all-day work again, without colour or reminder", 1, 1,
-                CmdClearTimes},
-    TCliCommand{"next", "[NAME]", "each user's next duty that is not rest: its start and its end", 0, 1, CmdNext},
+                kCliWrites, CmdClearTimes},
+    TCliCommand{"next", "[NAME]", "each user's next duty that is not rest: its start and its end", 0, 1, kCliPlain,
+                CmdNext},
     TCliCommand{"reminders", "[--from DATETIME] [--to DATETIME]",
                 "the reminders due from FROM (now) until TO (a day later), for cron or a systemd timer", 0, 4,
-                CmdReminders},
+                kCliPlain, CmdReminders},
     TCliCommand{"publish", "NAME URL [FROM TO] [OPTIONS]",
                 "put the user's days on a CalDAV server, sending only what changed: --user U,"
                 " --password-file F, --calendar NAME, --overwrite",
-                2, 11, CmdPublish},
+                2, 11, kCliWrites, CmdPublish},
 };
-
-// The commands that print JSON with --json.
-constexpr std::array<std::string_view, 7> kJsonCommands = {"users", "today", "duty", "day", "days", "roster", "who"};
-
-bool WritesData(std::string_view command) {
-  return command.starts_with("add-") || command.starts_with("delete-") || command == "publish";
-}
 
 // A reason may quote a user's argument; it must still be one line.
 std::string OneLine(std::string_view text) {
@@ -93,14 +110,16 @@ int Report(std::ostream& err, int code, std::string_view message) {
 void PrintHelp(std::ostream& out) {
   out << "usage: " << kProgram << " [--data DIR] [--json] COMMAND [ARGUMENTS]\n"
       << "       " << kProgram << " --help | --version\n\n"
-      << "Works on shiftdat.kd2, workdat.kd2 and userdat.kd2 in DIR; without --data,\n"
+      << "Works on shiftdat.kd2, workdat.kd2 and userdat.kd2 (and the exceptions and\n"
+      << "history in excdat.kd2 and histdat.kd2) in DIR; without --data,\n"
       << "in the current directory when it holds any of them, else in\n"
       << "$XDG_DATA_HOME/kadrel (~/.local/share/kadrel) when that does, else in the\n"
-      << "current directory. Write commands create missing files.\n"
+      << "current directory. The commands that add or delete create missing files.\n"
       << "Dates are YYYY-MM-DD, today, tomorrow, yesterday, +N or -N (days from\n"
       << "today); FROM and TO may also be a month (YYYY-MM) or a year (YYYY).\n"
       << "Names are matched without regard to the case of A to Z. --json prints\n"
-      << "JSON for users, today, duty, day, days, roster and who.\n\n"
+      << "JSON for every command that only reads. DUTY is a duty kind's name or ID,\n"
+      << "or - for none.\n\n"
       << "commands:\n";
   auto head = [](const TCliCommand& c) {
     return std::string(c.Name) + (c.Arguments.empty() ? "" : " ") + std::string(c.Arguments);
@@ -121,14 +140,14 @@ const TCliCommand* FindCommand(std::string_view name) {
   return nullptr;
 }
 
-void ChooseDataDir(TCliContext& ctx, std::string_view command) {
+void ChooseDataDir(TCliContext& ctx, const TCliCommand& command) {
   if (!ctx.DataDir.empty() || TScheduleFolder::HoldsAnyFile("")) return;
   const std::string desktop = DesktopDataFolder();
   if (!desktop.empty() && TScheduleFolder::HoldsAnyFile(desktop)) {
     ctx.DataDir = desktop;
     return;
   }
-  if (!WritesData(command)) {
+  if (!command.WritesData()) {
     ctx.AlsoSearched = desktop;
     return;
   }
@@ -172,8 +191,7 @@ int RunCommand(const std::vector<std::string>& args, TCliContext& ctx) {
   const TCliCommand* command = FindCommand(args[i]);
   if (!command) return UsageError(ctx, "unknown command " + args[i]);
   ctx.Args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-  const bool takesJson = std::find(kJsonCommands.begin(), kJsonCommands.end(), command->Name) != kJsonCommands.end();
-  if (takesJson) {
+  if (command->TakesJson()) {
     const auto json = std::remove(ctx.Args.begin(), ctx.Args.end(), std::string("--json"));
     ctx.Json = ctx.Json || json != ctx.Args.end();
     ctx.Args.erase(json, ctx.Args.end());
@@ -191,10 +209,10 @@ int RunCommand(const std::vector<std::string>& args, TCliContext& ctx) {
     }
     return Report(err, kExitUsage, usage);
   }
-  ChooseDataDir(ctx, command->Name);
+  ChooseDataDir(ctx, *command);
   // A reader that went away must not kill a write command after its change
   // is saved: the failed write is then a warning like any other.
-  if (WritesData(command->Name)) std::signal(SIGPIPE, SIG_IGN);
+  if (command->WritesData()) std::signal(SIGPIPE, SIG_IGN);
   return command->Run(ctx);
 }
 
@@ -229,6 +247,16 @@ int FolderError(TCliContext& ctx, const TOpenFailure& failure) {
                               " (shiftdat.kd2, workdat.kd2 and userdat.kd2 are missing)");
   }
   return DataError(ctx, failure.Text() + " (in " + DescribeDataDir(ctx) + ")");
+}
+
+std::string NoUserText(const TCliContext& ctx, const std::string& name) {
+  return "no user named " + name + " in " + DescribeDataDir(ctx);
+}
+
+int RequireData(TCliContext& ctx) {
+  if (TScheduleFolder::HoldsAnyFile(ctx.DataDir)) return kExitOk;
+  if (ctx.DataDir.empty()) ctx.AlsoSearched = DesktopDataFolder();
+  return FolderError(ctx, {TOpenFault::NoData, {}, {}, false});
 }
 
 std::optional<std::int64_t> ParseCliDate(std::string_view text) { return ParseCliDay(text, WholeDays(Today())); }

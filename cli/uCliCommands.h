@@ -2,8 +2,9 @@
 //
 // A command is a function `int (TCliContext&)` in a uCli*.cpp file of its own
 // plus one line in the table of uCliCommands.cpp. The table fixes the
-// command's name, arguments and argument counts, so a command body only ever
-// sees a valid number of arguments.
+// command's name, arguments, argument counts, and whether it takes --json
+// and writes the data, so a command body only ever sees a valid number of
+// arguments.
 //
 // Exit codes: 0 success, 1 usage error, 2 data or I/O error. Every failure
 // prints exactly one line on stderr. Once a change is saved the exit code is
@@ -18,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -29,10 +31,13 @@
 
 namespace kadrel {
 
-struct TShiftUser;
-class TUserSchedule;
 struct TCalendKD;
 struct TOpenFailure;
+struct TResolvedDay;
+struct TUserRecord;
+class TScheduleFolder;
+class TScheduleRecords;
+class TUserSchedule;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
@@ -51,13 +56,24 @@ struct TCliContext {
   std::string Saved;
 };
 
+// What a command does besides its own work, for the table's rows.
+enum TCliTraits : unsigned {
+  kCliPlain = 0,
+  kCliJson = 1,    // --json prints JSON
+  kCliWrites = 2,  // changes the data: a folder without data gets new files
+};
+
 struct TCliCommand {
   std::string_view Name;
   std::string_view Arguments;  // as shown in the usage line
   std::string_view Summary;
   std::size_t MinArgs;
   std::size_t MaxArgs;
+  unsigned Traits;  // TCliTraits
   int (*Run)(TCliContext&);
+
+  bool TakesJson() const { return (Traits & kCliJson) != 0; }
+  bool WritesData() const { return (Traits & kCliWrites) != 0; }
 };
 
 std::span<const TCliCommand> CliCommands();
@@ -81,6 +97,23 @@ std::optional<TCliDayRange> ParseCliRange(std::string_view text);
 std::optional<TCliDayRange> ParseFromTo(TCliContext& ctx, const std::string& from, const std::string* to, int& rc);
 // A JSON string literal of UTF-8 text.
 std::string JsonText(std::string_view utf8);
+// One JSON object, built key by key in the order given.
+class TJsonObject {
+ public:
+  // `json` is the value as JSON already: a number, null, a JsonText, an array.
+  TJsonObject& Add(std::string_view key, std::string_view json) {
+    text_ += text_.empty() ? "{\"" : ",\"";
+    text_ += key;
+    text_ += "\":";
+    text_ += json;
+    return *this;
+  }
+  TJsonObject& Add(std::string_view key, std::int64_t number) { return Add(key, std::to_string(number)); }
+  std::string Close() const { return text_.empty() ? "{}" : text_ + '}'; }
+
+ private:
+  std::string text_;
+};
 // A decimal 32-bit integer, optionally signed, nothing else.
 std::optional<std::int32_t> ParseCliInteger(std::string_view text);
 // Duty-kind IDs separated by commas ("1,1,2,3"), each as ParseCliInteger.
@@ -92,10 +125,39 @@ std::string ShowText(std::string_view gbk);
 std::string DescribeDataDir(const TCliContext& ctx);
 // The data folder as an absolute path.
 std::string DataDirPath(const TCliContext& ctx);
-// Opens the files for reading and loads the user called `name` (UTF-8),
-// found as the main window finds users. kExitOk, or the exit code of the
-// reported failure (no data, damaged file, no such user).
-int LoadCliUser(TCliContext& ctx, const std::string& name, TShiftUser& user);
+// Opens the folder for reading; kExitOk or the exit code of the reported
+// failure.
+int OpenCliFolder(TCliContext& ctx, TScheduleFolder& folder);
+// Opens the folder for reading and gives the resolved schedule of the user
+// called `name` (UTF-8). kExitOk, or the exit code of the reported failure
+// (no data, damaged file, no such user).
+int LoadCliSchedule(TCliContext& ctx, const std::string& name, std::optional<TUserSchedule>& schedule);
+// "no user named NAME in <folder>", NAME as given (UTF-8).
+std::string NoUserText(const TCliContext& ctx, const std::string& name);
+// For the commands that change what a folder holds (a user's name, the
+// exceptions, the history): kExitOk when the folder holds data; else the
+// reported failure, and the folder gets no new files.
+int RequireData(TCliContext& ctx);
+
+// How a write command's change ended: Saved once it is on disk, then with a
+// Problem only as a warning (a compaction after it failed); else Problem
+// says why it was refused or failed, and nothing is saved.
+struct TCliChange {
+  bool Saved = false;
+  std::string Problem;
+};
+// Opens the folder for writing, runs `change`, closes the folder, and only
+// then prints `output` (so that a printed ID names a record on disk).
+int WithWritableFolder(TCliContext& ctx, const std::function<TCliChange(TScheduleFolder&, std::string& output)>& change);
+// The GBK form of a name argument that is to be stored or looked up, checked
+// before any file is opened so that a refused argument creates nothing.
+std::optional<std::string> NameArgument(TCliContext& ctx, const std::string& utf8, int& rc);
+// A line of `users`: name, scheme, start date and first place, tab-separated.
+std::string UserLine(TScheduleRecords& records, const TUserRecord& user);
+// What an exception made of a resolved day, as the JSON key
+// ,"change":{kind, exception, replaced, partner, leave, extras, note} of the
+// day's object; nothing for a day no exception changes.
+std::string DayChangeJson(const TResolvedDay& day);
 
 // A day's place in the holiday arrangement as the calendar commands print
 // it, UTF-8: the mark (休, 班 or empty), the festival (empty without a mark)
@@ -124,6 +186,17 @@ int CmdAddUser(TCliContext& ctx);
 int CmdDeleteDuty(TCliContext& ctx);
 int CmdDeleteScheme(TCliContext& ctx);
 int CmdDeleteUser(TCliContext& ctx);
+int CmdRenameUser(TCliContext& ctx);
+int CmdDuties(TCliContext& ctx);
+int CmdSchemes(TCliContext& ctx);
+int CmdSet(TCliContext& ctx);
+int CmdLeave(TCliContext& ctx);
+int CmdExtra(TCliContext& ctx);
+int CmdSwap(TCliContext& ctx);
+int CmdNote(TCliContext& ctx);
+int CmdExceptions(TCliContext& ctx);
+int CmdDrop(TCliContext& ctx);
+int CmdChangeScheme(TCliContext& ctx);
 int CmdDay(TCliContext& ctx);
 int CmdDays(TCliContext& ctx);
 int CmdStats(TCliContext& ctx);

@@ -118,6 +118,7 @@ int CmdPublish(TCliContext& ctx) {
   auto password = Password(ctx, *args, rc);
   if (!password) return rc;
   const auto gbk = Utf8ToGbk(args->User);
+  if (int missing = RequireData(ctx)) return missing;
 
   // The records and the key are written, so the folder opens as a writer.
   TScheduleFolder folder(ctx.DataDir);

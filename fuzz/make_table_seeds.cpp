@@ -1,8 +1,8 @@
 // Writes the seed corpora of the fuzz targets into the folder given as
 // argument (fuzz/corpus/): for fuzz_table the three schedule schemas, empty
 // and with records, and a users table with deleted slots on its free list;
-// for fuzz_journal the journals of a Post and of a Pack of its table; a few
-// texts for the others. Run once; the output is committed.
+// for fuzz_journal the journals of a Post, an edit, a Pack and a creation of
+// its table; a few texts for the others. Run once; the output is committed.
 #include <cstdio>
 #include <string>
 
@@ -89,13 +89,18 @@ void Put(const std::filesystem::path& file, const std::string& bytes) {
 
 std::string AsText(const std::vector<unsigned char>& b) { return std::string(b.begin(), b.end()); }
 
-// A journal as a change of the fuzz table writes it: `regions` of the table.
-std::string JournalSeed(const std::vector<unsigned char>& table, std::int64_t oldLength,
-                        std::initializer_list<std::pair<std::int64_t, std::int64_t>> regions) {
+// A journal as a change of the fuzz table to `newLength` writes it: the
+// table is shorter than a sector, so it holds all of it. `-1` undoes its
+// creation instead. The seeds of the version before (v1-*) stay as they were
+// written then.
+std::string JournalSeed(const std::vector<unsigned char>& table, std::int64_t newLength) {
   kadrel::TJournal j;
-  j.OldLength = oldLength;
-  j.OldCrc = kadrel::Crc64(table.data(), table.size());
-  for (auto [at, n] : regions) j.Regions.push_back({at, {table.begin() + at, table.begin() + at + n}});
+  const std::uint64_t crc = kadrel::Crc64(table.data(), table.size());
+  j.OldLength = newLength < 0 ? -1 : static_cast<std::int64_t>(table.size());
+  j.OldCrc = newLength < 0 ? 0 : crc;
+  j.NewLength = newLength < 0 ? static_cast<std::int64_t>(table.size()) : newLength;
+  j.NewCrc = newLength < 0 ? crc : 0;
+  if (newLength >= 0) j.Regions.push_back({0, table});
   return std::string(1, '\0') + AsText(kadrel::EncodeJournal(j));
 }
 
@@ -103,9 +108,10 @@ bool MakeOthers(const std::filesystem::path& corpus) {
   kadrel::fuzz::TFuzzDir dir;
   const auto& table = kadrel::fuzz::FuzzJournalTable(dir);
   if (table.size() != 192 + 4 * 31) return false;
-  Put(corpus / "journal" / "post-new", JournalSeed(table, 192 + 4 * 31, {{0, 32}}));
-  Put(corpus / "journal" / "post-reuse", JournalSeed(table, 192 + 4 * 31, {{192 + 31, 31}, {0, 32}}));
-  Put(corpus / "journal" / "pack", JournalSeed(table, 192 + 4 * 31, {{0, 32}, {192 + 31, 3 * 31}}));
+  Put(corpus / "journal" / "post-new", JournalSeed(table, 192 + 5 * 31));
+  Put(corpus / "journal" / "edit", JournalSeed(table, 192 + 4 * 31));
+  Put(corpus / "journal" / "pack", JournalSeed(table, 192 + 3 * 31));
+  Put(corpus / "journal" / "create", JournalSeed(table, -1));
   Put(corpus / "gbk" / "names", kadrel::GbkLiteral("张三 Li 休息\r\n"));
   Put(corpus / "gbk" / "utf8", "白班 ABC\xF0\x9F\x98\x80");
   Put(corpus / "schedule" / "duty", std::string("\x06") + kadrel::GbkLiteral("白班") + "Li" + "\x0a" + "8:00-16:00" +

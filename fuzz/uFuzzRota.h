@@ -4,7 +4,8 @@
 // found beside three fixed schedule files: duty kinds 1 and 2, scheme 1 of
 // both, users Zhang and Li of it and Wang without one. Whatever the bytes:
 //   - nothing crashes, a refusal comes with a reason, and the file opens
-//     for reading exactly when it opens for writing;
+//     for reading exactly when it opens for writing, and when the data
+//     folder that holds it opens;
 //   - every user's day resolves, over every day the records name and a
 //     fixed set of others, and a month resolves as its days do;
 //   - adding exceptions of every kind either succeeds or is refused with a
@@ -24,6 +25,7 @@
 #include "schedule/uDayText.h"
 #include "schedule/uRotaRecords.h"
 #include "schedule/uRotaResolver.h"
+#include "schedule/uScheduleFolder.h"
 
 namespace kadrel::fuzz {
 
@@ -177,6 +179,9 @@ inline std::string FuzzRota(const std::uint8_t* data, std::size_t size) {
   const bool readable = OpenRotaFileIfAny(reader, file, dir, TTableStream::kModeReadShared, error);
   if (!readable && error.Reason.empty()) problems += "a refusal without a reason; ";
   reader.Close();
+  if (TScheduleFolder(dir).Open({TFolderAccess::Read}).Failed() == readable) {
+    problems += "the folder and the file open disagree; ";
+  }
   table.SetFileOps(&noSync);
   if (OpenRotaFileIfAny(table, file, dir, TTableStream::kModeReadWrite, error) != readable) {
     problems += "reading and writing opens disagree; ";

@@ -37,14 +37,20 @@ bool TryLockFile(int fd, TLockKind kind) {
 
 namespace {
 
-bool SetByteLock(int fd, off_t at, short type) {
-  struct flock lock {};
+// `command` on the one byte at `at`; the lock as it then stands.
+bool ByteLock(int fd, off_t at, short type, int command, struct flock& lock) {
+  lock = {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
   lock.l_start = at;
   lock.l_len = 1;
-  lock.l_pid = 0;
-  return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+  lock.l_pid = 0;  // must be 0 for OFD locks
+  return ::fcntl(fd, command, &lock) == 0;
+}
+
+bool SetByteLock(int fd, off_t at, short type) {
+  struct flock lock {};
+  return ByteLock(fd, at, type, F_OFD_SETLK, lock);
 }
 
 }  // namespace
@@ -53,11 +59,15 @@ bool TryLockByte(int fd, off_t at, TLockKind kind) {
   return SetByteLock(fd, at, kind == TLockKind::Exclusive ? F_WRLCK : F_RDLCK);
 }
 
-bool LockByte(int fd, off_t at, TLockKind kind, int waitMs) {
+bool LockByte(int fd, off_t at, TLockKind kind, int waitMs, off_t unlessHeld) {
   long waitedUs = 0;
   long stepUs = 200;
   while (!TryLockByte(fd, at, kind)) {
     if ((errno != EAGAIN && errno != EACCES) || waitedUs >= waitMs * 1000L) return false;
+    if (unlessHeld >= 0 && LockedByOther(fd, unlessHeld)) {
+      errno = EAGAIN;
+      return false;
+    }
     struct timespec pause {0, stepUs * 1000};
     ::nanosleep(&pause, nullptr);
     waitedUs += stepUs;
@@ -67,6 +77,11 @@ bool LockByte(int fd, off_t at, TLockKind kind, int waitMs) {
 }
 
 void UnlockByte(int fd, off_t at) { SetByteLock(fd, at, F_UNLCK); }
+
+bool LockedByOther(int fd, off_t at) {
+  struct flock lock {};
+  return ByteLock(fd, at, F_WRLCK, F_OFD_GETLK, lock) && lock.l_type != F_UNLCK;
+}
 
 bool IsSameFile(int fd, const std::string& path) {
   struct stat byFd {};

@@ -300,15 +300,16 @@ bool TScheduleRecords::SaveScheme(TSchemeRecord& scheme, TScheduleError& error) 
   return true;
 }
 
+// The table's own search, which compares the slots' bytes in place: a name
+// is checked against every user at each save, and a slot read into a
+// record for each would cost the options dialog milliseconds at 100,000.
 bool TScheduleRecords::OtherUserNamed(std::string_view name, std::int32_t exceptSlot) {
-  const std::string_view wanted = TrimBlanks(name);
-  bool found = false;
-  ForEachLive(user_, [&] {
-    if (!found && user_.CurrentSlot() != exceptSlot) {
-      found = SameTextIgnoringAZ(TrimBlanks(user_.FieldByIndex(kUserName).AsString()), wanted);
-    }
-  });
-  return found;
+  if (!user_.IsOpen()) return false;
+  const std::string field = user_.Fields().Field(kUserName).Name;
+  for (std::int32_t from = 1; user_.LocateTrimmedText(field, name, from); from = user_.CurrentSlot() + 1) {
+    if (!user_.IsDeleted() && user_.CurrentSlot() != exceptSlot) return true;
+  }
+  return false;
 }
 
 // Rule 5, the same for both policies.

@@ -2,41 +2,78 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace kadrel {
 namespace {
 
-constexpr unsigned char kMagic[8] = {'K', 'D', 'R', 'L', 'J', 'N', 'L', '1'};
-constexpr std::size_t kChecksummed = 16;  // the checksum covers the bytes from here on
+constexpr unsigned char kMagic1[8] = {'K', 'D', 'R', 'L', 'J', 'N', 'L', '1'};
+constexpr unsigned char kMagic2[8] = {'K', 'D', 'R', 'L', 'J', 'N', 'L', '2'};
+constexpr unsigned char kRecordMagic[8] = {'K', 'D', 'R', 'L', 'C', 'H', 'G', '1'};
+constexpr std::uint64_t kPoly = 0xC96C5795D7870F42ULL;
+constexpr std::uint64_t kNoFile = ~std::uint64_t{0};
+constexpr std::size_t kV1HeaderBytes = 40;
+constexpr std::size_t kV1RegionHeaderBytes = 12;
+constexpr std::size_t kRecordHeaderBytes = 32;
+constexpr std::uint64_t kLongest = std::uint64_t{1} << 40;  // no table comes near
 
-constexpr std::array<std::uint64_t, 256> MakeCrcTable() {
-  std::array<std::uint64_t, 256> table{};
+// kCrcTables[k][b]: the CRC of byte b followed by k zero bytes, so that
+// eight bytes are folded in with eight lookups.
+constexpr std::array<std::array<std::uint64_t, 256>, 8> MakeCrcTables() {
+  std::array<std::array<std::uint64_t, 256>, 8> t{};
   for (std::uint64_t i = 0; i < 256; ++i) {
     std::uint64_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xC96C5795D7870F42ULL : c >> 1;
-    table[i] = c;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ kPoly : c >> 1;
+    t[0][i] = c;
   }
-  return table;
-}
-constexpr auto kCrcTable = MakeCrcTable();
-
-// GF(2) matrices of 64 rows: appending zero bits to a message multiplies its
-// CRC by a power of x, which is a matrix times the CRC.
-using TMatrix = std::array<std::uint64_t, 64>;
-
-std::uint64_t Times(const TMatrix& m, std::uint64_t v) {
-  std::uint64_t sum = 0;
-  for (int i = 0; v != 0; ++i, v >>= 1) {
-    if (v & 1) sum ^= m[static_cast<std::size_t>(i)];
+  for (std::size_t k = 1; k < 8; ++k) {
+    for (std::size_t i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
   }
-  return sum;
+  return t;
+}
+constexpr auto kCrcTables = MakeCrcTables();
+
+// Appending n zero bytes to a message multiplies its CRC by x^(8n) modulo
+// the polynomial; taking them off again multiplies by the inverse. Both
+// come from tables of x^(2^k), so a shift costs one product per bit of n
+// and the tables cost nothing at run time.
+// a times b modulo the polynomial, both reflected (x^0 is the top bit).
+constexpr std::uint64_t TimesModP(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t p = 0;
+  for (std::uint64_t m = std::uint64_t{1} << 63; m != 0; m >>= 1) {
+    if (a & m) p ^= b;
+    b = (b & 1) ? (b >> 1) ^ kPoly : b >> 1;
+  }
+  return p;
 }
 
-TMatrix Square(const TMatrix& m) {
-  TMatrix out{};
-  for (std::size_t i = 0; i < 64; ++i) out[i] = Times(m, m[i]);
-  return out;
+constexpr std::uint64_t kOne = std::uint64_t{1} << 63;
+constexpr std::uint64_t kX = kOne >> 1;
+// The polynomial has a constant term, so x has an inverse: (P + 1) / x.
+constexpr std::uint64_t kXInverse = (kPoly << 1) | 1;
+static_assert(TimesModP(kX, kXInverse) == kOne);
+
+// [k]: g^(2^k); 67 entries, since a shift by n bytes starts at k = 3.
+using TPowers = std::array<std::uint64_t, 67>;
+constexpr TPowers PowersOfTwo(std::uint64_t g) {
+  TPowers t{};
+  t[0] = g;
+  for (std::size_t k = 1; k < t.size(); ++k) t[k] = TimesModP(t[k - 1], t[k - 1]);
+  return t;
+}
+constexpr TPowers kXPowers = PowersOfTwo(kX);
+constexpr TPowers kXInversePowers = PowersOfTwo(kXInverse);
+
+std::uint64_t Shift(const TPowers& powers, std::uint64_t crc, std::uint64_t bytes) {
+  for (std::size_t k = 3; bytes != 0; ++k, bytes >>= 1) {
+    if (bytes & 1) crc = TimesModP(powers[k], crc);
+  }
+  return crc;
 }
 
 std::uint64_t Get(const unsigned char* p, int bytes) {
@@ -49,16 +86,133 @@ void Put(std::vector<unsigned char>& out, std::uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
+void PutAt(std::vector<unsigned char>& out, std::size_t at, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
+}
+
 // Whether the regions cover every byte of [from, to).
-bool Covers(std::vector<std::pair<std::int64_t, std::int64_t>> spans, std::int64_t from, std::int64_t to) {
-  std::sort(spans.begin(), spans.end());
-  for (const auto& [start, end] : spans) {
+bool Covers(const std::vector<TJournalRegion>& regions, std::int64_t from, std::int64_t to) {
+  for (const auto& r : regions) {
     if (from >= to) break;
-    if (start > from) return false;
-    from = std::max(from, end);
+    if (r.Offset > from) return false;
+    from = std::max(from, r.Offset + static_cast<std::int64_t>(r.Old.size()));
   }
   return from >= to;
 }
+
+TJournalState Refuse(std::string& why, const char* text) {
+  why = text;
+  return TJournalState::Damaged;
+}
+
+TJournalState Unfinished(std::string& why, const char* text) {
+  why = text;
+  return TJournalState::Torn;
+}
+
+// What a whole journal says of the lengths must fit a table now
+// `tableLength` long: a change moves the length only between the two.
+bool LengthFits(std::int64_t oldLength, std::int64_t newLength, std::int64_t tableLength) {
+  if (oldLength < 0) return tableLength == newLength;
+  return tableLength >= std::min(oldLength, newLength) && tableLength <= std::max(oldLength, newLength);
+}
+
+TJournalState DecodeV1(const unsigned char* data, std::size_t size, std::int64_t tableLength, TJournal& journal,
+                       std::string& why) {
+  if (size < kV1HeaderBytes) return Unfinished(why, "not a whole journal");
+  if (Get(data + 8, 8) != Crc64(data + 16, size - 16)) return Unfinished(why, "its checksum fails");
+  const std::uint64_t oldLength = Get(data + 16, 8);
+  const std::uint64_t count = Get(data + 32, 4);
+  if (oldLength > static_cast<std::uint64_t>(INT64_MAX / 2)) return Refuse(why, "it gives an impossible table length");
+  TJournal parsed;
+  parsed.Version = 1;
+  parsed.OldLength = static_cast<std::int64_t>(oldLength);
+  parsed.OldCrc = Get(data + 24, 8);
+  std::size_t at = kV1HeaderBytes;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (size - at < kV1RegionHeaderBytes) return Refuse(why, "it holds fewer regions than it counts");
+    const std::uint64_t offset = Get(data + at, 8);
+    const std::uint64_t length = Get(data + at + 8, 4);
+    at += kV1RegionHeaderBytes;
+    if (length > size - at || offset > oldLength || length > oldLength - offset) {
+      return Refuse(why, "a region lies outside the table");
+    }
+    parsed.Regions.push_back({static_cast<std::int64_t>(offset), {data + at, data + at + length}});
+    at += length;
+  }
+  if (at != size) return Refuse(why, "bytes follow its last region");
+  std::sort(parsed.Regions.begin(), parsed.Regions.end(),
+            [](const TJournalRegion& a, const TJournalRegion& b) { return a.Offset < b.Offset; });
+  if (!Covers(parsed.Regions, std::min(tableLength, parsed.OldLength), parsed.OldLength)) {
+    return Refuse(why, "it does not hold the part of the table that was cut off");
+  }
+  journal = std::move(parsed);
+  return TJournalState::Valid;
+}
+
+// The register once `data` has gone through it, eight bytes at a time.
+std::uint64_t CrcBytes(std::uint64_t crc, const unsigned char* data, std::size_t size) {
+  const auto& t = kCrcTables;
+  for (; size >= 8; data += 8, size -= 8) {
+    std::uint64_t word;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&word, data, 8);
+    } else {
+      word = Get(data, 8);
+    }
+    crc ^= word;
+    crc = t[7][crc & 0xFF] ^ t[6][(crc >> 8) & 0xFF] ^ t[5][(crc >> 16) & 0xFF] ^ t[4][(crc >> 24) & 0xFF] ^
+          t[3][(crc >> 32) & 0xFF] ^ t[2][(crc >> 40) & 0xFF] ^ t[1][(crc >> 48) & 0xFF] ^ t[0][crc >> 56];
+  }
+  for (; size > 0; ++data, --size) crc = t[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
+#if defined(__x86_64__)
+// x^n mod P, bit i standing for x^(63 - i) as in the register: n times one
+// step of the register with a zero bit in.
+constexpr std::uint64_t XPower(int n) {
+  std::uint64_t r = std::uint64_t{1} << 63;
+  for (int i = 0; i < n; ++i) r = (r >> 1) ^ ((r & 1) ? kPoly : 0);
+  return r;
+}
+
+// Sixteen bytes at a time, four lanes apart, by carry-less multiplication:
+// a lane's 128 bits times x^d (its low half times x^(d+63), its high half
+// times x^(d-1), the product's reflection shifting it by one) are the same
+// modulo P as those bits d further on. What is left is sixteen bytes whose
+// CRC is the register's.
+#define KADREL_CLMUL __attribute__((target("pclmul,sse4.1")))
+
+KADREL_CLMUL __m128i FoldBy(int bits) {
+  return _mm_set_epi64x(static_cast<long long>(XPower(bits - 1)), static_cast<long long>(XPower(bits + 63)));
+}
+KADREL_CLMUL __m128i Fold(__m128i x, __m128i by) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(x, by, 0x00), _mm_clmulepi64_si128(x, by, 0x11));
+}
+KADREL_CLMUL __m128i Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+KADREL_CLMUL std::uint64_t CrcFolded(std::uint64_t crc, const unsigned char* data, std::size_t size,
+                                     std::size_t& used) {
+  static const __m128i k512 = FoldBy(512), k384 = FoldBy(384), k256 = FoldBy(256), k128 = FoldBy(128);
+  const auto fold = Fold;
+  const auto load = Load;
+  __m128i lane[4];
+  for (int i = 0; i < 4; ++i) lane[i] = load(data + 16 * i);
+  lane[0] = _mm_xor_si128(lane[0], _mm_set_epi64x(0, static_cast<long long>(crc)));
+  std::size_t at = 64;
+  for (; size - at >= 64; at += 64) {
+    for (int i = 0; i < 4; ++i) lane[i] = _mm_xor_si128(fold(lane[i], k512), load(data + at + 16 * i));
+  }
+  __m128i x = _mm_xor_si128(_mm_xor_si128(fold(lane[0], k384), fold(lane[1], k256)),
+                            _mm_xor_si128(fold(lane[2], k128), lane[3]));
+  for (; size - at >= 16; at += 16) x = _mm_xor_si128(fold(x, k128), load(data + at));
+  unsigned char rest[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(rest), x);
+  used = at;
+  return CrcBytes(0, rest, sizeof rest);
+}
+#endif
 
 }  // namespace
 
@@ -66,112 +220,207 @@ std::string JournalPath(const std::string& tablePath) { return tablePath + "-jou
 
 std::uint64_t Crc64(const unsigned char* data, std::size_t size, std::uint64_t crc) {
   crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i) crc = kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
-// kZeroBytes[k] appends 2^k zero bytes; made once, so that a combine costs a
-// few matrix-vector products instead of squaring matrices each time.
-const std::array<TMatrix, 64>& ZeroBytes() {
-  static const std::array<TMatrix, 64> table = [] {
-    std::array<TMatrix, 64> t{};
-    TMatrix bit{};  // one zero bit
-    bit[0] = 0xC96C5795D7870F42ULL;
-    for (std::size_t i = 1; i < 64; ++i) bit[i] = std::uint64_t{1} << (i - 1);
-    t[0] = Square(Square(Square(bit)));  // eight zero bits
-    for (std::size_t k = 1; k < t.size(); ++k) t[k] = Square(t[k - 1]);
-    return t;
-  }();
-  return table;
+#if defined(__x86_64__)
+  static const bool folding = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+  if (folding && size >= 128) {
+    std::size_t used = 0;
+    crc = CrcFolded(crc, data, size, used);
+    data += used;
+    size -= used;
+  }
+#endif
+  return ~CrcBytes(crc, data, size);
 }
 
 std::uint64_t Crc64Combine(std::uint64_t crcA, std::uint64_t crcB, std::uint64_t lengthB) {
-  const auto& zeros = ZeroBytes();
-  for (std::size_t k = 0; lengthB != 0; ++k, lengthB >>= 1) {
-    if (lengthB & 1) crcA = Times(zeros[k], crcA);
-  }
-  return crcA ^ crcB;
+  return Shift(kXPowers, crcA, lengthB) ^ crcB;
+}
+
+std::uint64_t Crc64Uncombine(std::uint64_t crcAB, std::uint64_t crcB, std::uint64_t lengthB) {
+  return Shift(kXInversePowers, crcAB ^ crcB, lengthB);
+}
+
+std::int64_t LargestUnfinishedJournal(std::int64_t tableLength) {
+  const std::int64_t sectors = std::max<std::int64_t>(tableLength, 0) / kSectorBytes + 2;
+  return static_cast<std::int64_t>(kJournalHeaderBytes + kMaxRecordPathBytes) +
+         sectors * (kSectorBytes + static_cast<std::int64_t>(kJournalRegionHeaderBytes));
 }
 
 std::vector<unsigned char> EncodeJournal(const TJournal& journal) {
-  std::vector<unsigned char> out(kMagic, kMagic + 8);
-  Put(out, 0, 8);  // the checksum, filled in below
-  Put(out, static_cast<std::uint64_t>(journal.OldLength), 8);
+  std::vector<unsigned char> out(kMagic2, kMagic2 + 8);
+  Put(out, 0, 8);  // the checksums and the body length, filled in below
+  Put(out, 0, 8);
+  Put(out, 0, 8);
+  Put(out, journal.Creates() ? kNoFile : static_cast<std::uint64_t>(journal.OldLength), 8);
   Put(out, journal.OldCrc, 8);
+  Put(out, static_cast<std::uint64_t>(journal.NewLength), 8);
+  Put(out, journal.NewCrc, 8);
+  Put(out, static_cast<std::uint64_t>(kSectorBytes), 4);
   Put(out, journal.Regions.size(), 4);
-  Put(out, 0, 4);
+  Put(out, journal.Nonce, 8);
+  Put(out, journal.Record.size(), 4);
+  out.resize(kJournalHeaderBytes, 0);
+  out.insert(out.end(), journal.Record.begin(), journal.Record.end());
   for (const auto& r : journal.Regions) {
     Put(out, static_cast<std::uint64_t>(r.Offset), 8);
     Put(out, r.Old.size(), 4);
+    Put(out, 0, 4);
     out.insert(out.end(), r.Old.begin(), r.Old.end());
   }
-  std::uint64_t crc = Crc64(out.data() + kChecksummed, out.size() - kChecksummed);
-  for (int i = 0; i < 8; ++i) out[8 + static_cast<std::size_t>(i)] = static_cast<unsigned char>(crc >> (8 * i));
+  PutAt(out, 24, out.size() - kJournalHeaderBytes);
+  PutAt(out, 16, Crc64(out.data() + kJournalHeaderBytes, out.size() - kJournalHeaderBytes));
+  PutAt(out, 8, Crc64(out.data() + 16, kJournalHeaderBytes - 16));
   return out;
+}
+
+TJournalState PeekJournal(const unsigned char* head, std::size_t size, std::int64_t fileSize,
+                          std::int64_t tableLength, std::string& why) {
+  why.clear();
+  const bool v2 = size >= kJournalHeaderBytes && std::memcmp(head, kMagic2, 8) == 0 &&
+                  Get(head + 8, 8) == Crc64(head + 16, kJournalHeaderBytes - 16);
+  if (!v2 && size >= kV1HeaderBytes && std::memcmp(head, kMagic1, 8) == 0) {
+    // An older version's: exactly the bytes overwritten, in at most three
+    // regions, so its old length bounds it.
+    const std::uint64_t oldLength = Get(head + 16, 8);
+    if (oldLength > kLongest || static_cast<std::uint64_t>(fileSize) > kV1HeaderBytes + 8 * kV1RegionHeaderBytes + oldLength) {
+      return Refuse(why, "it is larger than any change of this table could write");
+    }
+    return TJournalState::Valid;
+  }
+  if (!v2) {
+    // The table of an unfinished journal was not touched yet: it bounds it.
+    if (fileSize > LargestUnfinishedJournal(tableLength)) {
+      return Refuse(why, "it is far too large to be a journal of this table");
+    }
+    return Unfinished(why, "not a whole journal");
+  }
+  const std::uint64_t body = Get(head + 24, 8);
+  if (body != static_cast<std::uint64_t>(fileSize) - kJournalHeaderBytes) return Unfinished(why, "not a whole journal");
+  const std::uint64_t oldField = Get(head + 32, 8);
+  const std::uint64_t newLength = Get(head + 48, 8);
+  const std::uint64_t count = Get(head + 68, 4);
+  const std::uint64_t recordBytes = Get(head + 80, 4);
+  if ((oldField != kNoFile && oldField > kLongest) || newLength > kLongest || Get(head + 64, 4) != kSectorBytes ||
+      recordBytes > kMaxRecordPathBytes) {
+    return Refuse(why, "its header gives impossible sizes");
+  }
+  const std::int64_t oldLength = oldField == kNoFile ? -1 : static_cast<std::int64_t>(oldField);
+  if (!LengthFits(oldLength, static_cast<std::int64_t>(newLength), tableLength)) {
+    return Refuse(why, "the table is not as long as the change it protects could have left it");
+  }
+  const std::uint64_t sectors = static_cast<std::uint64_t>(std::max<std::int64_t>(oldLength, 0) / kSectorBytes + 1);
+  if (count > sectors || body > recordBytes + count * kJournalRegionHeaderBytes + sectors * kSectorBytes) {
+    return Refuse(why, "it is larger than any change of this table could write");
+  }
+  return TJournalState::Valid;
 }
 
 TJournalState DecodeJournal(const unsigned char* data, std::size_t size, std::int64_t tableLength,
                             TJournal& journal, std::string& why) {
   journal = {};
-  if (size < kJournalHeaderBytes || std::memcmp(data, kMagic, 8) != 0) {
-    why = "not a whole journal";
-    return TJournalState::Torn;
-  }
-  if (Get(data + 8, 8) != Crc64(data + kChecksummed, size - kChecksummed)) {
-    why = "its checksum fails";
-    return TJournalState::Torn;
+  why.clear();
+  TJournalState peek = PeekJournal(data, std::min(size, kJournalHeaderBytes), static_cast<std::int64_t>(size),
+                                   tableLength, why);
+  if (peek != TJournalState::Valid) return peek;
+  if (std::memcmp(data, kMagic1, 8) == 0) return DecodeV1(data, size, tableLength, journal, why);
+  if (Get(data + 16, 8) != Crc64(data + kJournalHeaderBytes, size - kJournalHeaderBytes)) {
+    return Unfinished(why, "its checksum fails");
   }
   // From here on the bytes are as a writer meant them; what they say must
   // still fit this table, or the journal is someone else's.
-  const std::uint64_t oldLength = Get(data + 16, 8);
-  const std::uint64_t count = Get(data + 32, 4);
-  if (oldLength > static_cast<std::uint64_t>(INT64_MAX / 2)) {
-    why = "it gives an impossible table length";
-    return TJournalState::Damaged;
-  }
   TJournal parsed;
-  parsed.OldLength = static_cast<std::int64_t>(oldLength);
-  parsed.OldCrc = Get(data + 24, 8);
-  std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+  const std::uint64_t oldField = Get(data + 32, 8);
+  parsed.OldLength = oldField == kNoFile ? -1 : static_cast<std::int64_t>(oldField);
+  parsed.OldCrc = Get(data + 40, 8);
+  parsed.NewLength = static_cast<std::int64_t>(Get(data + 48, 8));
+  parsed.NewCrc = Get(data + 56, 8);
+  parsed.Nonce = Get(data + 72, 8);
+  const std::uint64_t count = Get(data + 68, 4);
+  const std::size_t recordBytes = static_cast<std::size_t>(Get(data + 80, 4));
   std::size_t at = kJournalHeaderBytes;
+  if (size - at < recordBytes) return Refuse(why, "it is shorter than its header says");
+  parsed.Record.assign(reinterpret_cast<const char*>(data + at), recordBytes);
+  at += recordBytes;
+  if ((parsed.Nonce == 0) != parsed.Record.empty()) return Refuse(why, "it names a change record without a nonce");
+  const std::int64_t oldLength = std::max<std::int64_t>(parsed.OldLength, 0);
+  std::int64_t end = 0;  // where the previous region ended
   for (std::uint64_t i = 0; i < count; ++i) {
-    if (size - at < kJournalRegionHeaderBytes) {
-      why = "it holds fewer regions than it counts";
-      return TJournalState::Damaged;
-    }
-    const std::uint64_t offset = Get(data + at, 8);
-    const std::uint64_t length = Get(data + at + 8, 4);
+    if (size - at < kJournalRegionHeaderBytes) return Refuse(why, "it holds fewer regions than it counts");
+    const std::int64_t offset = static_cast<std::int64_t>(Get(data + at, 8));
+    const std::int64_t length = static_cast<std::int64_t>(Get(data + at + 8, 4));
     at += kJournalRegionHeaderBytes;
-    if (length > size - at || offset > oldLength || length > oldLength - offset) {
-      why = "a region lies outside the table";
-      return TJournalState::Damaged;
+    if (static_cast<std::uint64_t>(length) > size - at || offset < end || offset > oldLength ||
+        length > oldLength - offset || length == 0) {
+      return Refuse(why, "a region lies outside the table or over another");
     }
-    TJournalRegion r;
-    r.Offset = static_cast<std::int64_t>(offset);
-    r.Old.assign(data + at, data + at + length);
-    at += length;
-    spans.emplace_back(r.Offset, r.Offset + static_cast<std::int64_t>(length));
-    parsed.Regions.push_back(std::move(r));
+    if (offset % kSectorBytes != 0 || ((offset + length) % kSectorBytes != 0 && offset + length != oldLength)) {
+      return Refuse(why, "a region does not cover whole sectors");
+    }
+    parsed.Regions.push_back({offset, {data + at, data + at + length}});
+    at += static_cast<std::size_t>(length);
+    end = offset + length;
   }
-  if (at != size) {
-    why = "bytes follow its last region";
-    return TJournalState::Damaged;
-  }
-  if (!Covers(spans, std::min(tableLength, parsed.OldLength), parsed.OldLength)) {
-    why = "it does not hold the part of the table that was cut off";
-    return TJournalState::Damaged;
+  if (at != size) return Refuse(why, "bytes follow its last region");
+  if (parsed.Creates() && !parsed.Regions.empty()) return Refuse(why, "it creates a table but holds old bytes");
+  if (!parsed.Creates() && !Covers(parsed.Regions, std::min(parsed.NewLength, oldLength), oldLength)) {
+    return Refuse(why, "it does not hold the part of the table that was cut off");
   }
   journal = std::move(parsed);
-  why.clear();
   return TJournalState::Valid;
 }
 
+std::uint64_t JournalNonce(const unsigned char* head, std::size_t size) {
+  if (size < kJournalHeaderBytes || std::memcmp(head, kMagic2, 8) != 0 ||
+      Get(head + 8, 8) != Crc64(head + 16, kJournalHeaderBytes - 16)) {
+    return 0;
+  }
+  return Get(head + 72, 8);
+}
+
 bool ApplyJournal(const TJournal& journal, std::vector<unsigned char>& image) {
+  if (journal.Creates()) return false;
   image.resize(static_cast<std::size_t>(journal.OldLength), 0);
   for (const auto& r : journal.Regions) {
     std::copy(r.Old.begin(), r.Old.end(), image.begin() + r.Offset);
   }
   return Crc64(image.data(), image.size()) == journal.OldCrc;
+}
+
+std::vector<unsigned char> EncodeChangeRecord(const TChangeRecord& record) {
+  std::vector<unsigned char> out(kRecordMagic, kRecordMagic + 8);
+  Put(out, 0, 8);
+  Put(out, record.Nonce, 8);
+  Put(out, record.Journals.size(), 4);
+  Put(out, 0, 4);
+  for (const auto& name : record.Journals) {
+    Put(out, name.size(), 4);
+    out.insert(out.end(), name.begin(), name.end());
+  }
+  PutAt(out, 8, Crc64(out.data() + 16, out.size() - 16));
+  return out;
+}
+
+bool DecodeChangeRecord(const unsigned char* data, std::size_t size, TChangeRecord& record) {
+  record = {};
+  if (size < kRecordHeaderBytes || std::memcmp(data, kRecordMagic, 8) != 0 ||
+      Get(data + 8, 8) != Crc64(data + 16, size - 16)) {
+    return false;
+  }
+  TChangeRecord parsed;
+  parsed.Nonce = Get(data + 16, 8);
+  const std::uint64_t count = Get(data + 24, 4);
+  std::size_t at = kRecordHeaderBytes;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (size - at < 4) return false;
+    const std::size_t length = static_cast<std::size_t>(Get(data + at, 4));
+    at += 4;
+    if (length > size - at || length > kMaxRecordPathBytes) return false;
+    parsed.Journals.emplace_back(reinterpret_cast<const char*>(data + at), length);
+    at += length;
+  }
+  if (at != size || parsed.Nonce == 0) return false;
+  record = std::move(parsed);
+  return true;
 }
 
 }  // namespace kadrel

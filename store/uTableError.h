@@ -21,6 +21,7 @@ enum class TTableFault : std::uint8_t {
   IoError,       // reading, writing or flushing failed for another reason
   Exists,        // a file that was to be created exists already, and was kept
   Refused,       // the call does not fit the table's state (not open, read-only, editing, a limit)
+  Moved,         // the name no longer gives the file opened (renamed over, or moved away): nothing was written
 };
 
 // For Damaged: which rule of the format the file breaks (see the invariants

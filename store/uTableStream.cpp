@@ -15,6 +15,7 @@
 #include "platform/uFileOps.h"
 #include "platform/uGbk.h"
 #include "store/uTableFile.h"
+#include "store/uTableHold.h"
 
 namespace kadrel {
 namespace {
@@ -105,6 +106,33 @@ bool FieldTextIs(const unsigned char* p, std::size_t width, std::string_view fol
     second = !second && IsGbkLeadByte(c);
   }
   return true;
+}
+
+// The text of `n` bytes at `p`, blanks after it, compared without them.
+[[gnu::noinline]] bool TextBeforeBlanksIs(const unsigned char* p, std::size_t n, std::string_view folded) {
+  unsigned char text[TFields::kMaxFieldWidth + 1];
+  std::memcpy(text, p, n);
+  text[n] = 0;
+  return FieldTextIs(text, n + 1, folded);
+}
+
+// The same with blanks (bytes up to 0x20, never part of a two-byte
+// character) at both ends of the field's text left out; `folded` has none.
+bool FieldTextIsTrimmed(const unsigned char* p, std::size_t width, std::string_view folded) {
+  std::size_t from = 0;
+  while (from < width && p[from] != 0 && p[from] <= 0x20) ++from;
+  const std::size_t n = folded.size();
+  if (n > width - from) return false;
+  // Most names begin with no blank and differ in their first byte.
+  if (n > 0 && p[from] != static_cast<unsigned char>(folded[0]) &&
+      (p[from] < 'A' || p[from] > 'Z' || p[from] + ('a' - 'A') != static_cast<unsigned char>(folded[0]))) {
+    return false;
+  }
+  if (from + n == width || p[from + n] == 0) return FieldTextIs(p + from, width - from, folded);
+  for (std::size_t end = from + n; end < width && p[end] != 0; ++end) {
+    if (p[end] > 0x20) return false;
+  }
+  return TextBeforeBlanksIs(p + from, n, folded);
 }
 
 bool NamesEqual(std::string_view a, std::string_view b) { return GbkEqualFoldAZ(a, b); }
@@ -266,31 +294,32 @@ TTableError Refusal(std::string text) { return TTableError::Of(TTableFault::Refu
 // Serves reads of file ranges from one chunk read ahead of them, so that a
 // scan costs one read call per kChunkBytes instead of one per slot. A
 // reader's whole copy of the file can be pinned as the one chunk; then the
-// file itself is never read again.
+// file itself is never read again. A writer keeps its whole table in memory
+// (TTableFile::Whole), which serves as the chunk without a copy.
 class TChunkReader {
  public:
-  // Pointer to `n` bytes at `offset`, or null if the file (whose length is
+  // Pointer to `n` bytes at `offset`, or null if the table (whose length is
   // `end`) lacks them or reading fails.
-  const unsigned char* Get(int fd, std::int64_t offset, std::size_t n, std::int64_t end) {
+  const unsigned char* Get(TTableFile& file, std::int64_t offset, std::size_t n, std::int64_t end) {
     if (offset >= start_ && offset + static_cast<std::int64_t>(n) <= start_ + len_) {
-      return chunk_.data() + (offset - start_);
+      return base_ + (offset - start_);
     }
     if (pinned_ || offset < 0 || offset + static_cast<std::int64_t>(n) > end) return nullptr;
+    if (const auto whole = file.Whole(); !whole.empty()) {
+      base_ = whole.data();
+      start_ = 0;
+      len_ = static_cast<std::int64_t>(whole.size());
+      return offset + static_cast<std::int64_t>(n) <= len_ ? base_ + offset : nullptr;
+    }
     auto want = static_cast<std::size_t>(
         std::min<std::int64_t>(end - offset, std::max(n, TTableStream::kChunkBytes)));
     if (chunk_.size() < want) chunk_.resize(want);
     len_ = 0;
-    std::size_t got = 0;
-    while (got < want) {
-      ssize_t r = ::pread(fd, chunk_.data() + got, want - got, offset + static_cast<off_t>(got));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      got += static_cast<std::size_t>(r);
-    }
-    if (got < n) return nullptr;
+    if (!file.Read(offset, chunk_.data(), want)) return nullptr;
+    base_ = chunk_.data();
     start_ = offset;
-    len_ = static_cast<std::int64_t>(got);
-    return chunk_.data();
+    len_ = static_cast<std::int64_t>(want);
+    return base_;
   }
   // Bytes held from `offset` (inside the chunk) on.
   std::int64_t Available(std::int64_t offset) const { return start_ + len_ - offset; }
@@ -299,18 +328,21 @@ class TChunkReader {
   }
   void Pin(Bytes whole) {
     chunk_ = std::move(whole);
+    base_ = chunk_.data();
     start_ = 0;
     len_ = static_cast<std::int64_t>(chunk_.size());
     pinned_ = true;
   }
   void Release() {
     Bytes().swap(chunk_);
+    base_ = nullptr;
     len_ = 0;
     pinned_ = false;
   }
 
  private:
   Bytes chunk_;
+  const unsigned char* base_ = nullptr;  // chunk_, or the writer's table
   std::int64_t start_ = 0;
   std::int64_t len_ = 0;
   bool pinned_ = false;
@@ -364,6 +396,10 @@ int TFields::IndexOf(std::string_view name) const {
   return -1;
 }
 
+const TFieldDef* TFields::At(int index) const {
+  return index < 0 || index >= Count() ? nullptr : &defs_[static_cast<std::size_t>(index)];
+}
+
 TFieldDef TFields::Field(int index) const {
   if (index < 0 || index >= Count()) return {};
   return defs_[static_cast<std::size_t>(index)];
@@ -408,7 +444,11 @@ struct TTableStream::Impl {
   TDateTime created = Today();
   THeader head;  // Slots, Deleted, DataStart, Head, Appended as in the file
   std::int32_t recordSize = 0;
-  TTableFile file;
+  // What every file of this object is given (before `file`, which uses them).
+  TFileOps* ops = nullptr;
+  TTableWaits waits;
+  TTableHolder* holder = nullptr;  // the transaction holding the table's changes
+  std::unique_ptr<TTableFile> file = NewFile();
   bool isOpen = false;
   TState state = TState::Browse;
   TRecordStream buffer;
@@ -421,6 +461,22 @@ struct TTableStream::Impl {
   TTableError error;
   std::string errorText;  // "<file name>: <error.Text>"
   TChunkReader reader;
+
+  std::unique_ptr<TTableFile> NewFile() const {
+    auto f = std::make_unique<TTableFile>();
+    f->SetOps(ops);
+    f->SetWaits(waits.ChangeMs, waits.WriterMs, waits.Session);
+    f->SetFit(TableJournalFit);
+    f->Hold(holder != nullptr);
+    return f;
+  }
+  // A closed table's file goes to its transaction while it holds a change.
+  void HandOver() {
+    if (holder && file->Staged()) {
+      holder->Adopt(std::move(file));
+      file = NewFile();
+    }
+  }
 
   // -- geometry
   std::int64_t SlotSize() const { return std::int64_t{recordSize} + 5; }
@@ -448,16 +504,15 @@ struct TTableStream::Impl {
   }
 
   TFieldView View(int index) const {
-    if (index < 0 || index >= fields.Count()) return {};
-    TFieldDef f = fields.Field(index);
-    if (std::int64_t{f.Offset} + f.Width > static_cast<std::int64_t>(buffer.Bytes().size())) return {};
-    return {f.Offset, f.Width};
+    const TFieldDef* f = fields.At(index);
+    if (!f || std::int64_t{f->Offset} + f->Width > static_cast<std::int64_t>(buffer.Bytes().size())) return {};
+    return {f->Offset, f->Width};
   }
 
   // -- reading slots
   const unsigned char* SlotBytes(std::int64_t k) {
     if (!isOpen || k < 1 || k > head.Slots) return nullptr;
-    return reader.Get(file.Fd(), SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
+    return reader.Get(*file, SlotOffset(k), static_cast<std::size_t>(SlotSize()), FileEnd());
   }
   bool LoadSlot(std::int32_t k) {
     const unsigned char* p = SlotBytes(k);
@@ -476,16 +531,17 @@ struct TTableStream::Impl {
   }
   bool Commit(std::vector<TTableFile::TWrite> writes, std::int64_t newLength) {
     reader.Invalidate();
-    bool ok = file.Commit(std::move(writes), newLength);
+    bool ok = file->Commit(std::move(writes), newLength);
     reader.Invalidate();
     // Poisoned (see TTableFile): from now on reads come from a copy without
     // the half change.
-    if (Bytes copy = file.ReleaseCopy(); !copy.empty()) reader.Pin(std::move(copy));
-    return ok || Fail(file.Error());
+    if (Bytes copy = file->ReleaseCopy(); !copy.empty()) reader.Pin(std::move(copy));
+    return ok || Fail(file->Error());
   }
 
   // -- lifecycle
   bool Validate(std::int64_t fileSize);
+  void Opened();
   TTableError ValidateFieldTable(std::int64_t fileSize);
   TTableError ScanSlots(std::vector<std::int32_t>& links);
   TTableError CheckFreeList(std::vector<std::int32_t>& links) const;
@@ -504,18 +560,18 @@ struct TTableStream::Impl {
 
   // -- search
   template <class Match>
-  bool Scan(TFieldView f, Match match);
+  bool Scan(TFieldView f, Match match, std::int64_t from = 1);
 };
 
 TTableError TTableStream::Impl::ValidateFieldTable(std::int64_t fileSize) {
-  const unsigned char* p = reader.Get(file.Fd(), 0, kHeaderSize, fileSize);
+  const unsigned char* p = reader.Get(*file, 0, kHeaderSize, fileSize);
   if (!p) return TTableError::Damaged(TDamage::HeaderSize, "file is shorter than its 32-byte header");
   THeader h = DecodeHeader(p);
   if (TTableError why = CheckHeader(h, fileSize); why.Failed()) return why;
   int count = (h.DataStart - kFieldTableStart) / kFieldDefSize;
   fields.Clear();
   for (int i = 0; i < count; ++i) {
-    p = reader.Get(file.Fd(), kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
+    p = reader.Get(*file, kFieldTableStart + std::int64_t{i} * kFieldDefSize, kFieldDefSize, fileSize);
     if (!p) return TTableError::Damaged(TDamage::FieldTable, "cannot read the field table");
     if (TTableError why = ParseFieldDef(p, i, fields); why.Failed()) return why;
   }
@@ -592,8 +648,25 @@ bool TTableStream::Impl::Validate(std::int64_t fileSize) {
   return true;
 }
 
+// After Open validated the file: the cursor before the first slot, browsing.
+void TTableStream::Impl::Opened() {
+  fieldsAtOpen.clear();
+  for (int i = 0; i < fields.Count(); ++i) fieldsAtOpen.push_back(fields.Field(i));
+  state = TState::Browse;
+  depth = 0;
+  current = 0;
+  buffer.Bytes().assign(static_cast<std::size_t>(SlotSize()), 0);
+  buffer.Position(0, 0);
+  eof = true;
+  if (head.Slots > 0) {
+    current = 1;
+    eof = !LoadSlot(1);
+  }
+}
+
 void TTableStream::Impl::ResetClosed() {
-  file.Close();
+  HandOver();
+  file->Close();
   reader.Release();
   isOpen = false;
   fields.Clear();
@@ -639,13 +712,13 @@ bool TTableStream::Impl::FinishCreate() {
   Bytes bytes(static_cast<std::size_t>(head.DataStart), 0);
   std::copy(header.begin(), header.end(), bytes.begin());
   std::copy(table.begin(), table.end(), bytes.begin() + kFieldTableStart);
-  return file.Finish(bytes) || Fail(file.Error());
+  return file->Finish(bytes) || Fail(file->Error());
 }
 
 bool TTableStream::Impl::RequireWritable(const char* op) {
   if (!isOpen) return Refuse(std::string(op) + ": the table is not open");
-  if (!file.Writable()) return Refuse(std::string(op) + ": the table is open read-only");
-  if (file.Creating()) return Refuse(std::string(op) + ": the new table must be closed and opened first");
+  if (!file->Writable()) return Refuse(std::string(op) + ": the table is open read-only");
+  if (file->Creating()) return Refuse(std::string(op) + ": the new table must be closed and opened first");
   return true;
 }
 
@@ -692,10 +765,10 @@ bool TTableStream::Impl::PostEdit() {
 
 
 template <class Match>
-bool TTableStream::Impl::Scan(TFieldView f, Match match) {
+bool TTableStream::Impl::Scan(TFieldView f, Match match, std::int64_t from) {
   if (!isOpen || head.Slots == 0) return false;
   const auto size = static_cast<std::size_t>(SlotSize());
-  for (std::int64_t k = 1; k <= head.Slots;) {
+  for (std::int64_t k = std::max<std::int64_t>(from, 1); k <= head.Slots;) {
     const unsigned char* p = SlotBytes(k);
     if (!p) {
       eof = true;
@@ -780,7 +853,11 @@ TTableStream::TTableStream(const std::string& fileName, std::uint16_t openMode)
   Open(fileName);
 }
 
-TTableStream::~TTableStream() = default;
+// A table destroyed inside a transaction leaves its change to it, as Close does.
+TTableStream::~TTableStream() {
+  d_->HandOver();
+  if (d_->holder) d_->holder->Forget(*this);
+}
 
 bool TTableStream::CreateTable(const std::string& fileName) { return CreateTable(fileName, TCreateMode::Replace); }
 
@@ -789,9 +866,9 @@ bool TTableStream::CreateTable(const std::string& fileName, TCreateMode mode) {
   Impl& d = *d_;
   d.ClearError();
   d.fileName = fileName;
-  if (!d.file.Create(fileName, mode == TCreateMode::Replace ? TTableFile::TCreate::Replace
-                                                           : TTableFile::TCreate::KeepExisting)) {
-    return d.Fail(d.file.Error());
+  if (!d.file->Create(fileName, mode == TCreateMode::Replace ? TTableFile::TCreate::Replace
+                                                            : TTableFile::TCreate::KeepExisting)) {
+    return d.Fail(d.file->Error());
   }
   d.isOpen = true;
   d.fields.Clear();
@@ -818,23 +895,16 @@ bool TTableStream::Open() {
   d.ClearError();
   if (d.fileName.empty()) return d.Fail(TTableError::Of(TTableFault::CannotOpen, "no file name given"));
   const bool write = (d.openMode & 3) != 0;
-  if (!d.file.Open(d.fileName, write)) return d.Fail(d.file.Error());
-  if (d.file.HasCopy()) d.reader.Pin(d.file.ReleaseCopy());
-  if (!d.Validate(d.file.Length())) {
+  if (d.holder && !write) return d.Refuse("a table in a transaction opens for writing only");
+  if (!d.file->Open(d.fileName, write)) return d.Fail(d.file->Error());
+  if (d.file->HasCopy()) d.reader.Pin(d.file->ReleaseCopy());
+  if (!d.Validate(d.file->Length())) {
     TTableError why = d.error;
     d.ResetClosed();
     d.Fail(std::move(why));
     return false;
   }
-  d.fieldsAtOpen.clear();
-  for (int i = 0; i < d.fields.Count(); ++i) d.fieldsAtOpen.push_back(d.fields.Field(i));
-  d.state = TState::Browse;
-  d.depth = 0;
-  d.current = 0;
-  d.buffer.Bytes().assign(static_cast<std::size_t>(d.SlotSize()), 0);
-  d.buffer.Position(0, 0);
-  d.eof = true;
-  if (d.head.Slots > 0) First();
+  d.Opened();
   return true;
 }
 
@@ -843,12 +913,12 @@ bool TTableStream::Close() {
   if (!d.isOpen) return true;
   d.ClearError();
   bool ok = true;
-  if (d.file.Creating()) {
+  if (d.file->Creating()) {
     ok = d.FinishCreate();
-  } else if (d.file.Poisoned()) {
+  } else if (d.file->Poisoned()) {
     ok = d.Fail(TTableError::Damaged(
         TDamage::CannotUndo, "an earlier change could not be undone here; the next open of the table undoes it"));
-  } else if (d.file.Writable()) {
+  } else if (d.file->Writable()) {
     ok = d.WriteSchema();
   }
   d.ResetClosed();
@@ -876,7 +946,17 @@ std::int32_t TTableStream::CurrentSlot() const { return d_->current; }
 const std::string& TTableStream::FileName() const { return d_->fileName; }
 const std::string& TTableStream::ErrorString() const { return d_->errorText; }
 const TTableError& TTableStream::Error() const { return d_->error; }
-void TTableStream::SetFileOps(TFileOps* ops) { d_->file.SetOps(ops); }
+void TTableStream::SetFileOps(TFileOps* ops) {
+  d_->ops = ops;
+  d_->file->SetOps(ops);
+}
+
+void TTableStream::SetWaits(const TTableWaits& waits) {
+  d_->waits = waits;
+  d_->file->SetWaits(waits.ChangeMs, waits.WriterMs, waits.Session);
+}
+
+bool TTableStream::ReadThroughJournal() const { return d_->isOpen && d_->file->ReadThroughJournal(); }
 
 void TTableStream::First() {
   Impl& d = *d_;
@@ -1033,6 +1113,17 @@ bool TTableStream::LocateText(std::string_view name, std::string_view text) {
   });
 }
 
+bool TTableStream::LocateTrimmedText(std::string_view name, std::string_view text, std::int32_t from) {
+  TFieldView f = d_->View(d_->fields.IndexOf(name));
+  const std::string folded = GbkFoldAZ(TrimBlanks(text));
+  return d_->Scan(
+      f,
+      [&](const unsigned char* slot, std::size_t) {
+        return FieldTextIsTrimmed(slot + f.Offset, static_cast<std::size_t>(f.Width), folded);
+      },
+      from);
+}
+
 int TTableStream::PushPosition() {
   Impl& d = *d_;
   if (d.depth >= kPositionStackSize) return -1;
@@ -1054,6 +1145,63 @@ int TTableStream::PopPosition() {
   }
   d.eof = false;
   return d.depth;
+}
+
+// ---- transactions -------------------------------------------------------------
+
+bool TTableHold::Join(TTableStream& table, TTableHolder* holder) {
+  TTableStream::Impl& d = *table.d_;
+  if (d.holder) return false;
+  if (d.isOpen && (!d.file->Writable() || d.file->Creating() || d.file->Poisoned())) return false;
+  d.holder = holder;
+  d.file->Hold(true);
+  return true;
+}
+
+void TTableHold::Leave(TTableStream& table) {
+  table.d_->holder = nullptr;
+  table.d_->file->Hold(false);
+}
+
+TTableFile* TTableHold::File(TTableStream& table) { return table.d_->isOpen ? table.d_->file.get() : nullptr; }
+
+void TTableHold::Reload(TTableStream& table) {
+  TTableStream::Impl& d = *table.d_;
+  if (!d.isOpen) return;
+  d.file->Discard();
+  if (Bytes copy = d.file->ReleaseCopy(); !copy.empty()) d.reader.Pin(std::move(copy));
+  if (!d.Validate(d.file->Length())) {
+    TTableError why = d.error;
+    d.ResetClosed();
+    d.Fail(std::move(why));
+    return;
+  }
+  d.Opened();
+}
+
+// One change adds at most one slot, or writes the field table of a table
+// that holds none; it never leaves a table that breaks the format's first
+// rules behind it.
+std::string TableJournalFit(const Bytes& before, std::int64_t lengthNow) {
+  const auto length = static_cast<std::int64_t>(before.size());
+  if (length < TTableStream::kHeaderSize) return "the table it gives back is shorter than a header";
+  const THeader h = DecodeHeader(before.data());
+  if (TTableError why = CheckHeader(h, length); why.Failed()) return "the table it gives back is not one: " + why.Text;
+  TFields fields;
+  for (std::int64_t at = TTableStream::kFieldTableStart; at < h.DataStart; at += TTableStream::kFieldDefSize) {
+    const int i = static_cast<int>((at - TTableStream::kFieldTableStart) / TTableStream::kFieldDefSize);
+    if (TTableError why = ParseFieldDef(before.data() + at, i, fields); why.Failed()) {
+      return "the table it gives back is not one: " + why.Text;
+    }
+  }
+  const std::int64_t slotSize = std::int64_t{fields.RecordSize()} + 5;
+  if (length != h.DataStart + std::int64_t{h.Slots} * slotSize) return "the table it gives back has the wrong length";
+  constexpr std::int64_t kLargestFieldTable =
+      TTableStream::kFieldTableStart + std::int64_t{TTableStream::kFieldDefSize} * TFields::kMaxFields;
+  if (lengthNow > length + slotSize && !(h.Slots == 0 && lengthNow <= kLargestFieldTable)) {
+    return "the table has grown by more than one change could add";
+  }
+  return {};
 }
 
 }  // namespace kadrel

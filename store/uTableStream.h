@@ -52,17 +52,21 @@
 //
 // Crash safety (see store/uTableFile.h and store/uJournal.h). Every Post,
 // Delete, Pack and changing Close is one all-or-nothing change of the file:
-// the old bytes of what it changes go to the journal "<table>-journal",
-// which is fsynced (with its folder) before the table is touched; the table
-// is written and fsynced; removing the journal commits the change. The next
-// Open of the table, in any mode, finds the state before or after the
-// change: a writer replays a journal left by a crash (or drops one that was
-// still being written), a reader reads through it. A failure puts the old
-// bytes back and leaves the in-memory counts as they were, so the object
-// never claims a record the file lacks. Bytes that would not change are not
-// written: an Edit leaves the header alone, a Close without a changed field
-// list writes nothing. After each change the bytes on disk are exactly the
-// format above, and the journal is gone.
+// the old bytes of the sectors it changes go to the journal
+// "<table>-journal", which is fsynced (with its folder) before the table is
+// touched; the table is written and fsynced; emptying the journal, fsynced,
+// commits the change, which then survives a power cut. The next Open of the
+// table, in any mode, finds the state before or after the change: a writer
+// replays a journal left by a crash (or drops one that was still being
+// written), a reader reads through it. A failure puts the old bytes back and
+// leaves the in-memory counts as they were, so the object never claims a
+// record the file lacks. Bytes that would not change are not written: an
+// Edit leaves the header alone, a Close without a changed field list writes
+// nothing. After each change the bytes on disk are exactly the format above,
+// and the journal is gone. A change is written only to the file that was
+// opened, and only while the table's name still gives that file (Moved
+// otherwise). Inside a transaction (store/uTransaction.h) the changes of
+// several tables are held in memory and written as one.
 //
 // Pack rewrites the table in place through the journal, so the file keeps its
 // links, owner and mode. CreateTable builds the new table under a temporary
@@ -74,7 +78,8 @@
 // Sharing. One writer at a time: a mode with access bits (mode & 3) other
 // than 0 opens for reading and writing and holds the writer lock, so a second
 // writer - another process or another TTableStream of this process - is
-// refused ("in use"). CreateTable takes it on a file it replaces. A
+// refused ("in use"), or waits as long as TTableWaits allows for one that
+// holds no session. CreateTable takes it on a file it replaces. A
 // read-only opener (mode 0x20) takes a copy of the whole file at Open,
 // between two changes, and serves every read from it: readers work beside a
 // writer and always see a state before or after a change. The locks are
@@ -92,8 +97,8 @@
 //     and SetFloat write at most the field's width.
 //   - Close of a read-only table writes nothing. Close refuses (false) to write
 //     a field table that differs from the file's while the table holds slots.
-//   - A change waits up to 3 seconds for a reader taking its copy, and a
-//     reader as long for a change; then it fails with "busy".
+//   - A change waits up to 3 seconds (TTableWaits) for a reader taking its
+//     copy, and a reader as long for a change; then it fails with "busy".
 //   - Open, CreateTable, Close and Pack empty the saved-position stack.
 #pragma once
 
@@ -140,6 +145,7 @@ class TFields {
   // Index of FindField's result, -1 if none.
   int IndexOf(std::string_view name) const;
   TFieldDef Field(int index) const;  // a copy; an empty definition out of range
+  const TFieldDef* At(int index) const;  // no copy; null out of range
   bool Remove(int index);            // later offsets close up; false out of range
   int Count() const { return static_cast<int>(defs_.size()); }
   std::int32_t RecordSize() const;
@@ -175,6 +181,19 @@ class TRecordStream {
   std::vector<unsigned char> bytes_;
   std::int32_t pos_ = 0;
   std::int32_t width_ = 0;
+};
+
+// How a table waits for others. The defaults refuse a second writer at once.
+struct TTableWaits {
+  // How long a change waits for readers taking their copy, and a reader for
+  // a change in flight, before giving up with Busy.
+  int ChangeMs = 3000;
+  // How long a writer's Open waits for another writer that is not a session
+  // holder (a kadrel-cli write command) before giving up with Busy.
+  int WriterMs = 0;
+  // This writer holds the table for a whole session (the GUI): others that
+  // would wait for it are refused at once with InUse instead.
+  bool Session = false;
 };
 
 class TTableStream {
@@ -241,6 +260,12 @@ class TTableStream {
 
   // The seam for every call that changes a file; null restores the real one. Not owned; it must outlive its use by this table.
   void SetFileOps(TFileOps* ops);
+  // Taken by the next Open or CreateTable.
+  void SetWaits(const TTableWaits& waits);
+  // A reader's Open found a change that a crash interrupted and read the
+  // table as it was before it (the file stays as it is until a writer opens
+  // it, or the folder is recovered).
+  bool ReadThroughJournal() const;
 
   void First();
   bool Next();
@@ -267,11 +292,17 @@ class TTableStream {
   bool LocateInteger(std::string_view name, std::int32_t value);
   // Matches with the bytes of A to Z compared as their lower-case forms.
   bool LocateText(std::string_view name, std::string_view text);
+  // The same, but blanks (bytes up to 0x20) at both ends of the field's text
+  // and of `text` do not count, and the search starts at slot `from`: how a
+  // name is told apart from every other (" Ann" is "ann"). Without a match
+  // the cursor is left as LocateText leaves it.
+  bool LocateTrimmedText(std::string_view name, std::string_view text, std::int32_t from = 1);
 
   int PushPosition();
   int PopPosition();
 
  private:
+  friend struct TTableHold;
   struct Impl;
   std::unique_ptr<Impl> d_;
 };

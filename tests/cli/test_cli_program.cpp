@@ -132,6 +132,28 @@ TEST_F(CliProgram, WorkedExampleEndToEnd) {
            "userdat.kd2: 1 slots, 1 live, 1 appended\n");
 }
 
+// Exceptions live in a file of their own: adding and dropping them leaves
+// the three files other programs read byte for byte as they were.
+TEST_F(CliProgram, ExceptionsLeaveTheThreeSpecifiedFilesAsTheyWere) {
+  MakeWorkedExample();
+  ExpectOk({"add-user", "Wu", "1", "2003-05-01", "0"}, "");
+  const auto before = schedtest::DataFileBytes(dir_);
+  for (auto args : std::vector<std::vector<std::string>>{{"set", "Li", "2003-05-01", "2003-05-03", "白班"},
+                                                         {"leave", "Li", "2003-05-04", "病假"},
+                                                         {"extra", "Wu", "2003-05-01", "夜班"},
+                                                         {"swap", "Wu", "Li", "2003-05-06"},
+                                                         {"note", "Li", "2003-05-06", "换给了Wu"},
+                                                         {"drop", "1"},
+                                                         {"drop", "5"}}) {
+    TRun r = Run(args);
+    EXPECT_EQ(r.Code, 0) << args[0] << ": " << r.Err;
+  }
+  EXPECT_EQ(schedtest::DataFileBytes(dir_), before);
+  ExpectOk({"duty", "Li", "2003-05-01", "2003-05-06"},
+           "2003-05-01\t夜班\n2003-05-02\t休息\n2003-05-03\t白班\n2003-05-04\t病假\n2003-05-05\t夜班\n2003-05-06\t休息\n");
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"excdat.kd2", "shiftdat.kd2", "userdat.kd2", "workdat.kd2"}));
+}
+
 TEST_F(CliProgram, AUserWithoutCycleHasEmptyDuties) {
   ExpectOk({"add-user", "Solo", "0", "2020-01-01", "0"}, "");
   ExpectOk({"users"}, "Solo\t\t2020-01-01\t0\n");

@@ -56,21 +56,33 @@ class CliRoster : public ::testing::Test {
 };
 
 TEST_F(CliRoster, EachRowIsTheUsersDutyCommand) {
-  const TRun roster = Run({"roster", "2025-09-29", "2025-10-04"});
-  ASSERT_EQ(roster.Code, kExitOk) << roster.Err;
-  const auto lines = Split(roster.Out, '\n');
+  auto rows = [&] {
+    const TRun roster = Run({"roster", "2025-09-29", "2025-10-04"});
+    EXPECT_EQ(roster.Code, kExitOk) << roster.Err;
+    const auto lines = Split(roster.Out, '\n');
+    EXPECT_EQ(lines.size(), 3u);
+    for (std::size_t row = 1; row < lines.size(); ++row) {
+      const auto cells = Split(lines[row], '\t');
+      const TRun duty = Run({"duty", cells[0], "2025-09-29", "2025-10-04"});
+      std::string expected;
+      for (std::size_t day = 0; day < 6; ++day) {
+        expected += Split(lines[0], '\t')[day + 1] + '\t' + (day + 1 < cells.size() ? cells[day + 1] : "") + '\n';
+      }
+      EXPECT_EQ(duty.Out, expected) << cells[0];
+    }
+    return lines;
+  };
+  const auto lines = rows();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "姓名\t2025-09-29\t2025-09-30\t2025-10-01\t2025-10-02\t2025-10-03\t2025-10-04\t白班\t夜班\t休息\t请假\t工时");
-  for (std::size_t row = 1; row < lines.size(); ++row) {
-    const auto cells = Split(lines[row], '\t');
-    const TRun duty = Run({"duty", cells[0], "2025-09-29", "2025-10-04"});
-    std::string expected;
-    for (std::size_t day = 0; day < 6; ++day) {
-      expected += Split(lines[0], '\t')[day + 1] + '\t' + (day + 1 < cells.size() ? cells[day + 1] : "") + '\n';
-    }
-    EXPECT_EQ(duty.Out, expected) << cells[0];
-  }
   EXPECT_EQ(lines[1], "Zhang\t夜班\t休息\t白班\t夜班\t休息\t白班\t2\t2\t2\t0\t0");
+  // A swap and a leave change both the roster and duty, the same way.
+  ASSERT_EQ(Run({"swap", "Zhang", "李四", "2025-10-02"}).Code, kExitOk);
+  ASSERT_EQ(Run({"leave", "Zhang", "2025-10-04", "年假"}).Code, kExitOk);
+  const auto changed = rows();
+  ASSERT_EQ(changed.size(), 3u);
+  EXPECT_NE(changed[1], lines[1]);
+  EXPECT_NE(changed[2], lines[2]);
 
   // A chosen group, in the order given; the JSON carries the same days.
   const TRun group = Run({"roster", "2025-10-01", "--users", "李四,zhang", "--format=csv"});

@@ -9,6 +9,9 @@ data=$(mktemp -d "${TMPDIR:-/tmp}/kadrel-completion.XXXXXX")
 trap 'rm -rf "$data"' EXIT
 "$cli" --data "$data" add-user "张三" 0 2020-01-01 0 >/dev/null
 "$cli" --data "$data" add-user "Wang Wu" 0 2020-01-01 0 >/dev/null
+"$cli" --data "$data" add-duty 白班 >/dev/null
+"$cli" --data "$data" add-duty "夜 班" >/dev/null
+"$cli" --data "$data" add-scheme S 1,2 >/dev/null
 
 source "$completion"
 fails=0
@@ -43,4 +46,11 @@ expect "张三|" "$cli" --data "$data" next 张
 expect "--password-file|" "$cli" --data "$data" publish 张三 https://x/ --pa
 expect "|" "$cli" --data "$data" publish 张三 https://x/ --user ""
 expect "vdir|" "$cli" export x 2026 --format v
+expect "today|tomorrow|yesterday|白班|夜 班|-|" "$cli" --data "$data" set 张三 -1 ""
+expect "夜 班|" "$cli" --data "$data" extra 张三 today 夜
+expect "Wang Wu|" "$cli" --data "$data" swap 张三 W
+expect "1|" "$cli" --data "$data" change-scheme 张三 today ""
+expect "年假|" "$cli" --data "$data" leave 张三 today 年
+expect "1|" "$cli" --data "$data" add-user 李四 ""
+expect "夜 班|" "$cli" --data "$data" delete-duty 夜
 [ "$fails" -eq 0 ] && echo "completion as expected"

@@ -244,6 +244,10 @@ TEST_F(ScheduleRecords, UserNamesAreUniqueIgnoringTheCaseOfAToZ) {
   }
   EXPECT_EQ(Snapshot(), before);
   EXPECT_TRUE(AddUser("Lin", 0, 40000, 0, error));
+  // A user is no duplicate of itself, nor of the next in the file.
+  TUserRecord li = *records_.FindUser("Li");
+  li.Name = "LI";
+  EXPECT_TRUE(records_.SaveUser(li, error)) << error.Reason;
 }
 
 TEST_F(ScheduleRecords, SchemeCyclesMustNameDutyKindsAndFitTheirField) {

@@ -10,8 +10,10 @@
 //   - PowerCutImages() gives what a power cut at that moment could leave:
 //     each file its synced bytes with any subset of the later writes applied
 //     (in any combination, so also out of order), the last of them possibly
-//     torn in half, and the folder any prefix of its unsynced name changes
-//     (metadata is journalled in order).
+//     torn: half of it written and the rest of every sector it touches
+//     garbage, as a disk that loses power in the middle of a sector leaves
+//     it; and the folder any prefix of its unsynced name changes (metadata
+//     is journalled in order).
 #pragma once
 
 #include <dirent.h>
@@ -194,14 +196,21 @@ class TCrashOps : public TFileOps {
     change();
     pendingNames_.push_back(names_);
   }
-  static void Apply(Bytes& b, const TOp& op, bool half = false) {
+  static void Apply(Bytes& b, const TOp& op, bool torn = false) {
     if (op.IsTruncate) {
       b.resize(static_cast<std::size_t>(op.Offset), 0);
       return;
     }
-    std::size_t n = half ? op.Data.size() / 2 : op.Data.size();
-    if (b.size() < static_cast<std::size_t>(op.Offset) + n) b.resize(static_cast<std::size_t>(op.Offset) + n, 0);
+    const auto at = static_cast<std::size_t>(op.Offset);
+    std::size_t n = torn ? op.Data.size() / 2 : op.Data.size();
+    if (b.size() < at + op.Data.size()) b.resize(at + (torn ? op.Data.size() : n), 0);
     std::copy(op.Data.begin(), op.Data.begin() + static_cast<std::ptrdiff_t>(n), b.begin() + op.Offset);
+    if (!torn) return;
+    constexpr std::size_t kSector = 4096;
+    const std::size_t end = std::min(b.size(), (at + op.Data.size() + kSector - 1) / kSector * kSector);
+    for (std::size_t i = at / kSector * kSector; i < end; ++i) {
+      if (i < at || i >= at + n) b[i] = static_cast<unsigned char>(0xA5 ^ (i * 131));
+    }
   }
   void Record(int fd, TOp op) {
     struct stat st {};
@@ -210,7 +219,7 @@ class TCrashOps : public TFileOps {
     Apply(f.Current, op);
     f.Pending.push_back(std::move(op));
   }
-  // Each pending op applied or not, and the last write also torn in half.
+  // Each pending op applied or not, and the last write also torn.
   static std::uint64_t Choices(const TFile& f) {
     std::size_t n = std::min<std::size_t>(f.Pending.size(), 16);
     return (std::uint64_t{1} << n) + (n > 0 ? 1 : 0);

@@ -329,6 +329,19 @@ TEST_F(UsersTable, LocateTextFoldsOnlyAToZ) {
   EXPECT_EQ(t_.CurrentSlot(), 3);
 }
 
+TEST_F(UsersTable, LocateTrimmedTextLeavesBlanksAtBothEndsOutAndStartsWhereAsked) {
+  Make(0);
+  for (const char* name : {" Ann\t", "ann b", "ANN", "\xD5\xC5 "}) ASSERT_TRUE(AddUser(t_, name));
+  EXPECT_TRUE(t_.LocateTrimmedText("Name", "ann "));
+  EXPECT_EQ(t_.CurrentSlot(), 1);
+  EXPECT_TRUE(t_.LocateTrimmedText("Name", "ann", 2));
+  EXPECT_EQ(t_.CurrentSlot(), 3) << "blanks inside count";
+  EXPECT_FALSE(t_.LocateTrimmedText("Name", "ann", 4));
+  EXPECT_FALSE(t_.LocateTrimmedText("Name", "an"));
+  EXPECT_TRUE(t_.LocateTrimmedText("Name", "  \xD5\xC5"));
+  EXPECT_EQ(t_.CurrentSlot(), 4);
+}
+
 TEST_F(UsersTable, LocateExaminesDeletedSlotsToo) {
   Make(3);
   GoTo(2);

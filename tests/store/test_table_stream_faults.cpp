@@ -23,11 +23,13 @@ using testing::WriteBytes;
 constexpr auto kRW = TTableStream::kModeReadWrite;
 using Names = std::vector<std::string>;
 
-// Fails call number FailAt (1-based, counting every call) with an error, or
-// for a write by writing only half of the bytes; records what was called.
+// Fails call number FailAt (1-based, counting every call), and with Onward
+// every call after it too, with an error, or for a write by writing only
+// half of the bytes; records what was called.
 class TFaultyOps : public TFileOps {
  public:
   int FailAt = 0;
+  bool Onward = false;
   bool ShortWrite = false;
   int Calls = 0;
   std::vector<std::string> Log;
@@ -57,7 +59,8 @@ class TFaultyOps : public TFileOps {
  private:
   bool Hit(const char* what) {
     Log.push_back(what);
-    return ++Calls == FailAt;
+    ++Calls;
+    return Calls == FailAt || (Onward && FailAt > 0 && Calls > FailAt);
   }
   static int Error(int e) {
     errno = e;
@@ -106,16 +109,18 @@ TEST_F(TableStreamFaults, PackMakesTheseCalls) {
   t.SetFileOps(&ops);
   ASSERT_TRUE(t.Pack()) << t.ErrorString();
   // Journal written and flushed with its folder, table rewritten in place and
-  // cut, flushed, journal removed.
-  EXPECT_EQ(ops.Log, (std::vector<std::string>{"open", "write", "sync", "sync", "write", "write", "truncate",
-                                                "sync", "unlink"}));
+  // cut, flushed, journal emptied and flushed (the commit), then removed.
+  EXPECT_EQ(ops.Log, (std::vector<std::string>{"open", "write", "sync", "sync", "write", "truncate", "sync",
+                                                "truncate", "sync", "unlink"}));
   ExpectNoTemporaryFiles();
 }
 
 // Runs `change` on an open table with call n failing, for every n the
 // change makes, in both failure kinds; the file and the counts must be as
 // before, no journal is left, and the table must then take the same change
-// without faults.
+// without faults. The last call removes the emptied journal after the
+// commit: failing, it leaves an empty file, which is no journal. The table
+// is a session's, which keeps what it reads in memory: that must follow.
 template <class Change>
 void EveryCallFails(const std::string& path, const Bytes& original, Change change) {
   int calls = 0;
@@ -132,14 +137,23 @@ void EveryCallFails(const std::string& path, const Bytes& original, Change chang
     for (int n = 1; n <= calls; ++n) {
       SCOPED_TRACE("call " + std::to_string(n) + (shortWrite ? " short" : " error"));
       WriteBytes(path, original);
-      TTableStream t(path, kRW);
-      ASSERT_TRUE(t.IsOpen());
+      TTableStream t(kRW);
+      t.SetWaits({.Session = true});
+      ASSERT_TRUE(t.Open(path));
       TFaultyOps ops;
       ops.FailAt = n;
       ops.ShortWrite = shortWrite;
       t.SetFileOps(&ops);
       const auto slots = t.RecordCount(), deleted = t.DeletedCount(), head = t.FreeListHead(),
                  appended = t.AppendedCount();
+      if (n == calls) {
+        EXPECT_TRUE(change(t)) << t.ErrorString();
+        EXPECT_TRUE(!std::filesystem::exists(path + "-journal") || std::filesystem::file_size(path + "-journal") == 0);
+        t.Close();
+        TTableStream next(path, kRW);  // takes the empty journal away
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        continue;
+      }
       EXPECT_FALSE(change(t));
       EXPECT_FALSE(t.ErrorString().empty());
       EXPECT_EQ(ReadBytes(path), original);
@@ -152,6 +166,54 @@ void EveryCallFails(const std::string& path, const Bytes& original, Change chang
       EXPECT_TRUE(change(t)) << t.ErrorString();
     }
   }
+}
+
+// Every call failing from the n-th on, for every n: the old bytes cannot
+// always be put back, and then the table refuses more changes and still
+// reads as it was; the next open puts the old bytes back. Only when even
+// the emptied journal cannot be made sure of may the change stand, and the
+// failure says so.
+TEST_F(TableStreamFaults, EveryCallFailingFromOneOnLeavesTheOldOrASaidState) {
+  Bytes packed;
+  int calls = 0;
+  {
+    TTableStream t(path_, kRW);
+    TFaultyOps counting;
+    t.SetFileOps(&counting);
+    ASSERT_TRUE(t.Pack());
+    calls = counting.Calls;
+    packed = ReadBytes(path_);
+  }
+  int poisoned = 0;
+  for (int n = 1; n < calls; ++n) {
+    SCOPED_TRACE("failing from call " + std::to_string(n));
+    Reset();
+    bool mayStand = false;
+    {
+      TTableStream t(path_, kRW);
+      TFaultyOps ops;
+      ops.FailAt = n;
+      ops.Onward = true;
+      t.SetFileOps(&ops);
+      EXPECT_FALSE(t.Pack());
+      mayStand = t.ErrorString().find("may have been saved") != std::string::npos;
+      EXPECT_EQ(LiveNames(t), live_);
+      EXPECT_EQ(t.RecordCount(), 6);
+      t.SetFileOps(nullptr);
+      t.First();
+      if (!(t.Edit() && t.Post())) {  // a change of no byte: refused only when poisoned
+        EXPECT_EQ(t.Error().Damage, TDamage::CannotUndo) << t.ErrorString();
+        ++poisoned;
+      }
+    }
+    TTableStream again(path_, kRW);
+    ASSERT_TRUE(again.IsOpen()) << again.ErrorString();
+    ASSERT_TRUE(again.Close());
+    const Bytes found = ReadBytes(path_);
+    EXPECT_TRUE(found == original_ || (mayStand && found == packed));
+    ExpectNoTemporaryFiles();
+  }
+  EXPECT_GT(poisoned, 0);
 }
 
 TEST_F(TableStreamFaults, Pack) {

@@ -1,6 +1,7 @@
 // Links, special files and strangers beside a table: a symlinked or
 // hard-linked table stays the same file through every change, a FIFO never
-// makes Open hang, and a journal that is not ours is refused, never applied.
+// makes Open hang, a file renamed over an open table is never written to,
+// and a journal that is not ours is refused, never applied.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,7 +10,7 @@
 #include <filesystem>
 
 #include "store/uJournal.h"
-#include "tests/store/test_table_stream_util.h"
+#include "tests/store/crash_ops.h"
 
 namespace kadrel {
 namespace {
@@ -75,34 +76,92 @@ TEST(TableStreamLinks, AFifoOrAFolderIsRefusedWithoutWaiting) {
   EXPECT_TRUE(fs::is_fifo(path));
 }
 
-// Whole journals, checksums right, that are not this table's: one that
-// would cut off what it does not hold, one written for another table (a
-// backup put back over the table, say). Neither is applied.
-TEST(TableStreamLinks, AJournalThatIsNotOursIsRefusedAndLeftAlone) {
+// A file renamed over the table while it is open (a sync tool, an editor, a
+// restore): no change reaches either file, and the change says why.
+TEST(TableStreamLinks, AFileRenamedOverAnOpenTableIsNeverWrittenTo) {
   TTempDir dir;
   const std::string path = dir.File("userdat.kd2");
   ASSERT_TRUE(testing::CreateUsers(path));
-  const Bytes table = ReadBytes(path);
-  TJournal gap;
-  gap.OldLength = static_cast<std::int64_t>(table.size()) + 100;
-  gap.OldCrc = 1;
+  TTableStream t(path, kRW);
+  ASSERT_TRUE(AddUser(t, "a"));
+  fs::create_hard_link(path, dir.File("opened"));
+  fs::copy_file(path, dir.File("copy"));
+  ASSERT_TRUE(AddUser(*std::make_unique<TTableStream>(dir.File("copy"), kRW), "other"));
+  fs::rename(dir.File("copy"), path);
+  const Bytes replaced = ReadBytes(path), opened = ReadBytes(dir.File("opened"));
+  EXPECT_FALSE(AddUser(t, "b"));
+  EXPECT_EQ(t.Error().Kind, TTableFault::Moved) << t.ErrorString();
+  EXPECT_EQ(ReadBytes(path), replaced);
+  EXPECT_EQ(ReadBytes(dir.File("opened")), opened);
+  EXPECT_EQ(LiveNames(t), (std::vector<std::string>{"a"}));
+  EXPECT_FALSE(fs::exists(JournalPath(path)));
+}
+
+// Whole journals, checksums right, that the table as it is cannot have come
+// from: the hot journal of an interrupted change beside a copy of the table
+// that got two more users since (in this version's format and the one
+// before), one written for a table of ten bytes, a forgery that would cut
+// the table to its first 64 bytes, and a file of 1000 MiB that is not a
+// journal at all (refused from its header, unread). None is applied; the
+// refusal says what to do; table and journal stay as they are.
+TEST(TableStreamLinks, AJournalThatIsNotOursIsRefusedAndLeftAlone) {
+  TTempDir dir;
+  const std::string path = dir.File("userdat.kd2");
+  const std::string journal = JournalPath(path);
+  ASSERT_TRUE(testing::CreateUsers(path));
+  {
+    TTableStream t(path, kRW);
+    for (const char* name : {"u1", "u2", "u3"}) ASSERT_TRUE(AddUser(t, name));
+  }
+  const Bytes before = ReadBytes(path);
+  {
+    testing::TCrashOps ops(dir.Path());
+    ops.StopAt = 5;  // the journal of adding u4 is whole, the table not yet touched
+    TTableStream t(path, kRW);
+    t.SetFileOps(&ops);
+    EXPECT_FALSE(AddUser(t, "u4"));
+  }
+  const Bytes hot = ReadBytes(journal);
+  fs::remove(journal);
+  {
+    TTableStream t(path, kRW);
+    for (const char* name : {"v1", "v2"}) ASSERT_TRUE(AddUser(t, name));
+  }
+  const Bytes grown = ReadBytes(path);
+  TJournal old;
+  old.OldLength = static_cast<std::int64_t>(before.size());
+  old.OldCrc = Crc64(before.data(), before.size());
+  old.Regions.push_back({0, Bytes(before.begin(), before.begin() + 32)});
+  TJournal forged;
+  forged.OldLength = 64;
+  forged.OldCrc = Crc64(grown.data(), 64);
   TJournal foreign;
   foreign.OldLength = 10;
-  foreign.OldCrc = Crc64(Bytes(10, 1).data(), 10);  // written for a table of ten bytes of 1
-  foreign.Regions.push_back({0, Bytes(10, 0)});
-  for (const TJournal& j : {gap, foreign}) {
-    const Bytes bytes = EncodeJournal(j);
-    testing::WriteBytes(JournalPath(path), bytes);
+  foreign.NewLength = static_cast<std::int64_t>(grown.size());
+  foreign.OldCrc = Crc64(Bytes(10, 1).data(), 10);
+  foreign.Regions.push_back({0, Bytes(10, 1)});
+  for (const Bytes& bytes :
+       {hot, testing::EncodeOldJournal(old), testing::EncodeOldJournal(forged), EncodeJournal(foreign), Bytes{}}) {
+    if (bytes.empty()) {
+      fs::remove(journal);
+      testing::WriteBytes(journal, {});
+      fs::resize_file(journal, std::uintmax_t{1000} << 20);
+    } else {
+      testing::WriteBytes(journal, bytes);
+    }
+    const auto size = fs::file_size(journal);
     for (auto mode : {kRead, kRW}) {
       TTableStream t(path, mode);
       EXPECT_FALSE(t.IsOpen());
+      EXPECT_EQ(t.Error().Damage, TDamage::Journal);
       EXPECT_NE(t.ErrorString().find("does not belong to this table"), std::string::npos) << t.ErrorString();
+      EXPECT_NE(t.ErrorString().find("move the journal away"), std::string::npos) << t.ErrorString();
     }
-    EXPECT_EQ(ReadBytes(path), table);
-    EXPECT_EQ(ReadBytes(JournalPath(path)), bytes);
+    EXPECT_EQ(ReadBytes(path), grown);
+    EXPECT_EQ(fs::file_size(journal), size);
   }
-  fs::remove(JournalPath(path));
-  fs::create_symlink(path, JournalPath(path));
+  fs::remove(journal);
+  fs::create_symlink(path, journal);
   TTableStream linked(path, kRead);
   EXPECT_FALSE(linked.IsOpen());
   EXPECT_NE(linked.ErrorString().find("is a symbolic link"), std::string::npos) << linked.ErrorString();

@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <thread>
 
 #include "platform/uFileLock.h"
 #include "tests/store/test_table_stream_util.h"
@@ -107,30 +107,101 @@ TEST_F(TableStreamLock, ReadersKeepTheTableAsItWasWhenTheyOpened) {
   EXPECT_EQ(testing::LiveNames(r2), (std::vector<std::string>{"new", "u2", "u3", "u4"}));
 }
 
-// A reader waits while a change is being written, then reads it whole.
-TEST_F(TableStreamLock, AReaderWaitsForAChangeInFlight) {
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-    char c = fd >= 0 && TryLockByte(fd, kChangeLockByte, TLockKind::Exclusive) ? 'y' : 'n';
-    (void)!::write(ready[1], &c, 1);
-    ::usleep(300 * 1000);
-    ::_exit(0);  // the lock goes with the process
+// A child process that acts on the table when told, over two pipes: it
+// says 'y' once its part is done, and finishes and exits on the parent's word.
+class TChild {
+ public:
+  template <class Part, class Rest>
+  TChild(Part part, Rest rest) {
+    if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      char c = part() ? 'y' : 'n';
+      (void)!::write(toParent_[1], &c, 1);
+      (void)!::read(toChild_[0], &c, 1);
+      rest();
+      ::_exit(0);  // the locks go with the process
+    }
   }
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
-  const auto start = std::chrono::steady_clock::now();
-  TTableStream r(path_, kRead);
-  EXPECT_TRUE(r.IsOpen()) << r.ErrorString();
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
+  bool Ready() {
+    char c = 0;
+    return pid_ > 0 && ::read(toParent_[0], &c, 1) == 1 && c == 'y';
+  }
+  void Go() { (void)!::write(toChild_[1], "x", 1); }
+  ~TChild() {
+    Go();
+    int status = 0;
+    if (pid_ > 0) ::waitpid(pid_, &status, 0);
+    for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]}) ::close(fd);
+  }
+
+ private:
+  int toChild_[2] = {-1, -1};
+  int toParent_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
+// A change in flight in another process: a reader that may not wait is
+// refused (busy), one that may is let in once the change is whole and
+// reads all of it; a change of ours gives up the same way.
+TEST_F(TableStreamLock, AReaderWaitsForAChangeInFlightAndGivesUpAfterItsWait) {
+  const Bytes before = ReadBytes(path_);
+  int fd = -1;
+  TChild child(
+      [&] {
+        fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+        const unsigned char half[10] = {0x20, 9};
+        return fd >= 0 && TryLockByte(fd, kChangeLockByte, TLockKind::Exclusive) && ::pwrite(fd, half, 10, 0) == 10;
+      },
+      [&] { (void)!::pwrite(fd, before.data(), 10, 0); });
+  ASSERT_TRUE(child.Ready());
+  TTableStream hurried(kRead);
+  hurried.SetWaits({.ChangeMs = 20});
+  EXPECT_FALSE(hurried.Open(path_));
+  EXPECT_EQ(hurried.Error().Kind, TTableFault::Busy);
+  TTableStream writer(kRW);
+  writer.SetWaits({.ChangeMs = 20});
+  EXPECT_FALSE(writer.Open(path_)) << "a writer's Open waits for the change lock too";
+  EXPECT_EQ(writer.Error().Kind, TTableFault::Busy);
+  std::thread patient([&] {
+    TTableStream r(kRead);
+    r.SetWaits({.ChangeMs = 60000});
+    EXPECT_TRUE(r.Open(path_)) << r.ErrorString();
+    EXPECT_EQ(testing::LiveNames(r), (std::vector<std::string>{"u2", "u3", "u4"}));
+  });
+  child.Go();
+  patient.join();
+}
+
+// A second writer waits for a short-lived one (a kadrel-cli command) up to
+// its wait, and gets in once it is gone; one that holds the table for a
+// session (the GUI) refuses it at once, however long it would wait.
+TEST_F(TableStreamLock, AWriterWaitsForAShortLivedWriterButNotForASession) {
+  for (bool session : {false, true}) {
+    SCOPED_TRACE(session ? "session" : "short-lived");
+    TChild child(
+        [&] {
+          static TTableStream held(kRW);  // until the child exits
+          held.SetWaits({.Session = session});
+          return held.Open(path_);
+        },
+        [] {});
+    ASSERT_TRUE(child.Ready());
+    TTableStream now(path_, kRW);
+    EXPECT_EQ(now.Error().Kind, TTableFault::InUse) << "no wait given";
+    TTableStream brief(kRW);
+    brief.SetWaits({.WriterMs = session ? 60000 : 20});
+    EXPECT_FALSE(brief.Open(path_));
+    EXPECT_EQ(brief.Error().Kind, session ? TTableFault::InUse : TTableFault::Busy) << brief.ErrorString();
+    if (session) continue;
+    std::thread patient([&] {
+      TTableStream w(kRW);
+      w.SetWaits({.WriterMs = 60000});
+      EXPECT_TRUE(w.Open(path_)) << w.ErrorString();
+    });
+    child.Go();
+    patient.join();
+  }
 }
 
 // The reason for open-file-description locks: with classic fcntl locks,

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "store/uJournal.h"
 #include "store/uTableStream.h"
 #include "tests/test_dir.h"
 
@@ -70,6 +71,28 @@ inline bool AddUser(TTableStream& t, const std::string& name, std::int32_t shift
                     double start = 37627.0, std::int32_t first = 0) {
   return t.Append() && t.SetText(0, name) && t.SetInteger(1, shift) && t.SetFloat(2, start) &&
          t.SetInteger(3, first) && t.Post();
+}
+
+// A journal as the version before wrote it: magic, checksum, old length and
+// CRC, count, then regions of the exact bytes overwritten.
+inline Bytes EncodeOldJournal(const TJournal& j) {
+  Bytes out = {'K', 'D', 'R', 'L', 'J', 'N', 'L', '1'};
+  auto put = [&out](std::uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  };
+  put(0, 8);
+  put(static_cast<std::uint64_t>(j.OldLength), 8);
+  put(j.OldCrc, 8);
+  put(j.Regions.size(), 4);
+  put(0, 4);
+  for (const auto& r : j.Regions) {
+    put(static_cast<std::uint64_t>(r.Offset), 8);
+    put(r.Old.size(), 4);
+    out.insert(out.end(), r.Old.begin(), r.Old.end());
+  }
+  const std::uint64_t crc = Crc64(out.data() + 16, out.size() - 16);
+  for (int i = 0; i < 8; ++i) out[8 + static_cast<std::size_t>(i)] = static_cast<unsigned char>(crc >> (8 * i));
+  return out;
 }
 
 // Names of the live records, in slot order, read as every caller reads.
