@@ -53,10 +53,10 @@ bool KeptPassword(const TSyncSettings& settings, std::string& password, std::str
 TfrmSync::TfrmSync(QWidget* owner, TScheduleFolder& folder, std::string user)
     : QDialog(owner), folder_(folder), user_(std::move(user)), frame_(new TKadrelFrame(this)) {
   setWindowTitle(QStringLiteral("同步到手机日历"));
-  setFixedSize(440, 330);
+  setFixedSize(480, 330);
   setFont(KadrelFont(12));
   frame_->SetTitle(QStringLiteral("同步到手机日历"));
-  QWidget* body = frame_->AddBody({6, 35, 428, 283});
+  QWidget* body = frame_->AddBody({6, 35, 468, 283});
 
   const TSyncSettings kept = ReadSyncSettings(folder_.Tables().Settings);
   // The user of the last publish stays the one published while still there.
@@ -81,10 +81,10 @@ TfrmSync::TfrmSync(QWidget* owner, TScheduleFolder& folder, std::string user)
   MakeLabel(QStringLiteral("同步前一个月到一年多以后的班次；手机上的日历帐户（CalDAV）会自动更新。"), body, {12, 206});
 
   btnPublish = new QPushButton(QStringLiteral("同步"), body);
-  btnPublish->setGeometry(120, 240, 75, 25);
+  btnPublish->setGeometry(140, 240, 75, 25);
   btnPublish->setDefault(true);
   btnClose = new QPushButton(QStringLiteral("关闭"), body);
-  btnClose->setGeometry(233, 240, 75, 25);
+  btnClose->setGeometry(253, 240, 75, 25);
   connect(btnPublish, &QPushButton::clicked, this, &TfrmSync::btnPublishClick);
   connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 
