@@ -2,8 +2,10 @@
 
 #include "app/uBannerLabel.h"
 #include "app/uKadrelMainText.h"
+#include "app/uRosterForm.h"
 #include "calendar/uHoliday.h"
 #include "config/uDayChange.h"
+#include "config/uDayMenu.h"
 #include "config/uKDOption.h"
 #include "config/uRefusals.h"
 #include "output/uWizd.h"
@@ -13,6 +15,7 @@
 #include "platform/gui/uQtGbk.h"
 #include "platform/gui/uShell.h"
 #include "platform/uClock.h"
+#include "platform/uDataFiles.h"
 #include "platform/uDateWords.h"
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
@@ -101,7 +104,6 @@ TfrmMain::TfrmMain(std::string dataDir, QWidget* parent)
 
   CreateControls();
   CreatePopupMenu();
-  CreateDayMenu();
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
@@ -203,6 +205,19 @@ void TfrmMain::CreateViewButtons() {
     connect(button, &TToggleButton::clicked, this, [this, button] { ViewButtonClick(button); });
   }
   YearButton->SetDown(true);
+  // Not one of the views of the group: it opens a window of its own.
+  RosterButton = new TToggleButton(Panel3);
+  RosterButton->setObjectName(QStringLiteral("RosterButton"));
+  RosterButton->setGeometry(618, 358, 60, 21);
+  RosterButton->SetCaption(QStringLiteral("排班表"));
+  RosterButton->setFont(KadrelFont(12));
+  RosterButton->setToolTip(QStringLiteral("全体人员一个月的排班"));
+  // Tab goes round the views alone; the command menu reaches the roster.
+  RosterButton->setFocusPolicy(Qt::NoFocus);
+  connect(RosterButton, &TToggleButton::clicked, this, [this] {
+    RosterButton->SetDown(false);
+    RosterClick();
+  });
 }
 
 void TfrmMain::CreatePopupMenu() {
@@ -227,6 +242,7 @@ void TfrmMain::CreatePopupMenu() {
   displayMenu_ = PopupMenu1->AddSubMenu(KadrelMenuImage(10), QStringLiteral("显示"));
   displaymonth = displayMenu_->menuAction();
   displaymonth->setObjectName(QStringLiteral("displaymonth"));
+  add(RosterItem, "RosterItem", 10, "排班表", &TfrmMain::RosterClick);
   add(N2, "N2", 8, "打印Kadrel", &TfrmMain::N2Click);
   separator(N6, "N6");
   add(N7, "N7", -1, "设置", nullptr);
@@ -244,21 +260,8 @@ void TfrmMain::CreatePopupMenu() {
 }
 
 void TfrmMain::CreateDayMenu() {
-  DayMenu = new TPopupMenu(this);
-  auto add = [this](QAction*& item, const char* name, const char* caption, TExceptionKind kind) {
-    item = DayMenu->addAction(QString::fromUtf8(caption));
-    item->setObjectName(QString::fromUtf8(name));
-    connect(item, &QAction::triggered, this, [this, kind] { DayChangeClick(kind); });
-  };
-  add(SwapItem, "SwapItem", "换班…", TExceptionKind::Swap);
-  add(LeaveItem, "LeaveItem", "请假…", TExceptionKind::Leave);
-  add(ExtraItem, "ExtraItem", "加班…", TExceptionKind::Extra);
-  add(SetItem, "SetItem", "改班…", TExceptionKind::Set);
-  add(NoteItem, "NoteItem", "备注…", TExceptionKind::Note);
-  DayMenu->addSeparator();
-  UndoItem = DayMenu->addAction(QStringLiteral("撤销此日调整"));
-  UndoItem->setObjectName(QStringLiteral("UndoItem"));
-  connect(UndoItem, &QAction::triggered, this, &TfrmMain::UndoDayClick);
+  DayMenu = new TDayMenu(this, folder_->Rota(), *records_);
+  DayMenu->OnChanged = [this] { RotaChanged(); };
 }
 
 // --- Start-up ----------------------------------------------------------------
@@ -290,6 +293,7 @@ bool TfrmMain::LoadData() {
   folder_ = std::move(folder);
   records_ = &folder_->Records();
   readOnly_ = folder_->ReadOnly();
+  CreateDayMenu();
   currentUser_ = TShiftUser{};
   const int year = DecodeDate(WholeDays(Today())).Year;
 
@@ -311,7 +315,7 @@ bool TfrmMain::LoadData() {
 }
 
 void TfrmMain::ShowOpenFailure(const TOpenFailure& failure) {
-  const QString text = QString::fromStdString(OpenFailureText(failure));
+  const QString text = QString::fromStdString(OpenFailureText(failure, FolderPath(dataDir_)));
   // Another program's hold goes away by itself; everything else needs mending.
   if (failure.Fault == TOpenFault::InUse) {
     ShowNotice(this, text);
@@ -541,6 +545,7 @@ void TfrmMain::N1Click() {
     option.exec();
   }
   RebuildUserMenu();
+  if (roster_) roster_->Reload();
   if (userNames_.empty()) {
     // Every user was deleted. The one shown last is gone from the files, so
     // its duties must not stay on screen: the window looks as it does at a
@@ -604,6 +609,22 @@ QString TfrmMain::HelpFilePath() {
 }
 
 QString TfrmMain::HelpWindowTitle() { return QStringLiteral("Kadrel2的帮助"); }
+
+void TfrmMain::RosterClick() {
+  if (!folder_) return;
+  if (!roster_) {
+    const int view = ShownView();
+    const int month = view > 0 ? view : DecodeDate(WholeDays(Today())).Month;
+    roster_ = new TfrmRoster(this, *folder_, Calendar->Year(), month);
+    roster_->OnRotaChanged = [this] {
+      RefreshRota();
+      RedrawView();
+    };
+  }
+  roster_->show();
+  roster_->raise();
+  roster_->activateWindow();
+}
 
 void TfrmMain::N11Click() {
   TShell& shell = Shell();
@@ -762,7 +783,7 @@ void TfrmMain::MenuKey() {
   if (day > 0) {
     DayMenuPopup(day, DayMenuPosition(day));
     // Lit, as the command menu's first item is, for the arrows to go on from.
-    DayMenu->setActiveAction(SwapItem->isEnabled() ? SwapItem : nullptr);
+    DayMenu->setActiveAction(DayMenu->SwapItem->isEnabled() ? DayMenu->SwapItem : nullptr);
   } else {
     CommandMenuKey();
   }
@@ -774,79 +795,14 @@ void TfrmMain::DayMenuPopup(int day, QPoint at) {
   }
   menuDay_ = static_cast<TDateTime>(EncodeDate(Calendar->Year(), Calendar->Month(), day));
   FocusDay(day);
-  // Viewing only, with nobody shown, or in a year no change may fall in
-  // (the navigator reaches one year further back), there is nothing to change.
-  const bool writable = !readOnly_ && shownUser_.has_value() && Calendar->Year() >= kFirstRotaYear &&
-                        Calendar->Year() <= kLastRotaYear;
-  for (QAction* item : {SwapItem, LeaveItem, ExtraItem, SetItem, NoteItem}) item->setEnabled(writable);
-  UndoItem->setEnabled(writable && !snapshot_->Explain(*shownUser_, menuDay_).Exceptions.empty());
-  DayMenu->popup(at);
+  // Viewing only, or with nobody shown, there is nothing to change.
+  DayMenu->Open(snapshot_, shownUser_.value_or(0), shownName_, menuDay_, !readOnly_ && shownUser_.has_value(), at);
 }
 
-void TfrmMain::DayChangeClick(TExceptionKind kind) {
-  if (!folder_ || readOnly_ || !shownUser_) return;
-  {
-    TfrmDayChange dialog(this, folder_->Rota(), *records_, kind, shownName_, menuDay_);
-    if (dialog.exec() != QDialog::Accepted) return;
-  }
+void TfrmMain::RotaChanged() {
   RefreshRota();
   RedrawView();
-}
-
-namespace {
-
-// "请假：年假（2026年3月2日至2026年3月10日）", one change as the undo question lists it.
-QString ChangeLine(const TExceptionRecord& change, TScheduleRecords& records) {
-  auto duty = [&records](std::int32_t id) {
-    const std::optional<TDutyKindRecord> kind = records.FindDutyKind(id);
-    return GbkToQString(kind ? kind->Name : DeletedDutyName(id));
-  };
-  QString what;
-  switch (change.Kind) {
-    case TExceptionKind::Set: what = change.DutyID == 0 ? QStringLiteral("无") : duty(change.DutyID); break;
-    case TExceptionKind::Leave: what = change.Leave.empty() ? QStringLiteral("请假") : GbkToQString(change.Leave); break;
-    case TExceptionKind::Extra: what = duty(change.DutyID); break;
-    case TExceptionKind::Swap: what = QStringLiteral("与") + GbkToQString(change.Partner); break;
-    default: what = GbkToQString(change.Note); break;
-  }
-  return GbkToQString(ExceptionKindText(change.Kind)) + QStringLiteral("：") + what + QStringLiteral("（") +
-         DaysCaption(change.First, change.Last) + QStringLiteral("）");
-}
-
-}  // namespace
-
-// Every change that covers the day goes, whole: a change of several days is
-// not cut into pieces, so the question names each with all its days.
-void TfrmMain::UndoDayClick() {
-  if (!folder_ || readOnly_ || !shownUser_) return;
-  const std::vector<TExceptionRecord> covering = snapshot_->Explain(*shownUser_, menuDay_).Exceptions;
-  if (covering.empty()) return;
-  QStringList lines;
-  bool longer = false;
-  for (const TExceptionRecord& change : covering) {
-    lines << ChangeLine(change, *records_);
-    longer = longer || WholeDays(change.Last) != WholeDays(change.First);
-  }
-  QString text = QStringLiteral("要撤销%1的以下调整吗？\n%2").arg(DayCaption(menuDay_), lines.join(QLatin1Char('\n')));
-  if (longer) text += QStringLiteral("\n跨越几天的调整将整段撤销。");
-  TMessageRequest question{text, QStringLiteral("询问"), TMsgIcon::Question, TMsgButtons::YesNo};
-  question.DefaultNo = true;
-  if (ShowMessageBox(this, question) != TMsgResult::Yes) return;
-
-  std::vector<std::int32_t> gone;
-  for (const TExceptionRecord& change : covering) {
-    // The other half of a swap went with the first.
-    if (std::find(gone.begin(), gone.end(), change.ID) != gone.end()) continue;
-    std::vector<TExceptionRecord> dropped;
-    TRotaError error;
-    if (!folder_->Rota().DropException(change.ID, dropped, error)) {
-      ShowError(this, RotaRefusalText(error, {GbkToQString(shownName_), {}}));
-      break;
-    }
-    for (const TExceptionRecord& half : dropped) gone.push_back(half.ID);
-  }
-  RefreshRota();
-  RedrawView();
+  if (roster_) roster_->Reload();
 }
 
 }  // namespace kadrel

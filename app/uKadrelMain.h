@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -24,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uRosterForm.h"
 #include "calendar/uCalendar.h"
 #include "schedule/uRotaResolver.h"
 #include "schedule/uShiftUser.h"
@@ -37,6 +39,7 @@ class QTreeWidget;
 namespace kadrel {
 
 class TBannerLabel;
+class TDayMenu;
 class TKadrelFrame;
 class TListMenu;
 class TOfficeButton;
@@ -72,10 +75,6 @@ class TfrmMain : public QWidget {
   void MenuKey();
   // The menu of day `day` of the month shown, at `at` (screen coordinates).
   void DayMenuPopup(int day, QPoint at);
-  // Its entries: a dialog for a change of that day of `kind`, and the undoing
-  // of every change that covers the day.
-  void DayChangeClick(TExceptionKind kind);
-  void UndoDayClick();
   void MinimizeButtonClick();
   void CloseButtonClick();
   void Timer1Timer();
@@ -90,6 +89,9 @@ class TfrmMain : public QWidget {
   void N9Click();
   void N11Click();
   void N12Click();
+  // The roster of the team, from the command menu and the view button
+  // beside the months: opened, or raised when it is open already.
+  void RosterClick();
 
   // The about box "关于..." shows. Program start creates it once; the window
   // does not own it.
@@ -119,6 +121,8 @@ class TfrmMain : public QWidget {
   // The hint text the grid's tooltip shows; empty off the day cells.
   QString HintText() const { return hint_; }
   TScheduleFolder* Folder() const { return folder_.get(); }
+  // The roster window while it is open; null otherwise.
+  TfrmRoster* Roster() const { return roster_; }
   TKadrelFrame* Frame() const { return frame_; }
   TToggleButton* ViewButton(int tag) const { return viewButtons_.at(tag); }
   // The "选择用户" submenu, one item per user in file order, and the items
@@ -151,15 +155,11 @@ class TfrmMain : public QWidget {
   QAction* N13 = nullptr;
   QAction* N14 = nullptr;
   QAction* N15 = nullptr;
+  QAction* RosterItem = nullptr;
+  TToggleButton* RosterButton = nullptr;
   QTimer* Timer1 = nullptr;
-  // The menu of a day: 换班…, 请假…, 加班…, 改班…, 备注…, 撤销此日调整.
-  TPopupMenu* DayMenu = nullptr;
-  QAction* SwapItem = nullptr;
-  QAction* LeaveItem = nullptr;
-  QAction* ExtraItem = nullptr;
-  QAction* SetItem = nullptr;
-  QAction* NoteItem = nullptr;
-  QAction* UndoItem = nullptr;
+  // The menu of a day (config/uDayMenu.h).
+  TDayMenu* DayMenu = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -191,6 +191,8 @@ class TfrmMain : public QWidget {
   // drawn again from it.
   void RefreshRota();
   void RedrawView();
+  // After a change of the rota here or in the roster: every view again.
+  void RotaChanged();
   int ShownView() const;
   // The badge of a mark in the month list.
   const QIcon& MarkIcon(std::string_view mark);
@@ -224,6 +226,7 @@ class TfrmMain : public QWidget {
   std::vector<std::string> userNames_;
   TPopupMenu* displayMenu_ = nullptr;
   QDialog* aboutBox_ = nullptr;
+  QPointer<TfrmRoster> roster_;  // a window of its own; null once closed
 };
 
 }  // namespace kadrel

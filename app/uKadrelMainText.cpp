@@ -102,6 +102,13 @@ std::string CreateDetail(const TTableError& why) {
   return "系统拒绝了这一操作";
 }
 
+// What to do about it.
+std::string CreateAdvice(const TTableError& why) {
+  if (why.Kind == TTableFault::NoSpace) return "请腾出磁盘空间后再启动Kadrel。";
+  if (why.Errno == EIO) return "请检查磁盘后再启动Kadrel。";
+  return "请检查数据文件夹的权限。";
+}
+
 }  // namespace
 
 std::string DamageDetail(const TTableError& why) {
@@ -131,31 +138,37 @@ std::string DamageDetail(const TTableError& why) {
   return kNotATable;
 }
 
-std::string OpenFailureText(const TOpenFailure& failure) {
-  const std::string file = "“" + failure.File + "”";
+std::string OpenFailureText(const TOpenFailure& failure, const std::string& folder) {
+  const std::string file = "“" + failure.File + "”", in = "数据文件夹“" + folder + "”中的";
   switch (failure.Fault) {
     case TOpenFault::InUse:
-      return "数据文件" + file + "正被另一个程序使用（另一个Kadrel，或正在修改数据的kadrel-cli）。\n" +
-             "请先关闭它，Kadrel现在退出。";
+      return in + "数据文件" + file + "正被另一个程序使用（另一个Kadrel，或正在修改数据的kadrel-cli）。\n" +
+             "请先关闭另一个Kadrel，或等kadrel-cli完成，再启动Kadrel。Kadrel现在退出。";
     case TOpenFault::NoPermission:
       if (failure.Creating) {
-        return "没有权限在数据文件夹中创建数据文件" + file + "。\n请检查数据文件夹的权限。" + kNothingChanged;
+        return "没有权限在数据文件夹“" + folder + "”中创建数据文件" + file + "。\n请检查数据文件夹的权限。" +
+               kNothingChanged;
       }
-      return "没有权限读取数据文件" + file + "。\n请检查该文件和数据文件夹的权限。" + kNothingChanged;
+      return "没有权限读取" + in + "数据文件" + file + "。\n请检查该文件和数据文件夹的权限。" + kNothingChanged;
     case TOpenFault::NotRegular:
-      return file + "不是普通文件，而是" + KindOfFile(static_cast<mode_t>(failure.Why.FileType)) +
-             "，不能作为数据文件使用。\n" + kNothingChanged;
+      return in + file + "不是普通文件，而是" + KindOfFile(static_cast<mode_t>(failure.Why.FileType)) +
+             "，不能作为数据文件使用。\n请把它移到别处，或从备份恢复数据文件。" + kNothingChanged;
     case TOpenFault::CannotCreate:
-      return "无法创建数据文件" + file + "：" + CreateDetail(failure.Why) + "。\n" + kNothingChanged;
+      return "无法在数据文件夹“" + folder + "”中创建数据文件" + file + "：" + CreateDetail(failure.Why) + "。\n" +
+             CreateAdvice(failure.Why) + kNothingChanged;
     // Only a reader meets these; the main window makes what is missing.
     case TOpenFault::NoData:
     case TOpenFault::Missing:
-      return "找不到数据文件" + (failure.File.empty() ? std::string() : file) + "。\n" + kNothingChanged;
+      return "在数据文件夹“" + folder + "”中找不到数据文件" + (failure.File.empty() ? std::string() : file) +
+             "。\n请从备份恢复数据文件夹中的数据文件。" + kNothingChanged;
     case TOpenFault::None:
     case TOpenFault::Damaged:
       break;
   }
-  return "数据文件" + file + "已损坏：" + DamageDetail(failure.Why) + "。\n" + kNothingChanged;
+  // A journal in the way is mended by moving it, which its detail says.
+  const bool journal = failure.Why.Kind == TTableFault::Damaged && failure.Why.Damage == TDamage::Journal;
+  return in + "数据文件" + file + "已损坏：" + DamageDetail(failure.Why) + "。\n" +
+         (journal ? "" : "请从备份恢复数据文件夹中的数据文件。") + kNothingChanged;
 }
 
 std::string ReadOnlyNoticeText() {

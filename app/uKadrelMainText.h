@@ -32,10 +32,11 @@ std::string CalendarHintText(const TCalendKD& day, const TResolvedDay& duty);
 std::string HolidayNoticeText(const std::vector<THolidayMessage>& messages);
 
 // What the user is told when the data files cannot be opened, UTF-8 like
-// the file names it quotes: the file, the kind of problem (damaged, with
-// what is wrong; no permission; not a regular file; in use) and that
-// nothing was changed.
-std::string OpenFailureText(const TOpenFailure& failure);
+// the names it quotes: the folder and the file, the kind of problem
+// (damaged, with what is wrong; no permission; not a regular file; in use),
+// what to do about it (restore a backup, check the permissions, close the
+// other Kadrel) and that nothing was changed.
+std::string OpenFailureText(const TOpenFailure& failure, const std::string& folder);
 
 // What is wrong with a damaged file, from the store's account (UTF-8).
 std::string DamageDetail(const TTableError& why);

@@ -1,6 +1,7 @@
 #include "app/uSyncCommand.h"
 
 #include "app/uKadrelMain.h"
+#include "config/uDayMenu.h"
 #include "config/uSyncForm.h"
 #include "output/uPublishUser.h"
 #include "platform/gui/uMessages.h"
@@ -17,10 +18,12 @@ TSyncCommand::TSyncCommand(TfrmMain& main) : QObject(&main), main_(main) {
   SyncItem->setObjectName(QStringLiteral("SyncItem"));
   main.PopupMenu1->insertAction(main.N10, SyncItem);
   connect(SyncItem, &QAction::triggered, this, &TSyncCommand::SyncItemClick);
-  for (QAction* change : {main.N1, main.SwapItem, main.LeaveItem, main.ExtraItem, main.SetItem, main.NoteItem,
-                          main.UndoItem}) {
-    connect(change, &QAction::triggered, this, &TSyncCommand::RepublishIfChanged);
-  }
+  connect(main.N1, &QAction::triggered, this, &TSyncCommand::RepublishIfChanged);
+  // After the window's own redraw, so the publish sees what it shows.
+  main.DayMenu->OnChanged = [shown = main.DayMenu->OnChanged, this] {
+    if (shown) shown();
+    RepublishIfChanged();
+  };
 }
 
 void TSyncCommand::SyncItemClick() {

@@ -1,6 +1,6 @@
 // A data folder of many users for the benchmarks of whole teams: duty kinds
 // 白班 08:00+480, 夜班 20:00+720, 早班 06:00+480 and 休息 (rest) in one
-// cycle, every user at another place of it, and every third user with 30
+// cycle, every user at another place of it, and by default every third user with 30
 // exceptions (changed duties and extra shifts) spread over 2025.
 #pragma once
 
@@ -38,7 +38,8 @@ struct TTeamFolder {
   std::shared_ptr<const TRotaSnapshot> snapshot;
   TDutyTimesMap times;
 
-  explicit TTeamFolder(int users) {
+  // Every `changedEvery`-th user has the exceptions.
+  explicit TTeamFolder(int users, int changedEvery = 3) {
     std::string pattern = (std::filesystem::temp_directory_path() / "kadrel-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();
     dir = pattern;
@@ -61,7 +62,7 @@ struct TTeamFolder {
       TUserRecord user{0, std::string("u").append(std::to_string(u)), 1,
                        static_cast<TDateTime>(EncodeDate(2025, 1, 1)), u % 4};
       ok = ok && records.SaveUser(user, error);
-      for (int i = 0; u % 3 == 0 && i < 30; ++i) {
+      for (int i = 0; u % changedEvery == 0 && i < 30; ++i) {
         TExceptionRecord r;
         r.Kind = pick(0, 1) ? TExceptionKind::Set : TExceptionKind::Extra;
         r.User = user.Name;

@@ -13,17 +13,6 @@ namespace {
 // The ideographic em box of a CJK face reaches 0.88 em above the baseline.
 constexpr int kBaselineInThousandths = 880;
 
-// The holiday colours: a red 休 and a dark grey 班, and grounds light enough
-// that blue and red day numbers stay readable on them.
-const QColor kOffMarkColor(220, 0, 0);
-const QColor kWorkMarkColor(80, 80, 80);
-const QColor kOffGroundColor(255, 208, 208);
-const QColor kWorkGroundColor(214, 214, 214);
-// The rota's badge: a purple that no other text of the grid uses, with white
-// on it, so a changed day reads apart from holidays, weekends and terms.
-const QColor kChangeMarkColor(120, 40, 170);
-const QColor kChangeTextColor(255, 255, 255);
-
 }  // namespace
 
 const QString& TCalendarTextCache::Get(std::string_view gbk) {

@@ -19,6 +19,18 @@
 
 namespace kadrel {
 
+// The holiday colours: a red 休 and a dark grey 班, and grounds light enough
+// that blue and red day numbers stay readable on them. The roster uses them
+// too, so a day looks alike in both.
+inline const QColor kOffMarkColor(220, 0, 0);
+inline const QColor kWorkMarkColor(80, 80, 80);
+inline const QColor kOffGroundColor(255, 208, 208);
+inline const QColor kWorkGroundColor(214, 214, 214);
+// The rota's badge: a purple that no other text of the grid uses, with white
+// on it, so a changed day reads apart from holidays, weekends and terms.
+inline const QColor kChangeMarkColor(120, 40, 170);
+inline const QColor kChangeTextColor(255, 255, 255);
+
 // Texts of the grid as QString. A month paints some ninety texts, almost
 // all of them again on the next paint, so each distinct GBK text is
 // converted once. The texts are day numbers, captions and lunar names, a

@@ -1,4 +1,3 @@
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -6,5 +5,5 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return kadrel::CliMain(args, std::cout, std::cerr);
+  return kadrel::CliMainInTerminal(args);
 }

@@ -2,6 +2,7 @@
 // holiday marks, and a user's duties counted against the holidays. Names are
 // GBK in the core and UTF-8 here.
 #include <algorithm>
+#include <unordered_map>
 #include <array>
 #include <optional>
 #include <string>
@@ -87,20 +88,6 @@ std::optional<TDayArgs> ParseDayArgs(TCliContext& ctx, int& rc) {
 
 std::string JsonOrNull(const std::string& utf8) { return utf8.empty() ? "null" : JsonText(utf8); }
 
-// The one JSON shape of a day, for `day` and `days` alike; "mark" is "休",
-// "班" or null, with the same meaning as the three text columns.
-std::string DayJson(std::int64_t serial, const TDayFacts& f, TGbkToUtf8Cache& utf8) {
-  const THolidayColumns c = HolidayColumnsOf(f.Kd);
-  return "{\"date\":\"" + FormatIsoDate(serial) + "\",\"weekday\":\"" +
-         std::string(kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(serial) - 1)]) +
-         "\",\"lunarYear\":" + std::to_string(f.LunarYear) + ",\"lunarMonth\":" + std::to_string(f.LunarMonth) +
-         ",\"leap\":" + (f.Leap ? "true" : "false") + ",\"lunarDay\":" + std::to_string(f.LunarDay) +
-         ",\"yearName\":" + JsonOrNull(utf8(f.Kd.YearName)) + ",\"monthName\":" + JsonOrNull(utf8(f.Kd.MonthName)) +
-         ",\"dayName\":" + JsonOrNull(utf8(f.Kd.DayName)) + ",\"term\":" + JsonOrNull(utf8(f.Kd.TermName)) +
-         ",\"mark\":" + JsonOrNull(c.Mark) + ",\"festival\":" + JsonOrNull(c.Festival) +
-         ",\"statutory\":" + (f.Kd.Statutory ? "true" : "false") + "}";
-}
-
 // One row of `stats`.
 struct TDutyCount {
   std::string Name;  // GBK
@@ -126,6 +113,46 @@ class TDutyCounts {
 };
 
 }  // namespace
+
+std::string TDayJson::Calendar(std::int64_t serial) {
+  auto [at, added] = calendar_.try_emplace(serial);
+  if (!added) return at->second;
+  const std::int64_t begin = EncodeDate(kFirstCalendYear, 1, 1), end = EncodeDate(kLastCalendYear, 12, 31);
+  TJsonObject day;
+  day.Add("date", JsonText(FormatIsoDate(serial)))
+      .Add("weekday", JsonText(kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(serial) - 1)]));
+  if (serial < begin || serial > end) {
+    for (const char* key : {"lunarYear", "lunarMonth", "leap", "lunarDay", "yearName", "monthName", "dayName", "term",
+                            "mark", "festival", "statutory"})
+      day.Add(key, "null");
+  } else {
+    TDayFacts f;
+    FillDayFacts(serial, f);
+    const THolidayColumns c = HolidayColumnsOf(f.Kd);
+    day.Add("lunarYear", f.LunarYear)
+        .Add("lunarMonth", f.LunarMonth)
+        .Add("leap", f.Leap ? "true" : "false")
+        .Add("lunarDay", f.LunarDay)
+        .Add("yearName", JsonOrNull(utf8_(f.Kd.YearName)))
+        .Add("monthName", JsonOrNull(utf8_(f.Kd.MonthName)))
+        .Add("dayName", JsonOrNull(utf8_(f.Kd.DayName)))
+        .Add("term", JsonOrNull(utf8_(f.Kd.TermName)))
+        .Add("mark", JsonOrNull(c.Mark))
+        .Add("festival", JsonOrNull(c.Festival))
+        .Add("statutory", f.Kd.Statutory ? "true" : "false");
+  }
+  std::string json = day.Close();
+  json.pop_back();  // the user's part follows
+  return at->second = json;
+}
+
+std::string TDayJson::Of(std::int64_t serial, const std::string* userGbk, const TResolvedDay* day) {
+  std::string json = Calendar(serial) + ",\"user\":" + (userGbk ? JsonText(ShowText(*userGbk)) : "null");
+  const std::string duty = day ? ShowText(DayDutyText(*day)) : std::string();
+  json += ",\"duty\":" + JsonOrNull(duty);
+  const std::string change = day ? DayChangeJson(*day) : std::string();
+  return json + (change.empty() ? ",\"change\":null" : change) + '}';
+}
 
 THolidayColumns HolidayColumnsOf(const TCalendKD& day) {
   if (day.Mark == THolidayMark::None) return {};
@@ -162,14 +189,8 @@ int CmdDay(TCliContext& ctx) {
   if (user) resolved = user->Day(*day);
   const std::string duty = resolved ? DayDutyText(*resolved) : std::string();
   if (ctx.Json) {
-    TGbkToUtf8Cache utf8;
-    std::string json = DayJson(*day, facts, utf8);
-    if (user) {
-      json.pop_back();
-      json += ",\"user\":" + JsonText(ShowText(user->Name())) + ",\"duty\":" + JsonOrNull(ShowText(duty)) +
-              DayChangeJson(*resolved) + "}";
-    }
-    ctx.Out << json << '\n';
+    const std::string name = user ? user->Name() : std::string();
+    ctx.Out << TDayJson().Of(*day, user ? &name : nullptr, resolved ? &*resolved : nullptr) << '\n';
     return kExitOk;
   }
   ctx.Out << FormatIsoDate(*day) << '\t' << kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(*day) - 1)] << '\n';
@@ -195,12 +216,13 @@ int CmdDays(TCliContext& ctx) {
   if (int refused = RefuseOutsideCalendar(ctx, *from, *to)) return refused;
   ReportHolidayMessages(ctx, YearOf(*from), YearOf(*to));
   TGbkToUtf8Cache utf8;
+  TDayJson json;
   TDayFacts facts;
   std::string line;
   for (std::int64_t serial = *from; serial <= *to; ++serial) {
     FillDayFacts(serial, facts);
     if (ctx.Json) {
-      ctx.Out << (serial == *from ? "[" : ",") << DayJson(serial, facts, utf8);
+      ctx.Out << (serial == *from ? "[" : ",") << json.Of(serial);
       continue;
     }
     line = FormatIsoDate(serial);

@@ -13,8 +13,10 @@
 #include <filesystem>
 
 #include "platform/uClock.h"
+#include "platform/uDataFiles.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
+#include "platform/uTerminalText.h"
 #include "platform/uUserDirs.h"
 #include "schedule/uScheduleFolder.h"
 
@@ -100,6 +102,25 @@ std::string OneLine(std::string_view text) {
     if (c == '\n' || c == '\r') c = ' ';
   }
   return line;
+}
+
+// What to do about a folder that did not open; empty when the reason says.
+std::string FolderAdvice(const TOpenFailure& failure) {
+  switch (failure.Fault) {
+    case TOpenFault::InUse: return "close the other Kadrel, or wait for the other kadrel-cli, and try again";
+    case TOpenFault::NoPermission:
+      return failure.Creating ? "check the permissions of the folder" : "check the permissions of the file and the folder";
+    case TOpenFault::NotRegular: return "move it away, or restore the folder's files from a backup";
+    case TOpenFault::CannotCreate: return "free some space or check the disk and the folder's permissions";
+    case TOpenFault::Missing: return "restore the folder's files from a backup";
+    case TOpenFault::Damaged:
+      // A journal in the way is mended by moving it, which its reason says.
+      if (failure.Why.Kind == TTableFault::Damaged && failure.Why.Damage == TDamage::Journal) break;
+      return "restore the folder's files from a backup";
+    case TOpenFault::None:
+    case TOpenFault::NoData: break;
+  }
+  return "";
 }
 
 int Report(std::ostream& err, int code, std::string_view message) {
@@ -209,6 +230,7 @@ int RunCommand(const std::vector<std::string>& args, TCliContext& ctx) {
     }
     return Report(err, kExitUsage, usage);
   }
+  if (ctx.Json && ctx.Terminal.OutText) ctx.Terminal.OutText->SetMode(TTerminalStreamBuf::TMode::JsonAscii);
   ChooseDataDir(ctx, *command);
   // A reader that went away must not kill a write command after its change
   // is saved: the failed write is then a warning like any other.
@@ -220,8 +242,8 @@ int RunCommand(const std::vector<std::string>& args, TCliContext& ctx) {
 
 std::span<const TCliCommand> CliCommands() { return kCommands; }
 
-int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TCliContext ctx{"", {}, out, err, false, {}, {}, {}};
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, TCliTerminal terminal) {
+  TCliContext ctx{"", {}, out, err, false, {}, {}, {}, std::move(terminal)};
   try {
     int code = RunCommand(args, ctx);
     out.flush();
@@ -235,6 +257,13 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
 }
 
+void WriteBytes(TCliContext& ctx, std::string_view bytes) {
+  ctx.Out.flush();
+  std::ostream& raw = ctx.Terminal.Bytes ? *ctx.Terminal.Bytes : ctx.Out;
+  raw.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!raw) ctx.Out.setstate(std::ios::badbit);
+}
+
 int UsageError(TCliContext& ctx, std::string_view message) {
   return Report(ctx.Err, kExitUsage, std::string(message) + " (see " + std::string(kProgram) + " --help)");
 }
@@ -246,7 +275,9 @@ int FolderError(TCliContext& ctx, const TOpenFailure& failure) {
     return DataError(ctx, "no schedule data in " + DescribeDataDir(ctx) +
                               " (shiftdat.kd2, workdat.kd2 and userdat.kd2 are missing)");
   }
-  return DataError(ctx, failure.Text() + " (in " + DescribeDataDir(ctx) + ")");
+  const std::string advice = FolderAdvice(failure);
+  return DataError(ctx, failure.File + " in " + DataDirPath(ctx) + ": " + failure.Why.Text +
+                            (advice.empty() ? "" : "; " + advice));
 }
 
 std::string NoUserText(const TCliContext& ctx, const std::string& name) {
@@ -339,13 +370,6 @@ std::string DescribeDataDir(const TCliContext& ctx) {
   return "the current directory";
 }
 
-std::string DataDirPath(const TCliContext& ctx) {
-  std::error_code ec;
-  auto path = std::filesystem::absolute(ctx.DataDir.empty() ? "." : ctx.DataDir, ec);
-  if (ec) return ctx.DataDir;
-  std::string text = path.lexically_normal().string();
-  if (text.size() > 1 && text.back() == '/') text.pop_back();
-  return text;
-}
+std::string DataDirPath(const TCliContext& ctx) { return FolderPath(ctx.DataDir); }
 
 }  // namespace kadrel

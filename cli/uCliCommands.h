@@ -9,8 +9,9 @@
 // Exit codes: 0 success, 1 usage error, 2 data or I/O error. Every failure
 // prints exactly one line on stderr. Once a change is saved the exit code is
 // 0 whatever fails after it, with a warning, so that a retry does not make
-// it twice. Output is UTF-8 (lines, or JSON with
-// --json); stored text is GBK and converted only here, at the edge.
+// it twice. Commands write UTF-8 (lines, or JSON with --json); stored text
+// is GBK and converted at the edge. The terminal's charset is met at one
+// door, CliMainInTerminal: arguments come in and text goes out in it.
 //
 // The data folder is --data DIR; else the current folder when it holds any
 // of the three files; else $XDG_DATA_HOME/kadrel, where the desktop program
@@ -25,9 +26,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/uCliDates.h"
+#include "platform/uGbk.h"
 
 namespace kadrel {
 
@@ -38,10 +41,19 @@ struct TUserRecord;
 class TScheduleFolder;
 class TScheduleRecords;
 class TUserSchedule;
+class TTerminalStreamBuf;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitData = 2;
+
+// The terminal the program talks to: its charset, and, when Out converts,
+// the stream beneath it for bytes that must pass unconverted.
+struct TCliTerminal {
+  std::string Charset = "UTF-8";
+  std::ostream* Bytes = nullptr;          // null: Out itself
+  TTerminalStreamBuf* OutText = nullptr;  // told by --json to escape, not convert
+};
 
 struct TCliContext {
   std::string DataDir;            // empty: the current directory
@@ -54,6 +66,7 @@ struct TCliContext {
   // Set once a write command's change is on disk, saying so (and naming the
   // new ID): from then on no failure may report the change as not made.
   std::string Saved;
+  TCliTerminal Terminal;
 };
 
 // What a command does besides its own work, for the table's rows.
@@ -78,8 +91,15 @@ struct TCliCommand {
 
 std::span<const TCliCommand> CliCommands();
 
-// The whole program: `args` without the program name.
-int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The whole program: `args` without the program name, UTF-8.
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, TCliTerminal terminal = {});
+// The program in the terminal's charset (LC_CTYPE): the arguments are
+// converted to UTF-8, except the file and folder names of --data, -o and
+// the like, which the system takes as typed; output is converted back.
+int CliMainInTerminal(const std::vector<std::string>& args);
+// Bytes that reach standard output as they are, whatever the terminal's
+// charset: a file's contents printed for -o -.
+void WriteBytes(TCliContext& ctx, std::string_view bytes);
 
 // Shared by the commands. Each prints one line "kadrel-cli: ..." on stderr
 // and returns the exit code to give back.
@@ -158,6 +178,22 @@ std::string UserLine(TScheduleRecords& records, const TUserRecord& user);
 // ,"change":{kind, exception, replaced, partner, leave, extras, note} of the
 // day's object; nothing for a day no exception changes.
 std::string DayChangeJson(const TResolvedDay& day);
+
+// The one JSON shape of a day, wherever a day appears (day, days, duty,
+// today, roster): the date, its weekday, its lunar date and solar term, its
+// holiday mark, and for a user the name, the resolved duty and what an
+// exception made of it; every key always there, null where nothing is known
+// (no user; a date outside the lunar calendar). The calendar part is worked
+// out once per date.
+class TDayJson {
+ public:
+  std::string Of(std::int64_t serial, const std::string* userGbk = nullptr, const TResolvedDay* day = nullptr);
+
+ private:
+  std::string Calendar(std::int64_t serial);
+  std::unordered_map<std::int64_t, std::string> calendar_;
+  TGbkToUtf8Cache utf8_;
+};
 
 // A day's place in the holiday arrangement as the calendar commands print
 // it, UTF-8: the mark (休, 班 or empty), the festival (empty without a mark)

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <optional>
 #include <string>
@@ -32,7 +33,7 @@ struct TExportArgs {
   TExportType Format = TExportType::Html;  // as the export wizard starts
   TMonthSet Months = TMonthSet::All();
   std::optional<std::string> Output;
-  std::optional<std::string> Encoding;  // of -o -: utf-8 (the terminal's) or gbk (the files')
+  std::optional<std::string> Encoding;  // of -o -: utf-8, or gbk (the files'); none: the terminal's
   TIcsOptions Ics;
   bool Vdir = false;                   // --format vdir: iCalendar, one file per event in -o DIR
   std::optional<TCliDayRange> Range;   // FROM TO instead of YEAR
@@ -185,16 +186,21 @@ std::string ExportFolder(const std::string& dataFolder) {
   return isData ? DefaultExportFolder(dataFolder) : here;
 }
 
-// The document as the terminal shows it: UTF-8, an HTML page saying so.
-// An iCalendar document is UTF-8 already.
-std::string ForTerminal(const TExportArgs& args, std::string document) {
-  if (args.Format == TExportType::Ics || args.Encoding == "gbk") return document;
+// The document for -o -: its bytes as they are when they are UTF-8 by their
+// format or GBK by choice; else as text that reaches the terminal in its
+// charset, an HTML page saying which.
+void PrintDocument(TCliContext& ctx, const TExportArgs& args, std::string document) {
+  if (args.Format == TExportType::Ics || args.Encoding == "gbk") return WriteBytes(ctx, document);
   document = GbkToUtf8Lossy(document);
   if (args.Format == TExportType::Html) {
     constexpr std::string_view kGbk = "charset=gb2312>";
-    if (auto at = document.find(kGbk); at != std::string::npos) document.replace(at, kGbk.size(), "charset=utf-8>");
+    std::string charset = args.Encoding ? "utf-8" : ctx.Terminal.Charset;
+    std::transform(charset.begin(), charset.end(), charset.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (auto at = document.find(kGbk); at != std::string::npos)
+      document.replace(at, kGbk.size(), "charset=" + charset + ">");
   }
-  return document;
+  if (args.Encoding) return WriteBytes(ctx, document);
+  ctx.Out << document;
 }
 
 // The user's calendar key: the folder's, else one made now, which takes the
@@ -256,7 +262,7 @@ int CmdExport(TCliContext& ctx) {
     return kExitOk;
   }
   if (args->Output && *args->Output == "-") {
-    ctx.Out << ForTerminal(*args, document);
+    PrintDocument(ctx, *args, document);
     return kExitOk;
   }
   const std::string dataFolder = DataDirPath(ctx);

@@ -266,14 +266,18 @@ int CmdDuty(TCliContext& ctx) {
   if (!user) return DataError(ctx, NoUserText(ctx, ctx.Args[0]));
   const TExceptionText text(folder.Records());
   if (ctx.Json) ctx.Out << '[';
+  TDayJson json;
+  const std::string name(snapshot->UserName(*user));
   for (std::int64_t day = range->First; day <= range->Last; ++day) {
     const TResolvedDay resolved = snapshot->Resolve(*user, static_cast<TDateTime>(day));
     const std::string duty = DayDutyText(resolved);
     if (ctx.Json) {
-      ctx.Out << (day == range->First ? "" : ",") << "{\"date\":\"" << FormatIsoDate(day)
-              << "\",\"duty\":" << (duty.empty() ? "null" : JsonText(ShowText(duty))) << DayChangeJson(resolved);
-      if (explaining) ctx.Out << ",\"layers\":" << LayersJson(snapshot->Explain(*user, static_cast<TDateTime>(day)), text);
-      ctx.Out << '}';
+      std::string object = json.Of(day, &name, &resolved);
+      if (explaining) {
+        object.pop_back();
+        object += ",\"layers\":" + LayersJson(snapshot->Explain(*user, static_cast<TDateTime>(day)), text) + '}';
+      }
+      ctx.Out << (day == range->First ? "" : ",") << object;
     } else {
       ctx.Out << FormatIsoDate(day) << '\t' << ShowText(duty) << '\n';
       if (explaining) PrintLayers(ctx, snapshot->Explain(*user, static_cast<TDateTime>(day)), text);
@@ -289,6 +293,7 @@ int CmdToday(TCliContext& ctx) {
   if (int rc = OpenCliFolder(ctx, folder)) return rc;
   const TDateTime today = static_cast<TDateTime>(WholeDays(Today()));
   const auto snapshot = folder.Snapshot();
+  TDayJson json;
   const char* separator = "";
   if (ctx.Json) ctx.Out << '[';
   for (std::size_t user = 0; user < snapshot->UserCount(); ++user) {
@@ -296,8 +301,8 @@ int CmdToday(TCliContext& ctx) {
     const std::string duty = ShowText(DayDutyText(resolved));
     const std::string name = ShowText(snapshot->UserName(user));
     if (ctx.Json) {
-      ctx.Out << separator << "{\"name\":" << JsonText(name) << ",\"duty\":" << (duty.empty() ? "null" : JsonText(duty))
-              << DayChangeJson(resolved) << '}';
+      const std::string gbk(snapshot->UserName(user));
+      ctx.Out << separator << json.Of(WholeDays(today), &gbk, &resolved);
       separator = ",";
     } else {
       ctx.Out << name << '\t' << duty << '\n';

@@ -107,18 +107,16 @@ std::optional<std::vector<std::size_t>> ChooseUsers(TCliContext& ctx, const TRot
   return users;
 }
 
-std::string JsonOrNull(std::string_view gbk) { return gbk.empty() ? "null" : JsonText(ShowText(gbk)); }
-
-void PrintRosterJson(TCliContext& ctx, const TRoster& roster) {
-  const auto kinds = roster.DayCounts();
+void PrintRosterJson(TCliContext& ctx, const TRoster& roster, const TRotaSnapshot& snapshot) {
+  TDayJson json;
   ctx.Out << '[';
   for (std::size_t r = 0; r < roster.RowCount(); ++r) {
     const TRosterRow row = roster.Row(r);
-    ctx.Out << (r ? "," : "") << "{\"name\":" << JsonText(ShowText(roster.UserName(r))) << ",\"days\":[";
+    const std::string name(roster.UserName(r));
+    ctx.Out << (r ? "," : "") << "{\"name\":" << JsonText(ShowText(name)) << ",\"days\":[";
     for (std::size_t c = 0; c < row.Cells.size(); ++c) {
-      ctx.Out << (c ? "," : "") << "{\"date\":\"" << FormatIsoDate(roster.DayAt(c))
-              << "\",\"duty\":" << JsonOrNull(row.Cells[c].Text) << ",\"mark\":" << JsonOrNull(row.Cells[c].Mark)
-              << '}';
+      const TResolvedDay day = snapshot.Resolve(row.User, static_cast<TDateTime>(roster.DayAt(c)));
+      ctx.Out << (c ? "," : "") << json.Of(roster.DayAt(c), &name, &day);
     }
     ctx.Out << "],\"duties\":{";
     const char* separator = "";
@@ -156,7 +154,7 @@ int CmdRoster(TCliContext& ctx) {
   ReportHolidayMessages(ctx, DecodeDate(range->First).Year, DecodeDate(range->Last).Year);
   const TRoster roster(team.Snapshot, team.Times, Holidays(), range->First, range->Last, *chosen);
   if (ctx.Json) {
-    PrintRosterJson(ctx, roster);
+    PrintRosterJson(ctx, roster, *team.Snapshot);
   } else {
     ctx.Out << BuildRosterDocument(roster, *format, TDocTarget::Terminal);
   }

@@ -61,6 +61,19 @@ std::vector<TRosterKindCount> TRoster::DayCounts() const {
   return counts;
 }
 
+std::vector<long> RosterKindDays(const TRosterRow& row, const std::vector<TRosterKindCount>& kinds) {
+  std::vector<long> days;
+  days.reserve(kinds.size());
+  for (const TRosterKindCount& kind : kinds) {
+    long n = 0;
+    for (const THoursLine& line : row.Hours.Lines) {
+      if (!line.Leave && line.DutyID == kind.DutyID && line.Name == kind.Name) n += line.Days;
+    }
+    days.push_back(n);
+  }
+  return days;
+}
+
 std::vector<std::size_t> AllRosterUsers(const TRotaSnapshot& snapshot) {
   std::vector<std::size_t> users(snapshot.UserCount());
   for (std::size_t i = 0; i < users.size(); ++i) users[i] = i;

@@ -75,6 +75,10 @@ class TRoster {
   std::vector<std::size_t> users_;
 };
 
+// The days the row works each of `kinds` (DayCounts), in that order: the
+// columns between a row's days and its hours.
+std::vector<long> RosterKindDays(const TRosterRow& row, const std::vector<TRosterKindCount>& kinds);
+
 // Every user of the snapshot, in slot order.
 std::vector<std::size_t> AllRosterUsers(const TRotaSnapshot& snapshot);
 // The users `names` (GBK) mean, in that order; the first name no user has

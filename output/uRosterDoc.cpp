@@ -45,13 +45,7 @@ struct TTotals {
   std::vector<std::string> Heads;
   std::vector<std::string> Of(const TRosterRow& row, const std::vector<TRosterKindCount>& kinds) const {
     std::vector<std::string> values;
-    for (const TRosterKindCount& kind : kinds) {
-      long days = 0;
-      for (const THoursLine& line : row.Hours.Lines) {
-        if (!line.Leave && line.DutyID == kind.DutyID && line.Name == kind.Name) days += line.Days;
-      }
-      values.push_back(std::to_string(days));
-    }
+    for (const long days : RosterKindDays(row, kinds)) values.push_back(std::to_string(days));
     values.push_back(std::to_string(row.Hours.LeaveDays));
     values.push_back(FormatHours(static_cast<double>(row.Hours.Total.Minutes)));
     return values;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 
 #include <memory>
 
@@ -62,6 +63,15 @@ std::string DataFileAt(const std::string& target, const std::vector<std::string>
     }
   }
   return {};
+}
+
+std::string FolderPath(const std::string& folder) {
+  std::error_code ec;
+  const auto path = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+  if (ec) return folder;
+  std::string text = path.lexically_normal().string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
 }
 
 }  // namespace kadrel

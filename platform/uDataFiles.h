@@ -20,6 +20,10 @@
 
 namespace kadrel {
 
+// `folder` (the working folder when empty) as an absolute path without a
+// trailing slash, as messages name it.
+std::string FolderPath(const std::string& folder);
+
 // Whether `name` (without a folder) is a name the store keeps in its folder.
 bool IsDataFileName(std::string_view name);
 

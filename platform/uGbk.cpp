@@ -10,62 +10,71 @@ namespace kadrel {
 namespace {
 
 // One converter per direction and thread: iconv_open costs far more than a
-// short conversion, and an iconv_t is not safe to share between threads.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      std::fprintf(stderr, "kadrel: iconv cannot convert %s to %s\n", from, to);
-      std::abort();
-    }
+// short conversion, and an iconv_t is not safe to share between threads. The
+// program cannot work without these two, so their absence aborts.
+TIconv& Fixed(TIconv& c, const char* to, const char* from) {
+  if (!c.Valid()) {
+    std::fprintf(stderr, "kadrel: iconv cannot convert %s to %s\n", from, to);
+    std::abort();
   }
-  ~Converter() { iconv_close(cd_); }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  std::optional<std::string> Run(std::string_view in) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset shift state
-    std::string out;
-    out.resize(in.size() * 2 + 4);
-    char* src = const_cast<char*>(in.data());
-    std::size_t srcLeft = in.size();
-    std::size_t done = 0;
-    while (true) {
-      char* dst = out.data() + done;
-      std::size_t dstLeft = out.size() - done;
-      std::size_t rc = iconv(cd_, srcLeft ? &src : nullptr, &srcLeft, &dst, &dstLeft);
-      done = out.size() - dstLeft;
-      if (rc != static_cast<std::size_t>(-1)) {
-        if (srcLeft == 0) break;
-        continue;
-      }
-      if (errno == E2BIG) {
-        out.resize(out.size() * 2);
-        continue;
-      }
-      return std::nullopt;  // EILSEQ or EINVAL: not encodable or truncated
-    }
-    out.resize(done);
-    return out;
-  }
-
- private:
-  iconv_t cd_;
-};
-
-Converter& ToGbk() {
-  thread_local Converter c("GBK", "UTF-8");
   return c;
 }
 
-Converter& FromGbk() {
-  thread_local Converter c("UTF-8", "GBK");
-  return c;
+TIconv& ToGbk() {
+  thread_local TIconv c("GBK", "UTF-8");
+  return Fixed(c, "GBK", "UTF-8");
+}
+
+TIconv& FromGbk() {
+  thread_local TIconv c("UTF-8", "GBK");
+  return Fixed(c, "UTF-8", "GBK");
 }
 
 bool IsLeadByte(unsigned char b) { return IsGbkLeadByte(b); }
 
 }  // namespace
+
+TIconv::TIconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+
+TIconv::~TIconv() {
+  if (Valid()) iconv_close(cd_);
+}
+
+bool TIconv::Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+TIconv::TStop TIconv::Convert(std::string_view& in, std::string& out) {
+  iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+  std::size_t done = out.size();
+  out.resize(done + in.size() * 2 + 4);
+  char* src = const_cast<char*>(in.data());
+  std::size_t srcLeft = in.size();
+  TStop stop = TStop::Done;
+  while (true) {
+    char* dst = out.data() + done;
+    std::size_t dstLeft = out.size() - done;
+    const std::size_t rc = iconv(cd_, srcLeft ? &src : nullptr, &srcLeft, &dst, &dstLeft);
+    done = out.size() - dstLeft;
+    if (rc != static_cast<std::size_t>(-1)) {
+      if (srcLeft == 0) break;
+      continue;
+    }
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    stop = errno == EINVAL ? TStop::Truncated : TStop::Unconvertible;
+    break;
+  }
+  out.resize(done);
+  in.remove_prefix(in.size() - srcLeft);
+  return stop;
+}
+
+std::optional<std::string> TIconv::Run(std::string_view in) {
+  std::string out;
+  if (Convert(in, out) != TStop::Done) return std::nullopt;
+  return out;
+}
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return ToGbk().Run(utf8); }
 

@@ -13,6 +13,29 @@
 
 namespace kadrel {
 
+// One iconv conversion, from one character set to another.
+class TIconv {
+ public:
+  TIconv(const char* to, const char* from);
+  ~TIconv();
+  TIconv(const TIconv&) = delete;
+  TIconv& operator=(const TIconv&) = delete;
+
+  // Whether iconv knows both character sets.
+  bool Valid() const;
+  enum class TStop { Done, Unconvertible, Truncated };
+  // Appends to `out` the conversion of `in` up to where it stops, and leaves
+  // in `in` what is not converted: a character the target lacks or bytes
+  // that are not of the source (Unconvertible), or a character cut off at the
+  // end (Truncated).
+  TStop Convert(std::string_view& in, std::string& out);
+  // The whole of `in`, or nullopt.
+  std::optional<std::string> Run(std::string_view in);
+
+ private:
+  void* cd_;
+};
+
 // UTF-8 to GBK. nullopt when the input is not valid UTF-8 or holds a
 // character outside GBK.
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);

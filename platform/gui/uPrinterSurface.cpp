@@ -1,5 +1,6 @@
 #include "platform/gui/uPrinterSurface.h"
 
+#include <QFile>
 #include <QFontMetrics>
 #include <QPageLayout>
 #include <QPrinter>
@@ -63,6 +64,23 @@ std::unique_ptr<TPrinterSurface> TPrinterSurface::DefaultPrinter() {
         named.Title = title;
         return SubmitPrintJob(named, error);
       });
+}
+
+bool PrintPdfOnDefaultPrinter(const QByteArray& pdf, const std::string& titleUtf8, const std::string& media,
+                              std::string& error) {
+  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+  if (info.isNull()) {
+    error = "没有安装打印机，或者没有选定默认的打印机。这次什么也没有打印。";
+    return false;
+  }
+  QTemporaryDir spool;
+  QFile file(spool.filePath(QStringLiteral("job.pdf")));
+  if (!spool.isValid() || !file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush()) {
+    error = "打印作业无法写入临时文件夹。这次什么也没有打印。";
+    return false;
+  }
+  file.close();
+  return SubmitPrintJob({info.printerName().toStdString(), file.fileName().toStdString(), titleUtf8, media}, error);
 }
 
 bool TPrinterSurface::BeginDoc(std::string_view title, std::string& error) {

@@ -5,6 +5,7 @@
 // none prints on one.
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QPainter>
 
@@ -69,5 +70,11 @@ class TPrintSurfaceOverride : TScopedOverride<TPrintSurfaceFactory> {
 
 // The surface of the innermost override, or the default printer's.
 std::unique_ptr<TPageSurface> MakePrintSurface();
+
+// Hands a finished PDF, drawn for the paper `media` ("A3"), to the system's
+// default printer as the job `titleUtf8`. False, with the reason for the
+// user, when there is no printer or its queue does not take the job.
+bool PrintPdfOnDefaultPrinter(const QByteArray& pdf, const std::string& titleUtf8, const std::string& media,
+                              std::string& error);
 
 }  // namespace kadrel

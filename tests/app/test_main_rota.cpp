@@ -5,6 +5,7 @@
 #include "app/uKadrelMain.h"
 
 #include "config/uDayChange.h"
+#include "config/uDayMenu.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
 #include "schedule/uRotaFiles.h"
@@ -123,8 +124,8 @@ TEST_F(MainRota, TheMenuOfADayOpensByTheRightButtonTheMenuKeyAndOnTheList) {
   QApplication::sendEvent(w.Calendar, &rightButton);
   EXPECT_TRUE(w.DayMenu->isVisible());
   EXPECT_EQ(w.MenuDay(), Feb(14));
-  EXPECT_TRUE(w.SwapItem->isEnabled() && w.NoteItem->isEnabled());
-  EXPECT_FALSE(w.UndoItem->isEnabled()) << "nothing to undo on a day as the rotation has it";
+  EXPECT_TRUE(w.DayMenu->SwapItem->isEnabled() && w.DayMenu->NoteItem->isEnabled());
+  EXPECT_FALSE(w.DayMenu->UndoItem->isEnabled()) << "nothing to undo on a day as the rotation has it";
   w.DayMenu->close();
 
   w.activateWindow();
@@ -138,7 +139,7 @@ TEST_F(MainRota, TheMenuOfADayOpensByTheRightButtonTheMenuKeyAndOnTheList) {
   EXPECT_TRUE(w.DayMenu->isVisible());
   EXPECT_EQ(w.MenuDay(), Feb(11));
   EXPECT_EQ(w.DayMenu->pos(), w.Calendar->mapToGlobal(CellCentre(11)));
-  EXPECT_EQ(w.DayMenu->activeAction(), w.SwapItem);
+  EXPECT_EQ(w.DayMenu->activeAction(), w.DayMenu->SwapItem);
   w.DayMenu->close();
 
   const QRect row = w.ListView1->visualItemRect(Row(20));
@@ -157,7 +158,7 @@ TEST_F(MainRota, TheMenuOfADayOpensByTheRightButtonTheMenuKeyAndOnTheList) {
   w.Calendar->DrawYear(40, 14, kFirstRotaYear - 1, 3, 2);
   w.ViewButton(2)->Click();
   w.DayMenuPopup(14, {});
-  EXPECT_FALSE(w.LeaveItem->isEnabled());
+  EXPECT_FALSE(w.DayMenu->LeaveItem->isEnabled());
   w.DayMenu->close();
 }
 
@@ -182,12 +183,12 @@ TEST_F(MainRota, ChangesRecordedAndUndoneThroughTheMenuLeaveTheThreeFilesAlone) 
     WhenModal<TfrmDayChange>(fill);
     item->trigger();
   };
-  choose(5, w.LeaveItem, [](TfrmDayChange& d) {
+  choose(5, w.DayMenu->LeaveItem, [](TfrmDayChange& d) {
     d.fcbLeave->setEditText(QStringLiteral("病假"));
     QTest::mouseClick(d.btnOk, Qt::LeftButton);
   });
   EXPECT_EQ(Row(5)->text(1), QStringLiteral("病假"));
-  choose(6, w.SwapItem, [](TfrmDayChange& d) {
+  choose(6, w.DayMenu->SwapItem, [](TfrmDayChange& d) {
     ASSERT_EQ(d.fcbPartner->currentText(), QStringLiteral("李四")) << "the other users, not 张三";
     QTest::mouseClick(d.btnOk, Qt::LeftButton);
   });
@@ -196,7 +197,7 @@ TEST_F(MainRota, ChangesRecordedAndUndoneThroughTheMenuLeaveTheThreeFilesAlone) 
 
   // A second swap of the day is refused in words, and the dialog stays.
   bool stayed = false;
-  choose(6, w.SwapItem, [&](TfrmDayChange& d) {
+  choose(6, w.DayMenu->SwapItem, [&](TfrmDayChange& d) {
     QTest::mouseClick(d.btnOk, Qt::LeftButton);
     stayed = d.isVisible();
   });
@@ -208,13 +209,13 @@ TEST_F(MainRota, ChangesRecordedAndUndoneThroughTheMenuLeaveTheThreeFilesAlone) 
 
   // Undoing asks first, naming the change; "No" keeps it.
   w.DayMenuPopup(6, {});
-  ASSERT_TRUE(w.UndoItem->isEnabled());
-  w.UndoItem->trigger();
+  ASSERT_TRUE(w.DayMenu->UndoItem->isEnabled());
+  w.DayMenu->UndoItem->trigger();
   EXPECT_EQ(messages_.Shown().back().Text,
             QStringLiteral("要撤销2024年2月6日的以下调整吗？\n换班：与李四（2024年2月6日）"));
   EXPECT_EQ(w.Folder()->Rota().Exceptions().size(), 3u);
   answer_ = TMsgResult::Yes;
-  w.UndoItem->trigger();
+  w.DayMenu->UndoItem->trigger();
   EXPECT_EQ(w.Folder()->Rota().Exceptions().size(), 1u) << "both halves of the swap went";
   EXPECT_EQ(Row(6)->text(1), QStringLiteral("休息"));
   EXPECT_TRUE(Row(6)->icon(1).isNull());

@@ -114,8 +114,9 @@ TEST(UserCaption, TheNameAndAnUnderscore) {
   }
 }
 
-// The message of a start on a folder `damage` spoiled; every one is Chinese
-// apart from the names of the file and of the programs.
+// The message of a start on a folder `damage` spoiled, the folder shown as
+// "D"; every one is Chinese apart from the names of the folder, the file and
+// the programs.
 std::string StartMessage(const std::function<void(apptest::TScratchDir&)>& damage) {
   apptest::TScratchDir dir;
   apptest::WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}});
@@ -123,8 +124,11 @@ std::string StartMessage(const std::function<void(apptest::TScratchDir&)>& damag
   TScheduleFolder folder(dir.Path());
   const TOpenFailure failure = folder.Open({TFolderAccess::WriteElseView, TWritePolicy::AsTyped});
   EXPECT_TRUE(failure.Failed());
-  const std::string text = OpenFailureText(failure);
-  const std::string rest = std::regex_replace(text, std::regex("[a-z]+dat\\.kd2(-journal)?|Kadrel|kadrel-cli"), "");
+  std::string text = OpenFailureText(failure, dir.Path());
+  const auto at = text.find("“" + dir.Path() + "”");
+  EXPECT_NE(at, std::string::npos) << text;
+  if (at != std::string::npos) text = text.substr(0, at + 3) + "D" + text.substr(at + 3 + dir.Path().size());
+  const std::string rest = std::regex_replace(text, std::regex("[a-z]+dat\\.kd2(-journal)?|Kadrel|kadrel-cli|“D”"), "");
   EXPECT_FALSE(std::regex_search(rest, std::regex("[A-Za-z]"))) << text;
   return text;
 }
@@ -139,26 +143,26 @@ TEST(OpenFailureText, DamageIsToldWithWhatIsWrong) {
       apptest::WriteFileBytes(dir.File(TScheduleFile::User), bytes);
     };
   };
-  const char* const after = "。\nKadrel现在退出，没有改动任何数据文件。";
+  const char* const after = "。\n请从备份恢复数据文件夹中的数据文件。Kadrel现在退出，没有改动任何数据文件。";
   EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b.resize(b.size() - 3); })),
-            "数据文件“userdat.kd2”已损坏：文件长度为220字节，与文件头记下的1条记录不符，最后一条记录可能不完整" +
+            "数据文件夹“D”中的数据文件“userdat.kd2”已损坏：文件长度为220字节，与文件头记下的1条记录不符，最后一条记录可能不完整" +
                 std::string(after));
   EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b[0] = 'X'; })),
-            "数据文件“userdat.kd2”已损坏：文件开头没有Kadrel数据表的标记" + std::string(after));
+            "数据文件夹“D”中的数据文件“userdat.kd2”已损坏：文件开头没有Kadrel数据表的标记" + std::string(after));
   EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b.resize(11); })),
-            "数据文件“userdat.kd2”已损坏：文件不足32字节，文件头不完整" + std::string(after));
+            "数据文件夹“D”中的数据文件“userdat.kd2”已损坏：文件不足32字节，文件头不完整" + std::string(after));
   EXPECT_EQ(StartMessage(spoil([](Bytes& b) { b[192] = 'X'; })),  // the status byte of the first record
-            "数据文件“userdat.kd2”已损坏：第1条记录已损坏" + std::string(after));
+            "数据文件夹“D”中的数据文件“userdat.kd2”已损坏：第1条记录已损坏" + std::string(after));
   EXPECT_EQ(StartMessage([](apptest::TScratchDir& dir) {
               apptest::WriteFileBytes(dir.File(TScheduleFile::User),
                                       apptest::ReadFileBytes(dir.File(TScheduleFile::Work)));
             }),
-            "数据文件“userdat.kd2”已损坏：字段与这个数据文件应有的不同，它不是这个文件的数据表" + std::string(after));
+            "数据文件夹“D”中的数据文件“userdat.kd2”已损坏：字段与这个数据文件应有的不同，它不是这个文件的数据表" + std::string(after));
   EXPECT_EQ(StartMessage([](apptest::TScratchDir& dir) {
               std::filesystem::create_directory(dir.File(TScheduleFile::User) + "-journal");
             }),
-            "数据文件“userdat.kd2”已损坏：旁边的日志文件“userdat.kd2-journal”无法使用，请把它移到别处" +
-                std::string(after));
+            "数据文件夹“D”中的数据文件“userdat.kd2”已损坏：旁边的日志文件“userdat.kd2-journal”无法使用，请把它移到别处。\n"
+            "Kadrel现在退出，没有改动任何数据文件。");
   EXPECT_EQ(DamageDetail(TTableError::Of(TTableFault::CannotOpen, "cannot lock: No locks available")),
             "内容不合Kadrel数据表的格式");
 }
@@ -168,34 +172,33 @@ TEST(OpenFailureText, EveryOtherKindNamesTheFileAndWhatIsInTheWay) {
               std::filesystem::remove(dir.File(TScheduleFile::Work));
               ASSERT_EQ(::mkfifo(dir.File(TScheduleFile::Work).c_str(), 0600), 0);
             }),
-            "“workdat.kd2”不是普通文件，而是命名管道，不能作为数据文件使用。\nKadrel现在退出，没有改动任何数据文件。");
+            "数据文件夹“D”中的“workdat.kd2”不是普通文件，而是命名管道，不能作为数据文件使用。\n"
+            "请把它移到别处，或从备份恢复数据文件。Kadrel现在退出，没有改动任何数据文件。");
   TTableError folder = TTableError::Of(TTableFault::NotRegular, "not a regular file (a folder)");
   folder.FileType = S_IFDIR;
   TOpenFailure failure{TOpenFault::NotRegular, "userdat.kd2", folder, false};
-  EXPECT_EQ(OpenFailureText(failure),
-            "“userdat.kd2”不是普通文件，而是文件夹，不能作为数据文件使用。\nKadrel现在退出，没有改动任何数据文件。");
+  auto text = [&failure] { return OpenFailureText(failure, "/d"); };
+  const std::string nothing = "Kadrel现在退出，没有改动任何数据文件。";
+  EXPECT_EQ(text(), "数据文件夹“/d”中的“userdat.kd2”不是普通文件，而是文件夹，不能作为数据文件使用。\n"
+                    "请把它移到别处，或从备份恢复数据文件。" + nothing);
   failure = {TOpenFault::InUse, "shiftdat.kd2", TTableError::Of(TTableFault::InUse, "in use"), false};
-  EXPECT_EQ(OpenFailureText(failure),
-            "数据文件“shiftdat.kd2”正被另一个程序使用（另一个Kadrel，或正在修改数据的kadrel-cli）。\n"
-            "请先关闭它，Kadrel现在退出。");
+  EXPECT_EQ(text(), "数据文件夹“/d”中的数据文件“shiftdat.kd2”正被另一个程序使用（另一个Kadrel，或正在修改数据的kadrel-cli）。\n"
+                    "请先关闭另一个Kadrel，或等kadrel-cli完成，再启动Kadrel。Kadrel现在退出。");
   failure = {TOpenFault::NoPermission, "workdat.kd2",
              TTableError::System(EACCES, TTableFault::CannotOpen, "cannot open"), false};
-  EXPECT_EQ(OpenFailureText(failure),
-            "没有权限读取数据文件“workdat.kd2”。\n请检查该文件和数据文件夹的权限。Kadrel现在退出，没有改动任何数据文件。");
+  EXPECT_EQ(text(), "没有权限读取数据文件夹“/d”中的数据文件“workdat.kd2”。\n请检查该文件和数据文件夹的权限。" + nothing);
   failure.Creating = true;
-  EXPECT_EQ(OpenFailureText(failure),
-            "没有权限在数据文件夹中创建数据文件“workdat.kd2”。\n请检查数据文件夹的权限。"
-            "Kadrel现在退出，没有改动任何数据文件。");
+  EXPECT_EQ(text(), "没有权限在数据文件夹“/d”中创建数据文件“workdat.kd2”。\n请检查数据文件夹的权限。" + nothing);
   failure = {TOpenFault::CannotCreate, "userdat.kd2",
              TTableError::System(ENOSPC, TTableFault::CannotOpen, "cannot create"), true};
-  EXPECT_EQ(OpenFailureText(failure),
-            "无法创建数据文件“userdat.kd2”：磁盘已满。\nKadrel现在退出，没有改动任何数据文件。");
+  EXPECT_EQ(text(), "无法在数据文件夹“/d”中创建数据文件“userdat.kd2”：磁盘已满。\n请腾出磁盘空间后再启动Kadrel。" + nothing);
   failure.Why = TTableError::System(EDQUOT, TTableFault::CannotOpen, "cannot create");
-  EXPECT_EQ(OpenFailureText(failure),
-            "无法创建数据文件“userdat.kd2”：超出了磁盘配额。\nKadrel现在退出，没有改动任何数据文件。");
+  EXPECT_EQ(text(), "无法在数据文件夹“/d”中创建数据文件“userdat.kd2”：超出了磁盘配额。\n请腾出磁盘空间后再启动Kadrel。" +
+                        nothing);
   failure.Why = TTableError::System(EIO, TTableFault::IoError, "write failed");
-  EXPECT_EQ(OpenFailureText(failure),
-            "无法创建数据文件“userdat.kd2”：读写磁盘时出错。\nKadrel现在退出，没有改动任何数据文件。");
+  EXPECT_EQ(text(), "无法在数据文件夹“/d”中创建数据文件“userdat.kd2”：读写磁盘时出错。\n请检查磁盘后再启动Kadrel。" + nothing);
+  failure = {TOpenFault::Missing, "workdat.kd2", TTableError::Of(TTableFault::CannotOpen, "no such file"), false};
+  EXPECT_EQ(text(), "在数据文件夹“/d”中找不到数据文件“workdat.kd2”。\n请从备份恢复数据文件夹中的数据文件。" + nothing);
 }
 
 }  // namespace

@@ -494,7 +494,8 @@ TEST_F(MainWindow, TheCommandMenuHoldsEveryItemInOrder) {
   };
   const TItem expected[] = {
       {"N1", "配置倒班规律", true}, {"seluser", "选择用户", true}, {"N4", "年份导航", true},
-      {"displaymonth", "显示", true}, {"N2", "打印Kadrel", true},  {"N6", "", true},
+      {"displaymonth", "显示", true}, {"RosterItem", "排班表", true}, {"N2", "打印Kadrel", true},
+      {"N6", "", true},
       {"N7", "设置", false},         {"N8", "", false},            {"N9", "导出", true},
       {"N10", "", true},            {"N11", "帮助", true},        {"N12", "关于...", true},
       {"N13", "", true},            {"N14", "最小到任务栏", false}, {"N15", "关闭", true},

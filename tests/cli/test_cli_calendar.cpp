@@ -87,7 +87,7 @@ TEST(CliDays, DayAndDaysGiveOneJsonShape) {
   EXPECT_EQ(day,
             "{\"date\":\"2051-01-03\",\"weekday\":\"星期二\",\"lunarYear\":2050,\"lunarMonth\":11,\"leap\":false,"
             "\"lunarDay\":21,\"yearName\":\"庚午马年\",\"monthName\":\"十一月\",\"dayName\":\"廿一\",\"term\":null,"
-            "\"mark\":null,\"festival\":null,\"statutory\":false}\n");
+            "\"mark\":null,\"festival\":null,\"statutory\":false,\"user\":null,\"duty\":null,\"change\":null}\n");
   EXPECT_EQ(Cli({"--json", "days", "2051-01-03", "2051-01-03"}).Out, std::string("[").append(day, 0, day.size() - 1) + "]\n");
 }
 

@@ -15,6 +15,7 @@
 
 #include "platform/uGbk.h"
 #include "tests/schedule/schedule_test_util.h"
+#include "tests/test_env.h"
 
 namespace kadrel {
 namespace {
@@ -323,7 +324,8 @@ TEST_F(CliProgram, ADamagedFileIsReportedAndLeftAlone) {
   EXPECT_EQ(check.Out, "folder: " + Folder() +
                            "\nshiftdat.kd2: 1 slots, 1 live, 1 appended\nworkdat.kd2: 3 slots, 3 live, 3 appended\n");
   EXPECT_TRUE(IsOneLine(check.Err)) << check.Err;
-  EXPECT_EQ(check.Err.rfind("kadrel-cli: userdat.kd2: ", 0), 0u) << check.Err;
+  EXPECT_EQ(check.Err.rfind("kadrel-cli: userdat.kd2 in " + Folder() + ": ", 0), 0u) << check.Err;
+  EXPECT_TRUE(check.Err.ends_with("; restore the folder's files from a backup\n")) << check.Err;
   ExpectError({"users"}, 2, "userdat.kd2");
   ExpectError({"add-duty", "X"}, 2, "userdat.kd2");
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), bytes);
@@ -333,7 +335,7 @@ TEST_F(CliProgram, ADamagedFileIsReportedAndLeftAlone) {
 TEST_F(CliProgram, ASingleMissingFileIsNamed) {
   MakeWorkedExample();
   std::filesystem::remove(dir_.File(TScheduleFile::Work));
-  ExpectError({"users"}, 2, "workdat.kd2: no such file");
+  ExpectError({"users"}, 2, "workdat.kd2 in " + Folder() + ": no such file");
   EXPECT_FALSE(std::filesystem::exists(dir_.File(TScheduleFile::Work)));
 }
 
@@ -346,7 +348,9 @@ TEST_F(CliProgram, ReadsWorkBesideTheWriterAndASecondWriterIsTurnedAway) {
   ExpectOk({"users"}, "Li\t四班\t2003-05-01\t2\n");
   ExpectOk({"duty", "li", "2003-05-01"}, "2003-05-01\t夜班\n");
   auto before = ReadFileBytes(dir_.File(TScheduleFile::User));
-  ExpectError({"add-user", "Wu", "1", "2003-05-01", "0"}, 2, "shiftdat.kd2: in use by another writer");
+  ExpectError({"add-user", "Wu", "1", "2003-05-01", "0"}, 2,
+              "shiftdat.kd2 in " + Folder() + ": in use by another writer (a running Kadrel or a kadrel-cli write "
+              "command); nothing was changed; close the other Kadrel, or wait for the other kadrel-cli, and try again");
   ExpectError({"delete-user", "Li"}, 2, "nothing was changed");
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::User)), before);
   TScheduleRecords records(gui, TWritePolicy::AsTyped);
@@ -396,8 +400,8 @@ TEST_F(CliProgram, AnEmptyFileCountsAsMissingAndAFifoNeverHangs) {
   EXPECT_EQ(ReadFileBytes(dir_.File(TScheduleFile::Work)).size(), 160u + 69u) << "the empty file was made anew";
   std::filesystem::remove(dir_.File(TScheduleFile::User));
   ASSERT_EQ(::mkfifo(dir_.File(TScheduleFile::User).c_str(), 0600), 0);
-  ExpectError({"users"}, 2, "userdat.kd2: not a regular file (a FIFO)");
-  ExpectError({"add-duty", "B"}, 2, "userdat.kd2: not a regular file (a FIFO)");
+  ExpectError({"users"}, 2, "userdat.kd2 in " + Folder() + ": not a regular file (a FIFO); move it away, or restore");
+  ExpectError({"add-duty", "B"}, 2, "userdat.kd2 in " + Folder() + ": not a regular file (a FIFO)");
 }
 
 TEST_F(CliProgram, DayPrintsTheDateAndItsWeekday) {
@@ -441,7 +445,7 @@ TEST_F(CliProgram, TheDataFolderIsFoundWhereTheDesktopKeepsIt) {
   std::filesystem::remove(dir_.File(TScheduleFile::User));
   TRun here = RunCli(dir_.Path(), {"check"}, xdg.Path());
   EXPECT_EQ(here.Code, 2);
-  EXPECT_NE(here.Err.find("shiftdat.kd2: no such file"), std::string::npos) << here.Err;
+  EXPECT_NE(here.Err.find("shiftdat.kd2 in " + Folder() + ": no such file"), std::string::npos) << here.Err;
 }
 
 TEST_F(CliProgram, TheFirstWriteInAnEmptyFolderSaysWhereItCreatedTheFiles) {
@@ -458,14 +462,16 @@ TEST_F(CliProgram, JsonForTheReadCommands) {
   ExpectOk({"--json", "users"},
            "[{\"name\":\"Li\",\"scheme\":\"四班\",\"start\":\"2003-05-01\",\"first\":2},"
            "{\"name\":\"Q\\\"\\\\\",\"scheme\":\"四班\",\"start\":\"2003-05-01\",\"first\":0}]\n");
-  ExpectOk({"duty", "li", "2003-05-01", "2003-05-02", "--json"},
-           "[{\"date\":\"2003-05-01\",\"duty\":\"夜班\"},{\"date\":\"2003-05-02\",\"duty\":\"休息\"}]\n");
   const std::string day =
       "{\"date\":\"2024-02-04\",\"weekday\":\"星期日\",\"lunarYear\":2023,\"lunarMonth\":12,\"leap\":false,"
       "\"lunarDay\":25,\"yearName\":\"癸卯兔年\",\"monthName\":\"十二月\",\"dayName\":\"廿五\",\"term\":\"立春\","
       "\"mark\":\"班\",\"festival\":\"春节\",\"statutory\":false";
-  ExpectOk({"--json", "day", "2024-02-04", "--user", "Li"}, day + ",\"user\":\"Li\",\"duty\":\"夜班\"}\n");
-  ExpectOk({"--json", "days", "2024-02-04"}, "[" + day + "}]\n");
+  // A day is the same object wherever it appears; null where nothing is known.
+  const std::string li = day + ",\"user\":\"Li\",\"duty\":\"夜班\",\"change\":null}";
+  ExpectOk({"--json", "day", "2024-02-04", "--user", "Li"}, li + "\n");
+  ExpectOk({"duty", "li", "2024-02-04", "--json"}, "[" + li + "]\n");
+  EXPECT_NE(Run({"--json", "roster", "2024-02-04", "--users", "Li"}).Out.find("\"days\":[" + li + "]"), std::string::npos);
+  ExpectOk({"--json", "days", "2024-02-04"}, "[" + day + ",\"user\":null,\"duty\":null,\"change\":null}]\n");
   ExpectOk({"--json", "users", "--json"}, Run({"--json", "users"}).Out);
 }
 
@@ -478,6 +484,44 @@ TEST_F(CliProgram, MonthsAndYearsAreRanges) {
   TRun span = Run({"days", "2003-11", "2004"});
   EXPECT_EQ(std::count(span.Out.begin(), span.Out.end(), '\n'), 61 + 366);
   EXPECT_NE(span.Out.find("\n2004-12-31\t"), std::string::npos);
+}
+
+// A zh_CN.GBK locale of the tests' own (LOCPATH), so that the machine needs
+// none generated; empty when localedef cannot make it.
+std::string GbkLocales() {
+  static TScratchDir dir;
+  static const bool made =
+      std::system(("localedef -i zh_CN -f GBK " + dir.File("zh_CN.GBK") + " >/dev/null 2>&1").c_str()) == 0;
+  return made ? dir.Path() : "";
+}
+
+TEST_F(CliProgram, AGbkTerminalTypesAndReadsChineseWhileFilesKeepTheirBytes) {
+  MakeWorkedExample();
+  ExpectOk({"add-user", "张三", "1", "2003-05-01", "0"}, "");
+  const std::string locales = GbkLocales();
+  ASSERT_FALSE(locales.empty()) << "localedef cannot make zh_CN.GBK";
+  TScopedEnv path("LOCPATH", locales), all("LC_ALL", "zh_CN.GBK");
+  auto G = [](const char* utf8) { return Utf8ToGbk(utf8).value(); };
+
+  TRun duty = Run({"duty", G("张三"), "2003-05-01"});
+  EXPECT_EQ(duty.Code, 0) << duty.Err;
+  EXPECT_EQ(duty.Out, G("2003-05-01\t白班\n"));
+  TRun unknown = Run({"duty", G("李四"), "2003-05-01"});
+  EXPECT_EQ(unknown.Code, 2);
+  EXPECT_NE(unknown.Err.find(G("no user named 李四 in")), std::string::npos) << unknown.Err;
+  // JSON stays JSON that any program reads, and readable in the terminal.
+  const std::string json = Run({"duty", G("张三"), "2003-05-01", "--json"}).Out;
+  EXPECT_NE(json.find("\"user\":\"\\u5f20\\u4e09\",\"duty\":\"\\u767d\\u73ed\""), std::string::npos) << json;
+  EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+  // A calendar file is UTF-8 by its standard wherever it is printed.
+  const std::string ics = Run({"export", G("张三"), "2003", "--format", "ics", "-o", "-"}).Out;
+  EXPECT_TRUE(ics.find("X-WR-CALNAME:张三的Kadrel 2003年") != std::string::npos);
+  // A folder name reaches the system as typed.
+  const std::string folder = dir_.File(G("数据"));
+  std::filesystem::create_directory(folder);
+  EXPECT_EQ(Run({"--data", folder, "add-duty", G("早班")}).Code, 0);
+  EXPECT_TRUE(std::filesystem::exists(folder + "/shiftdat.kd2"));
+  EXPECT_EQ(Run({"duty", "\xD5", "today"}).Code, 1);  // half a character
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ expect "tsv|" "$cli" roster 2026-10 --format t
 expect "--users|" "$cli" roster 2026-10 --us
 expect "张三|Wang Wu|" "$cli" --data "$data" roster 2026-10 --users ""
 expect "--hours|" "$cli" stats x 2026 --h
-expect "--rest|--remind|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
+expect "--remind|--rest|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
 expect "张三|" "$cli" --data "$data" next 张
 expect "--password-file|" "$cli" --data "$data" publish 张三 https://x/ --pa
 expect "|" "$cli" --data "$data" publish 张三 https://x/ --user ""
@@ -53,4 +53,9 @@ expect "1|" "$cli" --data "$data" change-scheme 张三 today ""
 expect "年假|" "$cli" --data "$data" leave 张三 today 年
 expect "1|" "$cli" --data "$data" add-user 李四 ""
 expect "夜 班|" "$cli" --data "$data" delete-duty 夜
+# bash splits "--data=DIR" at "="; a quote the user opened is not the name's.
+expect "Wang Wu|" "$cli" --data = "$data" duty W
+expect "Wang Wu|" "$cli" --data "$data" duty '"Wa'
+expect "exceptions|extra|export|" "$cli" ex
+expect "--explain|--json|" "$cli" duty x 2026 --
 [ "$fails" -eq 0 ] && echo "completion as expected"

@@ -26,6 +26,7 @@
 #include "platform/gui/uPrinterSurface.h"
 #include "output/uYearDocument.h"
 #include "platform/gui/uMessages.h"
+#include "tests/output/cups_server.h"
 #include "tests/output/output_fixture.h"
 #include "tests/test_dir.h"
 #include "widgets/uFonts.h"
@@ -167,92 +168,28 @@ TEST_F(PdfPrint, APrintIntoADataFileIsRefusedAndTheFileKept) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "users");
 }
 
-// A cupsd of the test's own (its own folders and socket, beside any system
-// one) with a cups-pdf queue as the default printer, the way a user's printer
-// is set up.
+// The year printed through a print service of the test's own, as a user's
+// printer is set up (cups_server.h).
 class CupsPrint : public PdfPrint {
  protected:
-  static constexpr const char* kCupsd = "/usr/sbin/cupsd";
-  static constexpr const char* kQueue = "kadrel-pdf";
+  static constexpr const char* kQueue = testing::TCupsServer::kQueue;
 
   void SetUp() override {
     PdfPrint::SetUp();
-    // The filters run as the service's own user and must reach the folders.
-    fs::permissions(dir_, fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
-    fs::create_directories(root_ / "tmp");
-    fs::permissions(root_ / "tmp", fs::perms::all | fs::perms::sticky_bit);
-    const std::string r = root_.string();
-    std::ofstream(root_ / "cupsd.conf") << "Listen " << socket_ << "\nBrowsing Off\nWebInterface No\n"
-                                        << "DefaultAuthType None\n<Policy default>\n<Limit All>\n"
-                                        << "Order deny,allow\nAllow all\n</Limit>\n</Policy>\n";
-    std::ofstream(root_ / "cups-files.conf")
-        << "ServerRoot " << r << "\nRequestRoot " << r << "/spool\nCacheDir " << r << "/cache\nStateDir " << r
-        << "/state\nTempDir " << r << "/tmp\nErrorLog " << r << "/error_log\nAccessLog " << r
-        << "/access_log\nPageLog " << r << "/page_log\nFileDevice Yes\n";
-    cupsd_.setProcessChannelMode(QProcess::MergedChannels);
-    cupsd_.start(kCupsd, {"-f", "-c", Q(root_ / "cupsd.conf"), "-s", Q(root_ / "cups-files.conf")});
-    for (int i = 0; i < 100 && !fs::exists(socket_) && cupsd_.state() != QProcess::NotRunning; ++i)
-      std::this_thread::sleep_for(50ms);
-    if (!fs::exists(socket_)) {
-      GTEST_SKIP() << "cupsd cannot start (" << kCupsd << ", package cups): " << cupsd_.errorString().toStdString()
-                   << " " << cupsd_.readAll().toStdString();
-    }
-    // The dialog, the toolkit and the tools below all talk to this service.
-    setenv("CUPS_SERVER", socket_.c_str(), 1);
-    cupsSetServer(socket_.c_str());
-    // Only a cupsd started by root runs the cups-pdf backend; without root
-    // the queue prints into /dev/null, which still lists the job and refuses.
-    const char* device = geteuid() == 0 ? "cups-pdf:/" : "file:///dev/null";
-    Tool("lpadmin", {"-p", kQueue, "-E", "-v", device, "-P", "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"});
-    Tool("lpadmin", {"-d", kQueue});
+    const std::string failure = cups_.Start(dir_);
+    if (!failure.empty()) GTEST_SKIP() << failure;
+    ASSERT_EQ(cups_.SetupError(), "");
   }
 
-  void TearDown() override {
-    cupsd_.terminate();
-    cupsd_.waitForFinished(5000);
-    cupsSetServer(nullptr);
-    unsetenv("CUPS_SERVER");
-  }
-
-  struct TJob {
-    int Id;
-    std::string Title;
-    ipp_jstate_t State;
-  };
-  static std::vector<TJob> Jobs() {
-    cups_job_t* jobs = nullptr;
-    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, kQueue, 0, CUPS_WHICHJOBS_ALL);
-    std::vector<TJob> list;
-    for (int i = 0; i < count; ++i) list.push_back({jobs[i].id, jobs[i].title ? jobs[i].title : "", jobs[i].state});
-    cupsFreeJobs(count, jobs);
-    return list;
-  }
-
-  // cups-pdf's folder for the user's files (by default ~/PDF).
-  static fs::path CupsPdfFolder() {
-    std::string out = "${HOME}/PDF";
-    std::ifstream conf("/etc/cups/cups-pdf.conf");
-    for (std::string line; std::getline(conf, line);)
-      if (line.rfind("Out ", 0) == 0) out = line.substr(4);
-    const passwd* me = getpwuid(geteuid());
-    for (auto [key, value] : {std::pair{"${HOME}", me->pw_dir}, std::pair{"${USER}", me->pw_name}})
-      if (auto at = out.find(key); at != std::string::npos) out.replace(at, std::string(key).size(), value);
-    return out;
-  }
-  // The file of job `id` there, whose name also holds `mark`.
+  using TJob = testing::TCupsServer::TJob;
+  static std::vector<TJob> Jobs() { return testing::TCupsServer::Jobs(); }
+  static fs::path CupsPdfFolder() { return testing::TCupsServer::CupsPdfFolder(); }
   static fs::path CupsPdfFile(const fs::path& folder, int id, const std::string& mark) {
-    const std::string tail = "job_" + std::to_string(id) + ".pdf";
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-      const std::string name = entry.path().filename().string();
-      if (name.ends_with(tail) && name.find(mark) != std::string::npos) return entry.path();
-    }
-    return {};
+    return testing::TCupsServer::CupsPdfFile(folder, id, mark);
   }
 
-  const fs::path root_ = dir_ / "cups";
-  const std::string socket_ = (root_ / "cups.sock").string();
-  QProcess cupsd_;
+  testing::TCupsServer cups_;
+  const fs::path& root_ = cups_.Root();
   TMessageBoxOverride messages_;
 };
 

@@ -97,8 +97,17 @@ struct TUserSpec {
 
 // Duty kinds 1 白班, 2 夜班, 3 休息; scheme 1 cycles 白班 夜班 休息 and
 // scheme 2 is 白班 alone; then the given users, in order.
-inline void WriteDataSet(const std::string& dir, const std::vector<TUserSpec>& users, bool withDuties = true) {
+// A set of thousands of users is written without waiting for the disk
+// after each record: `unsynced`.
+inline void WriteDataSet(const std::string& dir, const std::vector<TUserSpec>& users, bool withDuties = true,
+                         bool unsynced = false) {
+  struct TNoSync : TFileOps {
+    int Sync(int) override { return 0; }
+  } noSync;
   TScheduleTables tables;
+  if (unsynced) {
+    for (TScheduleFile f : kScheduleFiles) tables.Table(f).SetFileOps(&noSync);
+  }
   TScheduleError error;
   ASSERT_TRUE(OpenScheduleTables(tables, dir, TScheduleAccess::Write, error)) << error.Text();
   if (withDuties) {
