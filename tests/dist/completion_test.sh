@@ -44,7 +44,6 @@ expect "--hours|" "$cli" stats x 2026 --h
 expect "--remind|--rest|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
 expect "张三|" "$cli" --data "$data" next 张
 expect "--password-file|" "$cli" --data "$data" publish 张三 https://x/ --pa
-expect "|" "$cli" --data "$data" publish 张三 https://x/ --user ""
 expect "vdir|" "$cli" export x 2026 --format v
 expect "today|tomorrow|yesterday|白班|夜 班|-|" "$cli" --data "$data" set 张三 -1 ""
 expect "夜 班|" "$cli" --data "$data" extra 张三 today 夜
