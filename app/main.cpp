@@ -3,6 +3,7 @@
 #include "about/uAbout.h"
 #include "app/uAppIcon.h"
 #include "app/uDesktop.h"
+#include "app/uSyncCommand.h"
 #include "app/uKadrelMain.h"
 #include "widgets/uKadrelStyle.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   kadrel::TAboutBox aboutBox(&frmMain);
   frmMain.SetAboutBox(&aboutBox);
   new kadrel::TDesktop(frmMain);  // the tray, the reminders and their settings; the window owns it
+  new kadrel::TSyncCommand(frmMain);  // 同步到手机日历…; the window owns it
   if (QScreen* screen = frmMain.screen()) {
     frmMain.move(screen->availableGeometry().center() - frmMain.rect().center());
   }

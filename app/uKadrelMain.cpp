@@ -603,7 +603,13 @@ void TfrmMain::N2Click() {
 }
 
 void TfrmMain::N9Click() {
-  if (Calendar) ShowExportWizard(ShownSchedule(), Calendar->Year(), this);
+  if (!Calendar) return;
+  const std::string name = currentUser_.Name;
+  // The key is made when a calendar file is first written, not before.
+  ShowExportWizard(ShownSchedule(), Calendar->Year(), this, [this, name] {
+    TScheduleError error;
+    return folder_->CalendarKey(name, error).value_or(std::string());
+  });
 }
 
 QString TfrmMain::HelpFilePath() {

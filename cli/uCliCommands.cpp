@@ -74,10 +74,11 @@ constexpr std::array kCommands = {
     TCliCommand{"change-scheme", "NAME FROM SCHEME-ID FIRST",
                 "from FROM on the user follows the scheme, at 0-based place FIRST on FROM; earlier days keep theirs",
                 4, 4, kCliWrites, CmdChangeScheme},
-    TCliCommand{"export", "NAME YEAR [OPTIONS]",
-                "write the year schedule: --format txt|html|dat|ics|print (html), --months 1,3,12, -o FILE|-,"
-                " --encoding utf-8|gbk (for -o -), --no-rest (ics)",
-                2, 11, kCliPlain, CmdExport},
+    TCliCommand{"export", "NAME YEAR|FROM TO [OPTIONS]",
+                "write the year schedule: --format txt|html|dat|ics|vdir|print (html), --months 1,3,12,"
+                " -o FILE|DIR|-, --encoding utf-8|gbk (for -o -), --no-rest (ics); FROM TO: ics or vdir,"
+                " up to ten years, refreshed by subscribers",
+                2, 12, kCliPlain, CmdExport},
     TCliCommand{"set-times", "DUTY HH:MM MINUTES [--rest] [--remind MINUTES] [--color #RRGGBB]",
                 "give a duty kind (name or ID) its start, length, rest, reminder and colour; - - for no start",
                 3, 8, kCliWrites, CmdSetTimes},
@@ -88,6 +89,10 @@ constexpr std::array kCommands = {
     TCliCommand{"reminders", "[--from DATETIME] [--to DATETIME]",
                 "the reminders due from FROM (now) until TO (a day later), for cron or a systemd timer", 0, 4,
                 kCliPlain, CmdReminders},
+    TCliCommand{"publish", "NAME URL [FROM TO] [OPTIONS]",
+                "put the user's days on a CalDAV server, sending only what changed: --user U,"
+                " --password-file F, --calendar NAME, --overwrite",
+                2, 11, kCliWrites, CmdPublish},
 };
 
 // A reason may quote a user's argument; it must still be one line.

@@ -257,4 +257,6 @@ int CmdClearTimes(TCliContext& ctx);
 int CmdNext(TCliContext& ctx);
 int CmdReminders(TCliContext& ctx);
 
+int CmdPublish(TCliContext& ctx);
+
 }  // namespace kadrel

@@ -14,10 +14,15 @@
 #include "cli/uCliCommands.h"
 #include "output/uExport.h"
 #include "output/uIcs.h"
+#include "output/uPublishUser.h"
+#include "output/uVdir.h"
 #include "output/uYearDocument.h"
 #include "platform/uDataFiles.h"
 #include "platform/uDateTime.h"
 #include "platform/uGbk.h"
+#include "schedule/uRotaResolver.h"
+#include "schedule/uScheduleFolder.h"
+#include "schedule/uSyncFiles.h"
 
 namespace kadrel {
 namespace {
@@ -30,7 +35,18 @@ struct TExportArgs {
   std::optional<std::string> Output;
   std::optional<std::string> Encoding;  // of -o -: utf-8, or gbk (the files'); none: the terminal's
   TIcsOptions Ics;
+  bool Vdir = false;                   // --format vdir: iCalendar, one file per event in -o DIR
+  std::optional<TCliDayRange> Range;   // FROM TO instead of YEAR
 };
+
+// How often a subscriber's calendar is asked to fetch a range export again.
+constexpr int kSubscriptionRefreshHours = 12;
+
+// "-30" and "+400" are days from today, not options.
+bool IsRelativeDay(std::string_view a) {
+  return a.size() > 1 && (a[0] == '-' || a[0] == '+') &&
+         a.find_first_not_of("0123456789", 1) == std::string_view::npos;
+}
 
 std::optional<TExportType> ParseFormat(std::string_view s) {
   if (s == "txt") return TExportType::Text;
@@ -72,9 +88,10 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
     if (a == "--format") {
       auto v = value(i, a);
       if (!v) return std::nullopt;
-      auto format = ParseFormat(*v);
+      parsed.Vdir = *v == "vdir";
+      auto format = parsed.Vdir ? TExportType::Ics : ParseFormat(*v);
       if (!format) {
-        rc = UsageError(ctx, "--format is one of txt, html, dat, ics, print");
+        rc = UsageError(ctx, "--format is one of txt, html, dat, ics, vdir, print");
         return std::nullopt;
       }
       parsed.Format = *format;
@@ -105,24 +122,44 @@ std::optional<TExportArgs> ParseExportArgs(TCliContext& ctx, int& rc) {
       parsed.Encoding = *v;
     } else if (a == "--no-rest") {
       parsed.Ics.NoRest = true;
-    } else if (a.starts_with("-") && a != "-") {
+    } else if (a.starts_with("-") && a != "-" && !IsRelativeDay(a)) {
       rc = UsageError(ctx, "unknown option " + a);
       return std::nullopt;
     } else {
       positional.push_back(a);
     }
   }
-  if (positional.size() != 2) {
-    rc = UsageError(ctx, "export needs a user name and a year");
+  if (positional.size() != 2 && positional.size() != 3) {
+    rc = UsageError(ctx, "export needs a user name and a year, or FROM and TO");
     return std::nullopt;
   }
   parsed.User = positional[0];
-  auto year = ParseCliInteger(positional[1]);
-  if (!year || *year < kFirstUsableYear || *year > kLastUsableYear) {
-    rc = UsageError(ctx, "YEAR must be a number from 1 to 9999");
+  if (positional.size() == 3) {
+    if (parsed.Format != TExportType::Ics) {
+      rc = UsageError(ctx, "FROM TO applies to --format ics and vdir; the other formats take a YEAR");
+      return std::nullopt;
+    }
+    parsed.Range = ParseFromTo(ctx, positional[1], &positional[2], rc);
+    if (!parsed.Range) return std::nullopt;
+    if (parsed.Range->Last - parsed.Range->First + 1 > kMaxCalendarDays) {
+      rc = UsageError(ctx, "a calendar covers at most ten years");
+      return std::nullopt;
+    }
+    // A file of days around today is one to subscribe to.
+    parsed.Ics.RefreshHours = kSubscriptionRefreshHours;
+    parsed.Year = DecodeDate(parsed.Range->First).Year;
+  } else {
+    auto year = ParseCliInteger(positional[1]);
+    if (!year || *year < kFirstUsableYear || *year > kLastUsableYear) {
+      rc = UsageError(ctx, "YEAR must be a number from 1 to 9999");
+      return std::nullopt;
+    }
+    parsed.Year = *year;
+  }
+  if (parsed.Vdir && (!parsed.Output || *parsed.Output == "-")) {
+    rc = UsageError(ctx, "--format vdir needs -o DIR, the folder of the calendar");
     return std::nullopt;
   }
-  parsed.Year = *year;
   // A file is always written as the export wizard writes it.
   if (parsed.Encoding && parsed.Output != "-") {
     rc = UsageError(ctx, "--encoding applies to -o - only; files are written in GBK");
@@ -166,6 +203,29 @@ void PrintDocument(TCliContext& ctx, const TExportArgs& args, std::string docume
   ctx.Out << document;
 }
 
+// The user's calendar key: the folder's, else one made now, which takes the
+// folder as its writer for that moment. Where none can be kept (the data may
+// only be read, or Kadrel holds it) the key follows from the name, and the
+// UIDs change once a key is kept: said on stderr.
+std::string CliCalendarKey(TCliContext& ctx, const std::string& gbkName) {
+  {
+    TScheduleFolder folder(ctx.DataDir);
+    if (!folder.Open({TFolderAccess::Read}).Failed()) {
+      if (auto key = FindUserKey(folder.Tables().Keys, gbkName)) return *key;
+    }
+  }
+  TScheduleFolder folder(ctx.DataDir);
+  const TOpenFailure failure = folder.Open({TFolderAccess::Write});
+  TScheduleError error;
+  if (!failure.Failed()) {
+    if (auto key = folder.CalendarKey(gbkName, error)) return *key;
+  }
+  ctx.Err << "kadrel-cli: warning: " << ShowText(gbkName) << " has no calendar key yet and none can be kept now ("
+          << (failure.Failed() ? failure.Text() : error.Text())
+          << "); the events' UIDs will change once Kadrel keeps one\n";
+  return {};
+}
+
 }  // namespace
 
 int CmdExport(TCliContext& ctx) {
@@ -177,15 +237,29 @@ int CmdExport(TCliContext& ctx) {
 
   // The printer still gets a page with the title when no month is chosen;
   // the export wizard writes no file at all.
-  if (args->Months.Empty() && args->Format != TExportType::Print) {
+  if (!args->Range && args->Months.Empty() && args->Format != TExportType::Print) {
     ctx.Err << "kadrel-cli: no month chosen; nothing written\n";
     return kExitOk;
   }
-  // Only the calendar file carries the holiday marks.
-  if (args->Format == TExportType::Ics) ReportHolidayMessages(ctx, args->Year, args->Year);
-  const std::string document = BuildYearDocument(*user, args->Year, args->Months, args->Format, args->Ics);
+  // Only the calendar file carries the holiday marks, and the key.
+  if (args->Format == TExportType::Ics) {
+    ReportHolidayMessages(ctx, args->Year, args->Range ? DecodeDate(args->Range->Last).Year : args->Year);
+    args->Ics.Key = CliCalendarKey(ctx, user->Name());
+  }
+  const std::string document =
+      args->Range ? BuildIcsRange(*user, args->Range->First, args->Range->Last, IcsTimestampNow(), args->Ics)
+                  : BuildYearDocument(*user, args->Year, args->Months, args->Format, args->Ics);
   if (args->Format == TExportType::Ics && !HasIcsEvent(document)) {
     ctx.Err << "kadrel-cli: " << args->User << " has no rotation; the calendar has no events\n";
+  }
+  if (args->Vdir) {
+    TVdirResult done;
+    const std::string key = args->Ics.Key.empty() ? KeyOfName(user->Name()) : args->Ics.Key;
+    const auto err = WriteVdir(*args->Output, SplitIcsEvents(document), UidPrefix(key), done, DataDirPath(ctx));
+    if (err) return DataError(ctx, err->Message + ": " + *args->Output);
+    ctx.Out << *args->Output << ": " << done.Written << " written, " << done.Unchanged << " unchanged, "
+            << done.Removed << " removed\n";
+    return kExitOk;
   }
   if (args->Output && *args->Output == "-") {
     PrintDocument(ctx, *args, document);

@@ -43,6 +43,11 @@ std::string UrlPart(CURLU* url, CURLUPart part) {
   return text;
 }
 
+std::string ServerOf(CURLU* url) {
+  const std::string port = UrlPart(url, CURLUPART_PORT);
+  return UrlPart(url, CURLUPART_HOST) + (port.empty() ? "" : ":" + port);
+}
+
 // `ref` resolved against `base` as a browser resolves a link, without any
 // user name or password (curl puts the account's into the URLs it reports);
 // empty when either is not a URL.
@@ -164,18 +169,20 @@ std::string PercentDecoded(std::string_view path) {
   return out;
 }
 
+std::string DavServerName(std::string_view address) {
+  TUrl url(curl_url());
+  const std::string text(address);
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_URLENCODE) != CURLUE_OK) return {};
+  return ServerOf(url.get());
+}
+
 TCalDavClient::TCalDavClient(TDavAccount account) : account_(std::move(account)), curl_(std::make_unique<TCurl>()) {
   InitCurlOnce();
   TUrl url(curl_url());
   // A typed address may hold spaces or Chinese; escapes already there stay.
   const bool parsed = url && curl_url_set(url.get(), CURLUPART_URL, account_.Url.c_str(), CURLU_URLENCODE) == CURLUE_OK;
-  if (parsed) {
-    account_.Url = UrlPart(url.get(), CURLUPART_URL);
-    const std::string port = UrlPart(url.get(), CURLUPART_PORT);
-    server_ = UrlPart(url.get(), CURLUPART_HOST) + (port.empty() ? "" : ":" + port);
-  } else {
-    server_ = "(no server)";
-  }
+  server_ = parsed ? ServerOf(url.get()) : "(no server)";
+  if (parsed) account_.Url = UrlPart(url.get(), CURLUPART_URL);
   const std::string scheme = parsed ? UrlPart(url.get(), CURLUPART_SCHEME) : "";
   if (!parsed || (scheme != "http" && scheme != "https")) {
     Fail(TDavFault::BadAddress, "the address is not an http:// or https:// address");

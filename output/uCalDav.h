@@ -130,6 +130,10 @@ class TCalDavClient {
 // object, are named so.
 std::string PathSegment(std::string_view name);
 
+// "host" or "host:port" of an address, as errors name the server; empty for
+// what is no address. Passwords are kept under this name.
+std::string DavServerName(std::string_view address);
+
 // The path of an absolute URL; `url` itself when it is not one.
 std::string UrlPath(std::string_view url);
 

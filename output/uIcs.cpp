@@ -15,12 +15,12 @@
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
 #include "schedule/uTimedDuty.h"
+#include "store/uJournal.h"
 
 namespace kadrel {
 namespace {
 
 constexpr std::size_t kFoldOctets = 75;
-constexpr std::string_view kUidDomain = "@kadrel";
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -31,16 +31,8 @@ std::string IcsDate(std::int64_t serial) {
   return buf;
 }
 
-// Stable per user and date; hex keeps any name safe in the UID.
-std::string EventUid(const std::string& gbkName, std::int64_t serial) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string uid = IcsDate(serial) + "-";
-  for (unsigned char c : gbkName) {
-    uid += kHex[c >> 4];
-    uid += kHex[c & 15];
-  }
-  uid += kUidDomain;
-  return uid;
+std::string EventUid(std::string_view key, std::int64_t serial, std::string_view kind) {
+  return UidPrefix(key) + IcsDate(serial) + "-" + std::string(kind);
 }
 
 TCalendKD DayRecord(int year, int month, int day) {
@@ -95,13 +87,17 @@ std::string Minutes(std::int32_t minutes) {
 class TEventWriter {
  public:
   TEventWriter(const TUserSchedule& user, std::string_view dtstamp, const TIcsOptions& options)
-      : user_(user), dtstamp_(dtstamp), options_(options) {
+      : user_(user),
+        dtstamp_(dtstamp),
+        options_(options),
+        key_(options.Key.empty() ? KeyOfName(user.Name()) : options.Key) {
     out_.reserve(300 * 366);
     if (user.Times()) placer_.emplace(user.Times()->Zone);
   }
 
-  void AddDay(int year, int month, int dayOfMonth) {
-    const std::int64_t serial = EncodeDate(year, month, dayOfMonth);
+  void AddDay(std::int64_t serial) {
+    const TYmd ymd = DecodeDate(serial);
+    const int year = ymd.Year, month = ymd.Month, dayOfMonth = ymd.Day;
     const TResolvedDay day = user_.Day(serial);
     std::vector<TTimedDuty> duties;
     if (const TFolderTimes* times = user_.Times()) duties = DayDuties(day, serial, times->Times);
@@ -129,7 +125,7 @@ class TEventWriter {
     kd_ = DayRecord(year, month, dayOfMonth);
     description_ = IcsEscape(Description(utf8_, kd_, day));
     serial_ = serial;
-    dayUid_ = EventUid(user_.Name(), serial);
+    dayUid_ = EventUid(key_, serial, "day");
     dayEvents_ = 0;
   }
 
@@ -151,15 +147,11 @@ class TEventWriter {
     }
   }
 
-  // The day's first event has the day's UID; a later one adds the ID of
-  // the 加班 it comes from, before the "@", where no name's hex digits are.
+  // The day's first event has the day's UID; a later one is of the kind
+  // "extra" and names the 加班 it comes from.
   std::string NextUid(std::int32_t extraId) {
     if (dayEvents_++ == 0) return dayUid_;
-    std::string uid = dayUid_.substr(0, dayUid_.size() - kUidDomain.size());
-    uid += '-';
-    uid += std::to_string(extraId);
-    uid += kUidDomain;
-    return uid;
+    return EventUid(key_, serial_, "extra" + std::to_string(extraId));
   }
 
   void AllDayEvent(const std::string& uid, const std::string& gbkSummary) {
@@ -209,6 +201,7 @@ class TEventWriter {
   const TUserSchedule& user_;
   std::string_view dtstamp_;
   const TIcsOptions& options_;
+  std::string key_;
   std::optional<TDutyPlacer> placer_;
   TGbkToUtf8Cache utf8_;
   std::string out_;
@@ -280,25 +273,57 @@ std::string IcsTimestampNow() {
   return buf;
 }
 
-std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp,
-                         const TIcsOptions& options) {
-  TEventWriter events(user, dtstamp, options);
-  for (int m : months) {
-    for (int d = 1; d <= DaysOfMonth(year, m); ++d) events.AddDay(year, m, d);
-  }
+namespace {
+
+std::string WholeCalendar(const TUserSchedule& user, std::string_view name, const TEventWriter& events,
+                          const TIcsOptions& options) {
   std::string out;
   out.reserve(1024 + events.Text().size());
   AddLine(out, "BEGIN:VCALENDAR");
   AddLine(out, "PRODID:-//Kadrel//Kadrel 2.0//ZH");
   AddLine(out, "VERSION:2.0");
   AddLine(out, "CALSCALE:GREGORIAN");
-  AddLine(out, "X-WR-CALNAME:" + IcsEscape(GbkToUtf8Lossy(ScheduleTitle(user, year))));
+  AddLine(out, "X-WR-CALNAME:" + IcsEscape(GbkToUtf8Lossy(name)));
+  if (options.RefreshHours > 0) {
+    const std::string every = "PT" + std::to_string(options.RefreshHours) + "H";
+    AddLine(out, "REFRESH-INTERVAL;VALUE=DURATION:" + every);
+    AddLine(out, "X-PUBLISHED-TTL:" + every);
+  }
   if (const std::optional<TUtcTime> first = events.FirstTimedStart()) {
     out += user.Times()->Zone.VTimezone(*first);
   }
   out += events.Text();
   AddLine(out, "END:VCALENDAR");
   return out;
+}
+
+}  // namespace
+
+std::string UidPrefix(std::string_view key) { return "kadrel-" + std::string(key) + "-"; }
+
+std::string KeyOfName(std::string_view gbkName) {
+  char hex[33];
+  const auto* bytes = reinterpret_cast<const unsigned char*>(gbkName.data());
+  std::snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(Crc64(bytes, gbkName.size(), 1)),
+                static_cast<unsigned long long>(Crc64(bytes, gbkName.size(), 2)));
+  return hex;
+}
+
+std::string BuildIcsFile(const TUserSchedule& user, int year, TMonthSet months, std::string_view dtstamp,
+                         const TIcsOptions& options) {
+  TEventWriter events(user, dtstamp, options);
+  for (int m : months) {
+    for (int d = 1; d <= DaysOfMonth(year, m); ++d) events.AddDay(EncodeDate(year, m, d));
+  }
+  return WholeCalendar(user, ScheduleTitle(user, year), events, options);
+}
+
+std::string BuildIcsRange(const TUserSchedule& user, std::int64_t first, std::int64_t last, std::string_view dtstamp,
+                          const TIcsOptions& options) {
+  TEventWriter events(user, dtstamp, options);
+  for (std::int64_t day = first; day <= last; ++day) events.AddDay(day);
+  static const std::string kOfKadrel = GbkLiteral("的Kadrel");
+  return WholeCalendar(user, user.Name() + kOfKadrel, events, options);
 }
 
 std::optional<TIoError> SaveAsIcs(const TUserSchedule& user, int year, TMonthSet months,

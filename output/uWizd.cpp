@@ -343,7 +343,9 @@ void TwizdForm::fbFinishClick() {
 void TwizdForm::fbCancelClick() { reject(); }
 
 bool TwizdForm::Export(TMonthSet months) {
-  const std::string document = BuildYearDocument(user_, year_, months, SelectedType());
+  TIcsOptions ics;
+  if (SelectedType() == TExportType::Ics && icsKey_) ics.Key = icsKey_();
+  const std::string document = BuildYearDocument(user_, year_, months, SelectedType(), ics);
   // Every other type lists the days anyway; a calendar would be empty.
   if (SelectedType() == TExportType::Ics && !HasIcsEvent(document)) {
     ShowNotice(this, QStringLiteral("用户“%1”还没有倒班规律，日历文件里不会有任何班次。"
@@ -364,8 +366,9 @@ bool TwizdForm::Export(TMonthSet months) {
   return true;
 }
 
-void ShowExportWizard(const TUserSchedule& user, int year, QWidget* owner) {
+void ShowExportWizard(const TUserSchedule& user, int year, QWidget* owner, std::function<std::string()> icsKey) {
   TwizdForm wizard(user, year, owner);
+  wizard.SetIcsKey(std::move(icsKey));
   // The toolkit's own placement leaves room for a title bar these windows
   // do not have.
   if (owner) wizard.move(owner->geometry().center() - wizard.rect().center());

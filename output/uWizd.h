@@ -11,6 +11,9 @@
 #pragma once
 
 #include <QDialog>
+
+#include <functional>
+#include <string>
 #include <QGroupBox>
 
 #include <array>
@@ -60,6 +63,7 @@ class TwizdForm : public QDialog {
   // Copies `user` and `year`; the wizard opens on page 1 with HTML chosen,
   // no months ticked and an empty file name.
   TwizdForm(const TUserSchedule& user, int year, QWidget* owner = nullptr);
+  void SetIcsKey(std::function<std::string()> icsKey) { icsKey_ = std::move(icsKey); }
 
   // --- Handlers, named after the control and its event ---------------------
   void fbNextClick();
@@ -123,6 +127,7 @@ class TwizdForm : public QDialog {
   std::string TargetPath() const;
 
   TUserSchedule user_;
+  std::function<std::string()> icsKey_;
   int year_;
   // Where exports go by default: never the data folder (the working folder).
   std::string folder_;
@@ -131,6 +136,9 @@ class TwizdForm : public QDialog {
 
 // Copies `user` and `year`, shows the wizard modally over `owner` and frees
 // it when it closes. Its only result is the file written.
-void ShowExportWizard(const TUserSchedule& user, int year, QWidget* owner = nullptr);
+// `icsKey` gives the user's calendar key when a calendar file is written
+// (output/uIcs.h); without it the key follows from the name.
+void ShowExportWizard(const TUserSchedule& user, int year, QWidget* owner = nullptr,
+                      std::function<std::string()> icsKey = {});
 
 }  // namespace kadrel

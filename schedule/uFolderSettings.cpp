@@ -9,7 +9,15 @@
 namespace kadrel {
 namespace {
 
-constexpr std::array<std::string_view, 4> kKeys = {kTimeZoneKey, kTrayKeepKey, kNoNotifierToldKey, kNoTrayToldKey};
+constexpr std::array<std::string_view, 10> kKeys = {kTimeZoneKey,     kTrayKeepKey,    kNoNotifierToldKey,
+                                                    kNoTrayToldKey,   kSyncUrlKey,     kSyncAccountKey,
+                                                    kSyncUserKey,     kSyncCalendarKey, kSyncAutoKey,
+                                                    kSyncDoneAtKey};
+
+bool IsTextKey(std::string_view key) {
+  return key == kSyncUrlKey || key == kSyncAccountKey || key == kSyncUserKey || key == kSyncCalendarKey ||
+         key == kSyncDoneAtKey;
+}
 
 // The key as this version writes it, whatever case it was given in; none
 // for a key of another version.
@@ -63,6 +71,16 @@ bool CheckSetting(std::string_view key, std::string_view value, TTimesError& err
     if (TTimeZone::Find(value)) return error.Succeed();
     return error.Fail(TTimesFault::UnknownZone, TTimesField::TimeZone,
                       "the time zone is not one this system knows (a name such as Asia/Shanghai)");
+  }
+  if (IsTextKey(*known)) {
+    if (value.size() > kSettingValueMaxBytes) {
+      return error.Fail(TTimesFault::BadValue, TTimesField::Value,
+                        std::string(*known) + " holds at most " + std::to_string(kSettingValueMaxBytes) + " bytes");
+    }
+    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+      return error.Fail(TTimesFault::BadValue, TTimesField::Value, std::string(*known) + " is one line");
+    }
+    return error.Succeed();
   }
   if (value == "1" || value == "0") return error.Succeed();
   return error.Fail(TTimesFault::BadValue, TTimesField::Value, std::string(*known) + " is 1 or 0");

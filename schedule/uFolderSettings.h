@@ -12,7 +12,17 @@
 //               "1": the desktop has told once that reminders are off for
 //               want of a notification service, or that Kadrel cannot stay
 //               in a tray the desktop lacks; it does not tell again.
-// Every key but TimeZone is a switch, "1" or "0".
+//   "SyncUrl", "SyncAccount", "SyncUser", "SyncCalendar"
+//               what the dialog 同步到手机日历… publishes, and where: the
+//               calendar server's address, the account's user name, the
+//               Kadrel user (GBK, as userdat.kd2 stores the name) and the
+//               calendar's name (GBK; empty: the default). Never a password.
+//   "SyncAuto"  "1": publish again after every change of the rota.
+//   "SyncDoneAt"
+//               when the last publish succeeded, "YYYY-MM-DD HH:MM" local
+//               time; it says so, not that every event went.
+// TimeZone, the Sync texts and SyncDoneAt are texts; every other key is a
+// switch, "1" or "0".
 //
 // The zone of a folder that stores none is the system's, when the system
 // names a zone this machine knows other than UTC, and Asia/Shanghai
@@ -39,6 +49,12 @@ inline constexpr std::string_view kTimeZoneKey = "TimeZone";
 inline constexpr std::string_view kTrayKeepKey = "TrayKeep";
 inline constexpr std::string_view kNoNotifierToldKey = "NoNotifierTold";
 inline constexpr std::string_view kNoTrayToldKey = "NoTrayTold";
+inline constexpr std::string_view kSyncUrlKey = "SyncUrl";
+inline constexpr std::string_view kSyncAccountKey = "SyncAccount";
+inline constexpr std::string_view kSyncUserKey = "SyncUser";
+inline constexpr std::string_view kSyncCalendarKey = "SyncCalendar";
+inline constexpr std::string_view kSyncAutoKey = "SyncAuto";
+inline constexpr std::string_view kSyncDoneAtKey = "SyncDoneAt";
 
 struct TSetting {
   std::string Key;

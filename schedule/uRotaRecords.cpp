@@ -10,6 +10,7 @@
 #include "schedule/uReminders.h"
 #include "schedule/uRotaResolver.h"
 #include "schedule/uTimeFiles.h"
+#include "schedule/uSyncFiles.h"
 
 namespace kadrel {
 namespace {
@@ -100,8 +101,14 @@ std::vector<THistoryRecord> ReadHistory(TTableStream& history) { return ReadLive
 std::string UserKey(std::string_view name) { return GbkFoldAZ(TrimBlanks(name)); }
 
 TRotaRecords::TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-                           TChangeFrame* frame, TTableStream* ledger)
-    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame), ledger_(ledger) {}
+                           TChangeFrame* frame, TTableStream* ledger, TTableStream* keys)
+    : schedule_(schedule), exceptions_(exceptions), history_(history), frame_(frame), ledger_(ledger), keys_(keys) {}
+
+TTableStream& TRotaRecords::Table(TScheduleFile file) {
+  if (file == TScheduleFile::Keys && keys_) return *keys_;
+  if (file == TScheduleFile::Ledger && ledger_) return *ledger_;
+  return file == TScheduleFile::Exceptions ? exceptions_ : history_;
+}
 
 // A change of the rota: without a frame, a rota file it writes must be open.
 class TRotaRecords::TChange {
@@ -141,6 +148,7 @@ std::vector<TScheduleFile> TRotaRecords::UserTables() const {
   if (exceptions_.IsOpen()) tables.push_back(TScheduleFile::Exceptions);
   if (history_.IsOpen()) tables.push_back(TScheduleFile::History);
   if (ledger_ && ledger_->IsOpen()) tables.push_back(TScheduleFile::Ledger);
+  if (keys_ && keys_->IsOpen()) tables.push_back(TScheduleFile::Keys);
   return tables;
 }
 
@@ -476,7 +484,7 @@ bool TRotaRecords::RenameRecords(std::string_view from, const std::string& to, T
     });
   };
   if (!rename(TScheduleFile::Exceptions, kExcUser) || !rename(TScheduleFile::Exceptions, kExcPartner) ||
-      !rename(TScheduleFile::History, kHistUser)) {
+      !rename(TScheduleFile::History, kHistUser) || (keys_ && !rename(TScheduleFile::Keys, kKeysUser))) {
     return false;
   }
   // A reminder sent under the old name would otherwise be sent again.
@@ -509,11 +517,13 @@ bool TRotaRecords::DeleteUser(std::int32_t slot, TRotaError& error) {
     return partnerHalf || UserKey(t.FieldByIndex(kExcUser).AsString()) == key;
   };
   auto isUsersHistory = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kHistUser).AsString()) == key; };
+  auto isUsersKey = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kKeysUser).AsString()) == key; };
   TChange change(*this);
   if (!change.Begin(UserTables(), error)) return false;
   auto isUsersReminder = [&](TTableStream& t) { return UserKey(t.FieldByIndex(kSentUser).AsString()) == key; };
   if (!DeleteWhere(TScheduleFile::Exceptions, isUsers, error) || !DeleteWhere(TScheduleFile::History, isUsersHistory, error) ||
-      (ledger_ && !DeleteWhere(TScheduleFile::Ledger, isUsersReminder, error))) {
+      (ledger_ && !DeleteWhere(TScheduleFile::Ledger, isUsersReminder, error)) ||
+      (keys_ && !DeleteWhere(TScheduleFile::Keys, isUsersKey, error))) {
     return false;
   }
   TScheduleError scheduleError;

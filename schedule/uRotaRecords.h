@@ -73,9 +73,10 @@ class TRotaRecords {
   // a frame, it is refused). A file that exists must be open, or a rename or
   // deletion of a user leaves its records behind.
   // The reminders sent (`ledger`, when its file exists) follow a user
-  // renamed or deleted too.
+  // renamed or deleted too, and so do the calendar keys (`keys`,
+  // uiddat.kd2, schedule/uSyncFiles.h).
   TRotaRecords(TScheduleRecords& schedule, TTableStream& exceptions, TTableStream& history,
-               TChangeFrame* frame = nullptr, TTableStream* ledger = nullptr);
+               TChangeFrame* frame = nullptr, TTableStream* ledger = nullptr, TTableStream* keys = nullptr);
 
   // How many records this object and its TScheduleRecords have written or
   // deleted: a snapshot built at another count is out of date.
@@ -136,16 +137,14 @@ class TRotaRecords {
     return true;
   }
   std::optional<TUserRecord> LiveUser(std::string_view name);
-  TTableStream& Table(TScheduleFile file) {
-    if (file == TScheduleFile::Ledger && ledger_) return *ledger_;
-    return file == TScheduleFile::Exceptions ? exceptions_ : history_;
-  }
+  TTableStream& Table(TScheduleFile file);
 
   TScheduleRecords& schedule_;
   TTableStream& exceptions_;
   TTableStream& history_;
   TChangeFrame* frame_;
   TTableStream* ledger_;
+  TTableStream* keys_;
   std::uint64_t writes_ = 0;
 };
 

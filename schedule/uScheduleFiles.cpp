@@ -10,6 +10,7 @@
 
 #include "platform/uGbk.h"
 #include "schedule/uRotaFiles.h"
+#include "schedule/uSyncFiles.h"
 #include "schedule/uTableSchema.h"
 #include "schedule/uTimeFiles.h"
 
@@ -94,6 +95,8 @@ const char* ScheduleFileName(TScheduleFile file) {
     case TScheduleFile::Times: return TimeFileName(TTimeFile::Times);
     case TScheduleFile::Settings: return TimeFileName(TTimeFile::Settings);
     case TScheduleFile::Ledger: return TimeFileName(TTimeFile::Ledger);
+    case TScheduleFile::Sync: return kSyncFileName;
+    case TScheduleFile::Keys: return kKeysFileName;
   }
   return "";
 }
@@ -113,6 +116,8 @@ std::span<const TFieldSpec> ScheduleSchema(TScheduleFile file) {
     case TScheduleFile::Times: return TimeSchema(TTimeFile::Times).Fields;
     case TScheduleFile::Settings: return TimeSchema(TTimeFile::Settings).Fields;
     case TScheduleFile::Ledger: return TimeSchema(TTimeFile::Ledger).Fields;
+    case TScheduleFile::Sync: return SyncSchema().Fields;
+    case TScheduleFile::Keys: return KeysSchema().Fields;
   }
   return {};
 }
@@ -146,9 +151,11 @@ TTableStream& TScheduleTables::Table(TScheduleFile file) {
     case TScheduleFile::History: return History;
     case TScheduleFile::Times: return Times;
     case TScheduleFile::Settings: return Settings;
-    case TScheduleFile::Ledger: break;
+    case TScheduleFile::Ledger: return Ledger;
+    case TScheduleFile::Sync: return Sync;
+    case TScheduleFile::Keys: break;
   }
-  return Ledger;
+  return Keys;
 }
 
 bool OpenScheduleTables(TScheduleTables& tables, const std::string& dir, TScheduleAccess access,

@@ -42,17 +42,20 @@ namespace kadrel {
 
 // The three schedule files, then the exceptions and the rotation history
 // (schedule/uRotaFiles.h), the duty times, the folder's settings and the
-// ledger of reminders sent (schedule/uTimeFiles.h), which a folder may lack.
-enum class TScheduleFile { Shift, Work, User, Exceptions, History, Times, Settings, Ledger };
+// ledger of reminders sent (schedule/uTimeFiles.h), the record of what was
+// published and the users' calendar keys (schedule/uSyncFiles.h), which a
+// folder may lack.
+enum class TScheduleFile { Shift, Work, User, Exceptions, History, Times, Settings, Ledger, Sync, Keys };
 
 // The three files other programs read too, whose bytes never change but by
 // a change of their own records.
 inline constexpr std::array<TScheduleFile, 3> kScheduleFiles = {
     TScheduleFile::Shift, TScheduleFile::Work, TScheduleFile::User};
 // Every table a data folder may hold.
-inline constexpr std::array<TScheduleFile, 8> kFolderFiles = {
-    TScheduleFile::Shift,   TScheduleFile::Work,  TScheduleFile::User,     TScheduleFile::Exceptions,
-    TScheduleFile::History, TScheduleFile::Times, TScheduleFile::Settings, TScheduleFile::Ledger};
+inline constexpr std::array<TScheduleFile, 10> kFolderFiles = {
+    TScheduleFile::Shift,    TScheduleFile::Work,   TScheduleFile::User, TScheduleFile::Exceptions,
+    TScheduleFile::History,  TScheduleFile::Times,  TScheduleFile::Settings, TScheduleFile::Ledger,
+    TScheduleFile::Sync,     TScheduleFile::Keys};
 
 // Field indexes, in definition order.
 inline constexpr int kShiftID = 0, kShiftCount = 1, kShiftName = 2, kShiftWorkList = 3;
@@ -71,7 +74,7 @@ struct TFieldSpec {
 };
 
 // "shiftdat.kd2", "workdat.kd2", "userdat.kd2", "excdat.kd2", "histdat.kd2",
-// "timedat.kd2", "cfgdat.kd2" or "remdat.kd2".
+// "timedat.kd2", "cfgdat.kd2", "remdat.kd2", "syncdat.kd2" or "uiddat.kd2".
 const char* ScheduleFileName(TScheduleFile file);
 // The file's name inside `dir`; the bare name when `dir` is empty.
 std::string SchedulePath(const std::string& dir, TScheduleFile file);
@@ -147,7 +150,8 @@ bool OpenScheduleFile(TTableStream& table, TScheduleFile file, const std::string
                       std::uint16_t mode, TScheduleError& error);
 
 // The tables of one data folder. The exceptions, the history, the times,
-// the settings and the ledger stay closed while their files do not exist.
+// the settings, the ledger, the publish records and the calendar keys stay
+// closed while their files do not exist.
 struct TScheduleTables {
   TTableStream Shift{TTableStream::kModeReadWrite};
   TTableStream Work{TTableStream::kModeReadWrite};
@@ -157,6 +161,8 @@ struct TScheduleTables {
   TTableStream Times{TTableStream::kModeReadWrite};
   TTableStream Settings{TTableStream::kModeReadWrite};
   TTableStream Ledger{TTableStream::kModeReadWrite};
+  TTableStream Sync{TTableStream::kModeReadWrite};
+  TTableStream Keys{TTableStream::kModeReadWrite};
 
   TTableStream& Table(TScheduleFile file);
 };

@@ -12,6 +12,7 @@
 #include "platform/uFileLock.h"
 #include "schedule/uRotaFiles.h"
 #include "schedule/uTableSchema.h"
+#include "schedule/uSyncFiles.h"
 #include "store/uJournal.h"
 
 namespace kadrel {
@@ -326,6 +327,17 @@ bool TScheduleFolder::OpenForChange(TScheduleFile file, TScheduleError& error) {
   return OpenOrCreateScheduleFile(table, file, Path(file), error);
 }
 
+std::optional<std::string> TScheduleFolder::CalendarKey(std::string_view user, TScheduleError& error) {
+  assert(tables_);
+  if (auto key = FindUserKey(tables_->Keys, user)) return key;
+  if (!OpenForChange(TScheduleFile::Keys, error)) return std::nullopt;
+  // The file may have come since the folder was opened; now it is ours.
+  if (auto key = FindUserKey(tables_->Keys, user)) return key;
+  std::string key;
+  if (!AddUserKey(tables_->Keys, user, key, error)) return std::nullopt;
+  return key;
+}
+
 TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   Release();
   tables_ = std::make_unique<TScheduleTables>();
@@ -341,7 +353,8 @@ TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   }
   readOnly_ = readOnly_ || how.Access == TFolderAccess::Read;
   records_ = std::make_unique<TScheduleRecords>(*tables_, how.Policy, &frame_);
-  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_, &tables_->Ledger);
+  rota_ = std::make_unique<TRotaRecords>(*records_, tables_->Exceptions, tables_->History, &frame_, &tables_->Ledger,
+                                         &tables_->Keys);
   return failure;
 }
 

@@ -42,7 +42,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/uScopedOverride.h"
@@ -58,14 +60,16 @@ struct TFolderTable {
   bool Required;  // false: absent means empty, created by the first change that needs it
 };
 
-inline constexpr std::array<TFolderTable, 8> kFolderTables = {{{TScheduleFile::Shift, true},
+inline constexpr std::array<TFolderTable, 10> kFolderTables = {{{TScheduleFile::Shift, true},
                                                                 {TScheduleFile::Work, true},
                                                                 {TScheduleFile::User, true},
                                                                 {TScheduleFile::Exceptions, false},
                                                                 {TScheduleFile::History, false},
                                                                 {TScheduleFile::Times, false},
                                                                 {TScheduleFile::Settings, false},
-                                                                {TScheduleFile::Ledger, false}}};
+                                                                {TScheduleFile::Ledger, false},
+                                                                {TScheduleFile::Sync, false},
+                                                                {TScheduleFile::Keys, false}}};
 
 enum class TFolderAccess { Read, Write, WriteElseView };
 
@@ -174,6 +178,12 @@ class TScheduleFolder {
   // naming the file and why, in a folder open for viewing only or when the
   // file cannot be made.
   bool OpenForChange(TScheduleFile file, TScheduleError& error);
+
+  // The key of the user's calendar (uiddat.kd2, schedule/uSyncFiles.h): the
+  // one the folder keeps, else a new one, made and stored now. Nullopt,
+  // `error` saying why, when there is none and none can be stored: in a
+  // folder open for viewing only, or when the file cannot be written.
+  std::optional<std::string> CalendarKey(std::string_view user, TScheduleError& error);
 
   // Closes every open table; false if any Close failed, `error` naming the
   // first. The records stay valid, over closed tables: they read nothing

@@ -118,6 +118,8 @@ TTableStream& TScheduleRecords::Table(TScheduleFile file) {
     case TScheduleFile::Times:
     case TScheduleFile::Settings:
     case TScheduleFile::Ledger: assert(!"the time files have records of their own"); break;
+    case TScheduleFile::Sync:
+    case TScheduleFile::Keys: assert(!"the sync files have records of their own"); break;
   }
   return user_;
 }

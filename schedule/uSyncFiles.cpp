@@ -1,9 +1,14 @@
 #include "schedule/uSyncFiles.h"
 
+#include <sys/random.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
+#include "schedule/uRotaRecords.h"
 #include "schedule/uTableWalk.h"
 #include "store/uJournal.h"
 
@@ -19,6 +24,35 @@ constexpr std::array<TFieldSpec, 6> kSyncSchema = {{{"Calendar", kText, 256},
                                                      {"Hash", kText, 17},
                                                      {"Sending", kText, 17}}};
 static_assert(kSyncSchema[kSyncSending].Name == "Sending");
+
+constexpr std::array<TFieldSpec, 2> kKeysSchema = {{{"User", kText, 10}, {"Key", kText, 33}}};
+static_assert(kKeysSchema[kKeysUser].Width == kNameMaxBytes + 1 && kKeysSchema[kKeysKey].Width == kUserKeyLength + 1);
+
+bool IsUserKey(std::string_view key) {
+  return key.size() == kUserKeyLength &&
+         key.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+std::optional<std::string> RandomKey(std::string& problem) {
+  unsigned char bytes[kUserKeyLength / 2];
+  std::size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      problem = std::string("no random numbers: ") + std::strerror(errno);
+      return std::nullopt;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string key;
+  for (unsigned char b : bytes) {
+    key += kHex[b >> 4];
+    key += kHex[b & 15];
+  }
+  return key;
+}
 
 bool IsFoldedOrEnd(std::string_view rest) { return rest.empty() || rest[0] == ' ' || rest[0] == '\t'; }
 
@@ -43,6 +77,35 @@ bool Fits(std::string_view text, int index) {
 }  // namespace
 
 TTableSchema SyncSchema() { return {kSyncFileName, kSyncSchema}; }
+TTableSchema KeysSchema() { return {kKeysFileName, kKeysSchema}; }
+
+std::optional<std::string> FindUserKey(TTableStream& keys, std::string_view user) {
+  const std::string wanted = UserKey(user);
+  std::optional<std::string> found;
+  ForEachLive(keys, [&] {
+    std::string key = keys.FieldByIndex(kKeysKey).AsString();
+    if (UserKey(keys.FieldByIndex(kKeysUser).AsString()) != wanted || !IsUserKey(key)) return true;
+    found = std::move(key);
+    return false;
+  });
+  return found;
+}
+
+bool AddUserKey(TTableStream& keys, std::string_view user, std::string& key, TScheduleError& error) {
+  std::string problem;
+  const auto made = RandomKey(problem);
+  if (!made) return error.Fail(TEditFault::WriteFailed, problem, kKeysFileName);
+  if (!keys.IsOpen()) return error.Fail(TEditFault::WriteFailed, "the file is not open", kKeysFileName);
+  // Checked before Append: a record in that state has no way back but Post.
+  if (user.size() > kNameMaxBytes) return error.Fail(TEditFault::TooLong, "the user's name is too long", kKeysFileName);
+  if (!keys.Append() || !keys.SetText(kKeysUser, std::string(user)) || !keys.SetText(kKeysKey, *made) ||
+      !keys.Post()) {
+    return error.Fail(TEditFault::WriteFailed, "writing the key: " + TableReason(keys, "unknown error"),
+                      kKeysFileName, keys.Error());
+  }
+  key = *made;
+  return error.Succeed();
+}
 
 std::string SyncPath(const std::string& dir) {
   if (dir.empty()) return kSyncFileName;

@@ -25,6 +25,23 @@
 //   5. Every text is printable ASCII (servers' addresses and tags are, once
 //      percent-encoded), no longer than the field holds less its zero byte.
 //   Deleting a record does not pack the file; Append reuses the slot.
+//
+// Beside it, the key of each user's calendar: what the UIDs of the user's
+// events carry instead of the name, so that two folders with a user of the
+// same name never meet on one server and no name shows in a UID.
+//
+//   file          holds             fields (index: name, type, width)
+//   uiddat.kd2    calendar keys     0 "User" 3/10, 1 "Key" 3/33
+//
+//   6. "User" holds a user's "Name" as userdat.kd2 stores it, matched as the
+//      rota files match it (UserKey). "Key" is 32 lowercase hex digits, 128
+//      bits from the system's random source, made the first time a calendar
+//      of the user is exported or published and never changed after: a new
+//      key would give every event a new UID, and every calendar holding the
+//      old ones a duplicate of each. A record whose key is not so formed
+//      counts as none.
+//   7. At most one live record per user. Renaming the user renames it and
+//      deleting the user deletes it, in the same change (uRotaRecords.h).
 #pragma once
 
 #include <cstdint>
@@ -43,14 +60,26 @@ namespace kadrel {
 
 inline constexpr int kSyncCalendar = 0, kSyncUid = 1, kSyncHref = 2, kSyncETag = 3, kSyncHash = 4, kSyncSending = 5;
 
+inline constexpr int kKeysUser = 0, kKeysKey = 1;
+inline constexpr std::size_t kUserKeyLength = 32;
+
 inline constexpr const char* kSyncFileName = "syncdat.kd2";
+inline constexpr const char* kKeysFileName = "uiddat.kd2";
 TTableSchema SyncSchema();
+TTableSchema KeysSchema();
 // The file's name inside `dir`; the bare name when `dir` is empty.
 std::string SyncPath(const std::string& dir);
 
 // As OpenRotaFileIfAny and OpenOrCreateRotaFile (schedule/uRotaFiles.h).
 bool OpenSyncFileIfAny(TTableStream& table, const std::string& dir, std::uint16_t mode, TScheduleError& error);
 bool OpenOrCreateSyncFile(TTableStream& table, const std::string& dir, TScheduleError& error);
+
+// The key of `user` (rule 6), or nullopt when the table holds none or is not
+// open.
+std::optional<std::string> FindUserKey(TTableStream& keys, std::string_view user);
+// Makes a key for `user`, who has none, and stores it; `keys` must be open
+// for writing.
+bool AddUserKey(TTableStream& keys, std::string_view user, std::string& key, TScheduleError& error);
 
 // The hash of rule 3: CRC-64 of the text without its DTSTAMP line, as 16 hex
 // digits. DTSTAMP says when a text was made, not what it says, so an export

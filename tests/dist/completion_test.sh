@@ -41,6 +41,10 @@ expect "tsv|" "$cli" roster 2026-10 --format t
 expect "--users|" "$cli" roster 2026-10 --us
 expect "张三|Wang Wu|" "$cli" --data "$data" roster 2026-10 --users ""
 expect "--hours|" "$cli" stats x 2026 --h
+expect "--password-file|" "$cli" --data "$data" publish 张三 https://x/ --pa
+expect "vdir|" "$cli" export x 2026 --format v
+expect "--remind|--rest|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
+expect "张三|" "$cli" --data "$data" next 张
 expect "today|tomorrow|yesterday|白班|夜 班|-|" "$cli" --data "$data" set 张三 -1 ""
 expect "夜 班|" "$cli" --data "$data" extra 张三 today 夜
 expect "Wang Wu|" "$cli" --data "$data" swap 张三 W
@@ -53,6 +57,4 @@ expect "Wang Wu|" "$cli" --data = "$data" duty W
 expect "Wang Wu|" "$cli" --data "$data" duty '"Wa'
 expect "exceptions|extra|export|" "$cli" ex
 expect "--explain|--json|" "$cli" duty x 2026 --
-expect "--remind|--rest|" "$cli" set-times 夜班 20:00 720 --color "#FF0000" --re
-expect "张三|" "$cli" --data "$data" next 张
 [ "$fails" -eq 0 ] && echo "completion as expected"

@@ -16,7 +16,7 @@ from datetime import date
 
 from icalendar import Calendar
 
-UID = re.compile(r"^(\d{8})-[0-9a-f]+(-\d+)?@kadrel$")
+UID = re.compile(r"^kadrel-[0-9a-f]{32}-(\d{8})-(day|extra\d+)$")
 
 # khal's lines "start-end title" that each file must give, in its own zone.
 KHAL = {

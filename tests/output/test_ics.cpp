@@ -68,7 +68,31 @@ TEST(Ics, OfficialDaysOffNameTheirFestival) {
   EXPECT_EQ(event("20240204").find("CATEGORIES"), std::string::npos) << "a make-up workday";
   EXPECT_EQ(event("20240205").find("CATEGORIES"), std::string::npos);
   // The UIDs do not depend on the marks.
-  EXPECT_NE(text.find("UID:20240210-d5c5c8fd@kadrel"), std::string::npos);
+  EXPECT_NE(text.find("UID:kadrel-" + KeyOfName(testing::ZhangSan().Name) + "-20240210-day\r\n"), std::string::npos);
+}
+
+// A range is the same events as the years it spans, under the folder's key
+// and never the name; a subscription asks to be fetched again.
+TEST(Ics, ARangeCarriesTheKeyAndNoNameAndASubscriptionItsRefresh) {
+  const TShiftUser user = testing::ZhangSan();
+  TIcsOptions options;
+  options.Key = std::string(32, 'a');
+  const std::string year = BuildIcsFile(user, 2024, TMonthSet::All(), "20260101T000000Z", options);
+  options.RefreshHours = 12;
+  const std::string range =
+      BuildIcsRange(user, EncodeDate(2023, 12, 31), EncodeDate(2025, 1, 1), "20260101T000000Z", options);
+  const auto events = [](const std::string& text) {
+    const std::size_t from = text.find("BEGIN:VEVENT");
+    return text.substr(from, text.rfind("END:VEVENT") - from);
+  };
+  EXPECT_NE(events(range).find(events(year)), std::string::npos);
+  EXPECT_NE(range.find("UID:kadrel-" + options.Key + "-20231231-day\r\n"), std::string::npos);
+  EXPECT_NE(range.find("\r\nREFRESH-INTERVAL;VALUE=DURATION:PT12H\r\nX-PUBLISHED-TTL:PT12H\r\n"), std::string::npos);
+  EXPECT_EQ(year.find("REFRESH-INTERVAL"), std::string::npos);
+  std::string hexName;
+  for (unsigned char c : user.Name) hexName += "0123456789abcdef"[c >> 4], hexName += "0123456789abcdef"[c & 15];
+  EXPECT_EQ(range.find(hexName), std::string::npos);
+  EXPECT_NE(KeyOfName(user.Name), KeyOfName(user.Name + "x"));
 }
 
 TEST(Ics, HeaderNamesTheCalendarAfterTheTitle) {

@@ -95,7 +95,7 @@ TEST_F(IcsTimes, ADayLongDutyInAZoneWithSummerTimeWithoutTheRestDays) {
   // 28 March: 夜班, and a second 白班 over the night the clocks go forward,
   // which ends at 09:00 summer time.
   Exception(TExceptionKind::Extra, 3, 28, 1, -1, 0, 2026);
-  ExpectGolden("day-1440-2026-03.ics", BuildIcsFile(User(), 2026, {3}, kStamp, {.NoRest = true}));
+  ExpectGolden("day-1440-2026-03.ics", BuildIcsFile(User(), 2026, {3}, kStamp, {.NoRest = true, .Key = {}, .RefreshHours = 0}));
 }
 
 // A folder without times, or whose times give no duty kind a start, gives

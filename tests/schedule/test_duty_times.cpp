@@ -157,7 +157,9 @@ TEST_F(DutyTimes, SettingsAndTheFolderTimeZone) {
   EXPECT_FALSE(SetSetting(config_, "TrayKeep", "yes", error));
   EXPECT_EQ(error.Field, TTimesField::Value);
   EXPECT_FALSE(SetSetting(config_, "Colour", "1", error));
-  EXPECT_EQ(error.Text(), "not a setting; the settings are TimeZone, TrayKeep, NoNotifierTold and NoTrayTold");
+  EXPECT_EQ(error.Text(),
+            "not a setting; the settings are TimeZone, TrayKeep, NoNotifierTold, NoTrayTold, SyncUrl, SyncAccount, "
+            "SyncUser, SyncCalendar, SyncAuto and SyncDoneAt");
   EXPECT_FALSE(SetSetting(config_, "NoTrayTold", "2", error));
   EXPECT_EQ(error.Text(), "NoTrayTold is 1 or 0");
   EXPECT_EQ(LiveRecordCount(config_), 0);

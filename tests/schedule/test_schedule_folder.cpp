@@ -15,6 +15,7 @@
 #include "platform/uFileLock.h"
 #include "schedule/uDutyTimes.h"
 #include "schedule/uReminders.h"
+#include "schedule/uSyncFiles.h"
 #include "store/uJournal.h"
 #include "tests/schedule/schedule_test_util.h"
 
@@ -292,6 +293,46 @@ TEST(FolderRota, TheFirstExceptionMakesItsFileAndTheSnapshotFollows) {
   EXPECT_FALSE(view.Folder->Rota().ChangeScheme(G("李四"), 45010, 2, 0, error));
   EXPECT_EQ(error.Fault, TRotaFault::WriteFailed);
   EXPECT_FALSE(std::filesystem::exists(dir.File(TScheduleFile::History)));
+}
+
+// The calendar key: made once, when first asked for, kept across opens, and
+// carried by a rename and gone with a delete in the same change.
+TEST(FolderRota, TheCalendarKeyIsMadeOnceAndFollowsTheUser) {
+  TScratchDir dir;
+  WriteDataSet(dir.Path(), {{"张三", 1, 45000, 0}, {"李四", 1, 45000, 1}});
+  std::string zhang;
+  {
+    TOpened viewing = OpenFolder(dir.Path(), TFolderAccess::Read);
+    TScheduleError error;
+    EXPECT_FALSE(viewing.Folder->CalendarKey(G("张三"), error));
+    EXPECT_EQ(error.Text(), "uiddat.kd2: the data is open for viewing only");
+  }
+  {
+    TOpened opened = OpenFolder(dir.Path(), TFolderAccess::Write);
+    ASSERT_TRUE(opened.Folder) << opened.Failure.Text();
+    EXPECT_FALSE(opened.Tables()->Keys.IsOpen());
+    TScheduleError error;
+    zhang = opened.Folder->CalendarKey(G("张三"), error).value_or("");
+    ASSERT_EQ(zhang.size(), 32u) << error.Text();
+    EXPECT_EQ(opened.Folder->CalendarKey(G(" 张三"), error), zhang);
+    EXPECT_NE(opened.Folder->CalendarKey(G("李四"), error), zhang);
+  }
+  TOpened opened = OpenFolder(dir.Path(), TFolderAccess::Write);
+  TScheduleFolder& folder = *opened.Folder;
+  TScheduleError error;
+  EXPECT_EQ(folder.CalendarKey(G("张三"), error), zhang) << "kept, not made again";
+  TUserRecord user = *folder.Records().FindUser(G("张三"));
+  user.Name = G("王五");
+  TRotaError rotaError;
+  ASSERT_TRUE(folder.Rota().SaveUser(user, rotaError)) << rotaError.Text();
+  EXPECT_EQ(FindUserKey(folder.Tables().Keys, G("王五")), zhang);
+  EXPECT_FALSE(FindUserKey(folder.Tables().Keys, G("张三")));
+  ASSERT_TRUE(folder.Rota().DeleteUser(folder.Records().FindUser(G("王五"))->Slot, rotaError)) << rotaError.Text();
+  EXPECT_FALSE(FindUserKey(folder.Tables().Keys, G("王五")));
+  EXPECT_TRUE(FindUserKey(folder.Tables().Keys, G("李四")));
+  TUserRecord again{0, G("王五"), 1, 45000, 0};
+  ASSERT_TRUE(folder.Rota().SaveUser(again, rotaError)) << rotaError.Text();
+  EXPECT_NE(folder.CalendarKey(G("王五"), error), zhang) << "a new user of an old name gets a new key";
 }
 
 // What belongs to a user or a duty kind in other files goes with it, in
