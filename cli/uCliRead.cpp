@@ -124,7 +124,7 @@ int CmdDuties(TCliContext& ctx) {
     const TDutyTimes own = times.Of(kind.ID);
     if (ctx.Json) {
       ctx.Out << separator << "{\"id\":" << kind.ID << ",\"name\":" << JsonText(ShowText(kind.Name))
-              << ",\"hint\":" << JsonText(ShowText(kind.Hint)) << (own.IsDefault() ? "" : DutyTimesJson(own)) << '}';
+              << ",\"hint\":" << JsonText(ShowText(kind.Hint)) << DutyTimesJson(own) << '}';
       separator = ",";
     } else {
       ctx.Out << kind.ID << '\t' << ShowText(kind.Name) << '\t' << ShowText(kind.Hint)

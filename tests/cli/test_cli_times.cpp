@@ -1,6 +1,7 @@
 // set-times, clear-times, next, reminders and export --no-rest, in-process
 // with the instant fixed.
 #include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <fstream>
@@ -70,6 +71,9 @@ TEST_F(CliTimes, NextAndRemindersFollowTheHoursAndDeletingADutyKindDropsThem) {
   EXPECT_EQ(Run({"next", "张三"}).Out, "张三\t夜班\t2025-12-01 20:00\t08:00 次日\n");
   EXPECT_EQ(Run({"duties"}).Out,
             "1\t白班\t\t\t\twork\t\t\n2\t夜班\t\t20:00\t08:00 次日\twork\t\t60\n3\t休息\t\t\t\trest\t\t\n");
+  EXPECT_THAT(Run({"duties", "--json"}).Out,
+              testing::StartsWith(R"([{"id":1,"name":"白班","hint":"","times":{"start":null,"minutes":null,"end":null,"rest":false,"color":null,"remind":null}},)"))
+      << "every key present, null where there is no hour";
   EXPECT_EQ(Run({"reminders"}).Out, "2025-12-01 19:00\t张三\t夜班 20:00 开始（还有60分钟）\n");
   EXPECT_EQ(Run({"reminders", "--from", "2025-12-02", "--to", "2025-12-04 19:00"}).Out, "")
       << "the window is half open";
