@@ -4,12 +4,16 @@
 // and a journal that is not ours is refused, never applied.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "platform/uFileLock.h"
 #include "store/uJournal.h"
+#include "store/uTransaction.h"
 #include "tests/store/crash_ops.h"
 
 namespace kadrel {
@@ -165,6 +169,53 @@ TEST(TableStreamLinks, AJournalThatIsNotOursIsRefusedAndLeftAlone) {
   TTableStream linked(path, kRead);
   EXPECT_FALSE(linked.IsOpen());
   EXPECT_NE(linked.ErrorString().find("is a symbolic link"), std::string::npos) << linked.ErrorString();
+}
+
+// A new table never takes a name that holds something, except the empty
+// file an interrupted creation of an older version leaves (whose mode it
+// takes on), alone or in a transaction; and a link to a missing file is not
+// followed to make what it names.
+TEST(TableStreamLinks, ACreationTakesOnlyAnEmptyLeftoversNameAndNoDanglingLink) {
+  TTempDir dir;
+  auto create = [](const std::string& path, TTableTransaction* txn) {
+    TTableStream t(kRW);
+    if (txn) txn->Begin({&t});
+    bool ok = t.CreateTable(path, TTableStream::TCreateMode::KeepExisting);
+    testing::AddUserFields(t.Fields());
+    ok = t.Close() && ok;
+    return txn ? txn->Commit() && ok : ok;
+  };
+  for (bool inTransaction : {false, true}) {
+    SCOPED_TRACE(inTransaction ? "in a transaction" : "alone");
+    TTableTransaction txn;
+    TTableTransaction* held = inTransaction ? &txn : nullptr;
+    const std::string leftover = dir.File("left.kd2"), stranger = dir.File("stranger.kd2");
+    testing::WriteBytes(leftover, {});
+    ::chmod(leftover.c_str(), 0600);
+    testing::WriteBytes(stranger, {});
+    TUniqueFd holder(::open(stranger.c_str(), O_RDWR));  // a writer still builds it
+    ASSERT_TRUE(TryLockByte(holder.Get(), kWriterLockByte, TLockKind::Exclusive));
+    EXPECT_TRUE(create(leftover, held));
+    EXPECT_EQ(fs::file_size(leftover), 192u);
+    struct stat st {};
+    ASSERT_EQ(::stat(leftover.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    const pid_t child = ::fork();  // the lock must be another process's
+    if (child == 0) ::_exit(create(stranger, nullptr) ? 1 : 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0) << "a held empty file is kept";
+    EXPECT_EQ(fs::file_size(stranger), 0u);
+    testing::WriteBytes(stranger, {7});
+    EXPECT_FALSE(create(stranger, held));
+    EXPECT_EQ(ReadBytes(stranger), Bytes{7});
+    fs::create_symlink("missing.kd2", dir.File("dangling.kd2"));
+    EXPECT_FALSE(create(dir.File("dangling.kd2"), held));
+    EXPECT_FALSE(fs::exists(dir.File("missing.kd2")));
+    holder.Reset();
+    for (const char* name : {"left.kd2", "stranger.kd2", "dangling.kd2"}) fs::remove(dir.File(name));
+    EXPECT_TRUE(fs::is_empty(dir.Path())) << "no temporary, journal or record is left";
+  }
 }
 
 }  // namespace
