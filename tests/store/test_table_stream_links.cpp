@@ -4,14 +4,11 @@
 // and a journal that is not ours is refused, never applied.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "platform/uFileLock.h"
 #include "store/uJournal.h"
 #include "store/uTransaction.h"
 #include "tests/store/crash_ops.h"
@@ -192,27 +189,17 @@ TEST(TableStreamLinks, ACreationTakesOnlyAnEmptyLeftoversNameAndNoDanglingLink) 
     const std::string leftover = dir.File("left.kd2"), stranger = dir.File("stranger.kd2");
     testing::WriteBytes(leftover, {});
     ::chmod(leftover.c_str(), 0600);
-    testing::WriteBytes(stranger, {});
-    TUniqueFd holder(::open(stranger.c_str(), O_RDWR));  // a writer still builds it
-    ASSERT_TRUE(TryLockByte(holder.Get(), kWriterLockByte, TLockKind::Exclusive));
     EXPECT_TRUE(create(leftover, held));
     EXPECT_EQ(fs::file_size(leftover), 192u);
     struct stat st {};
     ASSERT_EQ(::stat(leftover.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
-    const pid_t child = ::fork();  // the lock must be another process's
-    if (child == 0) ::_exit(create(stranger, nullptr) ? 1 : 0);
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0) << "a held empty file is kept";
-    EXPECT_EQ(fs::file_size(stranger), 0u);
     testing::WriteBytes(stranger, {7});
     EXPECT_FALSE(create(stranger, held));
     EXPECT_EQ(ReadBytes(stranger), Bytes{7});
     fs::create_symlink("missing.kd2", dir.File("dangling.kd2"));
     EXPECT_FALSE(create(dir.File("dangling.kd2"), held));
     EXPECT_FALSE(fs::exists(dir.File("missing.kd2")));
-    holder.Reset();
     for (const char* name : {"left.kd2", "stranger.kd2", "dangling.kd2"}) fs::remove(dir.File(name));
     EXPECT_TRUE(fs::is_empty(dir.Path())) << "no temporary, journal or record is left";
   }
