@@ -8,6 +8,8 @@
 //     ("cli_cpu_ms": the CPU time it took, which a busy machine leaves alone).
 //   - BM_DialogSave: the options dialog's save of one user on files it holds
 //     open for the session (a rename through the records layer).
+//   - BM_FirstCreation: the three files made in an empty folder, as one
+//     change, as the first start does; "users" does not apply.
 // Goals: a change at 100,000 users costs at most 1.5x one at 100, and the
 // dialog's save takes under 1 ms at 100,000. "syncs" gives the syncs per
 // change. Each change is undone untimed, so every one meets the same size.
@@ -20,6 +22,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -195,6 +198,28 @@ BENCHMARK(BM_DialogSave)
     ->ArgNames({"users", "tmpfs"})
     ->ArgsProduct({{100, 100000}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
+
+void BM_FirstCreation(benchmark::State& state) {
+  TCountingOps ops;
+  std::int64_t n = 0;
+  std::optional<TDataFolder> folder;
+  for (auto _ : state) {
+    state.PauseTiming();
+    folder.reset();
+    folder.emplace(Base(state.range(0) != 0), 0);
+    for (TScheduleFile f : kScheduleFiles) std::filesystem::remove(SchedulePath(folder->Dir(), f));
+    state.ResumeTiming();
+    TScheduleTables tables;
+    for (TScheduleFile f : kScheduleFiles) tables.Table(f).SetFileOps(&ops);
+    TScheduleError error;
+    bool ok = OpenScheduleTables(tables, folder->Dir(), TScheduleAccess::Write, error);
+    ok = CloseScheduleTables(tables, error) && ok;
+    if (!ok) state.SkipWithError(error.Text().c_str());
+    ++n;
+  }
+  Report(state, ops, n);
+}
+BENCHMARK(BM_FirstCreation)->ArgName("tmpfs")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kadrel

@@ -9,6 +9,17 @@
 #include <random>
 
 namespace kadrel {
+namespace {
+
+constexpr std::string_view kTemporaryInfix = ".new-";
+constexpr std::size_t kTemporaryRandom = 6;
+
+}  // namespace
+
+bool IsAtomicTemporaryOf(std::string_view name, std::string_view base) {
+  return name.size() == base.size() + kTemporaryInfix.size() + kTemporaryRandom && name.starts_with(base) &&
+         name.substr(base.size()).starts_with(kTemporaryInfix);
+}
 
 std::string FollowLinks(std::string path) {
   for (int hop = 0; hop < kMaxLinkHops; ++hop) {
@@ -34,7 +45,7 @@ bool TAtomicFile::Begin(const std::string& target, mode_t newMode) {
   error_ = {};
   written_ = 0;
   existed_ = false;
-  folderSynced_ = false;
+  folderSyncErrno_ = 0;
   if (target.empty()) return Fail(TAtomicFault::System, ENOENT);
   target_ = FollowLinks(target);
   if (target_.empty()) return Fail(TAtomicFault::System, errno);
@@ -57,8 +68,8 @@ bool TAtomicFile::CreateTemporary(mode_t newMode) {
   thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
   static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = target_ + ".new-";
-    for (int i = 0; i < 6; ++i) name += kChars[random() % (sizeof kChars - 1)];
+    std::string name = target_ + std::string(kTemporaryInfix);
+    for (std::size_t i = 0; i < kTemporaryRandom; ++i) name += kChars[random() % (sizeof kChars - 1)];
     fd_.Reset(ops_->Open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, newMode));
     if (fd_.Valid()) {
       temp_ = std::move(name);
@@ -67,12 +78,27 @@ bool TAtomicFile::CreateTemporary(mode_t newMode) {
     if (errno != EEXIST) return Fail(TAtomicFault::System, errno);
   }
   if (!fd_.Valid()) return Fail(TAtomicFault::System, EEXIST);
-  if (existed_) {
-    // Owner first: giving a file away clears its set-ID bits.
-    if (::fchown(fd_.Get(), uid_, gid_) != 0) (void)!::fchown(fd_.Get(), static_cast<uid_t>(-1), gid_);
-    ::fchmod(fd_.Get(), mode_);
-  }
+  // A new file nobody else has: the lock only tells a folder's keeper that
+  // its writer lives.
+  TryLockByte(fd_.Get(), kWriterLockByte, TLockKind::Exclusive);
+  if (existed_) TakeOwnerAndMode();
   return true;
+}
+
+void TAtomicFile::TakeOwnerAndMode() {
+  // Owner first: giving a file away clears its set-ID bits.
+  if (::fchown(fd_.Get(), uid_, gid_) != 0) (void)!::fchown(fd_.Get(), static_cast<uid_t>(-1), gid_);
+  ::fchmod(fd_.Get(), mode_);
+}
+
+void TAtomicFile::TakeOwnerAndModeOfNewcomer() {
+  struct stat st {};
+  if (existed_ || !fd_.Valid() || ::lstat(target_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  existed_ = true;
+  uid_ = st.st_uid;
+  gid_ = st.st_gid;
+  mode_ = st.st_mode & 07777;
+  TakeOwnerAndMode();
 }
 
 bool TAtomicFile::Write(std::string_view bytes) {
@@ -92,6 +118,7 @@ bool TAtomicFile::Flush() {
 bool TAtomicFile::Place(TAtomicPlace how) {
   if (temp_.empty()) return Fail(TAtomicFault::System, EBADF);
   if (how == TAtomicPlace::Replace) {
+    TakeOwnerAndModeOfNewcomer();
     if (ops_->Rename(temp_.c_str(), target_.c_str()) != 0) return Fail(TAtomicFault::System, errno);
   } else {
     if (ops_->Link(temp_.c_str(), target_.c_str()) != 0) {
@@ -102,7 +129,7 @@ bool TAtomicFile::Place(TAtomicPlace how) {
     ops_->Unlink(temp_.c_str());
   }
   temp_.clear();
-  folderSynced_ = SyncFolderOf(*ops_, target_) == 0;
+  folderSyncErrno_ = SyncFolderOf(*ops_, target_) == 0 ? 0 : (errno ? errno : EIO);
   return true;
 }
 
@@ -114,6 +141,7 @@ void TAtomicFile::Abandon() {
 
 bool TAtomicFile::WriteWhole(std::string_view bytes, TAtomicPlace how) {
   bool ok = Write(bytes) && Flush();
+  if (ok && how == TAtomicPlace::Replace) TakeOwnerAndModeOfNewcomer();
   if (ok && ::close(fd_.Release()) != 0) ok = Fail(TAtomicFault::System, errno);
   ok = ok && Place(how);
   if (!ok) Abandon();

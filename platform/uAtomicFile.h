@@ -13,18 +13,22 @@
 //     (six characters of [A-Za-z0-9]) in the real file's folder, created with
 //     O_EXCL | O_NOFOLLOW, so it can be neither an existing file nor a link
 //     put there beforehand. Abandon and the destructor remove it unless it
-//     was placed (WriteWhole does on any failure). A crash leaves it; whoever
-//     keeps the folder may remove names of that pattern that nobody holds
-//     (the table store does, on every writer's open).
+//     was placed (WriteWhole does on any failure). While it is open here it
+//     holds the writer lock byte (platform/uFileLock.h). A crash leaves it;
+//     whoever keeps the folder may remove the names IsAtomicTemporaryOf
+//     knows whose lock nobody holds (the table store does, on every writer's
+//     open), and no other names.
 //  3. Kinds of target. An existing target that is not a regular file (a
 //     folder, a FIFO, a device, a socket) is refused by stat alone
 //     (TAtomicFault::NotRegular); it is never opened, so nothing can block on
 //     a FIFO and no device sees a byte. Placing by rename never opens the
 //     target either.
-//  4. Owner and mode. A target that exists at Begin passes its owner, group
+//  4. Owner and mode. The file a placement replaces passes its owner, group
 //     and permission bits (07777) to the new file, as far as the system lets
-//     us: the owner only for root, the group when we belong to it. A new file
-//     gets `NewMode` less the process's umask.
+//     us: the owner only for root, the group when we belong to it. One there
+//     at Begin passes them then; one that appeared since passes them when
+//     Place(Replace) replaces it, while the file is still open here. A new
+//     file gets `NewMode` less the process's umask.
 //  5. Hard links. Nothing is ever written into an existing file. Replacing a
 //     file that has other names gives the new bytes to this name only; the
 //     other names keep the old file.
@@ -38,7 +42,9 @@
 //     the name changed. Once Place has returned true after a Flush, a power
 //     cut leaves the name with the new bytes, on file systems whose folder
 //     fsync succeeds; a folder that refuses to be fsynced is not a failure
-//     (the new file is already what everyone sees) but FolderSynced() says so.
+//     (the new file is already what everyone sees) but FolderSynced() says
+//     so, and FolderSyncErrno() why: a caller whose own commit depends on
+//     the name lasting treats it as one.
 //  8. The seam. Creating, writing, fsyncing, renaming, linking and removing go
 //     through the TFileOps given, so that tests can make any of them fail.
 //  9. Errors. Every failure leaves the target as it was (Place's rename and
@@ -76,6 +82,10 @@ struct TAtomicFileError {
 
 inline constexpr int kMaxLinkHops = 40;
 
+// Whether the bare `name` is one of the temporaries Begin makes for a file
+// whose bare name is `base`.
+bool IsAtomicTemporaryOf(std::string_view name, std::string_view base);
+
 // `path` with every symbolic link of its last part followed, as guarantee 1
 // describes; the file need not exist. Empty, with errno ELOOP, for a loop.
 std::string FollowLinks(std::string path);
@@ -86,6 +96,8 @@ class TAtomicFile {
   ~TAtomicFile() { Abandon(); }
   TAtomicFile(const TAtomicFile&) = delete;
   TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+  void SetOps(TFileOps& ops) { ops_ = &ops; }
 
   // Resolves `target`, checks it and creates the temporary, mode `newMode`
   // (less umask) when the target does not exist yet.
@@ -110,12 +122,16 @@ class TAtomicFile {
   const std::string& TargetPath() const { return target_; }
   const std::string& TempPath() const { return temp_; }
   bool TargetExisted() const { return existed_; }
-  bool FolderSynced() const { return folderSynced_; }
+  bool FolderSynced() const { return folderSyncErrno_ == 0; }
+  int FolderSyncErrno() const { return folderSyncErrno_; }
   const TAtomicFileError& Error() const { return error_; }
 
  private:
   bool Fail(TAtomicFault fault, int err, mode_t type = 0);
   bool CreateTemporary(mode_t newMode);
+  void TakeOwnerAndMode();
+  // A target that appeared after Begin, about to be replaced.
+  void TakeOwnerAndModeOfNewcomer();
 
   TFileOps* ops_;
   TUniqueFd fd_;
@@ -123,7 +139,7 @@ class TAtomicFile {
   std::string temp_;  // empty once placed or removed
   off_t written_ = 0;
   bool existed_ = false;
-  bool folderSynced_ = false;
+  int folderSyncErrno_ = 0;
   // The replaced file's owner, group and permission bits.
   uid_t uid_ = 0;
   gid_t gid_ = 0;

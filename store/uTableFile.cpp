@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 namespace kadrel {
 namespace {
@@ -159,7 +158,7 @@ std::int64_t TTableFile::Length() const {
   if (hasCopy_) return copyLength_;
   if (staged_) return stagedLength_;
   struct stat st {};
-  if (!fd_.Valid() || ::fstat(fd_.Get(), &st) != 0) return -1;
+  if (Fd() < 0 || ::fstat(Fd(), &st) != 0) return -1;
   return st.st_size;
 }
 
@@ -543,10 +542,10 @@ bool TTableFile::Commit(std::vector<TWrite> writes, std::int64_t newLength) {
 // ---- writing a staged change -----------------------------------------------
 
 bool TTableFile::LockChange() {
-  return LockByte(fd_.Get(), kChangeLockByte, TLockKind::Exclusive, changeWaitMs_) || Fail(Busy());
+  return LockByte(Fd(), kChangeLockByte, TLockKind::Exclusive, changeWaitMs_) || Fail(Busy());
 }
 
-void TTableFile::UnlockChange() { UnlockByte(fd_.Get(), kChangeLockByte); }
+void TTableFile::UnlockChange() { UnlockByte(Fd(), kChangeLockByte); }
 
 bool TTableFile::StillAtItsName() {
   if (state_ == TState::Created || IsSameFile(fd_.Get(), realPath_)) return true;
@@ -662,12 +661,12 @@ bool TTableFile::WriteJournal(bool syncFolder) {
   const Bytes bytes = EncodeJournal(change_.Journal);
   // It holds the table's old bytes: nobody may read it who may not read the table.
   struct stat st {};
-  if (::fstat(fd_.Get(), &st) != 0) return FailSystem(TTableFault::IoError, "cannot read");
+  if (::fstat(Fd(), &st) != 0) return FailSystem(TTableFault::IoError, "cannot read");
   journal_.Reset(ops_->Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
                             st.st_mode & 0600));
   if (!journal_.Valid()) return FailSystem(TTableFault::IoError, "cannot create the journal " + BaseName(path));
   TryLockByte(journal_.Get(), kWriterLockByte, TLockKind::Exclusive);
-  CopyOwnerAndMode(fd_.Get(), journal_.Get());
+  CopyOwnerAndMode(Fd(), journal_.Get());
   bool shortWrite = false;
   if (!WriteAll(*ops_, journal_.Get(), bytes.data(), bytes.size(), 0, shortWrite)) {
     return shortWrite ? Fail(ShortWrite("short write of the journal (disk full?)"))
@@ -713,10 +712,7 @@ bool TTableFile::MarkCommitted() {
 }
 
 void TTableFile::Finished() {
-  if (state_ == TState::Created) {
-    ops_->Unlink(tempPath_.c_str());  // a leftover second name is removed by a later Open
-    tempPath_.clear();
-  } else {
+  if (state_ != TState::Created) {
     crc_ = change_.Journal.NewCrc;
     crcKnown_ = true;
     length_ = change_.Journal.NewLength;
@@ -736,7 +732,7 @@ bool TTableFile::Undo() {
     ok = false;
   } else if (change_.Written && state_ == TState::Created) {
     // Only the link that was made goes again.
-    const bool linked = IsSameFile(fd_.Get(), realPath_);
+    const bool linked = IsSameFile(Fd(), realPath_);
     ok = !linked || (ops_->Unlink(realPath_.c_str()) == 0 && SyncFolderOf(*ops_, realPath_) == 0);
   } else if (change_.Written) {
     ok = PutBack(change_.Journal);
@@ -855,10 +851,10 @@ std::vector<std::string> TTableFile::RemoveLeftovers(const std::string& folder, 
     const std::string name = it->path().filename().string();
     bool temp = false;
     for (const std::string& base : tables) {
-      for (const char* kind : {".new-", ".pack-"}) {
-        const std::string prefix = base + kind;
-        temp = temp || (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0);
-      }
+      // Older versions packed a table through "<table>.pack-XXXXXX".
+      const std::string pack = base + ".pack-";
+      temp = temp || IsAtomicTemporaryOf(name, base) ||
+             (name.size() == pack.size() + 6 && name.compare(0, pack.size(), pack) == 0);
     }
     const bool record = name.starts_with(kChangeRecordPrefix);
     if (!temp && !record) continue;
@@ -886,6 +882,7 @@ bool TTableFile::Create(const std::string& name, TCreate mode) {
     return Fail(TTableError::Of(TTableFault::Refused, "a table is replaced only outside a transaction"));
   }
   if (!Resolve(name, true)) return false;
+  const char* taken = mode == TCreate::KeepExisting ? "it already exists and " : "";
   if (mode == TCreate::Replace && Exists(realPath_)) {
     if (!OpenRegular(O_RDWR, fd_)) return false;
     if (!TryLockByte(fd_.Get(), kWriterLockByte, TLockKind::Exclusive)) {
@@ -902,20 +899,25 @@ bool TTableFile::Create(const std::string& name, TCreate mode) {
     }
   }
   CleanStaleTemps();
-  static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
-  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  for (int attempt = 0; attempt < 100 && !fd_.Valid(); ++attempt) {
-    tempPath_ = realPath_ + ".new-";
-    for (int i = 0; i < 6; ++i) tempPath_ += kChars[random() % (sizeof kChars - 1)];
-    fd_.Reset(ops_->Open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!fd_.Valid() && errno != EEXIST) break;
-  }
-  if (!fd_.Valid()) {
+  creation_.SetOps(*ops_);
+  if (!creation_.Begin(realPath_, 0666)) {
     replaced_.Reset();
+    const TAtomicFileError& why = creation_.Error();
+    if (why.Fault == TAtomicFault::NotRegular) {
+      Fail(NotRegular(why.FileType));
+      return PrefixError(taken);
+    }
+    errno = why.Errno;
     return FailSystem(TTableFault::CannotOpen, "cannot create");
   }
-  TryLockByte(fd_.Get(), kWriterLockByte, TLockKind::Exclusive);  // a new file: nobody else has it
-  if (replaced_.Valid()) CopyOwnerAndMode(replaced_.Get(), fd_.Get());
+  // realpath() left the name as it was given only when nothing is there; a
+  // link to a missing file is not followed to create what it names.
+  if (creation_.TargetPath() != realPath_) {
+    creation_.Abandon();
+    replaced_.Reset();
+    errno = ENOENT;
+    return FailSystem(TTableFault::CannotOpen, std::string(taken) + "cannot open");
+  }
   state_ = TState::Creating;
   createMode_ = mode;
   return true;
@@ -925,10 +927,10 @@ bool TTableFile::Finish(const Bytes& content) {
   if (!Creating()) return Fail(TTableError::Of(TTableFault::Refused, "no table is being created"));
   bool ok = true;
   bool shortWrite = false;
-  if (!WriteAll(*ops_, fd_.Get(), content.data(), content.size(), 0, shortWrite)) {
+  if (!WriteAll(*ops_, Fd(), content.data(), content.size(), 0, shortWrite)) {
     ok = shortWrite ? Fail(ShortWrite("short write (disk full?)")) : FailSystem(TTableFault::IoError, "write failed");
   }
-  if (ok && ops_->Sync(fd_.Get()) != 0) ok = FailSystem(TTableFault::IoError, "flushing to disk failed");
+  if (ok && !creation_.Flush()) ok = FailCreation(TTableFault::IoError, "flushing to disk failed");
   if (ok && held_) {
     // The transaction links it in, with the others.
     state_ = TState::Created;
@@ -937,104 +939,81 @@ bool TTableFile::Finish(const Bytes& content) {
     return true;
   }
   ok = ok && Place();
-  if (!ok && !tempPath_.empty()) ops_->Unlink(tempPath_.c_str());
-  tempPath_.clear();
+  creation_.Abandon();
   state_ = TState::Closed;
   replaced_.Reset();
   return ok;
 }
 
-// The new file takes the table's name.
+// The new file takes the table's name, and nothing that was there is lost:
+// Replace puts it over the old table; KeepExisting only over what an older
+// version's crash during creation leaves. A folder that cannot be flushed
+// only risks that a power cut takes the new, empty table away again.
 bool TTableFile::Place() {
-  const std::string journal = JournalFile();
   if (createMode_ == TCreate::KeepExisting) {
-    if (ops_->Link(tempPath_.c_str(), realPath_.c_str()) != 0) {
-      if (errno != EEXIST) return FailSystem(TTableFault::CannotOpen, "cannot create");
-      return ReplaceEmpty();
-    }
-    ops_->Unlink(tempPath_.c_str());  // a leftover second name is removed by a later Open
-    tempPath_.clear();
-  } else {
-    // The old table's journal must never be applied to the new one.
-    if (Exists(journal) && (ops_->Unlink(journal.c_str()) != 0 || SyncFolderOf(*ops_, journal) != 0)) {
-      return FailSystem(TTableFault::IoError, "cannot remove the old table's journal");
-    }
-    if (ops_->Rename(tempPath_.c_str(), realPath_.c_str()) != 0) {
-      return FailSystem(TTableFault::IoError, "cannot put the new file in place");
-    }
-    tempPath_.clear();
+    if (creation_.Place(TAtomicPlace::KeepExisting)) return true;
+    if (creation_.Error().Fault != TAtomicFault::Exists) return FailCreation(TTableFault::CannotOpen, "cannot create");
+    TUniqueFd leftover;
+    if (!EmptyLeftover(leftover)) return false;
   }
-  // The new file is in place; a folder that cannot be flushed only risks that
-  // a power cut takes the new, empty table away again.
-  SyncFolderOf(*ops_, realPath_);
-  return true;
+  // The old table's journal must never be applied to the new one.
+  const std::string journal = JournalFile();
+  if (Exists(journal) && (ops_->Unlink(journal.c_str()) != 0 || SyncFolderOf(*ops_, journal) != 0)) {
+    return FailSystem(TTableFault::IoError, createMode_ == TCreate::Replace ? "cannot remove the old table's journal"
+                                                                             : "cannot remove a stale journal");
+  }
+  return creation_.Place(TAtomicPlace::Replace) || FailCreation(TTableFault::IoError, "cannot put the new file in place");
 }
 
 // Inside a transaction: linked in at the name, which must be free (or hold
-// an empty file nobody holds); the journal already says how to undo it.
+// an empty leftover); the journal already says how to undo it. The name
+// must last before the commit does, or a power cut could keep the commit
+// and lose the table.
 bool TTableFile::LinkCreated() {
-  if (ops_->Link(tempPath_.c_str(), realPath_.c_str()) == 0) return SyncLink();
-  if (errno != EEXIST) return FailSystem(TTableFault::CannotOpen, "cannot create");
-  TUniqueFd existing;
-  struct stat st {};
-  if (!OpenRegular(O_RDWR, existing) || ::fstat(existing.Get(), &st) != 0 || st.st_size != 0 ||
-      !TryLockByte(existing.Get(), kWriterLockByte, TLockKind::Exclusive) || !IsSameFile(existing.Get(), realPath_)) {
-    return Fail(Kept());
+  bool placed = creation_.Place(TAtomicPlace::KeepExisting);
+  if (!placed) {
+    if (creation_.Error().Fault != TAtomicFault::Exists) return FailCreation(TTableFault::CannotOpen, "cannot create");
+    TUniqueFd leftover;
+    if (!EmptyLeftover(leftover)) return Fail(Kept());
+    if (!creation_.Place(TAtomicPlace::Replace)) return FailCreation(TTableFault::CannotOpen, "cannot create");
   }
-  // What an older version's crash during creation leaves: nothing to keep.
-  if (ops_->Unlink(realPath_.c_str()) != 0 || ops_->Link(tempPath_.c_str(), realPath_.c_str()) != 0) {
-    return FailSystem(TTableFault::CannotOpen, "cannot create");
-  }
-  return SyncLink();
+  if (creation_.FolderSynced()) return true;
+  errno = creation_.FolderSyncErrno();
+  return FailSystem(TTableFault::IoError, "flushing the folder failed");
 }
 
-// The name must last before the commit does, or a power cut could keep the
-// commit and lose the table.
-bool TTableFile::SyncLink() {
-  return SyncFolderOf(*ops_, realPath_) == 0 || FailSystem(TTableFault::IoError, "flushing the folder failed");
-}
-
-// The name exists: an empty file that nobody holds is what an interrupted
-// creation of an older version leaves, and is replaced; anything else stays.
-bool TTableFile::ReplaceEmpty() {
-  TUniqueFd existing;
-  if (!OpenRegular(O_RDWR, existing)) {
-    error_.Text = "it already exists and " + error_.Text;
-    return false;
-  }
+// The name is taken. An empty file that nobody holds is what an interrupted
+// creation of an older version leaves, and may be replaced: `held` keeps it
+// locked meanwhile. Anything else stays.
+bool TTableFile::EmptyLeftover(TUniqueFd& held) {
+  if (!OpenRegular(O_RDWR, held)) return PrefixError("it already exists and ");
   struct stat st {};
-  if (::fstat(existing.Get(), &st) != 0 || st.st_size != 0) return Fail(Kept());
-  if (!TryLockByte(existing.Get(), kWriterLockByte, TLockKind::Exclusive)) {
+  if (::fstat(held.Get(), &st) != 0 || st.st_size != 0) return Fail(Kept());
+  if (!TryLockByte(held.Get(), kWriterLockByte, TLockKind::Exclusive)) {
     return Fail(TTableError::Of(TTableFault::InUse, kInUse));
   }
   // Under the lock: still empty, and still the file the name gives.
-  if (::fstat(existing.Get(), &st) != 0 || st.st_size != 0 || !IsSameFile(existing.Get(), realPath_)) {
-    return Fail(Kept());
-  }
-  CopyOwnerAndMode(existing.Get(), fd_.Get());
-  const std::string journal = JournalFile();
-  if (Exists(journal) && (ops_->Unlink(journal.c_str()) != 0 || SyncFolderOf(*ops_, journal) != 0)) {
-    return FailSystem(TTableFault::IoError, "cannot remove a stale journal");
-  }
-  if (ops_->Rename(tempPath_.c_str(), realPath_.c_str()) != 0) {
-    return FailSystem(TTableFault::IoError, "cannot put the new file in place");
-  }
-  tempPath_.clear();
-  // The new file is in place; a folder that cannot be flushed only risks that
-  // a power cut takes the new, empty table away again.
-  SyncFolderOf(*ops_, realPath_);
+  if (::fstat(held.Get(), &st) != 0 || st.st_size != 0 || !IsSameFile(held.Get(), realPath_)) return Fail(Kept());
   return true;
 }
 
+bool TTableFile::PrefixError(std::string_view prefix) {
+  error_.Text.insert(0, prefix);
+  return false;
+}
+
+bool TTableFile::FailCreation(TTableFault otherwise, std::string_view what) {
+  return Fail(TTableError::System(creation_.Error().Errno, otherwise, what));
+}
+
 void TTableFile::Close() {
-  if (state_ == TState::Created && !tempPath_.empty()) ops_->Unlink(tempPath_.c_str());
+  creation_.Abandon();
   Discard();
   Bytes().swap(image_);
   cached_ = false;
   fd_.Reset();
   replaced_.Reset();
   state_ = TState::Closed;
-  tempPath_.clear();
   Bytes().swap(copy_);
   hasCopy_ = false;
   crcKnown_ = false;

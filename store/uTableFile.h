@@ -6,7 +6,7 @@
 // followed) to the real file; the journal (store/uJournal.h) and every
 // temporary file live beside that real file, so a symlinked data file or
 // folder keeps working and nothing is ever put in the link's place.
-// Temporary files are "<table>.new-XXXXXX" (a table being created) and,
+// Temporary files are platform/uAtomicFile.h's (a table being created) and,
 // from older versions, "<table>.pack-XXXXXX"; a writer's Open removes those
 // that nobody holds, and change records (store/uTransaction.h) that are
 // over. Before each change, under the change lock, the name must still give
@@ -45,15 +45,16 @@
 // changes, for as long as it likes, and never holds up the writer for longer
 // than that one read.
 //
-// Creation. Create builds a new table under a temporary name; Finish writes
-// its bytes, fsyncs them, and puts the file in place: with Replace by a
-// rename over the name (an existing file there must be a regular file that
-// no writer holds, and keeps its owner and mode); with KeepExisting by a
-// link, which never replaces anything; a name that appeared meanwhile is
+// Creation. Create builds a new table through TAtomicFile, which names,
+// places and syncs it by the rules every whole new file follows; Finish
+// writes its bytes, fsyncs them, and puts the file in place: with Replace
+// over the name (an existing file there must be a regular file that no
+// writer holds, and it passes on its owner and mode); with KeepExisting by
+// a link, which never replaces anything; a name that appeared meanwhile is
 // left as it is, unless it is an empty file nobody holds (what an older
-// version's crash during creation leaves), which is replaced. Then the
-// folder is fsynced. Inside a transaction Finish stops before the name:
-// the transaction links every new table in as one change.
+// version's crash during creation leaves), which is replaced. A name that
+// is a link to a missing file is refused. Inside a transaction Finish stops
+// before the name: the transaction links every new table in as one change.
 #pragma once
 
 #include <sys/types.h>
@@ -66,6 +67,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/uAtomicFile.h"
 #include "platform/uFileLock.h"
 #include "platform/uFileOps.h"
 #include "store/uJournal.h"
@@ -99,7 +101,10 @@ class TTableFile {
   TTableFile(const TTableFile&) = delete;
   TTableFile& operator=(const TTableFile&) = delete;
 
-  void SetOps(TFileOps* ops) { ops_ = ops ? ops : &TFileOps::System(); }
+  void SetOps(TFileOps* ops) {
+    ops_ = ops ? ops : &TFileOps::System();
+    creation_.SetOps(*ops_);
+  }
   void SetWaits(int changeMs, int writerMs, bool session);
   void SetFit(TFit fit) { fit_ = std::move(fit); }
 
@@ -123,11 +128,12 @@ class TTableFile {
   // empty when it is not kept (then Read reads the file).
   std::span<const unsigned char> Whole() const;
 
-  bool IsOpen() const { return fd_.Valid(); }
+  bool IsOpen() const { return Fd() >= 0; }
   bool Writable() const { return state_ == TState::Writing || state_ == TState::Poisoned || Creating(); }
   bool Creating() const { return state_ == TState::Creating; }
   bool Poisoned() const { return state_ == TState::Poisoned; }
-  int Fd() const { return fd_.Get(); }
+  // The table's file; while it is being created, the new file.
+  int Fd() const { return fd_.Valid() ? fd_.Get() : creation_.Fd(); }
   const std::string& RealPath() const { return realPath_; }
   // A reader's copy of the whole file (or a poisoned writer's), handed over
   // once; Length() still gives its length.
@@ -229,8 +235,11 @@ class TTableFile {
   void Cache();
   bool Place();
   bool LinkCreated();
-  bool SyncLink();
-  bool ReplaceEmpty();
+  bool EmptyLeftover(TUniqueFd& held);
+  // Puts `prefix` before the text of the failure already recorded; false.
+  bool PrefixError(std::string_view prefix);
+  // A failure of the new file's TAtomicFile, told as "<what>: <its text>".
+  bool FailCreation(TTableFault otherwise, std::string_view what);
   void CleanStaleTemps();
   bool ComputeCrc();
   void FeedCrc(std::int64_t offset, const unsigned char* p, std::int64_t n);
@@ -240,7 +249,7 @@ class TTableFile {
   std::string realPath_;
   TState state_ = TState::Closed;
   TCreate createMode_ = TCreate::Replace;
-  std::string tempPath_;
+  TAtomicFile creation_;  // the new file, from Create until it has its name and is closed
   TUniqueFd replaced_;  // the file Create(Replace) replaces, held until Finish
   Bytes copy_;
   std::int64_t copyLength_ = 0;

@@ -4,7 +4,9 @@
 #include "platform/uAtomicFile.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -118,17 +120,30 @@ TEST(AtomicFile, ReplacingAHardLinkedFileLeavesItsOtherNamesAlone) {
 // replaced behind its back, and the caller still decides what to do.
 TEST(AtomicFile, KeepExistingNeverReplacesAndLeavesTheChoiceToTheCaller) {
   TTestDir dir;
-  std::ofstream(dir / "taken") << "theirs";
   TAtomicFile file;
   ASSERT_TRUE(file.Begin(dir / "taken") && file.Write("ours") && file.Flush());
+  // Appeared after Begin: its mode passes on when it is replaced after all.
+  std::ofstream(dir / "taken") << "theirs";
+  ::chmod((dir / "taken").c_str(), 0600);
   EXPECT_FALSE(file.Place(TAtomicPlace::KeepExisting));
   EXPECT_EQ(file.Error().Fault, TAtomicFault::Exists);
   EXPECT_EQ(Read(dir / "taken"), "theirs");
   const std::string temp = file.TempPath();
-  EXPECT_TRUE(temp.starts_with(dir / "taken.new-") && temp.size() == (dir / "taken.new-").size() + 6) << temp;
-  EXPECT_TRUE(fs::exists(temp));
+  EXPECT_TRUE(IsAtomicTemporaryOf(fs::path(temp).filename().string(), "taken")) << temp;
+  EXPECT_FALSE(IsAtomicTemporaryOf("taken.new-ABCDEFG", "taken"));
+  EXPECT_FALSE(IsAtomicTemporaryOf("other.new-ABCDEF", "taken"));
+  // A folder's keeper in another process sees that its writer lives.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    TUniqueFd other(::open(temp.c_str(), O_RDWR));
+    ::_exit(other.Valid() && !TryLockByte(other.Get(), kWriterLockByte, TLockKind::Exclusive) ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0) << "the temporary is locked while it is written";
   ASSERT_TRUE(file.Place(TAtomicPlace::Replace));
   EXPECT_EQ(Read(dir / "taken"), "ours");
+  EXPECT_EQ(ModeOf(dir / "taken"), 0600u);
   EXPECT_TRUE(file.FolderSynced());
 
   TAtomicFile fresh, dropped;

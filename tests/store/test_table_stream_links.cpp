@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "store/uJournal.h"
+#include "store/uTransaction.h"
 #include "tests/store/crash_ops.h"
 
 namespace kadrel {
@@ -165,6 +166,43 @@ TEST(TableStreamLinks, AJournalThatIsNotOursIsRefusedAndLeftAlone) {
   TTableStream linked(path, kRead);
   EXPECT_FALSE(linked.IsOpen());
   EXPECT_NE(linked.ErrorString().find("is a symbolic link"), std::string::npos) << linked.ErrorString();
+}
+
+// A new table never takes a name that holds something, except the empty
+// file an interrupted creation of an older version leaves (whose mode it
+// takes on), alone or in a transaction; and a link to a missing file is not
+// followed to make what it names.
+TEST(TableStreamLinks, ACreationTakesOnlyAnEmptyLeftoversNameAndNoDanglingLink) {
+  TTempDir dir;
+  auto create = [](const std::string& path, TTableTransaction* txn) {
+    TTableStream t(kRW);
+    if (txn) txn->Begin({&t});
+    bool ok = t.CreateTable(path, TTableStream::TCreateMode::KeepExisting);
+    testing::AddUserFields(t.Fields());
+    ok = t.Close() && ok;
+    return txn ? txn->Commit() && ok : ok;
+  };
+  for (bool inTransaction : {false, true}) {
+    SCOPED_TRACE(inTransaction ? "in a transaction" : "alone");
+    TTableTransaction txn;
+    TTableTransaction* held = inTransaction ? &txn : nullptr;
+    const std::string leftover = dir.File("left.kd2"), stranger = dir.File("stranger.kd2");
+    testing::WriteBytes(leftover, {});
+    ::chmod(leftover.c_str(), 0600);
+    EXPECT_TRUE(create(leftover, held));
+    EXPECT_EQ(fs::file_size(leftover), 192u);
+    struct stat st {};
+    ASSERT_EQ(::stat(leftover.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    testing::WriteBytes(stranger, {7});
+    EXPECT_FALSE(create(stranger, held));
+    EXPECT_EQ(ReadBytes(stranger), Bytes{7});
+    fs::create_symlink("missing.kd2", dir.File("dangling.kd2"));
+    EXPECT_FALSE(create(dir.File("dangling.kd2"), held));
+    EXPECT_FALSE(fs::exists(dir.File("missing.kd2")));
+    for (const char* name : {"left.kd2", "stranger.kd2", "dangling.kd2"}) fs::remove(dir.File(name));
+    EXPECT_TRUE(fs::is_empty(dir.Path())) << "no temporary, journal or record is left";
+  }
 }
 
 }  // namespace

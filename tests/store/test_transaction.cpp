@@ -2,8 +2,9 @@
 // other reader does before the commit; a rollback or a failed commit leaves
 // every table as it was, on disk and in its object; creating tables links
 // all of them or none. Recovery undoes a hot journal at once and clears
-// what a crash left, but leaves a live writer's table alone. (Crashes and
-// power cuts at every call are in test_table_stream_crash.)
+// what a crash left, but leaves a live writer's table alone, and takes a
+// journal of many new records only when it says how long they made the
+// table. (Crashes and power cuts at every call are in test_table_stream_crash.)
 #include "store/uTransaction.h"
 
 #include <gtest/gtest.h>
@@ -186,6 +187,51 @@ TEST_F(Transaction, RecoveryUndoesAtOnceWhatReadersReadThrough) {
   EXPECT_EQ(ReadBytes(a_), before_[0]);
   TTableStream after(a_, kRead);
   EXPECT_FALSE(after.ReadThroughJournal());
+}
+
+// One change of a transaction may add many records, and its journal, which
+// states the length the change left, is still applied; a journal of the
+// format before, which does not, keeps the rule that one change adds one
+// record at most.
+TEST(TransactionJournal, OnlyAJournalThatStatesItsLengthMayUndoAGrowthOfManyRecords) {
+  TTempDir dir;
+  const std::string path = dir.File("a.kd2"), journal = JournalPath(dir.File("a.kd2"));
+  ASSERT_TRUE(testing::CreateUsers(path));
+  {
+    TTableStream t(path, kRW);
+    for (const char* name : {"u1", "u2"}) ASSERT_TRUE(AddUser(t, name));
+  }
+  const Bytes before = ReadBytes(path);
+  auto grow = [&](Names names) {
+    testing::WriteBytes(path, before);
+    TTableStream t(path, kRW);
+    TTableTransaction txn;
+    txn.Begin({&t});
+    for (const std::string& name : names) EXPECT_TRUE(AddUser(t, name));
+    EXPECT_TRUE(txn.Commit()) << txn.ErrorString();
+    return ReadBytes(path);
+  };
+  TJournal j;
+  j.OldLength = static_cast<std::int64_t>(before.size());
+  j.OldCrc = Crc64(before.data(), before.size());
+  j.Regions.push_back({0, before});
+  for (bool stated : {true, false}) {
+    for (const Names& added : {Names{"x"}, Names{"x", "y", "z"}}) {
+      SCOPED_TRACE(std::to_string(added.size()) + (stated ? " added, new journal" : " added, old journal"));
+      const Bytes grown = grow(added);
+      j.NewLength = static_cast<std::int64_t>(grown.size());
+      j.NewCrc = Crc64(grown.data(), grown.size());
+      testing::WriteBytes(journal, stated ? EncodeJournal(j) : testing::EncodeOldJournal(j));
+      const bool applies = stated || added.size() == 1;
+      TTableStream t(path, kRW);
+      EXPECT_EQ(t.IsOpen(), applies) << t.ErrorString();
+      EXPECT_EQ(ReadBytes(path), applies ? before : grown);
+      EXPECT_EQ(fs::exists(journal), !applies);
+      if (!applies) {
+        EXPECT_NE(t.ErrorString().find("grown by more than one change"), std::string::npos) << t.ErrorString();
+      }
+    }
+  }
 }
 
 }  // namespace
