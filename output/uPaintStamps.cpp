@@ -21,13 +21,13 @@ bool TPaintStamps::Copies(const QPainter& p) {
   if (!device || device->devType() != QInternal::Image) return false;
   const QImage& image = *static_cast<const QImage*>(device);
   if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) return false;
-  const qreal ratio = image.devicePixelRatio();
-  if (ratio < 1 || !Whole(ratio)) return false;
+  // Above one device pixel to a unit, a one-unit pen straddles the edge of
+  // its box and paints into the next, which a copy of the box cannot.
+  if (image.devicePixelRatio() != 1) return false;
   const QTransform t = p.deviceTransform();
-  if (t.type() > QTransform::TxScale || t.m11() != ratio || t.m22() != ratio || !Whole(t.dx()) || !Whole(t.dy()))
-    return false;
+  if (t.type() > QTransform::TxTranslate || !Whole(t.dx()) || !Whole(t.dy())) return false;
   if (p.opacity() != 1.0 || p.compositionMode() != QPainter::CompositionMode_SourceOver) return false;
-  const TTarget target{image.format(), ratio, p.renderHints()};
+  const TTarget target{image.format(), p.renderHints()};
   if (!(target == target_)) {
     stamps_.clear();
     target_ = target;
@@ -43,9 +43,7 @@ const QImage* TPaintStamps::Find(QSize size, std::string_view key) {
 }
 
 QImage TPaintStamps::Blank(QSize size) const {
-  QImage stamp(size * target_.Ratio, target_.Format);
-  stamp.setDevicePixelRatio(target_.Ratio);
-  return stamp;
+  return QImage(size, target_.Format);
 }
 
 const QImage& TPaintStamps::Keep(QImage stamp) {

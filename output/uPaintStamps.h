@@ -3,10 +3,10 @@
 // laying out a text costs a hundred times what copying its pixels does.
 //
 // A copy is the same as a painting only where the painter puts pixels one to
-// one: a raster image of 32 bits, moved by whole device pixels, neither
-// turned nor scaled beyond its whole device pixel ratio, opaque, drawing
-// over. Anywhere else (a PDF, a printer, a page scaled to its paper) each
-// look is painted where it goes, so text stays text.
+// one: a raster image of 32 bits at one pixel to a unit, moved by whole
+// pixels, neither turned nor scaled, opaque, drawing over. Anywhere else (a
+// PDF, a printer, a page scaled to its paper, a screen of two pixels to a
+// unit) each look is painted where it goes, so text stays text.
 #pragma once
 
 #include <QImage>
@@ -55,7 +55,6 @@ class TPaintStamps {
   // The target's pixels, as a copy must match them.
   struct TTarget {
     QImage::Format Format = QImage::Format_Invalid;
-    qreal Ratio = 0;
     QPainter::RenderHints Hints;
     friend bool operator==(const TTarget&, const TTarget&) = default;
   };
