@@ -49,8 +49,6 @@ class TPaintStamps {
     p.drawImage(r.topLeft(), *stamp);
   }
 
-  std::size_t Size() const { return stamps_.size(); }
-
  private:
   // The target's pixels, as a copy must match them.
   struct TTarget {
