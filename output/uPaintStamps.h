@@ -41,6 +41,7 @@ class TPaintStamps {
       QImage made = Blank(r.size());
       {
         QPainter onStamp(&made);
+        onStamp.setRenderHints(onStamp.renderHints(), false);
         onStamp.setRenderHints(target_.Hints);
         draw(onStamp, QRect(QPoint(), r.size()));
       }

@@ -30,8 +30,11 @@ const QColor kNameColor(0, 0, 160);
 
 constexpr std::array<const char*, 7> kWeekdays = {"日", "一", "二", "三", "四", "五", "六"};
 
+// Nothing of the caller's painter may show through: a copied box has only
+// its own ground and line.
 void Box(QPainter& p, const QRect& r, const QColor& ground) {
   p.fillRect(r, ground);
+  p.setBrush(Qt::NoBrush);
   p.setPen(kLineColor);
   p.drawRect(r.adjusted(0, 0, -1, -1));
 }
