@@ -30,8 +30,11 @@ const QColor kNameColor(0, 0, 160);
 
 constexpr std::array<const char*, 7> kWeekdays = {"日", "一", "二", "三", "四", "五", "六"};
 
+// Nothing of the caller's painter may show through: a copied box has only
+// its own ground and line.
 void Box(QPainter& p, const QRect& r, const QColor& ground) {
   p.fillRect(r, ground);
+  p.setBrush(Qt::NoBrush);
   p.setPen(kLineColor);
   p.drawRect(r.adjusted(0, 0, -1, -1));
 }
@@ -106,21 +109,28 @@ void TRosterPicture::PaintHead(QPainter& p, int top) const {
   Box(p, {0, top, G::kNameWidth, G::kHeadHeight}, kHeadColor);
   Text(p, {0, top, G::kNameWidth, G::kHeadHeight}, QStringLiteral("姓名"), Qt::black);
   for (std::size_t c = 0; c < roster_.DayCount(); ++c) {
-    const int x = geometry_.DayLeft(static_cast<int>(c));
     const std::int64_t day = roster_.DayAt(c);
     const THolidayDay holiday = roster_.HolidayAt(c);
     const bool dayShort = DayShort(c);
     const QColor ground = dayShort ? kShortGround : DayGround(c);
-    Box(p, {x, top, G::kDayWidth, G::kHeadHeight}, ground);
-    const QColor ink = dayShort ? Qt::white : (holiday.Statutory ? kOffMarkColor : Qt::black);
-    Text(p, {x, top, G::kDayWidth, G::kHeadLine}, QString::number(DecodeDate(day).Day), ink);
-    Text(p, {x, top + G::kHeadLine, G::kDayWidth, G::kHeadLine},
-         QString::fromUtf8(kWeekdays[static_cast<std::size_t>(DayOfWeekSerial(day) - 1)]), ink);
-    if (holiday.Mark != THolidayMark::None) {
-      const bool off = holiday.Mark == THolidayMark::Off;
-      Text(p, {x, top + 2 * G::kHeadLine, G::kDayWidth, G::kHeadLine}, off ? QStringLiteral("休") : QStringLiteral("班"),
-           dayShort ? Qt::white : (off ? kOffMarkColor : kWorkMarkColor));
-    }
+    const int date = DecodeDate(day).Day;
+    const int weekday = DayOfWeekSerial(day);
+    StampKey('h', ground.rgba()) += {static_cast<char>(date), static_cast<char>(weekday),
+                                     static_cast<char>(holiday.Mark), holiday.Statutory, dayShort};
+    const QRect r(geometry_.DayLeft(static_cast<int>(c)), top, G::kDayWidth, G::kHeadHeight);
+    stamps_.Paint(p, r, key_, [&](QPainter& q, const QRect& at) {
+      q.setFont(cellFont_);
+      Box(q, at, ground);
+      const QColor ink = dayShort ? Qt::white : (holiday.Statutory ? kOffMarkColor : Qt::black);
+      QRect line(at.x(), at.y(), G::kDayWidth, G::kHeadLine);
+      Text(q, line, QString::number(date), ink);
+      Text(q, line.translated(0, G::kHeadLine), QString::fromUtf8(kWeekdays[static_cast<std::size_t>(weekday - 1)]), ink);
+      if (holiday.Mark != THolidayMark::None) {
+        const bool off = holiday.Mark == THolidayMark::Off;
+        Text(q, line.translated(0, 2 * G::kHeadLine), off ? QStringLiteral("休") : QStringLiteral("班"),
+             dayShort ? Qt::white : (off ? kOffMarkColor : kWorkMarkColor));
+      }
+    });
   }
   int x = geometry_.TotalsLeft();
   auto total = [&](const QString& head) {
@@ -133,37 +143,52 @@ void TRosterPicture::PaintHead(QPainter& p, int top) const {
   total(QStringLiteral("工时"));
 }
 
-void TRosterPicture::PaintRow(QPainter& p, int top, std::size_t row, const TRosterRow& built) const {
+void TRosterPicture::PaintCell(QPainter& p, const QRect& r, const QColor& ground, std::string_view mark,
+                               const std::string& text) const {
+  Box(p, r, ground);
+  if (!mark.empty()) {
+    // The corner the calendar gives its badge, in the badge's purple.
+    p.setFont(markFont_);
+    p.setPen(kChangeMarkColor);
+    p.drawText(r.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, Texted(std::string(mark)));
+  }
   p.setFont(cellFont_);
-  Box(p, {0, top, G::kNameWidth, G::kRowHeight}, Qt::white);
-  Text(p, {0, top, G::kNameWidth, G::kRowHeight}, Texted(roster_.UserName(row)), kNameColor,
-       Qt::AlignLeft | Qt::AlignVCenter);
+  // A day's text is one character and a "+": it always fits.
+  p.setPen(InkOn(ground));
+  p.drawText(r.adjusted(mark.empty() ? 0 : 6, 0, 0, 0), Qt::AlignCenter, Texted(text));
+}
+
+void TRosterPicture::PaintRow(QPainter& p, int top, std::size_t row, const TRosterRow& built) const {
+  const std::string& name = roster_.UserName(row);
+  names_.Paint(p, {0, top, G::kNameWidth, G::kRowHeight}, name, [&](QPainter& q, const QRect& at) {
+    q.setFont(cellFont_);
+    Box(q, at, Qt::white);
+    // A name is converted on its way to the page, not kept: a team may be
+    // ten thousand of them.
+    Text(q, at, GbkToQString(name), kNameColor, Qt::AlignLeft | Qt::AlignVCenter);
+  });
   for (std::size_t c = 0; c < built.Cells.size(); ++c) {
     const TRosterCell& cell = built.Cells[c];
     const QRect r(geometry_.DayLeft(static_cast<int>(c)), top, G::kDayWidth, G::kRowHeight);
     const QColor ground = cell.Color == kNoColor ? DayGround(c) : QColor(QRgb(cell.Color));
-    Box(p, r, ground);
-    if (!cell.Mark.empty()) {
-      // The corner the calendar gives its badge, in the badge's purple.
-      p.setFont(markFont_);
-      p.setPen(kChangeMarkColor);
-      p.drawText(r.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, Texted(std::string(cell.Mark)));
-      p.setFont(cellFont_);
-    }
-    // A day's text is one character and a "+": it always fits.
-    p.setPen(InkOn(ground));
-    p.drawText(r.adjusted(cell.Mark.empty() ? 0 : 6, 0, 0, 0), Qt::AlignCenter, Texted(RosterShortText(cell)));
+    const std::string text = RosterShortText(cell);
+    StampKey('d', ground.rgba()).append(1, static_cast<char>(cell.Mark.size())).append(cell.Mark).append(text);
+    stamps_.Paint(p, r, key_, [&](QPainter& q, const QRect& at) { PaintCell(q, at, ground, cell.Mark, text); });
   }
   int x = geometry_.TotalsLeft();
-  auto total = [&](const QString& value) {
-    Box(p, {x, top, G::kTotalWidth, G::kRowHeight}, kHeadColor);
-    p.setPen(Qt::black);
-    p.drawText(QRect(x, top, G::kTotalWidth - 3, G::kRowHeight), Qt::AlignRight | Qt::AlignVCenter, value);
+  auto total = [&](const std::string& value) {
+    StampKey('t', 0).append(value);
+    stamps_.Paint(p, {x, top, G::kTotalWidth, G::kRowHeight}, key_, [&](QPainter& q, const QRect& at) {
+      Box(q, at, kHeadColor);
+      q.setFont(cellFont_);
+      q.setPen(Qt::black);
+      q.drawText(at.adjusted(0, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(value));
+    });
     x += G::kTotalWidth;
   };
-  for (const long days : RosterKindDays(built, kinds_)) total(QString::number(days));
-  total(QString::number(built.Hours.LeaveDays));
-  total(QString::fromStdString(FormatHours(static_cast<double>(built.Hours.Total.Minutes))));
+  for (const long days : RosterKindDays(built, kinds_)) total(std::to_string(days));
+  total(std::to_string(built.Hours.LeaveDays));
+  total(FormatHours(static_cast<double>(built.Hours.Total.Minutes)));
 }
 
 void TRosterPicture::PaintFooter(QPainter& p, int top) const {
@@ -176,11 +201,21 @@ void TRosterPicture::PaintFooter(QPainter& p, int top) const {
     for (std::size_t c = 0; c < roster_.DayCount(); ++c) {
       const QRect r(geometry_.DayLeft(static_cast<int>(c)), y, G::kDayWidth, G::kRowHeight);
       const bool dayShort = Short(k, c);
-      Box(p, r, dayShort ? kShortGround : kHeadColor);
-      Text(p, r, QString::number(kinds_[k].PerDay[c]), dayShort ? Qt::white : Qt::black);
+      const int count = kinds_[k].PerDay[c];
+      StampKey('f', dayShort ? 1 : 0).append(std::to_string(count));
+      stamps_.Paint(p, r, key_, [&](QPainter& q, const QRect& at) {
+        Box(q, at, dayShort ? kShortGround : kHeadColor);
+        q.setFont(cellFont_);
+        Text(q, at, QString::number(count), dayShort ? Qt::white : Qt::black);
+      });
     }
     Box(p, {geometry_.TotalsLeft(), y, geometry_.Width() - geometry_.TotalsLeft(), G::kRowHeight}, kHeadColor);
   }
+}
+
+std::string& TRosterPicture::StampKey(char part, QRgb look) const {
+  key_.assign(1, part).append(reinterpret_cast<const char*>(&look), sizeof look);
+  return key_;
 }
 
 QByteArray BuildRosterPdf(const TRosterPicture& picture, TRosterPaper paper, const QString& title) {

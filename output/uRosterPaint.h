@@ -14,10 +14,12 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "output/uPaintStamps.h"
 #include "output/uRoster.h"
 
 class QPainter;
@@ -74,6 +76,11 @@ class TRosterPicture {
   // A month paints a few dozen distinct texts thousands of times: each is
   // converted from GBK once.
   const QString& Texted(const std::string& gbk) const;
+  void PaintCell(QPainter& p, const QRect& r, const QColor& ground, std::string_view mark,
+                 const std::string& text) const;
+  // Starts the key of a stamp of `part` ('d'ay, 't'otal, 'f'ooter) with
+  // its ground or flag; the caller appends the rest of what it draws.
+  std::string& StampKey(char part, QRgb look) const;
 
   const TRoster& roster_;
   std::vector<TRosterKindCount> kinds_;
@@ -83,6 +90,11 @@ class TRosterPicture {
   QFont cellFont_;
   QFont markFont_;
   mutable std::unordered_map<std::string, QString> texts_;
+  mutable TPaintStamps stamps_;
+  // Names do not repeat: enough of them for every row a screen shows, and a
+  // page or two more, so that a repaint copies them.
+  mutable TPaintStamps names_{256};
+  mutable std::string key_;
 };
 
 // A cell's text in the width of a day: the first character of the duty (or

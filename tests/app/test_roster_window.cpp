@@ -76,6 +76,16 @@ std::string Tool(const QString& program, const QStringList& args) {
   return tool.readAllStandardOutput().toStdString();
 }
 
+// The grid as the screen shows it, where cells that look alike are copies,
+// against the same view painted afresh on an image copies never serve: a
+// copy under a key that misses what a cell draws shows a stale look.
+void ExpectShownAsPaintedAfresh(TRosterGrid& grid) {
+  const QImage shown = grid.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QImage fresh(shown.size(), QImage::Format_ARGB32);
+  grid.viewport()->render(&fresh);
+  EXPECT_TRUE(shown == fresh.convertToFormat(QImage::Format_RGB32));
+}
+
 class RosterWindow : public ::testing::Test {
  protected:
   // 张三, 李四 and 王五 cycle 白班 夜班 休息 one place apart from 1 October
@@ -135,6 +145,8 @@ TEST_F(RosterWindow, RowsAreTheResolversDaysAndTheColoursOfTheDutyTimes) {
   const QImage shown = w.Grid->viewport()->grab().toImage();
   const QRect cell = w.Grid->CellRect({0, 0});
   EXPECT_EQ(shown.pixel(cell.left() + 2, cell.bottom() - 2), QColor(QRgb(kWhite)).rgb());
+  w.spnMinimum->setValue(2);
+  ExpectShownAsPaintedAfresh(*w.Grid);
 
   // Chosen users only, in the order chosen.
   w.SetChosenUsers({G("王五"), G("张三")});
@@ -188,6 +200,7 @@ TEST_F(RosterWindow, TheCellMenuIsTheDayMenuAndAChangeShowsAtOnceInBothWindows) 
   EXPECT_EQ(U(w.Grid->RowAt(0).Cells[4].Text), "病假");
   EXPECT_EQ(U(std::string(w.Grid->RowAt(0).Cells[4].Mark)), "假");
   EXPECT_EQ(w.Grid->RowAt(0).Hours.LeaveDays, 1);
+  ExpectShownAsPaintedAfresh(*w.Grid);
   EXPECT_EQ(main_->ListView1->topLevelItem(4)->text(1), QStringLiteral("病假")) << "the main window's October";
 
   // Undone from the main window: the roster follows.
