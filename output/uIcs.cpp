@@ -15,7 +15,7 @@
 #include "platform/uGbk.h"
 #include "schedule/uDayText.h"
 #include "schedule/uTimedDuty.h"
-#include "store/uJournal.h"
+#include "platform/uCrc64.h"
 
 namespace kadrel {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "schedule/uRotaRecords.h"
 #include "schedule/uTableWalk.h"
-#include "store/uJournal.h"
+#include "platform/uCrc64.h"
 
 namespace kadrel {
 namespace {

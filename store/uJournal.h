@@ -75,6 +75,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/uCrc64.h"
+
 namespace kadrel {
 
 struct TJournalRegion {
@@ -101,17 +103,6 @@ inline constexpr std::size_t kJournalRegionHeaderBytes = 16;
 inline constexpr std::size_t kMaxRecordPathBytes = 4096;
 
 std::string JournalPath(const std::string& tablePath);
-
-// CRC-64/XZ (ECMA-182 polynomial, reflected, all ones in and out), eight
-// bytes at a time.
-std::uint64_t Crc64(const unsigned char* data, std::size_t size, std::uint64_t crc = 0);
-
-// The CRC of A followed by B from the CRCs of A and B and B's length, in
-// O(log length): how a writer keeps its table's CRC without rereading it.
-std::uint64_t Crc64Combine(std::uint64_t crcA, std::uint64_t crcB, std::uint64_t lengthB);
-// The other way: the CRC of A from the CRCs of A followed by B and of B, and
-// B's length; what a cut leaves of a table's CRC.
-std::uint64_t Crc64Uncombine(std::uint64_t crcAB, std::uint64_t crcB, std::uint64_t lengthB);
 
 std::vector<unsigned char> EncodeJournal(const TJournal& journal);
 
