@@ -84,11 +84,11 @@ constexpr std::array kCommands = {
                 3, 8, kCliWrites, CmdSetTimes},
     TCliCommand{"clear-times", "DUTY", "make a duty kind all-day work again, without colour or reminder", 1, 1,
                 kCliWrites, CmdClearTimes},
-    TCliCommand{"next", "[NAME]", "each user's next duty that is not rest: its start and its end", 0, 1, kCliPlain,
+    TCliCommand{"next", "[NAME]", "each user's next duty that is not rest: its start and its end", 0, 1, kCliJson,
                 CmdNext},
     TCliCommand{"reminders", "[--from DATETIME] [--to DATETIME]",
                 "the reminders due from FROM (now) until TO (a day later), for cron or a systemd timer", 0, 4,
-                kCliPlain, CmdReminders},
+                kCliJson, CmdReminders},
     TCliCommand{"publish", "NAME URL [FROM TO] [OPTIONS]",
                 "put the user's days on a CalDAV server, sending only what changed: --user U,"
                 " --password-file F, --calendar NAME, --overwrite",

@@ -41,6 +41,7 @@ struct TResolvedDay;
 struct TUserRecord;
 class TScheduleFolder;
 class TScheduleRecords;
+class TRotaSnapshot;
 class TUserSchedule;
 class TTerminalStreamBuf;
 struct TFolderTimes;
@@ -206,6 +207,10 @@ class TDayJson {
   std::unordered_map<std::int64_t, std::string> calendar_;
   TGbkToUtf8Cache utf8_;
 };
+
+// Every user's day of `serial`, in slot order, as a JSON array of days: the
+// answer of today and who.
+std::string TeamDayJson(const TRotaSnapshot& snapshot, std::int64_t serial);
 
 // A day's place in the holiday arrangement as the calendar commands print
 // it, UTF-8: the mark (休, 班 or empty), the festival (empty without a mark)

@@ -296,25 +296,29 @@ int CmdDuty(TCliContext& ctx) {
 int CmdToday(TCliContext& ctx) {
   TScheduleFolder folder(ctx.DataDir);
   if (int rc = OpenCliFolder(ctx, folder)) return rc;
-  const TDateTime today = static_cast<TDateTime>(WholeDays(Today()));
+  const std::int64_t today = WholeDays(Today());
   const auto snapshot = folder.Snapshot();
-  TDayJson json;
-  const char* separator = "";
-  if (ctx.Json) ctx.Out << '[';
-  for (std::size_t user = 0; user < snapshot->UserCount(); ++user) {
-    const TResolvedDay resolved = snapshot->Resolve(user, today);
-    const std::string duty = ShowText(DayDutyText(resolved));
-    const std::string name = ShowText(snapshot->UserName(user));
-    if (ctx.Json) {
-      const std::string gbk(snapshot->UserName(user));
-      ctx.Out << separator << json.Of(WholeDays(today), &gbk, &resolved);
-      separator = ",";
-    } else {
-      ctx.Out << name << '\t' << duty << '\n';
-    }
+  if (ctx.Json) {
+    ctx.Out << TeamDayJson(*snapshot, today) << '\n';
+    return kExitOk;
   }
-  if (ctx.Json) ctx.Out << "]\n";
+  for (std::size_t user = 0; user < snapshot->UserCount(); ++user) {
+    const TResolvedDay resolved = snapshot->Resolve(user, static_cast<TDateTime>(today));
+    ctx.Out << ShowText(snapshot->UserName(user)) << '\t' << ShowText(DayDutyText(resolved)) << '\n';
+  }
   return kExitOk;
+}
+
+std::string TeamDayJson(const TRotaSnapshot& snapshot, std::int64_t serial) {
+  TDayJson json;
+  std::string array = "[";
+  for (std::size_t user = 0; user < snapshot.UserCount(); ++user) {
+    const TResolvedDay resolved = snapshot.Resolve(user, static_cast<TDateTime>(serial));
+    const std::string name(snapshot.UserName(user));
+    if (user) array += ',';
+    array += json.Of(serial, &name, &resolved);
+  }
+  return array + ']';
 }
 
 }  // namespace kadrel

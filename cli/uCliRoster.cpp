@@ -131,6 +131,54 @@ void PrintRosterJson(TCliContext& ctx, const TRoster& roster, const TRotaSnapsho
   ctx.Out << "]\n";
 }
 
+std::string Hours(std::int64_t minutes) { return FormatHours(static_cast<double>(minutes)); }
+
+void PrintHours(TCliContext& ctx, const THours& hours) {
+  for (const THoursLine& l : hours.Lines) {
+    ctx.Out << ShowText(l.Name) << '\t' << l.Days << '\t' << l.StatutoryDays << '\t' << l.OtherOffDays << '\t'
+            << l.MakeUpDays << '\t' << Hours(l.Minutes) << '\t' << Hours(l.StatutoryMinutes) << '\t'
+            << Hours(l.RestDayMinutes) << '\t' << Hours(l.OvertimeMinutes) << '\n';
+  }
+  const THoursLine& t = hours.Total;
+  ctx.Out << "合计\t\t\t\t\t" << Hours(t.Minutes) << '\t' << Hours(t.StatutoryMinutes) << '\t'
+          << Hours(t.RestDayMinutes) << '\t' << Hours(t.OvertimeMinutes) << '\n';
+  ctx.Out << "综合计算工时\t" << FormatHours(hours.StandardMinutes) << '\t' << FormatHours(hours.BeyondStandardMinutes)
+          << '\n';
+}
+
+// The hour keys of a line, or of the total.
+TJsonObject& AddHoursJson(TJsonObject& object, const THoursLine& l) {
+  return object.Add("hours", Hours(l.Minutes))
+      .Add("statutoryHours", Hours(l.StatutoryMinutes))
+      .Add("restDayHours", Hours(l.RestDayMinutes))
+      .Add("overtimeHours", Hours(l.OvertimeMinutes));
+}
+
+// The lines as stats gives them, with their hours, then what the text's
+// last two lines say; an object, since the totals are not lines.
+std::string HoursJson(const THours& hours) {
+  std::string lines = "[";
+  for (const THoursLine& l : hours.Lines) {
+    TJsonObject line;
+    const std::string name = l.Name.empty() ? "null" : JsonText(ShowText(l.Name));
+    line.Add(l.Leave ? "leave" : "duty", name)
+        .Add("days", l.Days)
+        .Add("statutory", l.StatutoryDays)
+        .Add("otherOff", l.OtherOffDays)
+        .Add("makeUp", l.MakeUpDays);
+    if (lines.size() > 1) lines += ',';
+    lines += AddHoursJson(line, l).Close();
+  }
+  TJsonObject total;
+  AddHoursJson(total, hours.Total).Add("untimedDays", hours.Total.Untimed);
+  return TJsonObject()
+      .Add("lines", lines + ']')
+      .Add("total", total.Close())
+      .Add("standardHours", FormatHours(hours.StandardMinutes))
+      .Add("beyondStandardHours", FormatHours(hours.BeyondStandardMinutes))
+      .Close();
+}
+
 }  // namespace
 
 int CmdRoster(TCliContext& ctx) {
@@ -167,6 +215,12 @@ int CmdWho(TCliContext& ctx) {
   TTeam team;
   if (int loaded = LoadTeam(ctx, team)) return loaded;
   const TRotaSnapshot& snapshot = *team.Snapshot;
+  // A program wants each user's day as every other command gives it, and
+  // groups for itself; the grouping is for the eye.
+  if (ctx.Json) {
+    ctx.Out << TeamDayJson(snapshot, *day) << '\n';
+    return kExitOk;
+  }
   // By duty kind, the leave kinds after them, each with its users in slot order.
   std::map<std::pair<std::int32_t, std::string>, std::vector<std::size_t>> groups;
   constexpr std::int32_t kLeaveGroup = 1 << 30;
@@ -181,22 +235,11 @@ int CmdWho(TCliContext& ctx) {
     }
     for (const TExtraDuty& extra : resolved.Extras) groups[{extra.Duty.ID, std::string(extra.Duty.Name)}].push_back(user);
   }
-  const char* separator = "[";
   for (const auto& [key, users] : groups) {
-    if (ctx.Json) {
-      ctx.Out << separator << "{\"duty\":" << JsonText(ShowText(key.second))
-              << ",\"leave\":" << (key.first == kLeaveGroup ? "true" : "false") << ",\"users\":[";
-      for (std::size_t i = 0; i < users.size(); ++i)
-        ctx.Out << (i ? "," : "") << JsonText(ShowText(snapshot.UserName(users[i])));
-      ctx.Out << "]}";
-      separator = ",";
-      continue;
-    }
     ctx.Out << ShowText(key.second);
     for (const std::size_t user : users) ctx.Out << '\t' << ShowText(snapshot.UserName(user));
     ctx.Out << '\n';
   }
-  if (ctx.Json) ctx.Out << (*separator == '[' ? "[" : "") << "]\n";
   return kExitOk;
 }
 
@@ -211,19 +254,13 @@ int CmdStatsHours(TCliContext& ctx) {
   if (!user) return DataError(ctx, "no user named " + ctx.Args[0] + " in " + DescribeDataDir(ctx));
   ReportHolidayMessages(ctx, DecodeDate(range->First).Year, DecodeDate(range->Last).Year);
   const THours hours = CountHours(*team.Snapshot, *user, range->First, range->Last, team.Times, Holidays());
-  auto minutes = [](std::int64_t m) { return FormatHours(static_cast<double>(m)); };
-  for (const THoursLine& l : hours.Lines) {
-    ctx.Out << ShowText(l.Name) << '\t' << l.Days << '\t' << l.StatutoryDays << '\t' << l.OtherOffDays << '\t'
-            << l.MakeUpDays << '\t' << minutes(l.Minutes) << '\t' << minutes(l.StatutoryMinutes) << '\t'
-            << minutes(l.RestDayMinutes) << '\t' << minutes(l.OvertimeMinutes) << '\n';
+  if (ctx.Json) {
+    ctx.Out << HoursJson(hours) << '\n';
+  } else {
+    PrintHours(ctx, hours);
   }
-  const THoursLine& t = hours.Total;
-  ctx.Out << "合计\t\t\t\t\t" << minutes(t.Minutes) << '\t' << minutes(t.StatutoryMinutes) << '\t'
-          << minutes(t.RestDayMinutes) << '\t' << minutes(t.OvertimeMinutes) << '\n';
-  ctx.Out << "综合计算工时\t" << FormatHours(hours.StandardMinutes) << '\t' << FormatHours(hours.BeyondStandardMinutes)
-          << '\n';
-  if (t.Untimed > 0) {
-    ctx.Err << "kadrel-cli: warning: " << t.Untimed
+  if (hours.Total.Untimed > 0) {
+    ctx.Err << "kadrel-cli: warning: " << hours.Total.Untimed
             << " days of duties without a start count no hours; give their duty kinds times\n";
   }
   return kExitOk;

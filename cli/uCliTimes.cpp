@@ -3,6 +3,7 @@
 // days, the hours and the folder's time zone, as the tray and the desktop's
 // reminders do, so that cron or a systemd timer can remind without Kadrel
 // running. Times are the folder zone's wall-clock times.
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -126,6 +127,40 @@ std::optional<TUtcTime> ParseCliInstant(std::string_view text, const TTimeZone& 
   return zone.ToUtc(WallTimeOf(*day, minute));
 }
 
+// "2025-09-30T20:00+08:00": the wall time and its offset, so that a program
+// needs no zone database and the repeated hour when clocks go back is not
+// ambiguous.
+std::string InstantJson(TWallTime wall, TUtcTime utc) {
+  std::string text = FormatWallTime(wall);
+  text[text.find(' ')] = 'T';
+  const std::int64_t offset = (wall.Seconds - utc.Seconds) / 60;
+  const std::int64_t magnitude = offset < 0 ? -offset : offset;
+  char zone[8];
+  std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', static_cast<int>(magnitude / 60),
+                static_cast<int>(magnitude % 60));
+  return JsonText(text + zone);
+}
+
+// The keys of a duty that has a place in time, as next and reminders give
+// them: "duty", "allDay", "start", "end", and its whole day as "day"; all
+// null for none.
+void AddShiftJson(TJsonObject& object, const TRotaSnapshot& snapshot, std::size_t user, const TNextDuty* shift,
+                  TDayJson& days) {
+  if (!shift) {
+    for (const char* key : {"duty", "allDay", "start", "end", "day"}) object.Add(key, "null");
+    return;
+  }
+  const bool timed = shift->Duty.Timed();
+  const TDutySpan& span = shift->Span;
+  const TResolvedDay resolved = snapshot.Resolve(user, static_cast<TDateTime>(shift->Duty.Day));
+  const std::string name(snapshot.UserName(user));
+  object.Add("duty", JsonText(ShowText(std::string(shift->Duty.Duty.Name))))
+      .Add("allDay", timed ? "false" : "true")
+      .Add("start", timed ? InstantJson(span.BeginWall, span.Begin) : "null")
+      .Add("end", timed ? InstantJson(span.EndWall, span.End) : "null")
+      .Add("day", days.Of(shift->Duty.Day, &name, &resolved));
+}
+
 }  // namespace
 
 int CmdSetTimes(TCliContext& ctx) {
@@ -191,15 +226,23 @@ int CmdNext(TCliContext& ctx) {
     users.push_back(*user);
   }
   const TUtcTime now = UtcNow();
+  TDayJson days;
+  if (ctx.Json) ctx.Out << '[';
   for (std::size_t u : users) {
     const auto next = NextDuty(snapshot, u, folder.Times->Times, folder.Times->Zone, now);
-    if (!next) {
-      ctx.Err << "kadrel-cli: " << ShowText(snapshot.UserName(u)) << " has no duty within a year\n";
+    if (!next) ctx.Err << "kadrel-cli: " << ShowText(snapshot.UserName(u)) << " has no duty within a year\n";
+    if (ctx.Json) {
+      TJsonObject object;
+      object.Add("user", JsonText(ShowText(snapshot.UserName(u))));
+      AddShiftJson(object, snapshot, u, next ? &*next : nullptr, days);
+      ctx.Out << (u == users.front() ? "" : ",") << object.Close();
       continue;
     }
+    if (!next) continue;
     ctx.Out << ShowText(snapshot.UserName(u)) << '\t' << ShowText(std::string(next->Duty.Duty.Name)) << '\t'
             << SpanText(*next) << '\n';
   }
+  if (ctx.Json) ctx.Out << "]\n";
   return kExitOk;
 }
 
@@ -222,10 +265,23 @@ int CmdReminders(TCliContext& ctx) {
   const auto last = to ? ParseCliInstant(*to, zone) : TUtcTime{first->Seconds + kSecondsPerDay};
   if (!last) return UsageError(ctx, "--to must be YYYY-MM-DD HH:MM, a day as FROM takes it, or now");
   if (*last < *first) return UsageError(ctx, "--to is before --from");
+  TDayJson days;
+  const char* separator = "[";
   for (const TReminder& r : DueReminders(*folder.Snapshot, folder.Times->Times, zone, *first, *last)) {
+    if (ctx.Json) {
+      TJsonObject object;
+      object.Add("due", InstantJson(zone.ToWall(r.Due), r.Due)).Add("user", JsonText(ShowText(r.UserName)));
+      const TNextDuty shift{r.Duty, r.Span};
+      AddShiftJson(object, *folder.Snapshot, r.User, &shift, days);
+      object.Add("text", JsonText(ShowText(ReminderText(r, r.Due, zone))));
+      ctx.Out << separator << object.Close();
+      separator = ",";
+      continue;
+    }
     ctx.Out << WallText(zone.ToWall(r.Due)) << '\t' << ShowText(r.UserName) << '\t'
             << ShowText(ReminderText(r, r.Due, zone)) << '\n';
   }
+  if (ctx.Json) ctx.Out << (*separator == '[' ? "[" : "") << "]\n";
   return kExitOk;
 }
 

@@ -154,13 +154,14 @@ _kadrel_cli() {
     return
   fi
 
-  if [[ $cur == -?* && ! $cur =~ ^-[0-9]+$ ]]; then
+  if [[ $cur == -* && ! $cur =~ ^-[0-9]+$ ]]; then
     # The options of the command's line of --help, and --json for a reader.
     local options
-    options=$(_kadrel_cli_usage "$command" | grep -o -- '--[a-z-]*\|-o\b' | grep -vx -- '--json' | sort -u)
+    options=$(_kadrel_cli_usage "$command" | grep -o -- '--[a-z-]*\|-o\b' | grep -vx -- '--json' | sort -u || :)
     _kadrel_cli_writes "$command" || options+=$'\n--json'
     _kadrel_cli_offer "$options"
-    return
+    # A lone "-" may also be the argument itself: no duty for set.
+    [ "$cur" = - ] || return 0
   fi
 
   local days=$'today\ntomorrow\nyesterday'
@@ -171,7 +172,7 @@ _kadrel_cli() {
       swap:[01] | note:0 | change-scheme:0 | next:0 | publish:0)
       _kadrel_cli_offer -n "$(_kadrel_cli_list users 1)" ;;
     duty:* | stats:* | day:* | days:* | roster:* | who:* | add-user:2 | exceptions:* | set:1 | leave:1 | extra:1 | \
-      swap:2 | note:1 | change-scheme:1 | export:[23] | publish:[23])
+      swap:2 | note:1 | change-scheme:1 | export:2 | publish:[23])
       _kadrel_cli_offer "$days" ;;
     set:2) _kadrel_cli_offer -n "$days"$'\n'"$(_kadrel_cli_list duties 2)"$'\n-' ;;
     set:3) _kadrel_cli_offer -n "$(_kadrel_cli_list duties 2)"$'\n-' ;;

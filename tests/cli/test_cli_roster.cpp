@@ -106,11 +106,15 @@ TEST_F(CliRoster, BadArgumentsAndUnknownUsersPrintNothing) {
   }
 }
 
-TEST_F(CliRoster, WhoGroupsTheUsersByDuty) {
-  EXPECT_EQ(Run({"who", "2025-10-03"}).Out, "白班\t李四\n休息\tZhang\n");
-  EXPECT_EQ(Run({"who", "2025-10-03", "--json"}).Out,
-            "[{\"duty\":\"白班\",\"leave\":false,\"users\":[\"李四\"]},"
-            "{\"duty\":\"休息\",\"leave\":false,\"users\":[\"Zhang\"]}]\n");
+TEST_F(CliRoster, WhoGroupsTheUsersByDutyAndItsJsonIsEachUsersDay) {
+  ASSERT_EQ(Run({"leave", "Zhang", "2025-10-03", "年假"}).Code, kExitOk);
+  EXPECT_EQ(Run({"who", "2025-10-03"}).Out, "白班\t李四\n年假\tZhang\n");
+  auto day = [&](const char* user) {
+    const std::string array = Run({"duty", user, "2025-10-03", "--json"}).Out;
+    return array.substr(1, array.size() - 3);
+  };
+  const std::string days = day("Zhang") + ',' + day("李四");
+  EXPECT_EQ(Run({"who", "2025-10-03", "--json"}).Out, '[' + days + "]\n");
 }
 
 TEST_F(CliRoster, HoursFollowTheDutyTimesOfTheFolder) {
@@ -131,6 +135,14 @@ TEST_F(CliRoster, HoursFollowTheDutyTimesOfTheFolder) {
             "白班\t1\t1\t0\t0\t8\t8\t0\t0\n夜班\t1\t1\t0\t0\t12\t12\t0\t0\n休息\t1\t1\t0\t0\t0\t0\t0\t0\n"
             "合计\t\t\t\t\t20\t20\t0\t0\n综合计算工时\t16.13\t0\n");
   EXPECT_EQ(r.Err, "");
+  EXPECT_EQ(Run({"stats", "Zhang", "2025-10-01", "2025-10-03", "--hours", "--json"}).Out,
+            "{\"lines\":[{\"duty\":\"白班\",\"days\":1,\"statutory\":1,\"otherOff\":0,\"makeUp\":0,\"hours\":8,"
+            "\"statutoryHours\":8,\"restDayHours\":0,\"overtimeHours\":0},{\"duty\":\"夜班\",\"days\":1,\"statutory\":1,"
+            "\"otherOff\":0,\"makeUp\":0,\"hours\":12,\"statutoryHours\":12,\"restDayHours\":0,\"overtimeHours\":0},"
+            "{\"duty\":\"休息\",\"days\":1,\"statutory\":1,\"otherOff\":0,\"makeUp\":0,\"hours\":0,\"statutoryHours\":0,"
+            "\"restDayHours\":0,\"overtimeHours\":0}],\"total\":{\"hours\":20,\"statutoryHours\":20,\"restDayHours\":0,"
+            "\"overtimeHours\":0,\"untimedDays\":0},\"standardHours\":16.13,\"beyondStandardHours\":0}\n")
+      << "the same figures as the lines";
   EXPECT_EQ(Split(Run({"roster", "2025-10-01", "2025-10-03", "--users", "Zhang"}).Out, '\n')[1],
             "Zhang\t白班\t夜班\t休息\t1\t1\t1\t0\t20");
 }

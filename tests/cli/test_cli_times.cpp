@@ -89,5 +89,26 @@ TEST_F(CliTimes, NextAndRemindersFollowTheHoursAndDeletingADutyKindDropsThem) {
   EXPECT_EQ(Run({"next", "张三"}).Out, "张三\t白班\t2025-12-02\t全天\n") << "the cycle without 夜班, all day";
 }
 
+TEST_F(CliTimes, NextAndRemindersInJsonCarryTheOffsetAndTheWholeDay) {
+  ASSERT_EQ(Run({"set-times", "夜班", "20:00", "720", "--remind", "60"}).Code, kExitOk);
+  const std::string day = Run({"day", "2025-12-01", "--user", "张三", "--json"}).Out;
+  const std::string dayObject = day.substr(0, day.size() - 1);
+  EXPECT_EQ(Run({"next", "--json"}).Out,
+            "[{\"user\":\"张三\",\"duty\":\"夜班\",\"allDay\":false,\"start\":\"2025-12-01T20:00+08:00\","
+            "\"end\":\"2025-12-02T08:00+08:00\",\"day\":" + dayObject + "}]\n");
+  EXPECT_EQ(Run({"reminders", "--json"}).Out,
+            "[{\"due\":\"2025-12-01T19:00+08:00\",\"user\":\"张三\",\"duty\":\"夜班\",\"allDay\":false,"
+            "\"start\":\"2025-12-01T20:00+08:00\",\"end\":\"2025-12-02T08:00+08:00\",\"day\":" + dayObject +
+                ",\"text\":\"夜班 20:00 开始（还有60分钟）\"}]\n");
+  EXPECT_EQ(Run({"reminders", "--to", "now", "--json"}).Out, "[]\n");
+  // A user with nothing but rest ahead is still there, every key null.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"set-times", "休息", "-", "-", "--rest"}, {"add-scheme", "长休", "3"}, {"add-user", "李四", "2", "2025-12-01", "0"}})
+    ASSERT_EQ(Run(args).Code, kExitOk) << args[0];
+  const TRun none = Run({"next", "李四", "--json"});
+  EXPECT_EQ(none.Out, "[{\"user\":\"李四\",\"duty\":null,\"allDay\":null,\"start\":null,\"end\":null,\"day\":null}]\n");
+  EXPECT_NE(none.Err.find("no duty within a year"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kadrel

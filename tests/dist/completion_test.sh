@@ -57,4 +57,7 @@ expect "Wang Wu|" "$cli" --data = "$data" duty W
 expect "Wang Wu|" "$cli" --data "$data" duty '"Wa'
 expect "exceptions|extra|export|" "$cli" ex
 expect "--explain|--json|" "$cli" duty x 2026 --
+expect "--encoding|--format|--months|--no-rest|-o|" "$cli" export x 2026 -
+expect "-|" "$cli" --data "$data" set 张三 today -
+expect "|" "$cli" --data "$data" export 张三 today today ""
 [ "$fails" -eq 0 ] && echo "completion as expected"
