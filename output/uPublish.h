@@ -33,7 +33,6 @@
 #include "output/uCalDav.h"
 #include "output/uPublishPlan.h"
 #include "schedule/uSyncFiles.h"
-#include "store/uTableStream.h"
 
 namespace kadrel {
 
