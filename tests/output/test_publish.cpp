@@ -1,6 +1,6 @@
 // Publishing to a Radicale started on 127.0.0.1: a year, then only what
 // changed, then a shorter range, a change made on the phone, and a publish
-// killed half-way.
+// killed half-way; and over one connection to a server that keeps it.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -230,6 +230,22 @@ TEST_F(Publishing, APublishKilledHalfWayConvergesOnTheNextOne) {
   killWhen(changed, [&] { return FilesIn(folder, "年假") >= 15; });
   ASSERT_LT(FilesIn(folder, "年假"), 40) << "the publish ended before it was killed";
   converged(changed, "年假");
+}
+
+// Radicale under gunicorn keeps the connection: a whole publish needs one.
+TEST(PublishingKeptAlive, OneConnectionCarriesEveryRequest) {
+  TTestDir dir;
+  davtest::TRadicale server(dir.Path() / "gunicorn", davtest::TRadicale::TAuth::Htpasswd,
+                            davtest::TRadicale::TServe::Gunicorn);
+  if (!server.Running()) GTEST_SKIP() << server.Error();
+  TTableStream records;
+  TScheduleError error;
+  ASSERT_TRUE(OpenOrCreateSyncFile(records, dir.Path().string(), error)) << error.Text();
+  TCalDavClient client({server.Url(), "alice", "secret", {}, 5000, 30000});
+  const TPublishResult r = kadrel::Publish(client, records, Rota(30), {"kept", "k-", false});
+  ASSERT_TRUE(r.Ok() && r.Created == 30) << r.Text();
+  EXPECT_EQ(client.Requests(), kFindRequests + 2 + 30);  // MKCALENDAR, the listing, the PUTs
+  EXPECT_EQ(client.Connections(), 1);
 }
 
 }  // namespace
