@@ -93,10 +93,9 @@ TfrmSync::TfrmSync(QWidget* owner, TScheduleFolder& folder, std::string user, TP
   connect(btnPublish, &QPushButton::clicked, this, &TfrmSync::btnPublishClick);
   connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
   barBusy = new QProgressBar(body);
-  barBusy->setGeometry(12, 184, 444, 18);
+  barBusy->setGeometry(100, 185, 356, 14);
   barBusy->setRange(0, 0);  // no steps to count: it only says that it runs
-  barBusy->setFormat(QStringLiteral("正在同步…"));
-  barBusy->setTextVisible(true);
+  barBusy->setTextVisible(false);
   barBusy->hide();
 
   edtUrl->setText(Utf8(kept.Url));
@@ -166,7 +165,10 @@ void TfrmSync::btnPublishClick() {
 
 void TfrmSync::ShowBusy(bool busy) {
   barBusy->setVisible(busy);
-  lblLast->setVisible(!busy);
+  if (busy) {
+    lblLast->setText(QStringLiteral("正在同步…"));
+    lblLast->adjustSize();
+  }
   btnPublish->setEnabled(!busy && !folder_.ReadOnly());
 }
 
