@@ -44,9 +44,9 @@ class TPublisher {
     return Record(unmarked);
   }
 
+  bool MissesTags() const { return !missingTags_.empty(); }
   // The ETags the server did not give with its answers, from one listing.
   void FillMissingTags() {
-    if (missingTags_.empty()) return;
     const auto listed = client_.ListEvents(result_.Calendar);
     if (!listed) return;  // the next publish takes them from its own listing
     for (const TDavObject& obj : *listed) {
@@ -179,7 +179,7 @@ TPublishResult Publish(TCalDavClient& client, TTableStream& records, const TEven
     if (!state.Flush(result.StateError)) return result;
   }
   if (sent < plan.Steps.size()) return result;  // Hold failed
-  if (state.Hold(result.StateError)) {
+  if (publisher.MissesTags() && state.Hold(result.StateError)) {
     publisher.FillMissingTags();
     state.Flush(result.StateError);
   }
