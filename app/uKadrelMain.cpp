@@ -627,6 +627,7 @@ void TfrmMain::RosterClick() {
     roster_->OnRotaChanged = [this] {
       RefreshRota();
       RedrawView();
+      emit RosterChanged();
     };
   }
   roster_->show();

@@ -164,6 +164,10 @@ class TfrmMain : public QWidget {
   // The menu of a day (config/uDayMenu.h).
   TDayMenu* DayMenu = nullptr;
 
+ signals:
+  // A change of the rota made in the roster window, once this window shows it.
+  void RosterChanged();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -10,6 +10,7 @@
 #include "widgets/uPopupMenu.h"
 
 #include <QAction>
+#include <QEvent>
 
 namespace kadrel {
 
@@ -24,6 +25,17 @@ TSyncCommand::TSyncCommand(TfrmMain& main) : QObject(&main), main_(main) {
     if (shown) shown();
     RepublishIfChanged();
   };
+  connect(&main, &TfrmMain::RosterChanged, this, &TSyncCommand::RepublishIfChanged);
+  connect(&runner_, &TPublishRunner::Finished, this, [this] {
+    if (pending_) RepublishIfChanged();
+  });
+  main.installEventFilter(this);
+}
+
+bool TSyncCommand::eventFilter(QObject* watched, QEvent* event) {
+  // Before the window closes its folder.
+  if (watched == &main_ && event->type() == QEvent::Close) runner_.Finish();
+  return QObject::eventFilter(watched, event);
 }
 
 void TSyncCommand::SyncItemClick() {
@@ -33,7 +45,7 @@ void TSyncCommand::SyncItemClick() {
     ShowNotice(&main_, QStringLiteral("请先选择用户。"));
     return;
   }
-  TfrmSync dialog(&main_, *folder, main_.CurrentUser().Name);
+  TfrmSync dialog(&main_, *folder, main_.CurrentUser().Name, &runner_);
   dialog.exec();
   publishedWrites_ = folder->Rota().Writes();
 }
@@ -41,21 +53,40 @@ void TSyncCommand::SyncItemClick() {
 void TSyncCommand::RepublishIfChanged() {
   TScheduleFolder* folder = main_.Folder();
   if (!folder || folder->ReadOnly()) return;
+  if (runner_.Busy()) {
+    pending_ = true;
+    return;
+  }
+  pending_ = false;
   const std::uint64_t writes = folder->Rota().Writes();
   if (publishedWrites_ == writes) return;
   const TSyncSettings settings = ReadSyncSettings(folder->Tables().Settings);
   if (!settings.Auto || settings.Url.empty()) return;
   publishedWrites_ = writes;
   std::string password, why;
-  QString failure;
   if (!KeptPassword(settings, password, why)) {
-    failure = QStringLiteral("自动同步没有进行：%1").arg(QString::fromStdString(why));
-  } else {
-    const TPublishResult result = PublishBySettings(*folder, settings, password);
-    if (!result.Ok() || !result.Conflicts.empty()) {
-      failure = QStringLiteral("自动同步没有完成。\n%1").arg(QString::fromStdString(PublishReportText(result)));
-    }
+    Fail(QStringLiteral("自动同步没有进行：%1").arg(QString::fromStdString(why)));
+    return;
   }
+  TScheduleError error;
+  auto job = PrepareBySettings(*folder, settings, password, error);
+  if (!job) {
+    Fail(QStringLiteral("自动同步没有进行：%1").arg(QString::fromStdString(error.Text())));
+    return;
+  }
+  runner_.Start(*folder, std::move(*job), [this](const TPublishResult& result) { Republished(result); });
+}
+
+void TSyncCommand::Republished(const TPublishResult& result) {
+  if (TScheduleFolder* folder = main_.Folder()) PublishDone(*folder, result);
+  if (result.Error.Fault == TDavFault::Cancelled) return;  // the window is closing
+  Fail(!result.Ok() || !result.Conflicts.empty()
+           ? QStringLiteral("自动同步没有完成。\n%1").arg(QString::fromStdString(PublishReportText(result)))
+           : QString());
+}
+
+// Told once, not again for each change, until a publish succeeds.
+void TSyncCommand::Fail(const QString& failure) {
   if (!failure.isEmpty() && failure != lastFailure_) ShowError(&main_, failure);
   lastFailure_ = failure;
 }

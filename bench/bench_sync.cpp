@@ -2,13 +2,15 @@
 // 127.0.0.1. Goals: the first publish under 2 s over one kept connection,
 // an unchanged republish under 0.3 s given the records.
 //
-// Radicale's own HTTP server answers HTTP/1.0 and closes every connection,
-// and its PUT reads every object of the calendar (to refuse a second object
+// Radicale's own HTTP server answers HTTP/1.0 and closes every connection;
+// served by gunicorn's threaded worker it keeps one. Either way its PUT of a
+// new object reads every object of the calendar (to refuse a second object
 // of the same UID), so a year costs it O(n^2). Each publish reports
 // "server_s", the time Radicale itself logged for the requests, and
-// "connections"; the lighttpd-fronted runs keep one connection as people
-// deploy Radicale. BM_RecordYear is the records' share alone: 365 Posts of
-// syncdat.kd2 in the benchmark's temporary folder.
+// "connections"; the rest of the time is the client's, the records' and
+// the HTTP server's around Radicale. BM_RecordYear is the records' share
+// alone, as a publish writes them (one commit per kRecordBatch answers,
+// after one of the marks), beside BM_RecordYearEach, one commit per record.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -65,6 +67,8 @@ struct TRecords {
 struct TServers {
   TTestDir Dir;
   davtest::TRadicale Radicale{Dir.Path() / "plain"};
+  davtest::TRadicale Gunicorn{Dir.Path() / "gunicorn", davtest::TRadicale::TAuth::Htpasswd,
+                              davtest::TRadicale::TServe::Gunicorn};
   davtest::TDigestFront Front{Dir.Path() / "front"};
   static TServers& Get() {
     static TServers servers;
@@ -72,70 +76,116 @@ struct TServers {
   }
 };
 
-// One publish of a fresh year to a new calendar, with new records.
-void PublishYear(benchmark::State& state, bool front) {
+enum class TServer { Own, Gunicorn, Front };
+
+struct TTarget {
+  bool Up;
+  std::string Error;
+  fs::path Log;
+  TDavAccount Account;
+};
+
+TTarget Target(TServer which) {
   TServers& s = TServers::Get();
-  const bool up = front ? s.Front.Running() : s.Radicale.Running();
-  if (!up) return state.SkipWithError((front ? s.Front.Error() : s.Radicale.Error()).c_str());
-  const fs::path serverLog = front ? s.Dir.Path() / "front/radicale/radicale.log" : s.Dir.Path() / "plain/radicale.log";
-  int round = 0;
+  switch (which) {
+    case TServer::Own:
+      return {s.Radicale.Running(), s.Radicale.Error(), s.Dir.Path() / "plain/radicale.log",
+              {s.Radicale.Url(), "alice", "secret", {}}};
+    case TServer::Gunicorn:
+      return {s.Gunicorn.Running(), s.Gunicorn.Error(), s.Dir.Path() / "gunicorn/radicale.log",
+              {s.Gunicorn.Url(), "alice", "secret", {}}};
+    case TServer::Front: break;
+  }
+  return {s.Front.Running(), s.Front.Error(), s.Dir.Path() / "front/radicale/radicale.log",
+          {s.Front.Url(), "alice", "secret", s.Front.Certificate().string()}};
+}
+
+// One publish of a fresh year to a new calendar, with new records.
+void PublishYear(benchmark::State& state, TServer which) {
+  const TTarget target = Target(which);
+  if (!target.Up) return state.SkipWithError(target.Error.c_str());
+  static int round = 0;
   for (auto _ : state) {
     state.PauseTiming();
     TRecords records;
-    const TEventTexts events = Year("k-" + std::to_string(round) + "-");
-    const std::size_t logFrom = davtest::ReadAll(serverLog).size();
-    TCalDavClient client(front ? TDavAccount{s.Front.Url(), "alice", "secret", s.Front.Certificate().string()}
-                               : TDavAccount{s.Radicale.Url(), "alice", "secret", {}});
+    const std::string name = "year-" + std::to_string(round++);
+    const TEventTexts events = Year("k-" + name + "-");
+    const std::size_t logFrom = davtest::ReadAll(target.Log).size();
+    TCalDavClient client(target.Account);
     state.ResumeTiming();
-    const TPublishResult r = Publish(client, records.Table, events, {"year-" + std::to_string(round++), "k-", false});
+    const TPublishResult r = Publish(client, records.Table, events, {name, "k-", false});
     state.PauseTiming();
     if (!r.Ok() || r.Created != kDays) state.SkipWithError(r.Text().c_str());
     state.counters["requests"] = client.Requests();
     state.counters["connections"] = client.Connections();
-    state.counters["server_s"] = ServerSeconds(davtest::ReadAll(serverLog), logFrom);
+    state.counters["server_s"] = ServerSeconds(davtest::ReadAll(target.Log), logFrom);
     state.ResumeTiming();
   }
 }
-void BM_PublishYear(benchmark::State& state) { PublishYear(state, false); }
-void BM_PublishYearKeptConnection(benchmark::State& state) { PublishYear(state, true); }
+void BM_PublishYear(benchmark::State& state) { PublishYear(state, TServer::Own); }
+void BM_PublishYearGunicorn(benchmark::State& state) { PublishYear(state, TServer::Gunicorn); }
+void BM_PublishYearKeptConnection(benchmark::State& state) { PublishYear(state, TServer::Front); }
 BENCHMARK(BM_PublishYear)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PublishYearGunicorn)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_PublishYearKeptConnection)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // The same year published again, unchanged: discovery, one listing, no PUT.
-void BM_RepublishUnchanged(benchmark::State& state) {
-  TServers& s = TServers::Get();
-  if (!s.Radicale.Running()) return state.SkipWithError(s.Radicale.Error().c_str());
+void RepublishUnchanged(benchmark::State& state, TServer which) {
+  const TTarget target = Target(which);
+  if (!target.Up) return state.SkipWithError(target.Error.c_str());
   TRecords records;
   const TEventTexts events = Year("k-again-");
-  const TDavAccount account{s.Radicale.Url(), "alice", "secret", {}};
   {
-    TCalDavClient client(account);
+    TCalDavClient client(target.Account);
     const TPublishResult r = Publish(client, records.Table, events, {"again", "k-", false});
     if (!r.Ok()) return state.SkipWithError(r.Text().c_str());
   }
   for (auto _ : state) {
-    TCalDavClient client(account);
+    TCalDavClient client(target.Account);
     const TPublishResult r = Publish(client, records.Table, events, {"again", "k-", false});
     if (!r.Ok() || r.Unchanged != kDays) state.SkipWithError(r.Text().c_str());
     state.counters["requests"] = client.Requests();
+    state.counters["connections"] = client.Connections();
   }
 }
+void BM_RepublishUnchanged(benchmark::State& state) { RepublishUnchanged(state, TServer::Own); }
+void BM_RepublishUnchangedGunicorn(benchmark::State& state) { RepublishUnchanged(state, TServer::Gunicorn); }
 BENCHMARK(BM_RepublishUnchanged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RepublishUnchangedGunicorn)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_RecordYear(benchmark::State& state) {
+// 365 creates recorded: marked in one commit, then answered, `batch`
+// answers per commit; 0: unmarked, each answer its own commit.
+void RecordYear(benchmark::State& state, int batch) {
   const TEventTexts events = Year("k-");
+  const std::string etag = "\"" + std::string(64, 'e') + "\"";
   for (auto _ : state) {
     state.PauseTiming();
     TRecords records;
     TSyncState sync(records.Table, "http://127.0.0.1/alice/year/");
     TScheduleError error;
     state.ResumeTiming();
-    for (const auto& [uid, text] : events) {
-      sync.Put({uid, "/alice/year/" + uid + ".ics", "\"" + std::string(64, 'e') + "\"", EventHash(text), {}}, error);
+    if (batch > 0) {
+      sync.Hold(error);
+      for (const auto& [uid, text] : events) sync.Put({uid, "/alice/year/" + uid + ".ics", {}, {}, EventHash(text)}, error);
+      sync.Flush(error);
     }
+    int held = 0;
+    for (const auto& [uid, text] : events) {
+      if (batch > 0 && held == 0) sync.Hold(error);
+      sync.Put({uid, "/alice/year/" + uid + ".ics", etag, EventHash(text), {}}, error);
+      if (batch > 0 && ++held == batch) {
+        sync.Flush(error);
+        held = 0;
+      }
+    }
+    if (held > 0) sync.Flush(error);
+    if (error.Fault != TEditFault::None) state.SkipWithError(error.Text().c_str());
   }
 }
+void BM_RecordYear(benchmark::State& state) { RecordYear(state, kRecordBatch); }
+void BM_RecordYearEach(benchmark::State& state) { RecordYear(state, 0); }
 BENCHMARK(BM_RecordYear)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RecordYearEach)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 }  // namespace kadrel

@@ -1,5 +1,6 @@
 #include "config/uSyncForm.h"
 
+#include "config/uPublishRunner.h"
 #include "output/uCalDav.h"
 #include "output/uPublishUser.h"
 #include "platform/gui/uMessages.h"
@@ -10,10 +11,10 @@
 #include "widgets/uFonts.h"
 #include "widgets/uKadrelFrame.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace kadrel {
@@ -50,8 +51,12 @@ bool KeptPassword(const TSyncSettings& settings, std::string& password, std::str
   return false;
 }
 
-TfrmSync::TfrmSync(QWidget* owner, TScheduleFolder& folder, std::string user)
-    : QDialog(owner), folder_(folder), user_(std::move(user)), frame_(new TKadrelFrame(this)) {
+TfrmSync::TfrmSync(QWidget* owner, TScheduleFolder& folder, std::string user, TPublishRunner* runner)
+    : QDialog(owner),
+      folder_(folder),
+      user_(std::move(user)),
+      frame_(new TKadrelFrame(this)),
+      runner_(runner ? runner : new TPublishRunner(this)) {
   setWindowTitle(QStringLiteral("同步到手机日历"));
   setFixedSize(480, 330);
   setFont(KadrelFont(12));
@@ -87,6 +92,11 @@ TfrmSync::TfrmSync(QWidget* owner, TScheduleFolder& folder, std::string user)
   btnClose->setGeometry(253, 240, 75, 25);
   connect(btnPublish, &QPushButton::clicked, this, &TfrmSync::btnPublishClick);
   connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+  barBusy = new QProgressBar(body);
+  barBusy->setGeometry(100, 185, 356, 14);
+  barBusy->setRange(0, 0);  // no steps to count: it only says that it runs
+  barBusy->setTextVisible(false);
+  barBusy->hide();
 
   edtUrl->setText(Utf8(kept.Url));
   edtAccount->setText(Utf8(kept.Account));
@@ -135,12 +145,42 @@ void TfrmSync::btnPublishClick() {
     edtPassword->setFocus();
     return;
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const TPublishResult result = PublishBySettings(folder_, settings, password);
-  QApplication::restoreOverrideCursor();
+  TScheduleError error;
+  auto job = PrepareBySettings(folder_, settings, password, error);
+  if (!job) {
+    ShowError(this, QStringLiteral("没有同步：%1").arg(Utf8(error.Text())));
+    return;
+  }
+  const std::string typed = edtPassword->text().toStdString();
+  const bool started = runner_->Start(folder_, std::move(*job), [this, settings, typed, password](const TPublishResult& r) {
+    Published(r, settings, typed, password);
+  });
+  if (!started) {
+    ShowNotice(this, QStringLiteral("正在同步，请等这次同步结束。"));
+    return;
+  }
+  publishing_ = true;
+  ShowBusy(true);
+}
+
+void TfrmSync::ShowBusy(bool busy) {
+  barBusy->setVisible(busy);
+  if (busy) {
+    lblLast->setText(QStringLiteral("正在同步…"));
+    lblLast->adjustSize();
+  }
+  btnPublish->setEnabled(!busy && !folder_.ReadOnly());
+}
+
+void TfrmSync::Published(const TPublishResult& result, const TSyncSettings& settings, const std::string& typed,
+                         const std::string& password) {
+  publishing_ = false;
+  PublishDone(folder_, result);
+  ShowBusy(false);
+  std::string why;
   // A password is kept once the server took it (the calendar was found), so
   // a mistyped one is not.
-  if (!result.Calendar.empty() && !edtPassword->text().isEmpty() && !settings.Account.empty()) {
+  if (!result.Calendar.empty() && !typed.empty() && !settings.Account.empty()) {
     TPasswordStore store;
     if (!store.Store(DavServerName(settings.Url), settings.Account, password, why)) {
       ShowWarning(this, QStringLiteral("不能保存密码，下次还要输入。\n%1").arg(Utf8(why)));
@@ -148,12 +188,25 @@ void TfrmSync::btnPublishClick() {
     edtPassword->clear();
   }
   ShowLast(ReadSyncSettings(folder_.Tables().Settings).DoneAt);
+  if (result.Error.Fault == TDavFault::Cancelled) return;  // the window is closing
   const QString text = Utf8(PublishReportText(result));
   if (result.Ok() && result.Conflicts.empty()) {
     ShowNotice(this, text);
   } else {
     ShowError(this, text);
   }
+}
+
+void TfrmSync::done(int result) {
+  // Closed while it publishes: stopped, its records kept; the next publish
+  // sends the rest.
+  if (publishing_) runner_->Stop();
+  QDialog::done(result);
+}
+
+TfrmSync::~TfrmSync() {
+  // Its report would reach a window that is gone.
+  if (publishing_) runner_->Stop();
 }
 
 }  // namespace kadrel

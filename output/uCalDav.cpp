@@ -125,6 +125,10 @@ std::size_t TakeHeader(char* data, std::size_t size, std::size_t count, void* us
   return n;
 }
 
+int CancelCheck(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
+}
+
 struct THeaders {
   curl_slist* List = nullptr;
   ~THeaders() { curl_slist_free_all(List); }
@@ -215,6 +219,11 @@ TCalDavClient::TCalDavClient(TDavAccount account) : account_(std::move(account))
   if (!account_.CaFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, account_.CaFile.c_str());
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, TakeBody);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, TakeHeader);
+  if (account_.Cancel) {
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, CancelCheck);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, account_.Cancel);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  }
 }
 
 TCalDavClient::~TCalDavClient() = default;
@@ -264,6 +273,7 @@ bool TCalDavClient::Perform(const char* method, std::string_view url, std::strin
                             std::vector<std::string> headers, TReply& reply) {
   if (error_.Fault == TDavFault::BadAddress || !curl_->Handle) return false;
   error_ = {};
+  if (account_.Cancel && account_.Cancel->load()) return Fail(TDavFault::Cancelled, "stopped before it was done");
   CURL* h = curl_->Handle;
   const std::string target(url);
   reply = {};
@@ -316,6 +326,8 @@ bool TCalDavClient::Perform(const char* method, std::string_view url, std::strin
     case CURLE_URL_MALFORMAT:
     case CURLE_UNSUPPORTED_PROTOCOL:
       return Fail(TDavFault::BadAddress, "not an address Kadrel can use (" + detail + ")");
+    case CURLE_ABORTED_BY_CALLBACK:
+      return Fail(TDavFault::Cancelled, "stopped before it was done");
     case CURLE_GOT_NOTHING:
       return Fail(TDavFault::Unreachable, "the server closed the connection without an answer");
     default:

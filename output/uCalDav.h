@@ -22,6 +22,7 @@
 // says why, with the server's name, in plain English.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +39,9 @@ struct TDavAccount {
   std::string CaFile;
   long ConnectTimeoutMs = 15000;
   long TimeoutMs = 60000;  // for each request, from connecting to the answer's last byte
+  // Set by another thread to stop: no request starts after, and one under
+  // way is dropped within a second.
+  const std::atomic<bool>* Cancel = nullptr;
 };
 
 enum class TDavFault {
@@ -54,6 +58,7 @@ enum class TDavFault {
   Full,          // 507
   HttpStatus,    // any other status that is not success
   BadAnswer,     // an answer Kadrel cannot use: not XML, a missing property, too large
+  Cancelled,     // stopped by Kadrel itself (TDavAccount::Cancel)
 };
 
 struct TDavError {

@@ -1,5 +1,8 @@
 #include "output/uPublish.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace kadrel {
 namespace {
 
@@ -11,8 +14,8 @@ class TPublisher {
   // False when the publish must stop.
   bool Run(const TSyncStep& step) {
     switch (step.Action) {
-      case TSyncAction::Create: return Write(step);
-      case TSyncAction::Update: return Mark(step) && Write(step);
+      case TSyncAction::Create:
+      case TSyncAction::Update: return Write(step);
       case TSyncAction::Delete: return Remove(step);
     }
     return false;
@@ -20,9 +23,30 @@ class TPublisher {
 
   bool Record(const TSyncEntry& entry) { return state_.Put(entry, result_.StateError); }
 
+  // The record a step leaves until its answer is recorded.
+  bool Mark(const TSyncStep& step) {
+    if (step.Action == TSyncAction::Delete) return true;
+    const TSyncEntry* rec = state_.Find(step.Uid);
+    TSyncEntry mark = step.Action == TSyncAction::Create || !rec ? TSyncEntry{step.Uid, step.Href, step.IfMatch, {}, {}}
+                                                                 : *rec;
+    mark.Sending = step.Hash;
+    return Record(mark);
+  }
+
+  // A step never sent leaves nothing behind: a create's mark goes, an
+  // update's record is as it was.
+  bool Unmark(const TSyncStep& step) {
+    const TSyncEntry* rec = state_.Find(step.Uid);
+    if (!rec || rec->Sending.empty()) return true;
+    if (step.Action == TSyncAction::Create) return state_.Drop(step.Uid, result_.StateError);
+    TSyncEntry unmarked = *rec;
+    unmarked.Sending.clear();
+    return Record(unmarked);
+  }
+
+  bool MissesTags() const { return !missingTags_.empty(); }
   // The ETags the server did not give with its answers, from one listing.
   void FillMissingTags() {
-    if (missingTags_.empty()) return;
     const auto listed = client_.ListEvents(result_.Calendar);
     if (!listed) return;  // the next publish takes them from its own listing
     for (const TDavObject& obj : *listed) {
@@ -36,15 +60,6 @@ class TPublisher {
   }
 
  private:
-  // Rule 4 of uSyncFiles.h: the hash being sent, on the record of what is
-  // on the server now.
-  bool Mark(const TSyncStep& step) {
-    const TSyncEntry* rec = state_.Find(step.Uid);
-    TSyncEntry mark = rec ? *rec : TSyncEntry{step.Uid, step.Href, step.IfMatch, {}, {}};
-    mark.Sending = step.Hash;
-    return Record(mark);
-  }
-
   bool Write(const TSyncStep& step) {
     const auto etag = client_.Put(step.Href, events_.at(step.Uid), step.IfMatch);
     if (!etag) return Refused(step);
@@ -61,20 +76,16 @@ class TPublisher {
     return state_.Drop(step.Uid, result_.StateError);
   }
 
-  // 412: the object is not as the listing showed it a moment ago; anything
-  // else stops the publish.
+  // 412: the object is not as the listing showed it a moment ago (or, for a
+  // create, one appeared there), so the write did not land; anything else
+  // stops the publish, the step's mark kept, since it may have landed.
   bool Refused(const TSyncStep& step) {
     if (client_.Error().Fault != TDavFault::Changed) {
       result_.Error = client_.Error();
       return false;
     }
     result_.Conflicts.push_back(step);
-    // The mark of an update that did not land goes; the record stays as it was.
-    const TSyncEntry* rec = state_.Find(step.Uid);
-    if (!rec || rec->Sending.empty()) return true;
-    TSyncEntry unmarked = *rec;
-    unmarked.Sending.clear();
-    return Record(unmarked);
+    return Unmark(step);
   }
 
   TCalDavClient& client_;
@@ -83,6 +94,24 @@ class TPublisher {
   TPublishResult& result_;
   std::vector<TSyncEntry> missingTags_;
 };
+
+bool IsWritable(const TTableStream& records) { return records.IsOpen() && (records.OpenMode() & 3) != 0; }
+
+// The records ready for the first write: made by the caller's hook when
+// given. A file that another publish made meanwhile holds records this plan
+// did not see, so the publish stops rather than write beside them.
+bool PrepareRecords(TTableStream& records, TSyncState& state, const TBeforeFirstRecord& prepare,
+                    TScheduleError& error) {
+  if (!prepare) return error.Succeed();
+  const bool wasOpen = records.IsOpen();
+  if (!prepare(error)) return false;
+  if (!IsWritable(records)) return error.Fail(TEditFault::CannotOpen, "the file is not open for writing", kSyncFileName);
+  if (wasOpen) return error.Succeed();
+  state = TSyncState(records, state.Calendar());
+  if (state.Entries().empty()) return error.Succeed();
+  return error.Fail(TEditFault::WriteFailed, "another publish wrote the records meanwhile; publish again",
+                    kSyncFileName);
+}
 
 }  // namespace
 
@@ -98,10 +127,10 @@ std::string TPublishResult::Text() const {
 }
 
 TPublishResult Publish(TCalDavClient& client, TTableStream& records, const TEventTexts& events,
-                       const TPublishOptions& options) {
+                       const TPublishOptions& options, const TBeforeFirstRecord& prepare) {
   TPublishResult result;
   // Nothing is sent that could not be recorded.
-  if (!records.IsOpen() || (records.OpenMode() & 3) == 0) {
+  if (!prepare && !IsWritable(records)) {
     result.StateError.Fail(TEditFault::CannotOpen, "the file is not open for writing", kSyncFileName);
     return result;
   }
@@ -121,17 +150,39 @@ TPublishResult Publish(TCalDavClient& client, TTableStream& records, const TEven
       PlanPublish(events, state.Entries(), *listed, {UrlPath(*calendar), options.OwnPrefix, options.Overwrite});
   result.Unchanged = plan.Unchanged;
   result.Conflicts = plan.Conflicts;
+  if (plan.Adopt.empty() && plan.Forget.empty() && plan.Steps.empty()) return result;
+  if (!PrepareRecords(records, state, prepare, result.StateError) || !state.Hold(result.StateError)) return result;
+
   TPublisher publisher(client, state, events, result);
-  for (const TSyncEntry& entry : plan.Adopt) {
-    if (!publisher.Record(entry)) return result;
+  bool ok = true;
+  for (const TSyncEntry& entry : plan.Adopt) ok = ok && publisher.Record(entry);
+  for (const std::string& uid : plan.Forget) ok = ok && state.Drop(uid, result.StateError);
+  for (const TSyncStep& step : plan.Steps) ok = ok && publisher.Mark(step);
+  // Not one request before the marks are on disk.
+  if (!ok || !state.Flush(result.StateError)) return result;
+
+  std::size_t sent = 0;
+  while (sent < plan.Steps.size() && state.Hold(result.StateError)) {
+    const std::size_t end = std::min(plan.Steps.size(), sent + kRecordBatch);
+    while (sent < end && publisher.Run(plan.Steps[sent])) ++sent;
+    if (sent < end) {
+      // The steps after the one that stopped it were never sent; that one
+      // may have landed unless the server answered it.
+      const std::size_t unsent = sent + (result.Error.Status == 0 ? 1 : 0);
+      for (std::size_t i = unsent; i < plan.Steps.size() && result.StateError.Fault == TEditFault::None; ++i) {
+        publisher.Unmark(plan.Steps[i]);
+      }
+      TScheduleError flushError;
+      if (!state.Flush(flushError) && result.StateError.Fault == TEditFault::None) result.StateError = flushError;
+      return result;
+    }
+    if (!state.Flush(result.StateError)) return result;
   }
-  for (const std::string& uid : plan.Forget) {
-    if (!state.Drop(uid, result.StateError)) return result;
+  if (sent < plan.Steps.size()) return result;  // Hold failed
+  if (publisher.MissesTags() && state.Hold(result.StateError)) {
+    publisher.FillMissingTags();
+    state.Flush(result.StateError);
   }
-  for (const TSyncStep& step : plan.Steps) {
-    if (!publisher.Run(step)) return result;
-  }
-  publisher.FillMissingTags();
   return result;
 }
 

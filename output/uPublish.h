@@ -5,19 +5,20 @@
 // records up to date with the listing, then one request per step of the
 // plan (output/uPublishPlan.h), creates and updates before deletes.
 //
-// When records are written. Each record is one Post of syncdat.kd2, on disk
-// when it returns, and written right after the request it describes
-// succeeded: a create's or update's new ETag and hash, a delete's removal.
-// Before an update the record is marked with the hash being sent (rule 4 of
-// schedule/uSyncFiles.h), since only that mark tells Kadrel's own landed
-// write from a change made on the server. No mark is needed before a create
-// or a delete: an owned object without a record is written again, and a
-// record without its object is recreated or forgotten, by the plan alone.
-// So a kill at any point loses at most the answer of the one request in
-// flight, and the next publish converges. Records are not batched: a Post is
-// all-or-nothing for one record only, so a batch would widen what a kill can
-// lose and save only the wait for the disk, a fraction of the server's time
-// per request (bench/bench_sync.cpp measures both).
+// When records are written. Before the first request that changes anything,
+// one commit of syncdat.kd2 brings the records up to date with the listing
+// and marks every event about to be sent with the hash it is sent with
+// (rule 4 of schedule/uSyncFiles.h): a create's record has no ETag yet, an
+// update's keeps the ETag of what is on the server now. The answers are then
+// recorded in one commit per kRecordBatch requests, and at the end. A kill
+// at any point loses only answers not yet committed, and the marks recover
+// them: the next listing shows each marked object either where its ETag
+// moved (the write landed: the record takes the listed ETag) or as it was
+// (it did not: the step is planned again). So the next publish converges
+// without sending anything twice, and a change made on the server is never
+// mistaken for Kadrel's own. Marks of steps never sent are cleared when a
+// publish stops early. A publish that has nothing to record, or stops
+// before its first commit, writes no file at all.
 //
 // Faults. A step refused with 412 (the object changed between the listing
 // and the request) is a conflict, reported and left; so is a create refused
@@ -27,6 +28,7 @@
 // never opened here.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,14 @@ struct TPublishOptions {
   std::string OwnPrefix;     // of the UIDs this publish owns (see uPublishPlan.h)
   bool Overwrite = false;
 };
+
+// Called once, before the first record is written, to make the records'
+// table ready for writing (its file made, the calendar key kept); false with
+// the error stops the publish before any request that changes anything.
+using TBeforeFirstRecord = std::function<bool(TScheduleError&)>;
+
+// Answers recorded per commit while a publish runs (see above).
+inline constexpr int kRecordBatch = 100;
 
 struct TPublishResult {
   std::string Calendar;  // the calendar's URL, once found
@@ -57,9 +67,10 @@ struct TPublishResult {
   std::string Text() const;
 };
 
-// `records` is syncdat.kd2 of the data folder, open for writing; `events`
-// the whole calendar's events as they are to be.
+// `records` is syncdat.kd2 of the data folder, open when it exists; `events`
+// the whole calendar's events as they are to be. Without `prepare` the
+// table must be open for writing from the start.
 TPublishResult Publish(TCalDavClient& client, TTableStream& records, const TEventTexts& events,
-                       const TPublishOptions& options);
+                       const TPublishOptions& options, const TBeforeFirstRecord& prepare = {});
 
 }  // namespace kadrel

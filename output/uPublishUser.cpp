@@ -31,6 +31,7 @@ const char* FaultText(TDavFault fault) {
     case TDavFault::Full: return "服务器上的空间已满";
     case TDavFault::HttpStatus: return "服务器回答了一个错误";
     case TDavFault::BadAnswer: return "服务器的回答无法使用";
+    case TDavFault::Cancelled: return "同步被中止了";
   }
   return "";
 }
@@ -79,30 +80,73 @@ TEventTexts SplitIcsEvents(std::string_view ics) {
 
 std::string DefaultCalendarName(std::string_view gbkName) { return "Kadrel " + GbkToUtf8Lossy(gbkName); }
 
-TPublishResult PublishUser(TScheduleFolder& folder, std::string_view gbkName, const TUserPublish& how) {
-  TPublishResult result;
+std::optional<TPublishJob> PreparePublish(TScheduleFolder& folder, std::string_view gbkName, const TUserPublish& how,
+                                          TScheduleError& error) {
   const auto snapshot = folder.Snapshot();
   const auto index = snapshot->FindUser(gbkName);
   if (!index) {
-    result.StateError.Fail(TEditFault::NotFound, "the user to publish is no longer in the data",
-                           ScheduleFileName(TScheduleFile::User));
-    return result;
+    error.Fail(TEditFault::NotFound, "the user to publish is no longer in the data", ScheduleFileName(TScheduleFile::User));
+    return std::nullopt;
+  }
+  if (folder.ReadOnly()) {
+    error.Fail(TEditFault::CannotOpen, "the data is open for viewing only", kSyncFileName);
+    return std::nullopt;
   }
   const TUserSchedule user(snapshot, *index, std::make_shared<const TFolderTimes>(ReadFolderTimes(folder.Tables())));
-  const auto key = folder.CalendarKey(user.Name(), result.StateError);
-  if (!key || !folder.OpenForChange(TScheduleFile::Sync, result.StateError)) return result;
-  TCalDavClient client(how.Account);
+  TPublishJob job;
+  job.Account = how.Account;
+  job.User = user.Name();
+  job.Dir = folder.Dir();
+  job.Overwrite = how.Overwrite;
+  job.CalendarName = how.CalendarName.empty() ? DefaultCalendarName(user.Name()) : how.CalendarName;
+  if (auto key = FindUserKey(folder.Tables().Keys, user.Name())) {
+    job.Key = std::move(*key);
+  } else {
+    std::string problem;
+    auto made = NewUserKey(problem);
+    if (!made) {
+      error.Fail(TEditFault::WriteFailed, problem, kKeysFileName);
+      return std::nullopt;
+    }
+    job.Key = std::move(*made);
+    job.KeyIsNew = true;
+  }
+  TIcsOptions ics;
+  ics.Key = job.Key;
+  job.Events = SplitIcsEvents(BuildIcsRange(user, how.First, how.Last, IcsTimestampNow(), ics));
+  // The job's own writer takes the file; the folder reopens it when asked.
+  folder.Tables().Sync.Close();
+  error.Succeed();
+  return job;
+}
+
+TPublishResult RunPublish(const TPublishJob& job, const std::function<bool(TScheduleError&)>& keepKey) {
+  TPublishResult result;
+  TTableStream records;
+  if (!OpenSyncFileIfAny(records, job.Dir, TTableStream::kModeReadWrite, result.StateError)) return result;
+  TCalDavClient client(job.Account);
   if (client.Error().Failed()) {
     result.Error = client.Error();
     return result;
   }
-  const std::string name = how.CalendarName.empty() ? DefaultCalendarName(user.Name()) : how.CalendarName;
-  TIcsOptions ics;
-  ics.Key = *key;
-  const TEventTexts events = SplitIcsEvents(BuildIcsRange(user, how.First, how.Last, IcsTimestampNow(), ics));
-  return Publish(client, folder.Tables().Sync, events, {name, UidPrefix(*key), how.Overwrite});
+  result = Publish(client, records, job.Events, {job.CalendarName, UidPrefix(job.Key), job.Overwrite},
+                   [&](TScheduleError& error) {
+                     if (job.KeyIsNew && !keepKey(error)) return false;
+                     return records.IsOpen() || OpenOrCreateSyncFile(records, job.Dir, error);
+                   });
+  if (records.IsOpen() && !records.Close() && result.StateError.Fault == TEditFault::None) {
+    result.StateError.Fail(TEditFault::WriteFailed, TableReason(records, "closing failed"), kSyncFileName,
+                           records.Error());
+  }
+  return result;
 }
 
+TPublishResult PublishUser(TScheduleFolder& folder, std::string_view gbkName, const TUserPublish& how) {
+  TPublishResult result;
+  const auto job = PreparePublish(folder, gbkName, how, result.StateError);
+  if (!job) return result;
+  return RunPublish(*job, [&](TScheduleError& error) { return folder.KeepCalendarKey(job->User, job->Key, error); });
+}
 
 TSyncSettings ReadSyncSettings(TTableStream& config) {
   const std::vector<TSetting> all = ReadSettings(config);
@@ -140,22 +184,33 @@ bool StoreSyncSettings(TScheduleFolder& folder, const TSyncSettings& settings, s
   return true;
 }
 
-TPublishResult PublishBySettings(TScheduleFolder& folder, const TSyncSettings& settings, const std::string& password) {
+std::optional<TPublishJob> PrepareBySettings(TScheduleFolder& folder, const TSyncSettings& settings,
+                                             const std::string& password, TScheduleError& error) {
   const std::int64_t today = WholeDays(Today());
-  const std::string calendar = settings.Calendar.empty() ? "" : GbkToUtf8Lossy(settings.Calendar);
   TUserPublish how;
   how.Account.Url = settings.Url;
   how.Account.User = settings.Account;
   how.Account.Password = password;
-  how.CalendarName = calendar;
+  how.CalendarName = settings.Calendar.empty() ? "" : GbkToUtf8Lossy(settings.Calendar);
   how.First = today - kPublishDaysBack;
   how.Last = today + kPublishDaysAhead;
-  TPublishResult result = PublishUser(folder, settings.User, how);
+  return PreparePublish(folder, settings.User, how, error);
+}
+
+void PublishDone(TScheduleFolder& folder, const TPublishResult& result) {
   TTimesError error;
   // The time of a publish is worth keeping, not worth failing one over.
   if (result.Ok() && result.Conflicts.empty() && folder.Tables().Settings.IsOpen()) {
     SetSetting(folder.Tables().Settings, kSyncDoneAtKey, NowText(), error);
   }
+}
+
+TPublishResult PublishBySettings(TScheduleFolder& folder, const TSyncSettings& settings, const std::string& password) {
+  TPublishResult result;
+  const auto job = PrepareBySettings(folder, settings, password, result.StateError);
+  if (!job) return result;
+  result = RunPublish(*job, [&](TScheduleError& error) { return folder.KeepCalendarKey(job->User, job->Key, error); });
+  PublishDone(folder, result);
   return result;
 }
 

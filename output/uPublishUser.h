@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,10 +44,35 @@ struct TUserPublish {
 // "Kadrel 张三", UTF-8, for the user's GBK name.
 std::string DefaultCalendarName(std::string_view gbkName);
 
-// Publishes the user of `folder` (open for writing) called `gbkName`, with
-// the folder's duty times, as `how` says. A user not there, or a folder
-// that cannot keep the key or the records, stops it before any request,
-// with StateError saying why.
+// A publish ready to run on any thread: all it needs of the folder, taken
+// on the folder's own thread, so that the rota may change meanwhile.
+struct TPublishJob {
+  TDavAccount Account;
+  std::string CalendarName;  // UTF-8
+  std::string User;          // GBK, as userdat.kd2 stores it
+  std::string Key;           // of the user's calendar
+  bool KeyIsNew = false;     // not in uiddat.kd2 yet: kept before the first record
+  std::string Dir;           // the data folder, where syncdat.kd2 is
+  TEventTexts Events;
+  bool Overwrite = false;
+};
+
+// The job of publishing the user of `folder` (open for writing) called
+// `gbkName`, with the folder's duty times, as `how` says. Nullopt, `error`
+// saying why, for a user not there or a folder open for viewing only.
+// Writes nothing; releases the folder's own hold of syncdat.kd2, which the
+// job opens for itself.
+std::optional<TPublishJob> PreparePublish(TScheduleFolder& folder, std::string_view gbkName, const TUserPublish& how,
+                                          TScheduleError& error);
+
+// Runs `job` on the calling thread. It opens syncdat.kd2 of job.Dir itself,
+// and makes it only once there is a record to write; a new key is kept
+// before that through `keepKey`, which the caller runs where the folder
+// lives (TScheduleFolder::KeepCalendarKey). So a publish that fails before
+// it writes anything leaves no file behind.
+TPublishResult RunPublish(const TPublishJob& job, const std::function<bool(TScheduleError&)>& keepKey);
+
+// PreparePublish and RunPublish on this thread, as kadrel-cli publishes.
 TPublishResult PublishUser(TScheduleFolder& folder, std::string_view gbkName, const TUserPublish& how);
 
 // What the dialog 同步到手机日历… keeps in the folder's settings
@@ -62,8 +89,12 @@ TSyncSettings ReadSyncSettings(TTableStream& config);
 // Stores every field but DoneAt; false with `why`.
 bool StoreSyncSettings(TScheduleFolder& folder, const TSyncSettings& settings, std::string& why);
 
-// Publishes the days around today of the user the settings name, and
-// records when it succeeded. A user no longer in the folder is a StateError.
+// The job of publishing the days around today of the user the settings
+// name; PublishDone records when it succeeded, on the folder's thread.
+std::optional<TPublishJob> PrepareBySettings(TScheduleFolder& folder, const TSyncSettings& settings,
+                                             const std::string& password, TScheduleError& error);
+void PublishDone(TScheduleFolder& folder, const TPublishResult& result);
+// The three on this thread. A user no longer in the folder is a StateError.
 TPublishResult PublishBySettings(TScheduleFolder& folder, const TSyncSettings& settings, const std::string& password);
 
 // The result as the desktop tells it, in Chinese (UTF-8): what was sent, or

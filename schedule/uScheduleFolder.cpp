@@ -338,6 +338,17 @@ std::optional<std::string> TScheduleFolder::CalendarKey(std::string_view user, T
   return key;
 }
 
+bool TScheduleFolder::KeepCalendarKey(std::string_view user, const std::string& key, TScheduleError& error) {
+  assert(tables_);
+  if (!OpenForChange(TScheduleFile::Keys, error)) return false;
+  if (const auto kept = FindUserKey(tables_->Keys, user)) {
+    if (*kept == key) return error.Succeed();
+    return error.Fail(TEditFault::Duplicate, "the user's calendar key was made elsewhere meanwhile; try again",
+                      kKeysFileName);
+  }
+  return StoreUserKey(tables_->Keys, user, key, error);
+}
+
 TOpenFailure TScheduleFolder::Open(const TFolderOpen& how) {
   Release();
   tables_ = std::make_unique<TScheduleTables>();

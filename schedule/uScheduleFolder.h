@@ -184,6 +184,10 @@ class TScheduleFolder {
   // `error` saying why, when there is none and none can be stored: in a
   // folder open for viewing only, or when the file cannot be written.
   std::optional<std::string> CalendarKey(std::string_view user, TScheduleError& error);
+  // Keeps `key` (made by NewUserKey) as the user's, once something carries
+  // it. True when it is the user's key now; false, `error` saying why, when
+  // it cannot be stored or the user has another one since.
+  bool KeepCalendarKey(std::string_view user, const std::string& key, TScheduleError& error);
 
   // Closes every open table; false if any Close failed, `error` naming the
   // first. The records stay valid, over closed tables: they read nothing

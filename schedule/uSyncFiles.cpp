@@ -3,6 +3,7 @@
 #include <sys/random.h>
 
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,7 +34,9 @@ bool IsUserKey(std::string_view key) {
          key.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-std::optional<std::string> RandomKey(std::string& problem) {
+}  // namespace
+
+std::optional<std::string> NewUserKey(std::string& problem) {
   unsigned char bytes[kUserKeyLength / 2];
   std::size_t got = 0;
   while (got < sizeof bytes) {
@@ -53,6 +56,8 @@ std::optional<std::string> RandomKey(std::string& problem) {
   }
   return key;
 }
+
+namespace {
 
 bool IsFoldedOrEnd(std::string_view rest) { return rest.empty() || rest[0] == ' ' || rest[0] == '\t'; }
 
@@ -93,17 +98,22 @@ std::optional<std::string> FindUserKey(TTableStream& keys, std::string_view user
 
 bool AddUserKey(TTableStream& keys, std::string_view user, std::string& key, TScheduleError& error) {
   std::string problem;
-  const auto made = RandomKey(problem);
+  const auto made = NewUserKey(problem);
   if (!made) return error.Fail(TEditFault::WriteFailed, problem, kKeysFileName);
+  if (!StoreUserKey(keys, user, *made, error)) return false;
+  key = *made;
+  return true;
+}
+
+bool StoreUserKey(TTableStream& keys, std::string_view user, const std::string& key, TScheduleError& error) {
+  assert(IsUserKey(key));
   if (!keys.IsOpen()) return error.Fail(TEditFault::WriteFailed, "the file is not open", kKeysFileName);
   // Checked before Append: a record in that state has no way back but Post.
   if (user.size() > kNameMaxBytes) return error.Fail(TEditFault::TooLong, "the user's name is too long", kKeysFileName);
-  if (!keys.Append() || !keys.SetText(kKeysUser, std::string(user)) || !keys.SetText(kKeysKey, *made) ||
-      !keys.Post()) {
+  if (!keys.Append() || !keys.SetText(kKeysUser, std::string(user)) || !keys.SetText(kKeysKey, key) || !keys.Post()) {
     return error.Fail(TEditFault::WriteFailed, "writing the key: " + TableReason(keys, "unknown error"),
                       kKeysFileName, keys.Error());
   }
-  key = *made;
   return error.Succeed();
 }
 
@@ -210,6 +220,27 @@ bool TSyncState::Drop(std::string_view uid, TScheduleError& error) {
   if (!table_->IsOpen() || !Seek(it->second.Slot) || !table_->Delete()) return FailWrite(error, "deleting the record");
   byUid_.erase(it);
   return error.Succeed();
+}
+
+bool TSyncState::Hold(TScheduleError& error) {
+  assert(!Holding());
+  auto held = std::make_unique<TTableTransaction>();
+  if (!table_->IsOpen() || !held->Begin({table_})) return FailWrite(error, "holding the records");
+  held_ = std::move(held);
+  atHold_ = byUid_;
+  return error.Succeed();
+}
+
+bool TSyncState::Holding() const { return held_ && held_->Active(); }
+
+bool TSyncState::Flush(TScheduleError& error) {
+  if (!held_) return error.Succeed();
+  const std::unique_ptr<TTableTransaction> held = std::move(held_);
+  if (held->Commit()) return error.Succeed();
+  // The slots of records appended since Hold are gone with them.
+  byUid_ = std::move(atHold_);
+  return error.Fail(TEditFault::WriteFailed, "writing the records: " + held->Error().Text, kSyncFileName,
+                    held->Error());
 }
 
 }  // namespace kadrel

@@ -17,11 +17,12 @@
 //      server gave for the text Kadrel wrote last, empty when it gave none.
 //   3. "Hash" is EventHash of the text that ETag belongs to: the text as sent,
 //      less its DTSTAMP line.
-//   4. "Sending" is the hash of a text whose PUT over an existing object went
-//      out without its answer being recorded, empty otherwise. It is written
-//      before such a PUT, so that the next publish can tell its own lost write
-//      (the server's ETag moved and Sending is set) from someone else's
-//      change on the server (the ETag moved and Sending is empty).
+//   4. "Sending" is the hash of a text whose PUT went out without its answer
+//      being recorded, empty otherwise. It is written before the PUT, so that
+//      the next publish can tell its own lost write (the server's ETag moved
+//      and Sending is set) from someone else's change on the server (the ETag
+//      moved and Sending is empty). Before a create the record has an empty
+//      "ETag" and "Hash": any object found there later is that create's.
 //   5. Every text is printable ASCII (servers' addresses and tags are, once
 //      percent-encoded), no longer than the field holds less its zero byte.
 //   Deleting a record does not pack the file; Append reuses the slot.
@@ -46,6 +47,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +57,7 @@
 #include "schedule/uScheduleFiles.h"
 #include "schedule/uTableSchema.h"
 #include "store/uTableStream.h"
+#include "store/uTransaction.h"
 
 namespace kadrel {
 
@@ -80,6 +83,10 @@ std::optional<std::string> FindUserKey(TTableStream& keys, std::string_view user
 // Makes a key for `user`, who has none, and stores it; `keys` must be open
 // for writing.
 bool AddUserKey(TTableStream& keys, std::string_view user, std::string& key, TScheduleError& error);
+// A new key, not stored: a publish stores it only once it writes anything.
+std::optional<std::string> NewUserKey(std::string& problem);
+// Stores `key` for `user`, who has none; `keys` must be open for writing.
+bool StoreUserKey(TTableStream& keys, std::string_view user, const std::string& key, TScheduleError& error);
 
 // The hash of rule 3: CRC-64 of the text without its DTSTAMP line, as 16 hex
 // digits. DTSTAMP says when a text was made, not what it says, so an export
@@ -101,8 +108,10 @@ struct TSyncEntry {
 
 // The records of one calendar, read once, and every change to them: each
 // change is one Post (or Delete) of the table, so each is on disk, whole,
-// when it returns. Over a table that is not open there are no records, and
-// every change is refused.
+// when it returns, unless changes are held: from Hold to Flush they are
+// written as one commit, since a commit's syncs, not its records, are what a
+// publish of hundreds of records waits for. Over a table that is not open
+// there are no records, and every change is refused.
 class TSyncState {
  public:
   TSyncState(TTableStream& table, std::string calendar);
@@ -116,6 +125,13 @@ class TSyncState {
   // Removes the record of `uid`; none there is no failure.
   bool Drop(std::string_view uid, TScheduleError& error);
 
+  // Holds the changes from here on in memory (the table must be open for
+  // writing); Flush writes them as one commit and holds nothing after. A
+  // failed Flush leaves the file and these records as they were at Hold.
+  bool Hold(TScheduleError& error);
+  bool Flush(TScheduleError& error);
+  bool Holding() const;
+
  private:
   struct TStored {
     std::int32_t Slot = 0;
@@ -127,6 +143,8 @@ class TSyncState {
   TTableStream* table_;
   std::string calendar_;
   std::unordered_map<std::string, TStored> byUid_;
+  std::unique_ptr<TTableTransaction> held_;
+  std::unordered_map<std::string, TStored> atHold_;
 };
 
 }  // namespace kadrel

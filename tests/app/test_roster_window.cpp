@@ -19,8 +19,10 @@
 
 #include "app/uKadrelMain.h"
 #include "app/uRosterGrid.h"
+#include "app/uSyncCommand.h"
 #include "config/uDayChange.h"
 #include "config/uDayMenu.h"
+#include "output/uPublishUser.h"
 #include "output/uRosterDoc.h"
 #include "platform/gui/uFileDialogs.h"
 #include "platform/gui/uMessages.h"
@@ -30,6 +32,7 @@
 #include "schedule/uScheduleFolder.h"
 #include "schedule/uTimeFiles.h"
 #include "tests/app/app_test_util.h"
+#include "tests/output/caldav_servers.h"
 #include "tests/output/cups_server.h"
 
 namespace kadrel {
@@ -210,6 +213,31 @@ TEST_F(RosterWindow, TheCellMenuIsTheDayMenuAndAChangeShowsAtOnceInBothWindows) 
   main_->close();
   main_.reset();
   EXPECT_EQ(DataFileBytes(dir_), before);
+}
+
+// With 每次修改后自动同步 on, a change from the roster publishes as one from
+// the main window does: here to a closed port, whose failure is told.
+TEST_F(RosterWindow, AChangeInTheRosterIsPublishedWhenEveryChangeIsAsked) {
+  OpenMain();
+  std::string why;
+  TSyncSettings settings{"http://127.0.0.1:" + std::to_string(davtest::FreePort()) + "/", "", GbkLiteral("张三"), "",
+                         true, ""};
+  ASSERT_TRUE(StoreSyncSettings(*main_->Folder(), settings, why)) << why;
+  auto* sync = new TSyncCommand(*main_);
+  TfrmRoster& w = Roster();
+  const QPoint at = w.Grid->CellRect({0, 4}).center();
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, at, w.Grid->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(w.Grid->viewport(), &menu);
+  WhenModal<TfrmDayChange>([](TfrmDayChange& d) {
+    d.fcbLeave->setEditText(QStringLiteral("病假"));
+    QTest::mouseClick(d.btnOk, Qt::LeftButton);
+  });
+  w.DayMenu->LeaveItem->trigger();
+  sync->Runner().Wait();
+  ASSERT_EQ(messages_.Shown().size(), 1u);
+  EXPECT_TRUE(messages_.Shown()[0].Text.startsWith(QStringLiteral("自动同步没有完成。\n同步到日历服务器 127.0.0.1:")))
+      << messages_.Shown()[0].Text.toStdString();
+  main_->close();
 }
 
 class LargeTeam : public RosterWindow {

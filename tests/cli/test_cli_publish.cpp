@@ -237,6 +237,9 @@ TEST_F(CliPublish, FaultsNameTheServerAndTheReason) {
   EXPECT_EQ(r.Code, kExitData);
   EXPECT_NE(r.Err.find("calendar server " + server + ": "), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("user name or password"), std::string::npos) << r.Err;
+  // Nothing was put, so nothing was recorded: no file of records, no key.
+  EXPECT_FALSE(fs::exists(dir_ / "syncdat.kd2"));
+  EXPECT_FALSE(fs::exists(dir_ / "uiddat.kd2"));
 
   fs::permissions(temp_.Path() / "pw", fs::perms::group_read, fs::perm_options::add);
   r = Publish(radicale_->Url());

@@ -4,6 +4,8 @@
 // server's name, through the message seam.
 #include "config/uSyncForm.h"
 
+#include <QProgressBar>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config/uPublishRunner.h"
 #include "output/uPublishUser.h"
 #include "platform/gui/uMessages.h"
 #include "platform/uClock.h"
@@ -53,6 +56,11 @@ TEST(SyncForm, PublishesKeepsTheSettingsAndNamesTheServerOfAFault) {
     form.edtPassword->setText(QStringLiteral("secret"));
     form.chkAuto->setChecked(true);
     QTest::mouseClick(form.btnPublish, Qt::LeftButton);
+    // The click returns at once: the publish runs apart, the window shows it busy.
+    EXPECT_TRUE(form.Runner().Busy());
+    EXPECT_TRUE(form.barBusy->isVisibleTo(&form) && !form.btnPublish->isEnabled());
+    form.Runner().Wait();
+    EXPECT_FALSE(form.barBusy->isVisibleTo(&form));
     ASSERT_EQ(messages.Shown().size(), 2u);
     EXPECT_TRUE(messages.Shown()[1].Text.contains(QStringLiteral("：新建431个，更新0个，删除0个，未变0个。")))
         << messages.Shown()[1].Text.toStdString();
@@ -70,11 +78,13 @@ TEST(SyncForm, PublishesKeepsTheSettingsAndNamesTheServerOfAFault) {
   TfrmSync form(nullptr, folder, GbkLiteral("张三"));
   EXPECT_EQ(form.edtUrl->text().toStdString(), radicale.Url());
   QTest::mouseClick(form.btnPublish, Qt::LeftButton);
+  form.Runner().Wait();
   EXPECT_TRUE(messages.Shown().back().Text.contains(QStringLiteral("新建0个，更新0个，删除0个，未变431个")));
   const std::string gone = "127.0.0.1:" + std::to_string(davtest::FreePort());
   form.edtUrl->setText(QString::fromStdString("http://" + gone + "/"));
   form.edtAccount->clear();
   QTest::mouseClick(form.btnPublish, Qt::LeftButton);
+  form.Runner().Wait();
   EXPECT_EQ(messages.Shown().back().Icon, TMsgIcon::Error);
   EXPECT_TRUE(messages.Shown().back().Text.startsWith(
       QString::fromStdString("同步到日历服务器 " + gone + " 失败：连接不上：服务器没有运行，或者地址、端口不对。\n")))

@@ -1,7 +1,9 @@
 // Real calendar servers for the publish tests and benchmarks, started in a
 // folder of the caller's on 127.0.0.1 and stopped with the object:
 //   - Radicale (Debian's radicale) with htpasswd users alice:secret and
-//     bob:hunter2, each owning only their own calendars;
+//     bob:hunter2, each owning only their own calendars, served by its own
+//     HTTP/1.0 server, which closes each connection, or by gunicorn's
+//     threaded worker (Debian's gunicorn), which keeps them;
 //   - lighttpd in front of a Radicale, as people deploy it: Digest
 //     authentication (alice:secret), HTTPS with that certificate, and
 //     connections kept open, which Radicale's own HTTP/1.0 server never does;
@@ -159,9 +161,10 @@ inline std::string ReadAll(const fs::path& file) {
 class TRadicale {
  public:
   enum class TAuth { Htpasswd, FromProxy };
+  enum class TServe { Own, Gunicorn };
 
   // `error` says why it did not start.
-  explicit TRadicale(const fs::path& dir, TAuth auth = TAuth::Htpasswd) : dir_(dir) {
+  explicit TRadicale(const fs::path& dir, TAuth auth = TAuth::Htpasswd, TServe serve = TServe::Own) : dir_(dir) {
     fs::create_directories(dir_);
     port_ = FreePort();
     std::ofstream(dir_ / "users") << "alice:secret\nbob:hunter2\n";
@@ -182,12 +185,18 @@ class TRadicale {
     // a publish's time measures on a shared machine. KADREL_RADICALE_FSYNC=1
     // keeps it, for a benchmark of the server as deployed.
     std::vector<std::string> command = {"radicale", "--config", (dir_ / "config").string()};
+    if (serve == TServe::Gunicorn) {
+      command = {"gunicorn", "--bind", "127.0.0.1:" + std::to_string(port_), "--worker-class", "gthread",
+                 "--threads", "2", "--keep-alive", "60", "--env", "RADICALE_CONFIG=" + (dir_ / "config").string(),
+                 "radicale:application"};
+    }
     if (!std::getenv("KADREL_RADICALE_FSYNC") && ::access("/usr/bin/eatmydata", X_OK) == 0) {
       command.insert(command.begin(), "eatmydata");
     }
     if (!process_.Start(command, dir_ / "radicale.log") ||
         !WaitUntilAccepting(port_, process_)) {
-      error_ = "radicale (package radicale) did not start: " + ReadAll(dir_ / "radicale.log");
+      error_ = std::string(serve == TServe::Own ? "radicale (package radicale)" : "gunicorn (package gunicorn)") +
+               " did not start: " + ReadAll(dir_ / "radicale.log");
     }
   }
 

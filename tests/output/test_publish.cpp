@@ -1,6 +1,6 @@
 // Publishing to a Radicale started on 127.0.0.1: a year, then only what
 // changed, then a shorter range, a change made on the phone, and a publish
-// killed half-way.
+// killed half-way; and over one connection to a server that keeps it.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -187,7 +187,8 @@ TEST_F(Publishing, StopsAtTheFirstFaultAndTheNextPublishFinishesTheJob) {
 
 // A publish killed while it writes, once among creates and once among
 // updates: the next publish leaves exactly the events on the server, one
-// object each, with no conflict of Kadrel's own making.
+// object each, with no conflict of Kadrel's own making, and sends only what
+// had not landed.
 TEST_F(Publishing, APublishKilledHalfWayConvergesOnTheNextOne) {
   const fs::path folder = radicale_->Folder("alice", "killed");
   auto killWhen = [&](const TEventTexts& events, auto reached) {
@@ -207,9 +208,12 @@ TEST_F(Publishing, APublishKilledHalfWayConvergesOnTheNextOne) {
     TScheduleError error;
     ASSERT_TRUE(OpenOrCreateSyncFile(records_, data_.Path(), error)) << error.Text();
   };
+  // What landed before the kill is recognised by its marked record, not sent again.
   const auto converged = [&](const TEventTexts& events, const std::string& summary) {
+    const int landed = FilesIn(folder, summary);
     TPublishResult r = Publish(events, "killed");
     EXPECT_TRUE(r.Ok() && r.Conflicts.empty()) << r.Text();
+    EXPECT_EQ(r.Created + r.Updated, static_cast<int>(events.size()) - landed) << r.Text();
     EXPECT_EQ(FilesIn(folder), static_cast<int>(events.size()));
     EXPECT_EQ(FilesIn(folder, summary), static_cast<int>(events.size()));
     r = Publish(events, "killed");
@@ -226,6 +230,22 @@ TEST_F(Publishing, APublishKilledHalfWayConvergesOnTheNextOne) {
   killWhen(changed, [&] { return FilesIn(folder, "年假") >= 15; });
   ASSERT_LT(FilesIn(folder, "年假"), 40) << "the publish ended before it was killed";
   converged(changed, "年假");
+}
+
+// Radicale under gunicorn keeps the connection: a whole publish needs one.
+TEST(PublishingKeptAlive, OneConnectionCarriesEveryRequest) {
+  TTestDir dir;
+  davtest::TRadicale server(dir.Path() / "gunicorn", davtest::TRadicale::TAuth::Htpasswd,
+                            davtest::TRadicale::TServe::Gunicorn);
+  if (!server.Running()) GTEST_SKIP() << server.Error();
+  TTableStream records;
+  TScheduleError error;
+  ASSERT_TRUE(OpenOrCreateSyncFile(records, dir.Path().string(), error)) << error.Text();
+  TCalDavClient client({server.Url(), "alice", "secret", {}, 5000, 30000});
+  const TPublishResult r = kadrel::Publish(client, records, Rota(30), {"kept", "k-", false});
+  ASSERT_TRUE(r.Ok() && r.Created == 30) << r.Text();
+  EXPECT_EQ(client.Requests(), kFindRequests + 2 + 30);  // MKCALENDAR, the listing, the PUTs
+  EXPECT_EQ(client.Connections(), 1);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "platform/uFileOps.h"
 #include "schedule/uSyncFiles.h"
 #include "tests/schedule/schedule_test_util.h"
 #include "tests/test_dir.h"
@@ -40,6 +43,44 @@ TEST(SyncFiles, RecordsAreKeptPerCalendarAndSurviveAReopen) {
   EXPECT_EQ(state.Entries().front(),
             (TSyncEntry{"k-1", "/alice/shifts/k-1.ics", "\"e3\"", "0123456789abcdef", "00000000000000cc"}));
   EXPECT_EQ(TSyncState(table, "https://elsewhere/cal/").Find("k-1")->ETag, "\"x\"");
+}
+
+// A publish holds its records and writes them in one commit: all or none,
+// and the records in memory follow the file either way, so that a later
+// change lands on the right slot.
+TEST(SyncFiles, AHeldBatchIsOneCommitAndAFailedOneChangesNothing) {
+  struct TNoSync : TFileOps {
+    int Sync(int) override {
+      errno = EIO;
+      return -1;
+    }
+  } noSync;
+  TTestDir dir;
+  TScheduleError error;
+  TTableStream table;
+  ASSERT_TRUE(OpenOrCreateSyncFile(table, dir.Path(), error)) << error.Text();
+  TSyncState state(table, kCal);
+  ASSERT_TRUE(state.Put({"k-1", "/a/k-1.ics", "\"e1\"", "1", {}}, error));
+  const auto before = schedtest::ReadFileBytes(SyncPath(dir.Path()));
+  auto batch = [&](const std::string& tag) {
+    return state.Hold(error) && state.Put({"k-2", "/a/k-2.ics", {}, {}, "2"}, error) &&
+           state.Put({"k-1", "/a/k-1.ics", tag, "1", {}}, error) &&
+           schedtest::ReadFileBytes(SyncPath(dir.Path())) == before && state.Flush(error);
+  };
+  table.SetFileOps(&noSync);
+  EXPECT_FALSE(batch("\"e2\""));
+  EXPECT_TRUE(error.Reason.starts_with("writing the records")) << error.Text();
+  table.SetFileOps(nullptr);
+  EXPECT_EQ(schedtest::ReadFileBytes(SyncPath(dir.Path())), before);
+  ASSERT_EQ(state.Entries().size(), 1u);
+  EXPECT_EQ(state.Find("k-1")->ETag, "\"e1\"");
+
+  ASSERT_TRUE(batch("\"e3\"")) << error.Text();
+  table.Close();
+  ASSERT_TRUE(OpenSyncFileIfAny(table, dir.Path(), TTableStream::kModeReadShared, error));
+  const TSyncState reread(table, kCal);
+  EXPECT_EQ(reread.Entries().size(), 2u);
+  EXPECT_EQ(reread.Find("k-1")->ETag, "\"e3\"");
 }
 
 TEST(SyncFiles, TheHashOfAnEventLeavesOutOnlyWhenItWasMade) {
