@@ -13,6 +13,7 @@
 #include "output/uVdir.h"
 #include "platform/uGbk.h"
 #include "schedule/uScheduleFolder.h"
+#include "tests/cli/cli_test_util.h"
 #include "tests/output/caldav_servers.h"
 #include "tests/test_dir.h"
 #include "tests/test_env.h"
@@ -22,10 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int Code = -1;
-  std::string Out, Err;
-};
+using clitest::RunCli;
+using clitest::TRun;
 
 // 张三 runs 白班 夜班 休息 from 2026-01-01.
 class CliCalendar : public ::testing::Test {
@@ -43,15 +42,7 @@ class CliCalendar : public ::testing::Test {
   }
   std::string Read(const fs::path& p) { return davtest::ReadAll(p); }
 
-  TRun Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data", dir_.string()});
-    std::ostringstream out, err;
-    TRun r;
-    r.Code = CliMain(args, out, err);
-    r.Out = out.str();
-    r.Err = err.str();
-    return r;
-  }
+  TRun Run(std::vector<std::string> args) { return RunCli(std::move(args), dir_.string()); }
   TTestDir temp_;
   fs::path dir_;
 };
